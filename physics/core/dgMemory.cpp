@@ -1,0 +1,68 @@
+#include "physics/core/dgMemory.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Room asked of the hook beyond the caller's size: up to 15 bytes to reach a 16-byte boundary, the
+// 16-byte header, and the rest so the block never passes raw + size + 32.
+constexpr std::size_t kHookOverhead = 32;
+constexpr std::size_t kAlignment = 16;
+
+dgMemAllocHook g_allocate = dgDefaultMalloc;
+dgMemFreeHook g_release = dgDefaultFree;
+
+} // namespace
+
+void* dgDefaultMalloc(std::size_t size) { return std::malloc(size); }
+
+void dgDefaultFree(void* ptr, std::size_t) { std::free(ptr); }
+
+void dgSetMemoryAllocators(dgMemAllocHook allocate, dgMemFreeHook release) {
+    if (allocate == nullptr || release == nullptr) {
+        allocate = dgDefaultMalloc;
+        release = dgDefaultFree;
+    }
+    g_allocate = allocate;
+    g_release = release;
+}
+
+void dgOutOfMemory(std::size_t size) {
+    std::fprintf(stderr, "dgMalloc: out of memory (%zu bytes)\n", size);
+    std::abort();
+}
+
+void* dgMalloc(std::size_t size) {
+    if (size == 0) {
+        return nullptr;
+    }
+    if (size > SIZE_MAX - kHookOverhead) {
+        dgOutOfMemory(size);
+    }
+    const std::size_t asked = size + kHookOverhead;
+    void* raw = g_allocate(asked);
+    if (raw == nullptr) {
+        dgOutOfMemory(size);
+    }
+    // block = raw rounded down to 16, plus 32: 17 to 32 bytes past raw.
+    const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(raw) & (kAlignment - 1);
+    char* block = static_cast<char*>(raw) + (kHookOverhead - misalignment);
+    std::memcpy(block - 16, &asked, sizeof(asked));
+    std::memcpy(block - 8, &raw, sizeof(raw));
+    return block;
+}
+
+void dgFree(void* block) {
+    if (block == nullptr) {
+        return;
+    }
+    const char* bytes = static_cast<const char*>(block);
+    std::size_t asked;
+    void* raw;
+    std::memcpy(&asked, bytes - 16, sizeof(asked));
+    std::memcpy(&raw, bytes - 8, sizeof(raw));
+    g_release(raw, asked);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The engine's memory hooks and its 16-byte aligned blocks. Every byte the physics uses comes through here.
+
+#include "physics/core/dgTypes.h"
+
+/// Allocation hook: returns a block of at least size bytes, or null when memory runs out.
+using dgMemAllocHook = void* (*)(std::size_t size);
+/// Release hook: receives exactly the pointer and the size that the allocation hook handled.
+using dgMemFreeHook = void (*)(void* ptr, std::size_t size);
+
+/// The runtime's malloc; the hook installed at load.
+void* dgDefaultMalloc(std::size_t size);
+/// The runtime's free; the size is ignored.
+void dgDefaultFree(void* ptr, std::size_t size);
+
+/// Replaces both hooks process-wide; the last pair wins. When either is null the default pair is
+/// installed, so the engine never calls through a null hook.
+void dgSetMemoryAllocators(dgMemAllocHook allocate, dgMemFreeHook release);
+
+/// A 16-byte aligned block of at least size bytes, null for size 0. The allocation hook is asked for
+/// size + 32 bytes; the 16 bytes in front of the block hold the asked size (block - 16) and the raw
+/// pointer (block - 8). A hook that fails, or a size that cannot carry the header, ends in
+/// dgOutOfMemory: the engine never writes through a null block.
+void* dgMalloc(std::size_t size);
+
+/// Hands a dgMalloc block back to the release hook with the raw pointer and asked size; null is ignored.
+void dgFree(void* block);
+
+/// The one out-of-memory handler: writes "dgMalloc: out of memory (<n> bytes)" to stderr and aborts.
+/// Callers of dgMalloc therefore never see null for a non-zero size.
+[[noreturn]] void dgOutOfMemory(std::size_t size);
