@@ -2,12 +2,15 @@
 #include "physics/core/dgNodePoolRegistry.h"
 #include "physics/core/dgPageAllocator.h"
 #include "physics/core/dgRecyclePool.h"
+#include "physics/core/dgGlobalAllocator.h"
+#include "physics/core/dgTree.h"
 
 #include "RecordingMemoryHooks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <set>
@@ -171,4 +174,32 @@ TEST(dgRecyclePool, BuildsPagesOf64InOrderAndDestroysThemInReverse) {
             EXPECT_EQ(TrackedItem::s_destroyed[page * 64 + i], TrackedItem::s_destroyed[page * 64 + i - 1] - 1);
         }
     }
+}
+
+namespace {
+
+// A process-wide holder of containers of node types nothing else uses, made after the pools' registry:
+// it must be torn down before the registry deletes the pools under it.
+struct LateStaticContainers {
+    dgList<double> m_list;
+    dgTree<dgList<double>, dgInt64> m_tree;
+};
+
+void UseEverySingletonThenExit() {
+    static LateStaticContainers holder;
+    holder.m_list.Append(1.0);
+    bool existed;
+    holder.m_tree.FindOrInsert(-5, existed)->GetInfo().Append(2.0);
+    dgRef* named = new dgRef();
+    named->SetName("exit-order check");
+    dgRefRelease(named);
+    void* cached = dgObjectMalloc(40);
+    dgObjectFree(cached);
+    std::exit(0);
+}
+
+} // namespace
+
+TEST(dgNodePoolRegistryDeathTest, SingletonsTearDownAtExitAfterTheirUsers) {
+    EXPECT_EXIT(UseEverySingletonThenExit(), ::testing::ExitedWithCode(0), "");
 }
