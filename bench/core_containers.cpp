@@ -48,19 +48,22 @@ template <class Alloc, class Free> void AllocFreeBatch(benchmark::State& state, 
 
 void BM_dgNodePool_AllocFree(benchmark::State& state) {
     static dgNodePool* pool = dgNodePool::Create(kNodeBytes, 4);
-    void* keepAlive = pool->Malloc(kNodeBytes);   // keeps pages across batches, as a live container does
-    AllocFreeBatch(state, [] { return pool->Malloc(kNodeBytes); }, [](void* block) { pool->Free(block); });
+    void* keepAlive = pool->Malloc(kNodeBytes); // keeps pages across batches, as a live container does
+    AllocFreeBatch(
+        state, [] { return pool->Malloc(kNodeBytes); }, [](void* block) { pool->Free(block); });
     pool->Free(keepAlive);
 }
 BENCHMARK(BM_dgNodePool_AllocFree)->Arg(64)->Arg(4096);
 
 void BM_malloc_AllocFree(benchmark::State& state) {
-    AllocFreeBatch(state, [] { return std::malloc(kNodeBytes); }, [](void* block) { std::free(block); });
+    AllocFreeBatch(
+        state, [] { return std::malloc(kNodeBytes); }, [](void* block) { std::free(block); });
 }
 BENCHMARK(BM_malloc_AllocFree)->Arg(64)->Arg(4096);
 
 void BM_dgObjectMalloc_AllocFree(benchmark::State& state) {
-    AllocFreeBatch(state, [] { return dgObjectMalloc(kNodeBytes); }, [](void* block) { dgObjectFree(block); });
+    AllocFreeBatch(
+        state, [] { return dgObjectMalloc(kNodeBytes); }, [](void* block) { dgObjectFree(block); });
 }
 BENCHMARK(BM_dgObjectMalloc_AllocFree)->Arg(64)->Arg(4096);
 

@@ -16,4 +16,6 @@ int dgCompareInt32Ascending(const void* a, const void* b) {
     return ka < kb ? -1 : (ka > kb ? 1 : 0);
 }
 
-int dgCompareInt32Descending(const void* a, const void* b) { return dgCompareInt32Ascending(b, a); }
+int dgCompareInt32Descending(const void* a, const void* b) {
+    return dgCompareInt32Ascending(b, a);
+}

@@ -10,7 +10,8 @@ inline constexpr dgUnsigned32 dgCollisionConvexPolygonClassId =
 inline constexpr dgUnsigned32 dgRefClassId = dgTypeIdFromName("dgRef");
 inline constexpr dgUnsigned32 dgCollisionClassId = dgTypeIdFromName("dgCollision");
 inline constexpr dgUnsigned32 dgConvexCollisionClassId = dgTypeIdFromName("dgConvexCollision");
-inline constexpr dgUnsigned32 dgDoublePlaneBSPPolygonSoupClassId = dgTypeIdFromName("dgDoublePlaneBSPPolygonSoup");
+inline constexpr dgUnsigned32 dgDoublePlaneBSPPolygonSoupClassId =
+    dgTypeIdFromName("dgDoublePlaneBSPPolygonSoup");
 inline constexpr dgUnsigned32 dgPolygonSoupDatabaseClassId = dgTypeIdFromName("dgPolygonSoupDatabase");
 inline constexpr dgUnsigned32 dgCollisionBoxClassId = dgTypeIdFromName("dgCollisionBox");
 inline constexpr dgUnsigned32 dgCollisionNullClassId = dgTypeIdFromName("dgCollisionNull");
@@ -21,6 +22,8 @@ inline constexpr dgUnsigned32 dgCollisionCapsuleClassId = dgTypeIdFromName("dgCo
 inline constexpr dgUnsigned32 dgCollisionCylinderClassId = dgTypeIdFromName("dgCollisionCylinder");
 inline constexpr dgUnsigned32 dgCompoundCollisionClassId = dgTypeIdFromName("dgCompoundCollision");
 inline constexpr dgUnsigned32 dgCollisionConvexHullClassId = dgTypeIdFromName("dgCollisionConvexHull");
-inline constexpr dgUnsigned32 dgCollisionConvexModifierClassId = dgTypeIdFromName("dgCollisionConvexModifier");
-inline constexpr dgUnsigned32 dgCollisionChamferCylinderClassId = dgTypeIdFromName("dgCollisionChamferCylinder");
+inline constexpr dgUnsigned32 dgCollisionConvexModifierClassId =
+    dgTypeIdFromName("dgCollisionConvexModifier");
+inline constexpr dgUnsigned32 dgCollisionChamferCylinderClassId =
+    dgTypeIdFromName("dgCollisionChamferCylinder");
 inline constexpr dgUnsigned32 dgBaseNodeClassId = dgTypeIdFromName("dgBaseNode");

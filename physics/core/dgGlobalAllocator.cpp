@@ -69,6 +69,10 @@ dgInt32 dgGlobalAllocator::GetCachedCount(std::size_t size) const {
     return node != nullptr ? node->GetInfo().GetCount() : 0;
 }
 
-void* dgObjectMalloc(std::size_t size) { return dgGlobalAllocator::Instance().Malloc(size); }
+void* dgObjectMalloc(std::size_t size) {
+    return dgGlobalAllocator::Instance().Malloc(size);
+}
 
-void dgObjectFree(void* block) { dgGlobalAllocator::Instance().Free(block); }
+void dgObjectFree(void* block) {
+    dgGlobalAllocator::Instance().Free(block);
+}

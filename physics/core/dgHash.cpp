@@ -12,7 +12,9 @@ dgUnsigned32 dgHash(const void* bytes, dgInt32 length, dgUnsigned32 seed) {
     return h;
 }
 
-dgUnsigned32 dgHashBuffer(const void* bytes, dgInt32 length) { return dgHash(bytes, length, 0); }
+dgUnsigned32 dgHashBuffer(const void* bytes, dgInt32 length) {
+    return dgHash(bytes, length, 0);
+}
 
 dgInt32 dgFloatToFixed(dgFloat32 x) {
     // Scaling by a power of two is exact (or overflows to infinity), so the range test is exact too.

@@ -3,6 +3,7 @@
 
 #include "physics/core/dgMemory.h"
 
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -23,7 +24,8 @@ public:
     dgInt32 GetCount() const { return m_count; }
     dgInt32 GetCapacity() const { return m_capacity; }
     bool IsFull() const { return m_count == m_capacity; }
-    void Flush() { m_count = 0; }
+    /// Empties the heap; the array stays.
+    void Reset() { m_count = 0; }
 
     /// Key of the entry at array position index (0 is the top).
     Key GetKey(dgInt32 index) const {
@@ -64,10 +66,13 @@ protected:
             dgAssert(!"push on a full fixed-capacity heap");
             return false;
         }
-        dgAssert(m_capacity < (1 << 30));
+        if (m_capacity > INT32_MAX / 2) {
+            dgOutOfMemory(sizeof(Entry) * static_cast<std::size_t>(m_capacity) * 2);
+        }
         const dgInt32 capacity = m_capacity * 2;
         Entry* entries = static_cast<Entry*>(dgMalloc(sizeof(Entry) * static_cast<std::size_t>(capacity)));
-        std::memcpy(static_cast<void*>(entries), m_entries, sizeof(Entry) * static_cast<std::size_t>(m_count));
+        std::memcpy(static_cast<void*>(entries), m_entries,
+                    sizeof(Entry) * static_cast<std::size_t>(m_count));
         dgFree(m_entries);
         m_entries = entries;
         m_capacity = capacity;

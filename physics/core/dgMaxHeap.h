@@ -47,7 +47,7 @@ public:
         dgInt32 i = 1;
         do {
             dgInt32 j = 2 * i;
-            if (j < count && this->At(j + 1).m_key > this->At(j).m_key) {
+            if (j<count&& this->At(j + 1).m_key> this->At(j).m_key) {
                 j++;
             }
             if (!(last.m_key < this->At(j).m_key)) {

@@ -17,9 +17,13 @@ dgMemFreeHook g_release = dgDefaultFree;
 
 } // namespace
 
-void* dgDefaultMalloc(std::size_t size) { return std::malloc(size); }
+void* dgDefaultMalloc(std::size_t size) {
+    return std::malloc(size);
+}
 
-void dgDefaultFree(void* ptr, std::size_t) { std::free(ptr); }
+void dgDefaultFree(void* ptr, std::size_t) {
+    std::free(ptr);
+}
 
 void dgSetMemoryAllocators(dgMemAllocHook allocate, dgMemFreeHook release) {
     if (allocate == nullptr || release == nullptr) {

@@ -8,14 +8,18 @@
 dgNameTextPage::dgNameTextPage(std::size_t bytes)
     : m_text(static_cast<char*>(dgMalloc(bytes))), m_bytes(bytes) {}
 
-dgNameTextPage::~dgNameTextPage() { dgFree(m_text); }
+dgNameTextPage::~dgNameTextPage() {
+    dgFree(m_text);
+}
 
 dgNameTable& dgNameTable::Instance() {
     static dgNameTable instance;
     return instance;
 }
 
-dgNameTable::dgNameTable() : m_left(0), m_write(nullptr) { AddPage(); }
+dgNameTable::dgNameTable() : m_left(0), m_write(nullptr) {
+    AddPage();
+}
 
 void dgNameTable::AddPage() {
     m_write = m_pages.Prepend(kPageBytes)->GetInfo().m_text;
@@ -58,4 +62,6 @@ dgUnsigned32 dgRegisterName(const char* name) {
     return id;
 }
 
-const char* dgNameFromId(dgUnsigned32 id) { return dgNameTable::Instance().Find(id); }
+const char* dgNameFromId(dgUnsigned32 id) {
+    return dgNameTable::Instance().Find(id);
+}

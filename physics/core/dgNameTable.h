@@ -43,7 +43,7 @@ private:
 
     // Pages are declared after the tree so they are released first, as at exit.
     dgTree<const char*, dgUnsigned32> m_ids;
-    dgList<dgNameTextPage> m_pages;   ///< the first page is the one being filled
+    dgList<dgNameTextPage> m_pages; ///< the first page is the one being filled
     std::size_t m_left;
     char* m_write;
 };

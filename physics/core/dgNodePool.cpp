@@ -14,7 +14,9 @@ dgNodePool* dgNodePool::Create(std::size_t elementSize, dgInt32 pageKb) {
 dgNodePool::dgNodePool(std::size_t elementSize, dgInt32 pageKb)
     : m_pages(new dgPageAllocator(elementSize, pageKb)) {}
 
-dgNodePool::~dgNodePool() { delete m_pages; }
+dgNodePool::~dgNodePool() {
+    delete m_pages;
+}
 
 void* dgNodePool::Malloc(std::size_t size) {
     dgAssert(size <= m_pages->GetBlockSize());
@@ -22,4 +24,6 @@ void* dgNodePool::Malloc(std::size_t size) {
     return m_pages->Allocate();
 }
 
-void dgNodePool::Free(void* block) { m_pages->Release(block); }
+void dgNodePool::Free(void* block) {
+    m_pages->Release(block);
+}

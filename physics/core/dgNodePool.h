@@ -23,5 +23,5 @@ public:
 private:
     dgNodePool(std::size_t elementSize, dgInt32 pageKb);
 
-    dgPageAllocator* m_pages;   ///< owned, in dgMalloc memory
+    dgPageAllocator* m_pages; ///< owned, in dgMalloc memory
 };

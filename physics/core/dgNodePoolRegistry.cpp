@@ -16,4 +16,6 @@ dgNodePoolRegistry::~dgNodePoolRegistry() {
     m_pools.RemoveAll();
 }
 
-void dgNodePoolRegistry::Add(dgNodePool* pool) { m_pools.Prepend(pool); }
+void dgNodePoolRegistry::Add(dgNodePool* pool) {
+    m_pools.Prepend(pool);
+}

@@ -2,7 +2,9 @@
 
 #include "physics/core/dgMemory.h"
 
-dgPoolPage::~dgPoolPage() { dgFree(m_buffer); }
+dgPoolPage::~dgPoolPage() {
+    dgFree(m_buffer);
+}
 
 dgPageAllocator::dgPageAllocator(std::size_t elementSize, dgInt32 pageKb)
     : m_pages(dgGetDefaultAllocator()), m_live(0), m_pageBytes(0), m_blocksPerPage(0), m_blockSize(0),
@@ -18,7 +20,9 @@ dgPageAllocator::dgPageAllocator(std::size_t elementSize, dgInt32 pageKb)
     }
 }
 
-dgPageAllocator::~dgPageAllocator() { m_pages.RemoveAll(); }
+dgPageAllocator::~dgPageAllocator() {
+    m_pages.RemoveAll();
+}
 
 void* dgPageAllocator::Allocate() {
     m_live++;
@@ -49,6 +53,10 @@ void dgPageAllocator::Release(void* block) {
     }
 }
 
-void* dgPageAllocator::operator new(std::size_t size) { return dgMalloc(size); }
+void* dgPageAllocator::operator new(std::size_t size) {
+    return dgMalloc(size);
+}
 
-void dgPageAllocator::operator delete(void* block) { dgFree(block); }
+void dgPageAllocator::operator delete(void* block) {
+    dgFree(block);
+}

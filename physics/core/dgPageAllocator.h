@@ -38,10 +38,10 @@ public:
     static void operator delete(void* block);
 
 private:
-    dgList<dgPoolPage> m_pages;   ///< nodes from the default allocator
+    dgList<dgPoolPage> m_pages; ///< nodes from the default allocator
     dgInt32 m_live;
     std::size_t m_pageBytes;
     dgInt32 m_blocksPerPage;
     std::size_t m_blockSize;
-    void* m_freeHead;   ///< most recently freed block; each free block's first word links to the next
+    void* m_freeHead; ///< most recently freed block; each free block's first word links to the next
 };

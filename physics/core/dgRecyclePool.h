@@ -54,6 +54,6 @@ public:
     dgInt32 GetReleasedCount() const { return m_released.GetCount(); }
 
 private:
-    dgList<Page> m_pages;   ///< the last page is current
+    dgList<Page> m_pages; ///< the last page is current
     dgList<T*> m_released;
 };

@@ -4,25 +4,45 @@
 #include "physics/core/dgGlobalAllocator.h"
 #include "physics/core/dgNameTable.h"
 
-dgRef* dgRef::CreateClone() const { return nullptr; }
+dgRef* dgRef::CreateClone() const {
+    return nullptr;
+}
 
-dgUnsigned32 dgRef::GetTypeId() const { return dgRefClassId; }
+dgUnsigned32 dgRef::GetTypeId() const {
+    return dgRefClassId;
+}
 
-bool dgRef::IsType(dgUnsigned32 typeId) const { return typeId == dgRefClassId; }
+bool dgRef::IsType(dgUnsigned32 typeId) const {
+    return typeId == dgRefClassId;
+}
 
-void dgRef::ClearMark() { m_ref &= ~kMark; }
+void dgRef::ClearMark() {
+    m_ref &= ~kMark;
+}
 
-void dgRef::SetMark() { m_ref |= kMark; }
+void dgRef::SetMark() {
+    m_ref |= kMark;
+}
 
-void dgRef::SetName(const char* name) { m_nameId = dgRegisterName(name); }
+void dgRef::SetName(const char* name) {
+    m_nameId = dgRegisterName(name);
+}
 
-void dgRef::DeleteSelf() { delete this; }
+void dgRef::DeleteSelf() {
+    delete this;
+}
 
-void* dgRef::operator new(std::size_t size) { return dgObjectMalloc(size); }
+void* dgRef::operator new(std::size_t size) {
+    return dgObjectMalloc(size);
+}
 
-void* dgRef::operator new(std::size_t, void* place) noexcept { return place; }
+void* dgRef::operator new(std::size_t, void* place) noexcept {
+    return place;
+}
 
-void dgRef::operator delete(void* block) { dgObjectFree(block); }
+void dgRef::operator delete(void* block) {
+    dgObjectFree(block);
+}
 
 void dgRef::operator delete(void*, void*) noexcept {}
 

@@ -3,6 +3,8 @@
 
 #include "physics/core/dgTypes.h"
 
+#include <type_traits>
+
 /// Reference word: flags in bits 0-7 (bit 0 the mark), count in bits 8-31. A new object holds one
 /// reference (the creator's) and has its mark set: word 257. The last release destroys the object
 /// through DeleteSelf. Objects made with new take their memory from dgObjectMalloc.
@@ -59,7 +61,7 @@ dgInt32 dgRefRelease(dgRef* object);
 
 /// Points slot at object: takes the new reference first, then drops the old one, so assigning an
 /// object to the slot that holds it never frees it. Either pointer may be null.
-template <class T> void dgRefAssign(T*& slot, T* object) {
+template <class T> void dgRefAssign(T*& slot, std::type_identity_t<T>* object) {
     if (object != nullptr) {
         object->AddRef();
     }

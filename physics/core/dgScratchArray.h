@@ -10,8 +10,7 @@ template <class T> class dgScratchArray {
     static_assert(std::is_trivially_copyable_v<T> && alignof(T) <= 16);
 
 public:
-    explicit dgScratchArray(dgInt32 count)
-        : m_buffer(ByteSize(count)), m_count(count < 0 ? 0 : count) {}
+    explicit dgScratchArray(dgInt32 count) : m_buffer(ByteSize(count)), m_count(count < 0 ? 0 : count) {}
 
     T& operator[](dgInt32 index) {
         dgAssert(index >= 0 && index < m_count);

@@ -4,4 +4,6 @@
 
 dgScratchBuffer::dgScratchBuffer(std::size_t bytes) : m_data(dgMalloc(bytes)) {}
 
-dgScratchBuffer::~dgScratchBuffer() { dgFree(m_data); }
+dgScratchBuffer::~dgScratchBuffer() {
+    dgFree(m_data);
+}

@@ -26,6 +26,6 @@ private:
     std::size_t m_used;
     alignas(16) char m_buffer[kBufferBytes];
     char* m_base;
-    void* m_overflow;   ///< newest fallback block; each one's header links to the one before
+    void* m_overflow; ///< newest fallback block; each one's header links to the one before
     dgInt32 m_overflowCount;
 };

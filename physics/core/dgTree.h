@@ -4,6 +4,7 @@
 #include "physics/core/dgNodePool.h"
 #include "physics/core/dgTreeBase.h"
 
+#include <functional>
 #include <utility>
 
 template <class T, class Key, dgInt32 kPageKb> class dgTree;
@@ -30,7 +31,8 @@ private:
     Key m_key;
 };
 
-/// Red-black tree keyed by Key (compared with its own <: signed keys as signed, unsigned as unsigned).
+/// Red-black tree keyed by Key in its own order: signed keys as signed, unsigned as unsigned, pointers
+/// by address.
 /// Nodes come from the tree's allocator: by default the process-wide node pool of the node type, made
 /// on first use with pages of kPageKb KB. Removal relinks nodes, so node addresses stay stable.
 template <class T, class Key, dgInt32 kPageKb = 4> class dgTree : public dgTreeBase {
@@ -53,7 +55,7 @@ public:
     Node* Find(Key key) const {
         Node* node = GetRoot();
         while (node != nullptr && !(node->m_key == key)) {
-            node = key < node->m_key ? node->GetLeft() : node->GetRight();
+            node = Less(key, node->m_key) ? node->GetLeft() : node->GetRight();
         }
         return node;
     }
@@ -85,6 +87,9 @@ public:
     }
 
 private:
+    // std::less orders pointer keys totally, which the built-in < does not promise.
+    static bool Less(Key a, Key b) { return std::less<Key>()(a, b); }
+
     template <class... Args> Node* Emplace(Key key, bool& existed, Args&&... args) {
         Node* parent = nullptr;
         bool left = false;
@@ -94,7 +99,7 @@ private:
                 return node;
             }
             parent = node;
-            left = key < node->m_key;
+            left = Less(key, node->m_key);
             node = left ? node->GetLeft() : node->GetRight();
         }
         existed = false;

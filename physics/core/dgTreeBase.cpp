@@ -98,7 +98,7 @@ void dgTreeBase::Link(dgTreeNodeBase* node, dgTreeNodeBase* parent, bool left) {
 void dgTreeBase::InsertFixup(dgTreeNodeBase* node, dgTreeNodeBase** root) {
     while (node != *root && IsRed(node->m_parent)) {
         dgTreeNodeBase* parent = node->m_parent;
-        dgTreeNodeBase* grandParent = parent->m_parent;   // a red parent is never the root
+        dgTreeNodeBase* grandParent = parent->m_parent; // a red parent is never the root
         if (parent == grandParent->m_left) {
             dgTreeNodeBase* uncle = grandParent->m_right;
             if (IsRed(uncle)) {
@@ -157,8 +157,8 @@ void dgTreeBase::Remove(dgTreeNodeBase* node, dgTreeNodeBase** root) {
     node->m_flags &= ~dgTreeNodeBase::kInTree;
 
     bool removedBlack = !IsRed(node);
-    dgTreeNodeBase* child;         // what takes the place that lost a colour (may be null)
-    dgTreeNodeBase* childParent;   // its parent, needed when child is null
+    dgTreeNodeBase* child;       // what takes the place that lost a colour (may be null)
+    dgTreeNodeBase* childParent; // its parent, needed when child is null
     if (node->m_left == nullptr) {
         child = node->m_right;
         childParent = node->m_parent;
@@ -183,7 +183,8 @@ void dgTreeBase::Remove(dgTreeNodeBase* node, dgTreeNodeBase** root) {
         Transplant(node, successor, root);
         successor->m_left = node->m_left;
         successor->m_left->m_parent = successor;
-        successor->m_flags = (successor->m_flags & ~dgTreeNodeBase::kRed) | (node->m_flags & dgTreeNodeBase::kRed);
+        successor->m_flags =
+            (successor->m_flags & ~dgTreeNodeBase::kRed) | (node->m_flags & dgTreeNodeBase::kRed);
     }
     if (removedBlack) {
         RemoveFixup(child, childParent, root);
@@ -216,7 +217,8 @@ void dgTreeBase::RemoveFixup(dgTreeNodeBase* node, dgTreeNodeBase* parent, dgTre
                     RotateRight(sibling, root);
                     sibling = parent->m_right;
                 }
-                sibling->m_flags = (sibling->m_flags & ~dgTreeNodeBase::kRed) | (parent->m_flags & dgTreeNodeBase::kRed);
+                sibling->m_flags =
+                    (sibling->m_flags & ~dgTreeNodeBase::kRed) | (parent->m_flags & dgTreeNodeBase::kRed);
                 SetBlack(parent);
                 SetBlack(sibling->m_right);
                 RotateLeft(parent, root);
@@ -241,7 +243,8 @@ void dgTreeBase::RemoveFixup(dgTreeNodeBase* node, dgTreeNodeBase* parent, dgTre
                     RotateLeft(sibling, root);
                     sibling = parent->m_left;
                 }
-                sibling->m_flags = (sibling->m_flags & ~dgTreeNodeBase::kRed) | (parent->m_flags & dgTreeNodeBase::kRed);
+                sibling->m_flags =
+                    (sibling->m_flags & ~dgTreeNodeBase::kRed) | (parent->m_flags & dgTreeNodeBase::kRed);
                 SetBlack(parent);
                 SetBlack(sibling->m_left);
                 RotateRight(parent, root);

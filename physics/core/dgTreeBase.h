@@ -28,7 +28,7 @@ private:
 
     dgTreeNodeBase* m_left;
     dgTreeNodeBase* m_right;
-    dgTreeNodeBase* m_parent;   ///< null at the root
+    dgTreeNodeBase* m_parent; ///< null at the root
     dgMemoryAllocator* m_owner;
     dgUnsigned32 m_flags;
 };

@@ -49,7 +49,7 @@ private:
         self->m_releases.push_back({raw, size});
         auto it = self->m_bases.find(raw);
         if (it == self->m_bases.end()) {
-            std::free(raw);   // a block made before the hooks were installed
+            std::free(raw); // a block made before the hooks were installed
             return;
         }
         std::free(it->second);

@@ -49,12 +49,12 @@ TEST(dgFloatToFixed, QuantisesTo1024thsTowardZeroAndSaturates) {
     EXPECT_EQ(dgFloatToFixed(1.5f), 1536);
     EXPECT_EQ(dgFloatToFixed(-0.0009f), 0);
     EXPECT_EQ(dgFloatToFixed(-1.5f), -1536);
-    EXPECT_EQ(dgFloatToFixed(0.00195f), 1);   // 1.9968 truncates to 1
+    EXPECT_EQ(dgFloatToFixed(0.00195f), 1); // 1.9968 truncates to 1
     EXPECT_EQ(dgFloatToFixed(std::numeric_limits<dgFloat32>::quiet_NaN()), INT32_MIN);
     EXPECT_EQ(dgFloatToFixed(std::numeric_limits<dgFloat32>::infinity()), INT32_MAX);
     EXPECT_EQ(dgFloatToFixed(-std::numeric_limits<dgFloat32>::infinity()), INT32_MIN);
-    EXPECT_EQ(dgFloatToFixed(2097152.0f), INT32_MAX);    // 2^21 * 1024 = 2^31
-    EXPECT_EQ(dgFloatToFixed(-2097152.0f), INT32_MIN);   // exactly -2^31
+    EXPECT_EQ(dgFloatToFixed(2097152.0f), INT32_MAX);  // 2^21 * 1024 = 2^31
+    EXPECT_EQ(dgFloatToFixed(-2097152.0f), INT32_MIN); // exactly -2^31
     EXPECT_EQ(dgFloatToFixed(std::nextafter(2097152.0f, 0.0f)), 2147483520);
     EXPECT_EQ(dgFloatToFixed(1e30f), INT32_MAX);
 }
@@ -102,7 +102,7 @@ TEST(dgNameTable, RegisteringNamesInternsThemForTheLifeOfTheProcess) {
     const char* stored = dgNameFromId(id);
     EXPECT_STREQ(stored, "dgWorld");
     EXPECT_EQ(dgRegisterName("dgWorld"), id);
-    EXPECT_EQ(dgNameFromId(id), stored);   // entered once, never moved
+    EXPECT_EQ(dgNameFromId(id), stored); // entered once, never moved
     EXPECT_EQ(dgNameFromId(dgTypeIdFromName("a name nobody registered")), nullptr);
 }
 
@@ -110,7 +110,7 @@ TEST(dgNameTable, FullPagesAreFollowedByANewFirstPage) {
     dgNameTable table;
     EXPECT_EQ(table.GetPageCount(), 1);
     EXPECT_EQ(table.GetBytesLeft(), 7936u);
-    const std::string text(99, 'x');   // 100 bytes with the terminator
+    const std::string text(99, 'x'); // 100 bytes with the terminator
     std::vector<const char*> stored;
     for (dgUnsigned32 id = 1; id <= 80; id++) {
         std::string name = text;
@@ -139,7 +139,7 @@ TEST(dgNameTable, TextTooLongForAPageGetsAnExactPageOfItsOwn) {
         const std::string text(length, 'q');
         const char* stored = table.Insert(static_cast<dgUnsigned32>(length), text.c_str());
         EXPECT_EQ(std::string(stored), text);
-        std::string copy(stored, length + 1);   // ASan checks the terminator is inside the page
+        std::string copy(stored, length + 1); // ASan checks the terminator is inside the page
         EXPECT_EQ(copy.back(), '\0');
     }
     // 7935 characters still fit a fresh ordinary page; the two longer texts got exact pages.

@@ -90,7 +90,7 @@ TEST(dgHeap, SmallPopsNeedNoComparison) {
 TEST(dgHeap, ManyDuplicateKeysPopSortedAndEveryPushOfATopKeyLandsOnTop) {
     std::mt19937 random(3);
     for (int round = 0; round < 20; round++) {
-        MinHeap minHeap(1);   // grows as needed
+        MinHeap minHeap(1); // grows as needed
         MaxHeap::Entry maxBuffer[600];
         MaxHeap maxHeap(maxBuffer, 600);
         std::vector<dgFloat32> keys;
@@ -153,7 +153,8 @@ TEST(dgHeapDeathTest, PushOnAFullFixedHeapAsserts) {
 TEST(dgArrayHelpers, ComparatorsSortSignedKeys) {
     dgInt32 keys[] = {5, -3, 0, 2147483647, -2147483647 - 1, 5};
     std::qsort(keys, 6, sizeof(dgInt32), dgCompareInt32Ascending);
-    EXPECT_EQ(std::vector<dgInt32>(keys, keys + 6), (std::vector<dgInt32>{-2147483647 - 1, -3, 0, 5, 5, 2147483647}));
+    EXPECT_EQ(std::vector<dgInt32>(keys, keys + 6),
+              (std::vector<dgInt32>{-2147483647 - 1, -3, 0, 5, 5, 2147483647}));
     std::qsort(keys, 6, sizeof(dgInt32), dgCompareInt32Descending);
     EXPECT_EQ(keys[0], 2147483647);
     EXPECT_EQ(dgMaxInt32(-1, 1), 1);

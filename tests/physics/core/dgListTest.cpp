@@ -93,7 +93,7 @@ TEST(dgList, PageRecordNodeHandsItsBufferToFreeExactlyOnce) {
         void* buffer = dgMalloc(512);
         void* taken = buffer;
         pages.Append(buffer);
-        EXPECT_EQ(buffer, nullptr);   // the node took the buffer over
+        EXPECT_EQ(buffer, nullptr); // the node took the buffer over
         EXPECT_EQ(pages.GetFirst()->GetInfo().m_buffer, taken);
         const std::size_t releasesBefore = hooks.m_releases.size();
         pages.RemoveAll();
@@ -107,7 +107,7 @@ TEST(dgList, MatchesStdListUnderRandomEdits) {
     std::mt19937 random(11);
     IntList list;
     std::list<int> reference;
-    std::vector<IntList::Node*> nodes;   // parallel to reference's order is not needed: values are unique
+    std::vector<IntList::Node*> nodes; // parallel to reference's order is not needed: values are unique
     for (int step = 0; step < 20000; step++) {
         const unsigned op = random() % 10;
         if (op < 4) {

@@ -13,7 +13,9 @@
 
 namespace {
 
-std::uintptr_t Address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+std::uintptr_t Address(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p);
+}
 
 template <class T> T ReadWord(const void* at) {
     T value;
@@ -42,7 +44,8 @@ TEST(dgMalloc, NextMallocAfterInstallingHooksAsksThemForSizePlus32) {
 TEST(dgMalloc, BlockIsAlignedInsideTheRawBlockWithRawPointerAndSizeInFront) {
     RecordingMemoryHooks hooks;
     for (std::size_t offset = 0; offset < 16; offset++) {
-        for (std::size_t size : {std::size_t(1), std::size_t(15), std::size_t(16), std::size_t(100), std::size_t(4096)}) {
+        for (std::size_t size :
+             {std::size_t(1), std::size_t(15), std::size_t(16), std::size_t(100), std::size_t(4096)}) {
             hooks.SetRawOffset(offset);
             char* block = static_cast<char*>(dgMalloc(size));
             const RecordingMemoryHooks::Call call = hooks.m_allocations.back();
@@ -52,7 +55,7 @@ TEST(dgMalloc, BlockIsAlignedInsideTheRawBlockWithRawPointerAndSizeInFront) {
             EXPECT_LE(block - static_cast<char*>(call.raw), 32);
             EXPECT_EQ(ReadWord<void*>(block - 8), call.raw);
             EXPECT_EQ(ReadWord<std::size_t>(block - 16), size + 32);
-            std::memset(block, 0xAB, size);   // the whole block is usable (ASan checks the bounds)
+            std::memset(block, 0xAB, size); // the whole block is usable (ASan checks the bounds)
 
             dgFree(block);
             ASSERT_FALSE(hooks.m_releases.empty());
@@ -72,7 +75,9 @@ TEST(dgMalloc, NullHookPairInstallsTheDefaults) {
 }
 
 namespace {
-void* RefusingHook(std::size_t) { return nullptr; }
+void* RefusingHook(std::size_t) {
+    return nullptr;
+}
 } // namespace
 
 TEST(dgMallocDeathTest, FailingHookEndsInTheOutOfMemoryHandler) {
@@ -113,7 +118,7 @@ TEST(dgStackMemoryAllocator, OverflowFallsBackToHeapBlocksFreedWithTheAllocator)
             char* block = static_cast<char*>(stack.Malloc(size));
             EXPECT_EQ(Address(block) % 16, 0u);
             EXPECT_TRUE(blocks.insert(block).second);
-            std::memset(block, i & 0xFF, size);   // ASan flags any write past the buffer
+            std::memset(block, i & 0xFF, size); // ASan flags any write past the buffer
             if (block >= stack.GetBase() && block < bufferEnd) {
                 EXPECT_LE(block + size, bufferEnd);
                 inBuffer++;

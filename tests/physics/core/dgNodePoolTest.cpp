@@ -17,7 +17,9 @@
 #include <vector>
 
 namespace {
-std::uintptr_t Address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+std::uintptr_t Address(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p);
+}
 } // namespace
 
 TEST(dgPageAllocator, PageArithmeticRoundsBlocksTo16AndFillsPages) {
@@ -82,7 +84,7 @@ TEST(dgPageAllocator, FreeingTheLastBlockReturnsEveryPage) {
         blocks.push_back(pages.Allocate());
     }
     const dgInt32 pageCount = pages.GetPageList().GetCount();
-    EXPECT_EQ(pageCount, (50 + 8) / 9);   // 112-byte blocks, 9 per 1 KB page
+    EXPECT_EQ(pageCount, (50 + 8) / 9); // 112-byte blocks, 9 per 1 KB page
     for (void* block : blocks) {
         pages.Release(block);
     }
@@ -153,7 +155,7 @@ TEST(dgRecyclePool, BuildsPagesOf64InOrderAndDestroysThemInReverse) {
             EXPECT_EQ(items.back(), TrackedItem::s_constructed[i]);
         }
         EXPECT_EQ(pool.GetPageCount(), 1);
-        items.push_back(pool.Alloc());   // the 65th adds a page
+        items.push_back(pool.Alloc()); // the 65th adds a page
         EXPECT_EQ(pool.GetPageCount(), 2);
         EXPECT_EQ(TrackedItem::s_constructed.size(), 128u);
 
@@ -171,7 +173,8 @@ TEST(dgRecyclePool, BuildsPagesOf64InOrderAndDestroysThemInReverse) {
     // Each page destroys its items from the last to the first.
     for (std::size_t page = 0; page < 2; page++) {
         for (std::size_t i = 1; i < 64; i++) {
-            EXPECT_EQ(TrackedItem::s_destroyed[page * 64 + i], TrackedItem::s_destroyed[page * 64 + i - 1] - 1);
+            EXPECT_EQ(TrackedItem::s_destroyed[page * 64 + i],
+                      TrackedItem::s_destroyed[page * 64 + i - 1] - 1);
         }
     }
 }

@@ -92,18 +92,18 @@ TEST(dgRef, NamesAreInternedOnce) {
 TEST(dgRefAssign, TakesTheNewReferenceBeforeDroppingTheOld) {
     int destroyed = 0;
     dgRef* sole = new CountedRef(&destroyed);
-    dgRef* slot = sole;   // the slot holds the only reference
+    dgRef* slot = sole; // the slot holds the only reference
     dgRefAssign(slot, sole);
     EXPECT_EQ(destroyed, 0);
     EXPECT_EQ(slot->GetRefCount(), 1);
 
     int otherDestroyed = 0;
     dgRef* other = new CountedRef(&otherDestroyed);
-    dgRefAssign(slot, other);   // the slot takes a reference of its own
+    dgRefAssign(slot, other); // the slot takes a reference of its own
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(other->GetRefCount(), 2);
 
-    dgRefAssign(slot, static_cast<dgRef*>(nullptr));
+    dgRefAssign(slot, nullptr);
     EXPECT_EQ(slot, nullptr);
     EXPECT_EQ(other->GetRefCount(), 1);
     dgRefRelease(other);

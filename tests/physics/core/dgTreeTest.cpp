@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <vector>
@@ -12,7 +13,8 @@ using IntTree = dgTree<int, dgInt32>;
 
 // Checks a subtree and returns its black height (missing children count as one black level).
 template <class Tree>
-int CheckSubtree(typename Tree::Node* node, typename Tree::Node* parent, int& count, ::testing::AssertionResult& result) {
+int CheckSubtree(typename Tree::Node* node, typename Tree::Node* parent, int& count,
+                 ::testing::AssertionResult& result) {
     if (node == nullptr) {
         return 1;
     }
@@ -23,7 +25,8 @@ int CheckSubtree(typename Tree::Node* node, typename Tree::Node* parent, int& co
     if (!node->IsInTree()) {
         result = ::testing::AssertionFailure() << "in-tree bit clear at key " << node->GetKey();
     }
-    if (dgTreeBase::IsRed(node) && (dgTreeBase::IsRed(node->GetLeft()) || dgTreeBase::IsRed(node->GetRight()))) {
+    if (dgTreeBase::IsRed(node) &&
+        (dgTreeBase::IsRed(node->GetLeft()) || dgTreeBase::IsRed(node->GetRight()))) {
         result = ::testing::AssertionFailure() << "red node with a red child at key " << node->GetKey();
     }
     if (node->GetLeft() != nullptr && !(node->GetLeft()->GetKey() < node->GetKey())) {
@@ -41,7 +44,7 @@ int CheckSubtree(typename Tree::Node* node, typename Tree::Node* parent, int& co
 }
 
 // Root black, no red-red, equal black heights, parent links, order, count and in-tree bits.
-template <class Tree> ::testing::AssertionResult IsValidRedBlackTree(const Tree& tree) {
+template <class Tree>::testing::AssertionResult IsValidRedBlackTree(const Tree& tree) {
     ::testing::AssertionResult result = ::testing::AssertionSuccess();
     if (dgTreeBase::IsRed(tree.GetRoot())) {
         return ::testing::AssertionFailure() << "red root";
@@ -117,7 +120,7 @@ TEST(dgTree, RemovingANodeWithTwoChildrenKeepsEveryOtherAddress) {
     for (IntTree::Node* node : nodes) {
         EXPECT_EQ(node->GetKey(), expected->first);
         EXPECT_EQ(node, expected->second);
-        EXPECT_EQ(node->GetInfo(), expected->first);   // values stay with their nodes
+        EXPECT_EQ(node->GetInfo(), expected->first); // values stay with their nodes
         ++expected;
     }
 }
@@ -147,6 +150,25 @@ TEST(dgTree, UnsignedKeysCompareAsUnsigned) {
     signedTree.Insert(1, -1);
     signedTree.Insert(2, 1);
     EXPECT_EQ(signedTree.GetFirst()->GetKey(), -1);
+}
+
+TEST(dgTree, PointerKeysOrderByAddress) {
+    int bodies[32];
+    std::vector<int*> shuffled;
+    for (int& body : bodies) {
+        shuffled.push_back(&body);
+    }
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(9));
+    dgTree<int, int*> tree;
+    for (int* body : shuffled) {
+        tree.Insert(0, body);
+    }
+    int* expected = bodies;
+    for (auto* node = tree.GetFirst(); node != nullptr; node = tree.GetNext(node)) {
+        EXPECT_EQ(node->GetKey(), expected++);
+    }
+    EXPECT_EQ(expected, bodies + 32);
+    EXPECT_TRUE(IsValidRedBlackTree(tree));
 }
 
 TEST(dgTree, RemoveAllReleasesEveryNodeAndLeavesHeldOnesUnlinked) {
@@ -217,7 +239,7 @@ TEST(dgTree, MatchesStdMapUnderRandomEditsWithStableAddresses) {
     dgTree<dgUnsigned32, dgUnsigned64> tree;
     std::map<dgUnsigned64, std::pair<dgUnsigned32, decltype(tree)::Node*>> reference;
     for (int step = 0; step < 40000; step++) {
-        const dgUnsigned64 key = (dgUnsigned64(random() % 64) << 32) | (random() % 64);   // dense: many hits
+        const dgUnsigned64 key = (dgUnsigned64(random() % 64) << 32) | (random() % 64); // dense: many hits
         const unsigned op = random() % 10;
         if (op < 5) {
             bool existed;
