@@ -38,6 +38,26 @@ bool ClipToPlane(dgVector& a, dgVector& b, dgInt32 axis, dgFloat32 plane, bool i
     return true;
 }
 
+// Parameter in [0, 1] of the point of segment p0-p1 nearest to point.
+dgFloat32 SegmentParameter(const dgVector& point, const dgVector& p0, const dgVector& p1) {
+    const dgVector d = p1.Sub(p0);
+    const dgFloat32 t = point.Sub(p0).DotProduct(d) / d.DotProduct(d);
+    // A degenerate segment gives 0/0: take p0.
+    if (!(t >= 0.0f)) {
+        return 0.0f;
+    }
+    return t > 1.0f ? 1.0f : t;
+}
+
+// outA is the end of segment a chosen by clamping; outB its nearest point on segment b. When that
+// point is itself clamped to an end of b, the nearest point of a to it is the answer for a.
+void ClampedToEnd(const dgVector& end, const dgVector& a0, const dgVector& a1, const dgVector& b0,
+                  const dgVector& b1, dgVector& outA, dgVector& outB) {
+    const dgFloat32 t = SegmentParameter(end, b0, b1);
+    outB = b0.Add(b1.Sub(b0).Scale(t));
+    outA = (t <= 0.0f || t >= 1.0f) ? ClosestPointOnSegment(outB, a0, a1) : end;
+}
+
 dgFloat32 DistanceSquared(const dgVector& a, const dgVector& b) {
     const dgVector d = a.Sub(b);
     return d.DotProduct(d);
@@ -59,15 +79,7 @@ bool BoxesOverlap(const dgVector& min0, const dgVector& max0, const dgVector& mi
 }
 
 dgVector ClosestPointOnSegment(const dgVector& point, const dgVector& p0, const dgVector& p1) {
-    const dgVector d = p1.Sub(p0);
-    dgFloat32 t = point.Sub(p0).DotProduct(d) / d.DotProduct(d);
-    // A degenerate segment gives 0/0: take p0.
-    if (!(t >= 0.0f)) {
-        t = 0.0f;
-    } else if (t > 1.0f) {
-        t = 1.0f;
-    }
-    return p0.Add(d.Scale(t));
+    return p0.Add(p1.Sub(p0).Scale(SegmentParameter(point, p0, p1)));
 }
 
 void ClosestPointsOfSegments(const dgVector& a0, const dgVector& a1, const dgVector& b0, const dgVector& b1,
@@ -75,11 +87,12 @@ void ClosestPointsOfSegments(const dgVector& a0, const dgVector& a1, const dgVec
     const dgVector da = a1.Sub(a0);
     const dgVector db = b1.Sub(b0);
     const dgVector r = a0.Sub(b0);
+    // Normal equations of |r + s*da - t*db|^2: [A B; B E] (s, -t) = (C, F).
     const dgFloat32 A = da.DotProduct(da);
     const dgFloat32 E = db.DotProduct(db);
     const dgFloat32 B = -da.DotProduct(db);
     const dgFloat32 C = -r.DotProduct(da);
-    const dgFloat32 F = -r.DotProduct(db);
+    const dgFloat32 F = r.DotProduct(db);
     const dgFloat32 den = A * E - B * B;
     if (std::fabs(den) < 1.0e-8f) {
         outA = a0.Add(a1).Scale(0.5f);
@@ -88,13 +101,11 @@ void ClosestPointsOfSegments(const dgVector& a0, const dgVector& a1, const dgVec
     }
     const dgFloat32 s = (C * E - F * B) / den;
     if (s < 0.0f) {
-        outA = a0;
-        outB = ClosestPointOnSegment(a0, b0, b1);
+        ClampedToEnd(a0, a0, a1, b0, b1, outA, outB);
         return;
     }
     if (s > 1.0f) {
-        outA = a1;
-        outB = ClosestPointOnSegment(a1, b0, b1);
+        ClampedToEnd(a1, a0, a1, b0, b1, outA, outB);
         return;
     }
     const dgFloat32 t = (F * A - C * B) / den;
