@@ -18,7 +18,9 @@ namespace {
 class BenchInputs {
 public:
     explicit BenchInputs(unsigned seed) : m_engine(seed) {}
-    dgFloat32 Float(dgFloat32 lo, dgFloat32 hi) { return std::uniform_real_distribution<dgFloat32>(lo, hi)(m_engine); }
+    dgFloat32 Float(dgFloat32 lo, dgFloat32 hi) {
+        return std::uniform_real_distribution<dgFloat32>(lo, hi)(m_engine);
+    }
     dgVector Point(dgFloat32 lo, dgFloat32 hi) {
         const dgFloat32 x = Float(lo, hi);
         const dgFloat32 y = Float(lo, hi);
@@ -30,12 +32,14 @@ public:
         const dgFloat32 len = std::sqrt(axis.DotProduct(axis)) + 1.0e-6f;
         return dgQuaternion::FromAxisAngle(axis.Scale(1.0f / len), Float(-3.0f, 3.0f));
     }
-    dgMatrix RigidMatrix(dgFloat32 range) { return dgMatrix::FromQuaternion(UnitQuaternion(), Point(-range, range)); }
+    dgMatrix RigidMatrix(dgFloat32 range) {
+        return dgMatrix::FromQuaternion(UnitQuaternion(), Point(-range, range));
+    }
     dgMatrix SymmetricMatrix(dgFloat32 range) {
         const dgVector d = Point(-range, range);
         const dgVector o = Point(-range, range);
-        return dgMatrix(dgVector(d.x, o.x, o.y, 0.0f), dgVector(o.x, d.y, o.z, 0.0f), dgVector(o.y, o.z, d.z, 0.0f),
-                        dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+        return dgMatrix(dgVector(d.x, o.x, o.y, 0.0f), dgVector(o.x, d.y, o.z, 0.0f),
+                        dgVector(o.y, o.z, d.z, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
     }
 
 private:
@@ -134,8 +138,8 @@ static void BM_ClosestPointsOfSegments(benchmark::State& state) {
     for (auto _ : state) {
         dgVector outA;
         dgVector outB;
-        ClosestPointsOfSegments(points[i & 255], points[(i + 1) & 255], points[(i + 2) & 255], points[(i + 3) & 255],
-                                outA, outB);
+        ClosestPointsOfSegments(points[i & 255], points[(i + 1) & 255], points[(i + 2) & 255],
+                                points[(i + 3) & 255], outA, outB);
         i += 4;
         benchmark::DoNotOptimize(outA);
         benchmark::DoNotOptimize(outB);
@@ -145,8 +149,8 @@ BENCHMARK(BM_ClosestPointsOfSegments);
 
 static void BM_RayPolygonIntersect(benchmark::State& state) {
     // A hexagon in the plane z = 0, rays straight down through random points.
-    const dgFloat32 hexagon[18] = {1.0f, 0.0f, 0, 0.5f, 0.866f, 0, -0.5f, 0.866f, 0,
-                                   -1.0f, 0.0f, 0, -0.5f, -0.866f, 0, 0.5f, -0.866f, 0};
+    const dgFloat32 hexagon[18] = {1.0f,  0.0f, 0, 0.5f,  0.866f,  0, -0.5f, 0.866f,  0,
+                                   -1.0f, 0.0f, 0, -0.5f, -0.866f, 0, 0.5f,  -0.866f, 0};
     const dgInt32 indices[6] = {0, 1, 2, 3, 4, 5};
     BenchInputs random(8);
     std::vector<dgVector> starts(256);

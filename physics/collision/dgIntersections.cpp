@@ -9,7 +9,9 @@ namespace {
 // strides need not be multiples of four.
 dgVector IndexedVertex(const dgFloat32* vertices, dgInt32 strideBytes, dgInt32 index) {
     dgFloat32 xyz[3];
-    std::memcpy(xyz, reinterpret_cast<const unsigned char*>(vertices) + static_cast<std::ptrdiff_t>(index) * strideBytes,
+    std::memcpy(xyz,
+                reinterpret_cast<const unsigned char*>(vertices) +
+                    static_cast<std::ptrdiff_t>(index) * strideBytes,
                 sizeof(xyz));
     return dgVector(xyz);
 }
@@ -208,8 +210,9 @@ bool ClipSegmentToBox(dgVector& a, dgVector& b, const dgVector& boxMin, const dg
            ClipToPlane(a, b, 1, boxMax.y, true) && ClipToPlane(a, b, 1, boxMin.y, false);
 }
 
-bool RayPolygonIntersect(const dgVector& p0, const dgVector& p1, const dgFloat32* vertices, dgInt32 strideBytes,
-                         const dgInt32* indices, dgInt32 indexCount, dgFloat32& tOut, dgVector& normalOut) {
+bool RayPolygonIntersect(const dgVector& p0, const dgVector& p1, const dgFloat32* vertices,
+                         dgInt32 strideBytes, const dgInt32* indices, dgInt32 indexCount, dgFloat32& tOut,
+                         dgVector& normalOut) {
     if (indexCount < 3) {
         return false;
     }

@@ -17,7 +17,8 @@ void ClosestPointsOfSegments(const dgVector& a0, const dgVector& a1, const dgVec
                              dgVector& outA, dgVector& outB);
 
 /// The point of triangle c0 c1 c2 nearest to point (Voronoi regions; ties go to corners and edges).
-dgVector ClosestPointOnTriangle(const dgVector& point, const dgVector& c0, const dgVector& c1, const dgVector& c2);
+dgVector ClosestPointOnTriangle(const dgVector& point, const dgVector& c0, const dgVector& c1,
+                                const dgVector& c2);
 
 /// Nearest point of the indexed polygon (a fan from its first vertex; vertex i at indices[i] x
 /// strideBytes) to point; true, with out (w 1.0), when it lies within maxDistance. Fewer than three
@@ -31,5 +32,6 @@ bool ClipSegmentToBox(dgVector& a, dgVector& b, const dgVector& boxMin, const dg
 /// True when segment p0-p1 enters the indexed polygon from its front, the side that the normal
 /// (c1 - c0) x (c2 - c0) of its first three vertices points to. tOut is the hit parameter along p0-p1 and
 /// normalOut the unnormalised face normal. Fewer than three indices is no polygon: false.
-bool RayPolygonIntersect(const dgVector& p0, const dgVector& p1, const dgFloat32* vertices, dgInt32 strideBytes,
-                         const dgInt32* indices, dgInt32 indexCount, dgFloat32& tOut, dgVector& normalOut);
+bool RayPolygonIntersect(const dgVector& p0, const dgVector& p1, const dgFloat32* vertices,
+                         dgInt32 strideBytes, const dgInt32* indices, dgInt32 indexCount, dgFloat32& tOut,
+                         dgVector& normalOut);

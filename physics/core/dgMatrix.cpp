@@ -50,9 +50,9 @@ dgMatrix dgMatrix::FromQuaternion(const dgQuaternion& q, const dgVector& positio
     const dgFloat32 xw = q.x * q.w + q.x * q.w;
     const dgFloat32 yw = q.y * q.w + q.y * q.w;
     const dgFloat32 zw = q.z * q.w + q.z * q.w;
-    return dgMatrix(dgVector(x2 + w2 - 1.0f, xy + zw, xz - yw, 0.0f), dgVector(xy - zw, y2 + w2 - 1.0f, yz + xw, 0.0f),
-                    dgVector(xz + yw, yz - xw, z2 + w2 - 1.0f, 0.0f),
-                    dgVector(position.x, position.y, position.z, 1.0f));
+    return dgMatrix(
+        dgVector(x2 + w2 - 1.0f, xy + zw, xz - yw, 0.0f), dgVector(xy - zw, y2 + w2 - 1.0f, yz + xw, 0.0f),
+        dgVector(xz + yw, yz - xw, z2 + w2 - 1.0f, 0.0f), dgVector(position.x, position.y, position.z, 1.0f));
 }
 
 void dgMatrix::TransformPointArray(dgFloat32* dst, dgInt32 dstStrideInBytes, const dgFloat32* src,
@@ -65,19 +65,22 @@ void dgMatrix::TransformPointArray(dgFloat32* dst, dgInt32 dstStrideInBytes, con
     for (; i + 4 <= count; i += 4) {
         Point3 p[4];
         for (dgInt32 k = 0; k < 4; k++) {
-            p[k] = TransformPoint(*this, LoadPoint(in + static_cast<std::ptrdiff_t>(i + k) * srcStrideInBytes));
+            p[k] =
+                TransformPoint(*this, LoadPoint(in + static_cast<std::ptrdiff_t>(i + k) * srcStrideInBytes));
         }
         for (dgInt32 k = 0; k < 4; k++) {
             StorePoint(out + static_cast<std::ptrdiff_t>(i + k) * dstStrideInBytes, p[k]);
         }
     }
     for (; i < count; i++) {
-        const Point3 p = TransformPoint(*this, LoadPoint(in + static_cast<std::ptrdiff_t>(i) * srcStrideInBytes));
+        const Point3 p =
+            TransformPoint(*this, LoadPoint(in + static_cast<std::ptrdiff_t>(i) * srcStrideInBytes));
         StorePoint(out + static_cast<std::ptrdiff_t>(i) * dstStrideInBytes, p);
     }
 }
 
-void dgMatrix::TransformBBox(const dgVector& p0, const dgVector& p1, dgVector& outMin, dgVector& outMax) const {
+void dgMatrix::TransformBBox(const dgVector& p0, const dgVector& p1, dgVector& outMin,
+                             dgVector& outMax) const {
     dgVector corners[8];
     for (dgInt32 i = 0; i < 8; i++) {
         corners[i] = dgVector((i & 1) ? p1.x : p0.x, (i & 2) ? p1.y : p0.y, (i & 4) ? p1.z : p0.z, 1.0f);
@@ -86,8 +89,10 @@ void dgMatrix::TransformBBox(const dgVector& p0, const dgVector& p1, dgVector& o
     dgVector lo = corners[0];
     dgVector hi = corners[0];
     for (dgInt32 i = 1; i < 8; i++) {
-        lo = dgVector(std::fmin(lo.x, corners[i].x), std::fmin(lo.y, corners[i].y), std::fmin(lo.z, corners[i].z), 1.0f);
-        hi = dgVector(std::fmax(hi.x, corners[i].x), std::fmax(hi.y, corners[i].y), std::fmax(hi.z, corners[i].z), 1.0f);
+        lo = dgVector(std::fmin(lo.x, corners[i].x), std::fmin(lo.y, corners[i].y),
+                      std::fmin(lo.z, corners[i].z), 1.0f);
+        hi = dgVector(std::fmax(hi.x, corners[i].x), std::fmax(hi.y, corners[i].y),
+                      std::fmax(hi.z, corners[i].z), 1.0f);
     }
     outMin = dgVector(lo.x, lo.y, lo.z, 1.0f);
     outMax = dgVector(hi.x, hi.y, hi.z, 1.0f);
@@ -114,8 +119,8 @@ dgMatrix dgMatrix::SymmetricInverse3x3() const {
     const dgFloat64 a11 = m.up.y;
     const dgFloat64 a12 = m.up.z;
     const dgFloat64 a22 = m.right.z;
-    const dgFloat64 det = 2.0 * a01 * a02 * a12 + a00 * a11 * a22 - a02 * a02 * a11 - a01 * a01 * a22 -
-                          a12 * a12 * a00;
+    const dgFloat64 det =
+        2.0 * a01 * a02 * a12 + a00 * a11 * a22 - a02 * a02 * a11 - a01 * a01 * a22 - a12 * a12 * a00;
     const dgVector lastRow(0.0f, 0.0f, 0.0f, 1.0f);
     // A singular tensor (a static or constrained body) has no inverse: zero means infinite inertia.
     const dgMatrix singular(dgVector(), dgVector(), dgVector(), lastRow);
@@ -130,8 +135,8 @@ dgMatrix dgMatrix::SymmetricInverse3x3() const {
     const dgFloat32 r01 = element(m.up.z * m.right.x - m.right.z * m.up.x);
     const dgFloat32 r02 = element(m.right.y * m.up.x - m.right.x * m.up.y);
     const dgFloat32 r12 = element(m.right.x * m.front.y - m.front.x * m.right.y);
-    const dgMatrix inverse(dgVector(r00, r01, r02, 0.0f), dgVector(r01, r11, r12, 0.0f), dgVector(r02, r12, r22, 0.0f),
-                           lastRow);
+    const dgMatrix inverse(dgVector(r00, r01, r02, 0.0f), dgVector(r01, r11, r12, 0.0f),
+                           dgVector(r02, r12, r22, 0.0f), lastRow);
     for (dgInt32 i = 0; i < 3; i++) {
         if (!std::isfinite(inverse[i].x) || !std::isfinite(inverse[i].y) || !std::isfinite(inverse[i].z)) {
             return singular;
@@ -169,7 +174,8 @@ void dgMatrix::EigenDecomposition(dgVector& eigenvalues) {
             const dgInt32 q = pair[1];
             dgFloat32& apq = m[p][q];
             const dgFloat32 g = 100.0f * std::fabs(apq);
-            if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) && std::fabs(d[q]) + g == std::fabs(d[q])) {
+            if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) &&
+                std::fabs(d[q]) + g == std::fabs(d[q])) {
                 apq = 0.0f;
                 continue;
             }

@@ -36,7 +36,8 @@ public:
 
     /// front*v.x + up*v.y + right*v.z; w 1.0.
     dgVector RotateVector(const dgVector& v) const {
-        return dgVector(front.x * v.x + up.x * v.y + right.x * v.z, front.y * v.x + up.y * v.y + right.y * v.z,
+        return dgVector(front.x * v.x + up.x * v.y + right.x * v.z,
+                        front.y * v.x + up.y * v.y + right.y * v.z,
                         front.z * v.x + up.z * v.y + right.z * v.z, 1.0f);
     }
     /// The transposed 3x3 part applied to v: (front.v, up.v, right.v); w 1.0.
@@ -54,14 +55,16 @@ public:
 
     /// The full 4x4 product this * n: row i is the sum over k of this[i][k] * n[k].
     dgMatrix Multiply(const dgMatrix& n) const {
-        return dgMatrix(MultiplyRow(front, n), MultiplyRow(up, n), MultiplyRow(right, n), MultiplyRow(posit, n));
+        return dgMatrix(MultiplyRow(front, n), MultiplyRow(up, n), MultiplyRow(right, n),
+                        MultiplyRow(posit, n));
     }
 
     /// Inverse of a rigid transform: the transposed rotation (rows w 0) and the origin brought back.
     dgMatrix Inverse() const {
-        return dgMatrix(dgVector(front.x, up.x, right.x, 0.0f), dgVector(front.y, up.y, right.y, 0.0f),
-                        dgVector(front.z, up.z, right.z, 0.0f),
-                        dgVector(-posit.DotProduct(front), -posit.DotProduct(up), -posit.DotProduct(right), 1.0f));
+        return dgMatrix(
+            dgVector(front.x, up.x, right.x, 0.0f), dgVector(front.y, up.y, right.y, 0.0f),
+            dgVector(front.z, up.z, right.z, 0.0f),
+            dgVector(-posit.DotProduct(front), -posit.DotProduct(up), -posit.DotProduct(right), 1.0f));
     }
 
     /// Transforms count points of three floats; strides in bytes. dst may be src; only the three

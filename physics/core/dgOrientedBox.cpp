@@ -12,7 +12,9 @@ public:
         dgAssert(strideInBytes >= 0);
     }
     dgInt32 Count() const { return m_count; }
-    const dgFloat32* Point(dgInt32 k) const { return m_vertices + static_cast<std::ptrdiff_t>(k) * m_strideInFloats; }
+    const dgFloat32* Point(dgInt32 k) const {
+        return m_vertices + static_cast<std::ptrdiff_t>(k) * m_strideInFloats;
+    }
 
 private:
     const dgFloat32* m_vertices;
@@ -24,8 +26,8 @@ private:
 class IndexedPoints {
 public:
     IndexedPoints(const dgFloat32* vertices, dgInt32 strideInBytes, const dgInt32* indices, dgInt32 count)
-        : m_vertices(vertices), m_indices(indices), m_strideInFloats(strideInBytes / dgInt32(sizeof(dgFloat32))),
-          m_count(count) {
+        : m_vertices(vertices), m_indices(indices),
+          m_strideInFloats(strideInBytes / dgInt32(sizeof(dgFloat32))), m_count(count) {
         dgAssert(strideInBytes >= 0);
     }
     dgInt32 Count() const { return m_count; }
@@ -92,7 +94,8 @@ dgFloat64 dgAbsRatio(dgFloat32 a, dgFloat32 b) {
 }
 
 template <typename PointSource>
-void dgProjectedExtents(const dgMatrix& frame, const PointSource& points, dgVector& outMin, dgVector& outMax) {
+void dgProjectedExtents(const dgMatrix& frame, const PointSource& points, dgVector& outMin,
+                        dgVector& outMax) {
     outMin = dgVector(1.0e10f, 1.0e10f, 1.0e10f, 1.0f);
     outMax = dgVector(-1.0e10f, -1.0e10f, -1.0e10f, 1.0f);
     for (dgInt32 k = 0; k < points.Count(); k++) {
@@ -141,8 +144,7 @@ void dgOrientedBox::FitToVertices(const dgFloat32* vertices, dgInt32 strideInByt
     Fit(IndexedPoints(vertices, strideInBytes, indices, indexCount), axes);
 }
 
-template <typename PointSource>
-void dgOrientedBox::Fit(const PointSource& points, const dgMatrix* axes) {
+template <typename PointSource> void dgOrientedBox::Fit(const PointSource& points, const dgMatrix* axes) {
     // An empty cloud has neither a covariance nor extents.
     if (points.Count() <= 0) {
         return;
@@ -177,7 +179,8 @@ void dgOrientedBox::Fit(const PointSource& points, const dgMatrix* axes) {
     const dgVector centre((hi.x + lo.x) * 0.5f, (hi.y + lo.y) * 0.5f, (hi.z + lo.z) * 0.5f, 1.0f);
     m_frame.posit.AddInPlace(m_frame.RotateVector(centre));
     constexpr dgFloat32 kMargin = 0.002f;
-    SetDimensions((hi.x - lo.x) * 0.5f + kMargin, (hi.y - lo.y) * 0.5f + kMargin, (hi.z - lo.z) * 0.5f + kMargin);
+    SetDimensions((hi.x - lo.x) * 0.5f + kMargin, (hi.y - lo.y) * 0.5f + kMargin,
+                  (hi.z - lo.z) * 0.5f + kMargin);
 }
 
 const dgOrientedBox& dgGetIdentityOrientedBox() {

@@ -9,9 +9,9 @@
 /// Oriented box: frame rows are the unit axes, posit the centre; plain data, owns nothing.
 class dgOrientedBox {
 public:
-    dgMatrix m_frame;      ///< front, up, right: the box axes; posit: the centre (w 1.0)
-    dgFloat32 m_size[3];   ///< half extents along front, up and right; never negative
-    dgFloat32 m_radius;    ///< radius of the sphere about the centre that holds the box
+    dgMatrix m_frame;    ///< front, up, right: the box axes; posit: the centre (w 1.0)
+    dgFloat32 m_size[3]; ///< half extents along front, up and right; never negative
+    dgFloat32 m_radius;  ///< radius of the sphere about the centre that holds the box
 
     /// Identity frame, size 0.
     dgOrientedBox();
@@ -26,12 +26,11 @@ public:
     /// its rows are used as they are. With no points the box is left unchanged.
     void FitToVertices(const dgFloat32* vertices, dgInt32 strideInBytes, dgInt32 count, const dgMatrix* axes);
     /// The same over the points named by indices.
-    void FitToVertices(const dgFloat32* vertices, dgInt32 strideInBytes, const dgInt32* indices, dgInt32 indexCount,
-                       const dgMatrix* axes);
+    void FitToVertices(const dgFloat32* vertices, dgInt32 strideInBytes, const dgInt32* indices,
+                       dgInt32 indexCount, const dgMatrix* axes);
 
 private:
-    template <typename PointSource>
-    void Fit(const PointSource& points, const dgMatrix* axes);
+    template <typename PointSource> void Fit(const PointSource& points, const dgMatrix* axes);
 };
 
 static_assert(sizeof(dgOrientedBox) == 80);

@@ -17,7 +17,8 @@ public:
 
     /// The identity rotation (0, 0, 0, 1).
     dgQuaternion() = default;
-    constexpr dgQuaternion(dgFloat32 qx, dgFloat32 qy, dgFloat32 qz, dgFloat32 qw) : x(qx), y(qy), z(qz), w(qw) {}
+    constexpr dgQuaternion(dgFloat32 qx, dgFloat32 qy, dgFloat32 qz, dgFloat32 qw)
+        : x(qx), y(qy), z(qz), w(qw) {}
 
     /// Rotation by angle (radians) about a unit axis; the axis is not normalised.
     static dgQuaternion FromAxisAngle(const dgVector& unitAxis, dgFloat32 angle);
@@ -29,10 +30,9 @@ public:
     /// Product with vector part a.w*b + b.w*a - a x b; not normalised.
     dgQuaternion operator*(const dgQuaternion& b) const {
         const dgQuaternion& a = *this;
-        return dgQuaternion(a.w * b.x + b.w * a.x - a.y * b.z + b.y * a.z,
-                            b.w * a.y + b.y * a.w + a.x * b.z - a.z * b.x,
-                            a.w * b.z - b.y * a.x + a.z * b.w + a.y * b.x,
-                            a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z);
+        return dgQuaternion(
+            a.w * b.x + b.w * a.x - a.y * b.z + b.y * a.z, b.w * a.y + b.y * a.w + a.x * b.z - a.z * b.x,
+            a.w * b.z - b.y * a.x + a.z * b.w + a.y * b.x, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z);
     }
 
     /// Spherical interpolation from this (t = 0) to q1 (t = 1), unit length; q1 is used as given,

@@ -9,23 +9,22 @@ bool Near(dgFloat32 a, dgFloat32 b, dgFloat32 tol) {
     return std::fabs(a - b) <= tol;
 }
 
-template <typename T>
-std::string Describe(const T& value) {
+template <typename T> std::string Describe(const T& value) {
     std::ostringstream os;
     PrintTo(value, &os);
     return os.str();
 }
 
-template <typename T>
-::testing::AssertionResult Mismatch(const T& actual, const T& expected, dgFloat32 tol) {
-    return ::testing::AssertionFailure() << Describe(actual) << " differs from " << Describe(expected)
-                                         << " by more than " << tol;
+template <typename T>::testing::AssertionResult Mismatch(const T& actual, const T& expected, dgFloat32 tol) {
+    return ::testing::AssertionFailure()
+           << Describe(actual) << " differs from " << Describe(expected) << " by more than " << tol;
 }
 
 } // namespace
 
 ::testing::AssertionResult VectorNear(const dgVector& actual, const dgVector& expected, dgFloat32 tol) {
-    if (Near(actual.x, expected.x, tol) && Near(actual.y, expected.y, tol) && Near(actual.z, expected.z, tol)) {
+    if (Near(actual.x, expected.x, tol) && Near(actual.y, expected.y, tol) &&
+        Near(actual.z, expected.z, tol)) {
         return ::testing::AssertionSuccess();
     }
     return Mismatch(actual, expected, tol);
@@ -41,14 +40,16 @@ template <typename T>
 ::testing::AssertionResult MatrixNear(const dgMatrix& actual, const dgMatrix& expected, dgFloat32 tol) {
     for (dgInt32 i = 0; i < 4; i++) {
         if (!Vector4Near(actual[i], expected[i], tol)) {
-            return ::testing::AssertionFailure() << "row " << i << ": " << Describe(actual) << " differs from "
-                                                 << Describe(expected) << " by more than " << tol;
+            return ::testing::AssertionFailure()
+                   << "row " << i << ": " << Describe(actual) << " differs from " << Describe(expected)
+                   << " by more than " << tol;
         }
     }
     return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult QuaternionNear(const dgQuaternion& actual, const dgQuaternion& expected, dgFloat32 tol) {
+::testing::AssertionResult QuaternionNear(const dgQuaternion& actual, const dgQuaternion& expected,
+                                          dgFloat32 tol) {
     const bool same = Near(actual.x, expected.x, tol) && Near(actual.y, expected.y, tol) &&
                       Near(actual.z, expected.z, tol) && Near(actual.w, expected.w, tol);
     const bool opposite = Near(actual.x, -expected.x, tol) && Near(actual.y, -expected.y, tol) &&
@@ -65,8 +66,8 @@ template <typename T>
         for (dgInt32 j = 0; j < 3; j++) {
             const dgFloat32 expected = i == j ? 1.0f : 0.0f;
             if (!Near(rows[i].DotProduct(rows[j]), expected, tol)) {
-                return ::testing::AssertionFailure() << "rows " << i << " and " << j << " are not orthonormal in "
-                                                     << Describe(m);
+                return ::testing::AssertionFailure()
+                       << "rows " << i << " and " << j << " are not orthonormal in " << Describe(m);
             }
         }
     }

@@ -24,7 +24,8 @@ inline constexpr dgFloat32 kLooseTol = 1.0e-4f;
 /// All sixteen entries agree within tol.
 ::testing::AssertionResult MatrixNear(const dgMatrix& actual, const dgMatrix& expected, dgFloat32 tol);
 /// The same rotation: actual is within tol of expected or of -expected, component-wise.
-::testing::AssertionResult QuaternionNear(const dgQuaternion& actual, const dgQuaternion& expected, dgFloat32 tol);
+::testing::AssertionResult QuaternionNear(const dgQuaternion& actual, const dgQuaternion& expected,
+                                          dgFloat32 tol);
 /// Rows front, up, right are unit, mutually perpendicular and right-handed, within tol.
 ::testing::AssertionResult IsRightHandedOrthonormal(const dgMatrix& m, dgFloat32 tol);
 

@@ -52,6 +52,6 @@ dgMatrix RandomGeometry::SymmetricMatrix(dgFloat32 range) {
     const dgFloat32 a01 = Float(-range, range);
     const dgFloat32 a02 = Float(-range, range);
     const dgFloat32 a12 = Float(-range, range);
-    return dgMatrix(dgVector(a00, a01, a02, 0.0f), dgVector(a01, a11, a12, 0.0f), dgVector(a02, a12, a22, 0.0f),
-                    dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+    return dgMatrix(dgVector(a00, a01, a02, 0.0f), dgVector(a01, a11, a12, 0.0f),
+                    dgVector(a02, a12, a22, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
 }

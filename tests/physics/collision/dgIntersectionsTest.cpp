@@ -23,7 +23,8 @@ dgVector Lerp(const dgVector& a, const dgVector& b, dgFloat32 t) {
 }
 
 // Nearest of a dense grid of triangle points: an upper bound on the true distance.
-dgFloat32 SampledTriangleDistance2(const dgVector& p, const dgVector& a, const dgVector& b, const dgVector& c) {
+dgFloat32 SampledTriangleDistance2(const dgVector& p, const dgVector& a, const dgVector& b,
+                                   const dgVector& c) {
     constexpr int kSteps = 120;
     dgFloat32 best = 1.0e30f;
     for (int i = 0; i <= kSteps; i++) {
@@ -59,7 +60,8 @@ TEST(BoxesOverlap, OverlapMustBeStrictOnEveryAxis) {
 TEST(ClosestPointOnSegment, ClampsToTheEndsAndKeepsP0sW) {
     const dgVector p0(0.0f, 0.0f, 0.0f, 5.0f);
     const dgVector p1(2.0f, 0.0f, 0.0f, 1.0f);
-    EXPECT_TRUE(Vector4Near(ClosestPointOnSegment(P(1.0f, 3.0f, 0.0f), p0, p1), dgVector(1.0f, 0.0f, 0.0f, 5.0f), 0.0f));
+    EXPECT_TRUE(Vector4Near(ClosestPointOnSegment(P(1.0f, 3.0f, 0.0f), p0, p1),
+                            dgVector(1.0f, 0.0f, 0.0f, 5.0f), 0.0f));
     EXPECT_TRUE(VectorNear(ClosestPointOnSegment(P(7.0f, 1.0f, 0.0f), p0, p1), p1, 0.0f));
     EXPECT_TRUE(VectorNear(ClosestPointOnSegment(P(-7.0f, 1.0f, 0.0f), p0, p1), p0, 0.0f));
 }
@@ -115,7 +117,8 @@ TEST(ClosestPointOnTriangle, RegionsGiveCornersEdgesAndInterior) {
     EXPECT_TRUE(VectorNear(ClosestPointOnTriangle(P(1, -3, 1), a, b, c), P(1, 0, 0), 0.0f));
     EXPECT_TRUE(VectorNear(ClosestPointOnTriangle(P(-3, 1, 1), a, b, c), P(0, 1, 0), 0.0f));
     EXPECT_TRUE(VectorNear(ClosestPointOnTriangle(P(2, 2, 0), a, b, c), P(1, 1, 0), kRoundingTol));
-    EXPECT_TRUE(VectorNear(ClosestPointOnTriangle(P(0.5f, 0.5f, 4), a, b, c), P(0.5f, 0.5f, 0), kRoundingTol));
+    EXPECT_TRUE(
+        VectorNear(ClosestPointOnTriangle(P(0.5f, 0.5f, 4), a, b, c), P(0.5f, 0.5f, 0), kRoundingTol));
 }
 
 TEST(ClosestPointOnTriangle, NoSampledPointIsCloser) {
@@ -198,21 +201,27 @@ TEST(ClipSegmentToBox, SegmentBeyondOneFaceIsRejectedBeforeTheOthers) {
 TEST(RayPolygonIntersect, FrontHitGivesTheParameterAndNormal) {
     dgFloat32 t = -1.0f;
     dgVector n;
-    ASSERT_TRUE(RayPolygonIntersect(P(0.75f, 0.6f, 2.0f), P(0.75f, 0.6f, -2.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    ASSERT_TRUE(RayPolygonIntersect(P(0.75f, 0.6f, 2.0f), P(0.75f, 0.6f, -2.0f), kSquare, 12, kSquareIndices,
+                                    4, t, n));
     EXPECT_FLOAT_EQ(t, 0.5f);
     EXPECT_TRUE(VectorNear(n, P(0, 0, 1), 0.0f));
     // A hit in the second fan triangle.
-    ASSERT_TRUE(RayPolygonIntersect(P(0.1f, 0.9f, 1.0f), P(0.1f, 0.9f, -3.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    ASSERT_TRUE(
+        RayPolygonIntersect(P(0.1f, 0.9f, 1.0f), P(0.1f, 0.9f, -3.0f), kSquare, 12, kSquareIndices, 4, t, n));
     EXPECT_FLOAT_EQ(t, 0.25f);
 }
 
 TEST(RayPolygonIntersect, BackFaceParallelAndShortSegmentsMiss) {
     dgFloat32 t = 0.0f;
     dgVector n;
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, 0.5f, -1.0f), P(0.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, 0.5f, 1.0f), P(1.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, 0.5f, 2.0f), P(0.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
-    EXPECT_FALSE(RayPolygonIntersect(P(3.0f, 0.5f, 1.0f), P(3.0f, 0.5f, -1.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(0.5f, 0.5f, -1.0f), P(0.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(0.5f, 0.5f, 1.0f), P(1.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(0.5f, 0.5f, 2.0f), P(0.5f, 0.5f, 1.0f), kSquare, 12, kSquareIndices, 4, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(3.0f, 0.5f, 1.0f), P(3.0f, 0.5f, -1.0f), kSquare, 12, kSquareIndices, 4, t, n));
 }
 
 TEST(RayPolygonIntersect, GrazingAnEdgeWithinTheToleranceHits) {
@@ -220,16 +229,20 @@ TEST(RayPolygonIntersect, GrazingAnEdgeWithinTheToleranceHits) {
     dgFloat32 t = 0.0f;
     dgVector n;
     // Just outside the edge c0-c1 (y = 0), by far less than 1e-5 of the triangle's scale.
-    EXPECT_TRUE(RayPolygonIntersect(P(0.5f, -1.0e-7f, 1.0f), P(0.5f, -1.0e-7f, -1.0f), kSquare, 12, triangle, 3, t, n));
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, -1.0e-3f, 1.0f), P(0.5f, -1.0e-3f, -1.0f), kSquare, 12, triangle, 3, t, n));
+    EXPECT_TRUE(RayPolygonIntersect(P(0.5f, -1.0e-7f, 1.0f), P(0.5f, -1.0e-7f, -1.0f), kSquare, 12, triangle,
+                                    3, t, n));
+    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, -1.0e-3f, 1.0f), P(0.5f, -1.0e-3f, -1.0f), kSquare, 12, triangle,
+                                     3, t, n));
 }
 
 TEST(RayPolygonIntersect, FewerThanThreeIndicesOrNoAreaMisses) {
     dgFloat32 t = 0.0f;
     dgVector n;
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, 0.5f, 1.0f), P(0.5f, 0.5f, -1.0f), kSquare, 12, kSquareIndices, 2, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(0.5f, 0.5f, 1.0f), P(0.5f, 0.5f, -1.0f), kSquare, 12, kSquareIndices, 2, t, n));
     const dgInt32 collinear[3] = {0, 1, 1};
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, 0.0f, 1.0f), P(0.5f, 0.0f, -1.0f), kSquare, 12, collinear, 3, t, n));
+    EXPECT_FALSE(
+        RayPolygonIntersect(P(0.5f, 0.0f, 1.0f), P(0.5f, 0.0f, -1.0f), kSquare, 12, collinear, 3, t, n));
 }
 
 TEST(RayPolygonIntersect, ReadsVerticesAtAnyByteStride) {
@@ -237,6 +250,7 @@ TEST(RayPolygonIntersect, ReadsVerticesAtAnyByteStride) {
     const dgFloat32 padded[16] = {0, 0, 0, 7, 1, 0, 0, 7, 1, 1, 0, 7, 0, 1, 0, 7};
     dgFloat32 t = 0.0f;
     dgVector n;
-    EXPECT_TRUE(RayPolygonIntersect(P(0.9f, 0.8f, 1.0f), P(0.9f, 0.8f, -1.0f), padded, 16, kSquareIndices, 4, t, n));
+    EXPECT_TRUE(
+        RayPolygonIntersect(P(0.9f, 0.8f, 1.0f), P(0.9f, 0.8f, -1.0f), padded, 16, kSquareIndices, 4, t, n));
     EXPECT_FLOAT_EQ(t, 0.5f);
 }

@@ -11,8 +11,8 @@
 namespace {
 
 dgMatrix Symmetric(dgFloat32 a00, dgFloat32 a11, dgFloat32 a22, dgFloat32 a01, dgFloat32 a02, dgFloat32 a12) {
-    return dgMatrix(dgVector(a00, a01, a02, 0.0f), dgVector(a01, a11, a12, 0.0f), dgVector(a02, a12, a22, 0.0f),
-                    dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+    return dgMatrix(dgVector(a00, a01, a02, 0.0f), dgVector(a01, a11, a12, 0.0f),
+                    dgVector(a02, a12, a22, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
 }
 
 // The 3x3 product a * b, ignoring the posit row and column.
@@ -52,8 +52,10 @@ TEST(dgMatrixSymmetricInverse, TimesTheMatrixGivesTheIdentity) {
 TEST(dgMatrixSymmetricInverse, SingularMatrixGivesTheZeroInverse) {
     const dgMatrix zero3x3 = Symmetric(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     // Zero mass about one axis, and a rank-one tensor.
-    EXPECT_TRUE(MatrixNear(Symmetric(1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f).SymmetricInverse3x3(), zero3x3, 0.0f));
-    EXPECT_TRUE(MatrixNear(Symmetric(1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f).SymmetricInverse3x3(), zero3x3, 0.0f));
+    EXPECT_TRUE(
+        MatrixNear(Symmetric(1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f).SymmetricInverse3x3(), zero3x3, 0.0f));
+    EXPECT_TRUE(
+        MatrixNear(Symmetric(1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f).SymmetricInverse3x3(), zero3x3, 0.0f));
     EXPECT_TRUE(MatrixNear(dgGetZeroMatrix().SymmetricInverse3x3(), zero3x3, 0.0f));
 }
 
@@ -76,8 +78,8 @@ TEST(dgMatrixEigen, CoupledPairSplitsIntoOneAndThree) {
     m.EigenDecomposition(eigenvalues);
     constexpr dgFloat32 c = 0.70710677f;
     EXPECT_TRUE(Vector4Near(eigenvalues, dgVector(1.0f, 3.0f, 2.0f, 1.0f), kRoundingTol));
-    const dgMatrix expected(dgVector(c, -c, 0.0f, 0.0f), dgVector(c, c, 0.0f, 0.0f), dgVector(0.0f, 0.0f, 1.0f, 0.0f),
-                            dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+    const dgMatrix expected(dgVector(c, -c, 0.0f, 0.0f), dgVector(c, c, 0.0f, 0.0f),
+                            dgVector(0.0f, 0.0f, 1.0f, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
     EXPECT_TRUE(MatrixNear(m, expected, kRoundingTol));
 }
 

@@ -57,11 +57,13 @@ TEST(dgMatrix, MultiplyAppliesTheLeftMatrixFirst) {
     const dgMatrix a = random.RigidMatrix(5.0f);
     const dgMatrix b = random.RigidMatrix(5.0f);
     const dgVector p = random.Point(-5.0f, 5.0f);
-    EXPECT_TRUE(VectorNear(a.Multiply(b).TransformVector(p), b.TransformVector(a.TransformVector(p)), kLooseTol));
+    EXPECT_TRUE(
+        VectorNear(a.Multiply(b).TransformVector(p), b.TransformVector(a.TransformVector(p)), kLooseTol));
 }
 
 TEST(dgMatrix, MultiplyIsTheFullFourByFourProduct) {
-    const dgMatrix a(dgVector(1, 2, 3, 4), dgVector(5, 6, 7, 8), dgVector(9, 10, 11, 12), dgVector(13, 14, 15, 16));
+    const dgMatrix a(dgVector(1, 2, 3, 4), dgVector(5, 6, 7, 8), dgVector(9, 10, 11, 12),
+                     dgVector(13, 14, 15, 16));
     const dgMatrix b(dgVector(2, 0, 0, 1), dgVector(0, 3, 0, 0), dgVector(0, 0, 4, 0), dgVector(1, 1, 1, 1));
     // Row 0: 1*(2,0,0,1) + 2*(0,3,0,0) + 3*(0,0,4,0) + 4*(1,1,1,1).
     const dgMatrix expected(dgVector(6, 10, 16, 5), dgVector(18, 26, 36, 13), dgVector(30, 42, 56, 21),
@@ -83,9 +85,10 @@ TEST(dgMatrix, SingleAxisRotationsTurnTheNextAxisIntoTheOneAfter) {
 
 TEST(dgMatrix, SharedIdentityAndZeroAreBuiltOnce) {
     EXPECT_EQ(&dgGetIdentityMatrix(), &dgGetIdentityMatrix());
-    EXPECT_TRUE(MatrixNear(dgGetIdentityMatrix(), dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0),
-                                                            dgVector(0, 0, 1, 0), dgVector(0, 0, 0, 1)),
-                           0.0f));
+    EXPECT_TRUE(MatrixNear(
+        dgGetIdentityMatrix(),
+        dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0), dgVector(0, 0, 0, 1)),
+        0.0f));
     EXPECT_TRUE(MatrixNear(dgGetZeroMatrix(), dgMatrix(), 0.0f));
 }
 
@@ -96,7 +99,8 @@ TEST(dgMatrixEulerAngles, IdentityGivesZeroAngles) {
 TEST(dgMatrixEulerAngles, RoundTripAwayFromThePoles) {
     RandomGeometry random(5);
     for (int i = 0; i < 200; i++) {
-        const dgVector angles(random.Float(-3.1f, 3.1f), random.Float(-1.5f, 1.5f), random.Float(-3.1f, 3.1f), 0.0f);
+        const dgVector angles(random.Float(-3.1f, 3.1f), random.Float(-1.5f, 1.5f), random.Float(-3.1f, 3.1f),
+                              0.0f);
         const dgVector back = EulerMatrix(angles.x, angles.y, angles.z).GetEulerAngles();
         EXPECT_TRUE(Vector4Near(back, angles, 1.0e-3f));
     }

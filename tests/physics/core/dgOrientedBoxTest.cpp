@@ -55,26 +55,30 @@ TEST(dgOrientedBoxFit, SinglePointGivesTheMarginCube) {
     const dgFloat32 point[3] = {4.0f, -1.0f, 2.0f};
     dgOrientedBox box;
     box.FitToVertices(point, 12, 1, nullptr);
-    EXPECT_TRUE(MatrixNear(box.m_frame, dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0),
-                                                 dgVector(4, -1, 2, 1)),
-                           0.0f));
+    EXPECT_TRUE(MatrixNear(
+        box.m_frame,
+        dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0), dgVector(4, -1, 2, 1)),
+        0.0f));
     EXPECT_TRUE(VectorNear(Size(box), dgVector(0.002f, 0.002f, 0.002f, 0.0f), 0.0f));
     EXPECT_NEAR(box.m_radius, 0.0034641f, 1.0e-7f);
 }
 
 TEST(dgOrientedBoxFit, AxisAlignedCuboidKeepsItsAxes) {
-    const std::vector<dgVector> corners = CuboidCorners(dgVector(1.0f, 2.0f, 3.0f, 1.0f), dgVector(0.5f, 1.0f, 2.0f, 0.0f));
+    const std::vector<dgVector> corners =
+        CuboidCorners(dgVector(1.0f, 2.0f, 3.0f, 1.0f), dgVector(0.5f, 1.0f, 2.0f, 0.0f));
     dgOrientedBox box;
     box.FitToVertices(&corners[0].x, sizeof(dgVector), 8, nullptr);
-    EXPECT_TRUE(MatrixNear(box.m_frame, dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0),
-                                                 dgVector(1, 2, 3, 1)),
-                           0.0f));
+    EXPECT_TRUE(MatrixNear(
+        box.m_frame,
+        dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0), dgVector(1, 2, 3, 1)),
+        0.0f));
     EXPECT_TRUE(VectorNear(Size(box), dgVector(0.5f + 0.002f, 1.0f + 0.002f, 2.0f + 0.002f, 0.0f), 0.0f));
     EXPECT_EQ(box.m_radius, 2.2943435f);
 }
 
 TEST(dgOrientedBoxFit, CubeStretchesTheCovarianceUntilTheAxesSeparate) {
-    const std::vector<dgVector> corners = CuboidCorners(dgVector(0.0f, 0.0f, 0.0f, 1.0f), dgVector(1.0f, 1.0f, 1.0f, 0.0f));
+    const std::vector<dgVector> corners =
+        CuboidCorners(dgVector(0.0f, 0.0f, 0.0f, 1.0f), dgVector(1.0f, 1.0f, 1.0f, 0.0f));
     dgOrientedBox box;
     box.FitToVertices(&corners[0].x, sizeof(dgVector), 8, nullptr);
     EXPECT_TRUE(MatrixNear(box.m_frame, dgGetIdentityMatrix(), 0.0f));
@@ -86,15 +90,17 @@ TEST(dgOrientedBoxFit, CollinearPointsNeedNoRetry) {
     const dgFloat32 points[9] = {0, 0, 0, 1, 0, 0, 2, 0, 0};
     dgOrientedBox box;
     box.FitToVertices(points, 12, 3, nullptr);
-    EXPECT_TRUE(MatrixNear(box.m_frame, dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0),
-                                                 dgVector(1, 0, 0, 1)),
-                           0.0f));
+    EXPECT_TRUE(MatrixNear(
+        box.m_frame,
+        dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0), dgVector(1, 0, 0, 1)),
+        0.0f));
     EXPECT_TRUE(VectorNear(Size(box), dgVector(1.002f, 0.002f, 0.002f, 0.0f), 0.0f));
 }
 
 TEST(dgOrientedBoxFit, GivenAxesAreKeptAndOnlyCentreAndSizeFollow) {
     const dgMatrix axes = dgRotationMatrixZ(0.3f);
-    const std::vector<dgVector> corners = CuboidCorners(dgVector(1.0f, 0.0f, 0.0f, 1.0f), dgVector(1.0f, 1.0f, 1.0f, 0.0f));
+    const std::vector<dgVector> corners =
+        CuboidCorners(dgVector(1.0f, 0.0f, 0.0f, 1.0f), dgVector(1.0f, 1.0f, 1.0f, 0.0f));
     dgOrientedBox box;
     box.FitToVertices(&corners[0].x, sizeof(dgVector), 8, &axes);
     EXPECT_TRUE(Vector4Near(box.m_frame.front, axes.front, 0.0f));
@@ -137,7 +143,8 @@ TEST(dgOrientedBoxFit, RotatedCuboidCornersGiveTheCuboidBack) {
     RandomGeometry random(31);
     for (int n = 0; n < 100; n++) {
         const dgMatrix placement = random.RigidMatrix(20.0f);
-        const dgVector half(random.Float(0.1f, 1.0f), random.Float(1.5f, 3.0f), random.Float(4.0f, 6.0f), 0.0f);
+        const dgVector half(random.Float(0.1f, 1.0f), random.Float(1.5f, 3.0f), random.Float(4.0f, 6.0f),
+                            0.0f);
         std::vector<dgVector> corners = CuboidCorners(dgVector(0.0f, 0.0f, 0.0f, 1.0f), half);
         for (dgVector& p : corners) {
             p = placement.TransformVector(p);
@@ -159,7 +166,8 @@ TEST(dgOrientedBoxFit, RandomCloudsLieInsideTheFit) {
     RandomGeometry random(32);
     for (int n = 0; n < 100; n++) {
         const dgMatrix placement = random.RigidMatrix(20.0f);
-        const dgVector spread(random.Float(0.1f, 5.0f), random.Float(0.1f, 5.0f), random.Float(0.1f, 5.0f), 0.0f);
+        const dgVector spread(random.Float(0.1f, 5.0f), random.Float(0.1f, 5.0f), random.Float(0.1f, 5.0f),
+                              0.0f);
         std::vector<dgVector> points;
         for (int i = 0; i < 30; i++) {
             const dgVector local = random.Point(-1.0f, 1.0f).CompProduct(spread);

@@ -37,7 +37,8 @@ TEST(dgQuaternion, AxisAngleMatrixMatchesTheSingleAxisRotations) {
     const dgVector origin(0.0f, 0.0f, 0.0f, 1.0f);
     for (dgFloat32 angle : {0.3f, -1.1f, 2.5f}) {
         const auto about = [&](dgFloat32 x, dgFloat32 y, dgFloat32 z) {
-            return dgMatrix::FromQuaternion(dgQuaternion::FromAxisAngle(dgVector(x, y, z, 0.0f), angle), origin);
+            return dgMatrix::FromQuaternion(dgQuaternion::FromAxisAngle(dgVector(x, y, z, 0.0f), angle),
+                                            origin);
         };
         EXPECT_TRUE(MatrixNear(about(1, 0, 0), dgRotationMatrixX(angle), kChainTol));
         EXPECT_TRUE(MatrixNear(about(0, 1, 0), dgRotationMatrixY(angle), kChainTol));
@@ -47,9 +48,9 @@ TEST(dgQuaternion, AxisAngleMatrixMatchesTheSingleAxisRotations) {
 
 TEST(dgQuaternion, FromQuaternionPutsThePositionInPosit) {
     const dgMatrix m = dgMatrix::FromQuaternion(dgQuaternion(), dgVector(1.0f, 2.0f, 3.0f, 9.0f));
-    EXPECT_TRUE(MatrixNear(m, dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0),
-                                       dgVector(1, 2, 3, 1)),
-                           0.0f));
+    EXPECT_TRUE(MatrixNear(
+        m, dgMatrix(dgVector(1, 0, 0, 0), dgVector(0, 1, 0, 0), dgVector(0, 0, 1, 0), dgVector(1, 2, 3, 1)),
+        0.0f));
 }
 
 TEST(dgQuaternion, FromMatrixOfTheIdentityTakesTheTracePath) {
@@ -76,7 +77,8 @@ TEST(dgQuaternion, MatrixRoundTripThroughEveryBranch) {
     RandomGeometry random(11);
     for (int i = 0; i < 500; i++) {
         const dgQuaternion q = random.UnitQuaternion();
-        EXPECT_TRUE(QuaternionNear(dgQuaternion::FromMatrix(dgMatrix::FromQuaternion(q, origin)), q, kChainTol));
+        EXPECT_TRUE(
+            QuaternionNear(dgQuaternion::FromMatrix(dgMatrix::FromQuaternion(q, origin)), q, kChainTol));
     }
 }
 
@@ -87,7 +89,8 @@ TEST(dgQuaternion, ProductComposesRotationsInRowVectorOrder) {
         const dgQuaternion a = random.UnitQuaternion();
         const dgQuaternion b = random.UnitQuaternion();
         const dgMatrix product = dgMatrix::FromQuaternion(a * b, origin);
-        const dgMatrix composed = dgMatrix::FromQuaternion(a, origin).Multiply(dgMatrix::FromQuaternion(b, origin));
+        const dgMatrix composed =
+            dgMatrix::FromQuaternion(a, origin).Multiply(dgMatrix::FromQuaternion(b, origin));
         EXPECT_TRUE(MatrixNear(product, composed, kChainTol));
     }
 }
@@ -166,7 +169,8 @@ TEST(dgQuaternionAngularVelocity, IntegratingItReproducesTheTarget) {
     constexpr dgFloat32 kDt = 1.0f / 60.0f;
     for (int i = 0; i < 100; i++) {
         const dgQuaternion q0 = random.UnitQuaternion();
-        const dgQuaternion q1 = q0 * dgQuaternion::FromAxisAngle(random.UnitVector(), random.Float(0.001f, 0.1f));
+        const dgQuaternion q1 =
+            q0 * dgQuaternion::FromAxisAngle(random.UnitVector(), random.Float(0.001f, 0.1f));
         const dgVector omega = q0.AngularVelocity(q1, kDt);
         const dgFloat32 speed = std::sqrt(omega.DotProduct(omega));
         const dgQuaternion step = dgQuaternion::FromAxisAngle(omega.Scale(1.0f / speed), speed * kDt);

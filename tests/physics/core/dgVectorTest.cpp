@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
 namespace {
@@ -59,21 +58,6 @@ TEST(dgVector, ConstructionFromThreeFloatsIsAPoint) {
     EXPECT_TRUE(Vector4Near(dgVector(), dgVector(0.0f, 0.0f, 0.0f, 0.0f), 0.0f));
 }
 
-TEST(dgVector, IndexReachesEachComponentByReference) {
-    dgVector v = kA;
-    for (dgInt32 i = 0; i < 4; i++) {
-        v[i] = static_cast<dgFloat32>(10 + i);
-    }
-    EXPECT_TRUE(Vector4Near(v, dgVector(10.0f, 11.0f, 12.0f, 13.0f), 0.0f));
-}
-
-TEST(dgVector, LayoutIsFourPackedFloatsWithA16ByteStride) {
-    dgVector array[2];
-    EXPECT_EQ(reinterpret_cast<char*>(&array[1]) - reinterpret_cast<char*>(&array[0]), 16);
-    EXPECT_EQ(reinterpret_cast<char*>(&array[0].w) - reinterpret_cast<char*>(&array[0].x), 12);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&array[0]) % 16, 0u);
-}
-
 TEST(dgVectorDouble, MirrorsTheFloatWRules) {
     const dgVectorDouble a(1.0, 2.0, 3.0, 7.0);
     const dgVectorDouble b(-4.0, 5.0, 0.5, -9.0);
@@ -107,9 +91,4 @@ TEST(dgScalarHelpers, ClampHoldsValuesInRange) {
     EXPECT_EQ(dgClamp(0.25f, -1.0f, 1.0f), 0.25f);
     EXPECT_EQ(dgClamp(1.0f, -1.0f, 1.0f), 1.0f);
     EXPECT_EQ(dgClamp(5.0f, -1.0f, 1.0f), 1.0f);
-}
-
-TEST(dgScalarHelpers, AsinAndAtan2AreTheRuntimesRoundedToFloat) {
-    EXPECT_EQ(dgAsin(0.5f), static_cast<dgFloat32>(std::asin(0.5)));
-    EXPECT_EQ(dgAtan2(1.0f, -1.0f), static_cast<dgFloat32>(std::atan2(1.0, -1.0)));
 }
