@@ -1,0 +1,76 @@
+// The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
+// projection and a camera, shuts everything down again and prints what it did and the log.
+// Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
+
+#include "orvalen.h"
+#include "platform/control.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kWindowName = "Orvalen Demo";
+constexpr UINT kWidth = 800;
+constexpr UINT kHeight = 600;
+
+bool Report(const char* what, bool succeeded) {
+    std::printf("%-58s %s\n", what, succeeded ? "ok" : "FAILED");
+    return succeeded;
+}
+
+std::string ReadFile(const char* path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool RunRenderer(IOrvalenRenderer* renderer) {
+    char line[128];
+    const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
+    std::snprintf(line, sizeof line, "Initialize 800x600 windowed, stencil, 4x multisample (%d)", started);
+    if (!Report(line, started == 1)) {
+        return false;
+    }
+    bool ok = Report("CreateViewport <0, 0>, <800, 600>", renderer->CreateViewport(0, 0, kWidth, kHeight));
+    ok = Report("SetProjection 45 degrees, planes 1 and 1000", renderer->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f)) && ok;
+    ok = Report("SetCamera from (0, 5, -10) at the origin", renderer->SetCamera(0, 5, -10, 0, 0, 0, 0, 1, 0)) && ok;
+    const D3DXMATRIX projection = renderer->GetProjectionMatrix();
+    std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1), projection(0, 2),
+                projection(0, 3));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    if (chdir(argv[1]) != 0) {
+        std::fprintf(stderr, "cannot enter %s\n", argv[1]);
+        return 2;
+    }
+
+    const HWND window = platform::CreateHostWindow(kWindowName, kWidth, kHeight);
+    if (!Report("Create window \"Orvalen Demo\" 800x600", window != nullptr)) {
+        return 1;
+    }
+    IOrvalenRenderer* renderer = nullptr;
+    bool ok = Report("CreateOrvalenRenderer", CreateOrvalenRenderer(0, &renderer) == 1);
+    if (ok) {
+        ok = RunRenderer(renderer);
+        ok = Report("DestroyOrvalenRenderer", DestroyOrvalenRenderer(&renderer) == 1) && ok;
+    }
+    platform::DestroyHostWindow(window);
+    ok = Report("Every Direct3D object released", platform::LiveObjectTotal() == 0) && ok;
+
+    std::printf("\n---- %s/log_OrvalenRender.txt ----\n%s", argv[1], ReadFile("log_OrvalenRender.txt").c_str());
+    return ok ? 0 : 1;
+}

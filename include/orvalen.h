@@ -1,0 +1,18 @@
+#pragma once
+// What a host compiles against: the two functions the library exports and the renderer interface.
+
+#include "IOrvalenRenderer.h"
+
+#include <cstdint>
+
+#define ORVALEN_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+
+/// Makes a renderer into `*out`, which must be null: 1 success; -1 when `out` is null, `*out` already
+/// holds a renderer (left as it was) or no memory could be had (`*out` stays null).
+ORVALEN_EXPORT int CreateOrvalenRenderer(std::uint32_t hostContext, IOrvalenRenderer** out);
+/// Destroys the renderer in `*handle` and clears the handle: 1 success; -1 when there is none.
+/// The host destroys the renderer's 2D, 3D, font and input interfaces first.
+ORVALEN_EXPORT int DestroyOrvalenRenderer(IOrvalenRenderer** handle);
+}

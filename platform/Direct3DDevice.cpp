@@ -1,0 +1,298 @@
+#define GL_GLEXT_PROTOTYPES 1
+#include "platform/Direct3DDevice.h"
+
+#include "platform/FaultInjector.h"
+#include "platform/LiveObjectCounter.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+constexpr const char* kInterfaceName = "IDirect3DDevice9";
+
+std::set<Direct3DDevice*>& LiveDevices() {
+    static std::set<Direct3DDevice*> devices;
+    return devices;
+}
+
+constexpr D3DMATRIX kIdentity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX product{};
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            for (int k = 0; k < 4; ++k) {
+                product.m[row][column] += a.m[row][k] * b.m[k][column];
+            }
+        }
+    }
+    return product;
+}
+
+GLenum ColorStorage(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_R5G6B5:
+        return GL_RGB565;
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+        return GL_RGB5_A1;
+    default:
+        return GL_RGBA8;
+    }
+}
+
+GLenum DepthStorage(D3DFORMAT format) {
+    switch (format) {
+    case D3DFMT_D16:
+        return GL_DEPTH_COMPONENT16;
+    case D3DFMT_D24X8:
+        return GL_DEPTH_COMPONENT24;
+    case D3DFMT_D32:
+        return GL_DEPTH_COMPONENT32;
+    default:
+        return GL_DEPTH24_STENCIL8;
+    }
+}
+
+bool HasAlpha(D3DFORMAT format) {
+    return format == D3DFMT_A8R8G8B8 || format == D3DFMT_A1R5G5B5;
+}
+
+void Storage(GLsizei samples, GLenum storage, GLsizei width, GLsizei height) {
+    if (samples > 0) {
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, storage, width, height);
+    } else {
+        glRenderbufferStorage(GL_RENDERBUFFER, storage, width, height);
+    }
+}
+
+} // namespace
+
+HRESULT Direct3DDevice::Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+                               Direct3DDevice** device) {
+    std::unique_ptr<GLContext> context = GLContext::Create();
+    if (context == nullptr) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    auto* made = new Direct3DDevice(direct3D, parameters, std::move(context));
+    if (!made->CreateBuffers()) {
+        made->Release();
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *device = made;
+    return D3D_OK;
+}
+
+Direct3DDevice* Direct3DDevice::FromInterface(IDirect3DDevice9* device) {
+    auto* candidate = static_cast<Direct3DDevice*>(device);
+    return LiveDevices().contains(candidate) ? candidate : nullptr;
+}
+
+int Direct3DDevice::LiveCount() {
+    return static_cast<int>(LiveDevices().size());
+}
+
+Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+                               std::unique_ptr<GLContext> context)
+    : m_direct3D(direct3D), m_parameters(parameters), m_context(std::move(context)),
+      m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f}, m_world(kIdentity),
+      m_view(kIdentity), m_projection(kIdentity) {
+    std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
+    m_direct3D->AddRef();
+    LiveDevices().insert(this);
+    LiveObjectCounter::Instance().Born(kInterfaceName);
+}
+
+Direct3DDevice::~Direct3DDevice() {
+    DeleteBuffers();
+    m_context.reset();
+    LiveObjectCounter::Instance().Died(kInterfaceName);
+    LiveDevices().erase(this);
+    m_direct3D->Release();
+}
+
+bool Direct3DDevice::CreateBuffers() {
+    m_context->MakeCurrent();
+    const auto width = static_cast<GLsizei>(m_parameters.BackBufferWidth);
+    const auto height = static_cast<GLsizei>(m_parameters.BackBufferHeight);
+    // Sample counts the drawing library lacks are approximated by the largest it has.
+    const GLsizei samples = std::min<GLsizei>(static_cast<GLsizei>(m_parameters.MultiSampleType), m_context->MaxSamples());
+
+    glGenFramebuffers(1, &m_frameBuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
+    glGenRenderbuffers(1, &m_colorBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_colorBuffer);
+    Storage(samples, ColorStorage(m_parameters.BackBufferFormat), width, height);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorBuffer);
+    if (m_parameters.EnableAutoDepthStencil) {
+        glGenRenderbuffers(1, &m_depthBuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
+        Storage(samples, DepthStorage(m_parameters.AutoDepthStencilFormat), width, height);
+        const GLenum attachment = DepthStorage(m_parameters.AutoDepthStencilFormat) == GL_DEPTH24_STENCIL8
+                                      ? GL_DEPTH_STENCIL_ATTACHMENT
+                                      : GL_DEPTH_ATTACHMENT;
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, m_depthBuffer);
+    }
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        return false;
+    }
+    if (samples > 0) {
+        glGenFramebuffers(1, &m_resolveFrameBuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, m_resolveFrameBuffer);
+        glGenRenderbuffers(1, &m_resolveColorBuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, m_resolveColorBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_resolveColorBuffer);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            return false;
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
+    }
+    // A new back buffer is black, its depth at the far plane.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    ApplyViewport();
+    ApplyModelView();
+    ApplyProjection();
+    return glGetError() == GL_NO_ERROR;
+}
+
+void Direct3DDevice::DeleteBuffers() {
+    m_context->MakeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const GLuint frameBuffers[] = {m_frameBuffer, m_resolveFrameBuffer};
+    const GLuint renderBuffers[] = {m_colorBuffer, m_depthBuffer, m_resolveColorBuffer};
+    glDeleteFramebuffers(2, frameBuffers);
+    glDeleteRenderbuffers(3, renderBuffers);
+}
+
+ULONG Direct3DDevice::AddRef() {
+    return ++m_references;
+}
+
+ULONG Direct3DDevice::Release() {
+    const ULONG remaining = --m_references;
+    if (remaining == 0) {
+        delete this;
+    }
+    return remaining;
+}
+
+HRESULT Direct3DDevice::SetViewport(const D3DVIEWPORT9* viewport) {
+    const D3DVIEWPORT9 shown = viewport != nullptr ? *viewport : D3DVIEWPORT9{};
+    TracedOperation call("IDirect3DDevice9::SetViewport", {shown.X, shown.Y, shown.Width, shown.Height},
+                         std::nullopt);
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (viewport == nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    const std::uint64_t right = std::uint64_t(viewport->X) + viewport->Width;
+    const std::uint64_t bottom = std::uint64_t(viewport->Y) + viewport->Height;
+    const bool inside = viewport->Width > 0 && viewport->Height > 0 && right <= m_parameters.BackBufferWidth &&
+                        bottom <= m_parameters.BackBufferHeight;
+    const bool depthInRange = viewport->MinZ >= 0.0f && viewport->MaxZ <= 1.0f && viewport->MinZ <= viewport->MaxZ;
+    if (!inside || !depthInRange) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_viewport = *viewport;
+    ApplyViewport();
+    return call.Return(D3D_OK);
+}
+
+D3DMATRIX* Direct3DDevice::TransformSlot(D3DTRANSFORMSTATETYPE state) {
+    switch (state) {
+    case D3DTS_WORLD:
+        return &m_world;
+    case D3DTS_VIEW:
+        return &m_view;
+    case D3DTS_PROJECTION:
+        return &m_projection;
+    default:
+        if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) {
+            return &m_textureTransforms[state - D3DTS_TEXTURE0];
+        }
+        return nullptr;
+    }
+}
+
+const D3DMATRIX* Direct3DDevice::Transform(D3DTRANSFORMSTATETYPE state) const {
+    return const_cast<Direct3DDevice*>(this)->TransformSlot(state);
+}
+
+HRESULT Direct3DDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+    TracedOperation call("IDirect3DDevice9::SetTransform", {state});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    D3DMATRIX* slot = TransformSlot(state);
+    if (slot == nullptr || matrix == nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    *slot = *matrix;
+    if (state == D3DTS_PROJECTION) {
+        ApplyProjection();
+    } else if (state == D3DTS_WORLD || state == D3DTS_VIEW) {
+        ApplyModelView();
+    }
+    return call.Return(D3D_OK);
+}
+
+void Direct3DDevice::ApplyViewport() {
+    m_context->MakeCurrent();
+    glViewport(static_cast<GLint>(m_viewport.X), static_cast<GLint>(m_viewport.Y),
+               static_cast<GLsizei>(m_viewport.Width), static_cast<GLsizei>(m_viewport.Height));
+    glDepthRange(m_viewport.MinZ, m_viewport.MaxZ);
+}
+
+void Direct3DDevice::ApplyModelView() {
+    m_context->MakeCurrent();
+    // A row-major matrix read column-major is its transpose: the column-vector form of the same map.
+    const D3DMATRIX worldView = Multiply(m_world, m_view);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(&worldView.m[0][0]);
+}
+
+void Direct3DDevice::ApplyProjection() {
+    m_context->MakeCurrent();
+    // (x, y, z, w) -> (x, -y, 2z - w, w): rows run downwards in the buffers, depth 0..1 becomes -1..1.
+    constexpr D3DMATRIX kToOpenGL{{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {0, 0, -1, 1}}};
+    const D3DMATRIX projection = Multiply(m_projection, kToOpenGL);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(&projection.m[0][0]);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+platform::Image Direct3DDevice::ReadBackBuffer() {
+    m_context->MakeCurrent();
+    platform::Image image;
+    image.width = m_parameters.BackBufferWidth;
+    image.height = m_parameters.BackBufferHeight;
+    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+    const auto width = static_cast<GLsizei>(image.width);
+    const auto height = static_cast<GLsizei>(image.height);
+    GLuint source = m_frameBuffer;
+    if (m_resolveFrameBuffer != 0) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frameBuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_resolveFrameBuffer);
+        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        source = m_resolveFrameBuffer;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image.pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
+    if (!HasAlpha(m_parameters.BackBufferFormat)) {
+        for (std::uint32_t& pixel : image.pixels) {
+            pixel |= 0xFF000000u;
+        }
+    }
+    return image;
+}

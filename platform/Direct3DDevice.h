@@ -1,0 +1,59 @@
+#pragma once
+// A device drawing with OpenGL into framebuffer objects that hold its back buffer and depth-stencil
+// buffer. Conventions are kept on the Direct3D side: the buffers are stored top row first, so pixel
+// (x, y) of the device is texel (x, y) of the framebuffer; clip space is turned upside down and its
+// depth from 0..1 to -1..1 on the way to OpenGL, which makes clockwise triangles on the screen the
+// ones OpenGL calls counter-clockwise (its default front face).
+
+#include "platform/Direct3D9.h"
+#include "platform/GLContext.h"
+#include "platform/control.h"
+
+#include <memory>
+
+class Direct3DDevice final : public IDirect3DDevice9 {
+public:
+    /// Makes a device for completed and checked presentation parameters; it holds a reference to
+    /// `direct3D` until it is freed.
+    static HRESULT Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters, Direct3DDevice** device);
+    /// The device behind an interface pointer; null when it is not a live device.
+    static Direct3DDevice* FromInterface(IDirect3DDevice9* device);
+    static int LiveCount();
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+
+    const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_parameters; }
+    const D3DVIEWPORT9& Viewport() const { return m_viewport; }
+    /// The matrix of a transform slot; null for a slot the device does not have.
+    const D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state) const;
+    /// The back buffer as ARGB, multisampling resolved.
+    platform::Image ReadBackBuffer();
+
+private:
+    Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<GLContext> context);
+    ~Direct3DDevice() override;
+    bool CreateBuffers();
+    void DeleteBuffers();
+    D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
+    void ApplyViewport();
+    void ApplyModelView();
+    void ApplyProjection();
+
+    ULONG m_references = 1;
+    IDirect3D9* m_direct3D;   ///< holds one reference
+    D3DPRESENT_PARAMETERS m_parameters;
+    std::unique_ptr<GLContext> m_context;
+    unsigned m_frameBuffer = 0;          ///< back buffer and depth-stencil buffer
+    unsigned m_colorBuffer = 0;
+    unsigned m_depthBuffer = 0;
+    unsigned m_resolveFrameBuffer = 0;   ///< single-sampled copy of a multisampled back buffer
+    unsigned m_resolveColorBuffer = 0;
+    D3DVIEWPORT9 m_viewport;
+    D3DMATRIX m_world;
+    D3DMATRIX m_view;
+    D3DMATRIX m_projection;
+    D3DMATRIX m_textureTransforms[8];
+};

@@ -1,0 +1,138 @@
+#pragma once
+// Control of the platform layer by the demo host and the tests: the windows a host owns, the adapter
+// the Direct3D object describes, read-back of what devices drew, and tools to make every failure road
+// reachable (faults injected into named operations, a trace of the calls made, live-object counts).
+//
+// Operation names are "Direct3DCreate9", "FindWindowA", "IDirect3D9::<Method>" and
+// "IDirect3DDevice9::<Method>". The selector argument that a fault can be narrowed to is, by operation:
+//   IDirect3D9::CheckDepthStencilMatch      the depth-stencil format
+//   IDirect3D9::CheckDeviceMultiSampleType  the multisample type
+//   IDirect3DDevice9::SetTransform          the transform state (D3DTS_VIEW, D3DTS_PROJECTION, ...)
+//   IDirect3DDevice9::SetViewport           none (X, Y, Width, Height are in the trace)
+//   FindWindowA                             none
+//   any other operation                     its first argument when it is a number, else none
+
+#include "platform/Direct3D9.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Windows ----
+
+/// Makes a top-level window whose class name and title are both `name`, with a client area of
+/// `width` x `height` pixels, all opaque black. Null for an empty name or size.
+HWND CreateHostWindow(const char* name, UINT width, UINT height);
+/// Destroys a window made by CreateHostWindow; false when `window` is not one.
+bool DestroyHostWindow(HWND window);
+/// Whether `window` is a live window.
+bool IsHostWindow(HWND window);
+
+/// Pixels of an image as 32-bit ARGB, rows from the top.
+struct Image {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    std::uint32_t At(UINT x, UINT y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+/// What the window shows: the last frame presented into it. Empty image for a dead window.
+Image ReadWindowPixels(HWND window);
+/// The device's back buffer (resolved when multisampled); alpha reads 0xFF for formats without it.
+/// Empty image for a null device.
+Image ReadBackBuffer(IDirect3DDevice9* device);
+/// Writes an image as an 8-bit RGBA PNG file; false when the file cannot be written or the image is empty.
+bool SavePng(const Image& image, const char* path);
+
+// ---- Device state as the device holds it ----
+
+std::optional<D3DVIEWPORT9> DeviceViewport(IDirect3DDevice9* device);
+std::optional<D3DMATRIX> DeviceTransform(IDirect3DDevice9* device, D3DTRANSFORMSTATETYPE state);
+/// The presentation parameters the device was made with (window size and formats filled in).
+std::optional<D3DPRESENT_PARAMETERS> DevicePresentParameters(IDirect3DDevice9* device);
+/// Number of devices alive.
+int LiveDeviceCount();
+
+// ---- Adapter ----
+
+/// Multisample types offered for one surface format (no multisampling is always offered).
+struct MultisampleOffer {
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    std::vector<D3DMULTISAMPLE_TYPE> types;
+};
+
+/// What the single adapter offers. Devices draw with whatever the drawing library provides, so
+/// offering a format or sample count here makes the device accept it, not necessarily store it exactly.
+struct AdapterConfiguration {
+    D3DDISPLAYMODE desktopMode{1024, 768, 60, D3DFMT_X8R8G8B8};
+    /// Back-buffer formats accepted for full-screen devices.
+    std::vector<D3DFORMAT> fullScreenFormats{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,
+                                             D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
+    /// Depth-stencil formats CheckDepthStencilMatch accepts (with any render-target format).
+    std::vector<D3DFORMAT> depthStencilFormats{D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32};
+    /// Per format; a format not listed offers 2 and 4 samples.
+    std::vector<MultisampleOffer> multisampleOffers;
+    D3DCAPS9 caps{D3DDEVTYPE_HAL, 0, 4096, 4096, 16, 8, 8, 0xFFFFF, 16};
+};
+
+/// The adapter a fresh process has.
+AdapterConfiguration DefaultAdapter();
+/// Takes effect for every later call of the Direct3D objects (existing devices keep their buffers).
+void ConfigureAdapter(const AdapterConfiguration& configuration);
+const AdapterConfiguration& CurrentAdapter();
+
+// ---- Faults ----
+
+/// Makes calls of `operation` fail: counting only calls whose selector equals `argument` (when given),
+/// the `nth` such call from now (1: the next one) fails, and with it the `count - 1` that follow
+/// (`count` 0: every one from then on). A failing call returns `result` (0: the operation's own
+/// failure code; pointer results are null) and has no other effect.
+struct Fault {
+    std::string operation;
+    int nth = 1;
+    int count = 1;
+    std::optional<std::int64_t> argument;
+    HRESULT result = 0;
+};
+void InjectFault(const Fault& fault);
+/// Convenience: the `nth` next call of `operation` fails once.
+void FailCall(const char* operation, int nth = 1);
+void ClearFaults();
+
+// ---- Call trace ----
+
+/// One call of a traced operation.
+struct TracedCall {
+    std::string operation;
+    std::vector<std::int64_t> arguments;
+    HRESULT result = 0;
+    bool injected = false;   ///< the result came from an injected fault
+
+    /// "IDirect3D9::CheckDepthStencilMatch(0, 1, 22, 22, 75) -> D3D_OK"
+    std::string Text() const;
+};
+std::vector<TracedCall> CallTrace();
+/// The trace as text, one call per line.
+std::string CallTraceText();
+/// Calls of `operation` in the trace.
+std::vector<TracedCall> CallsOf(const char* operation);
+void ClearCallTrace();
+
+// ---- Objects ----
+
+/// Reference-counted objects alive, by interface name ("IDirect3D9", "IDirect3DDevice9", ...).
+int LiveObjects(const char* interfaceName);
+/// All reference-counted objects alive.
+int LiveObjectTotal();
+
+/// Default adapter, no faults, empty trace. Windows and objects are left alone.
+void ResetPlatform();
+
+/// Readable name of a result code ("D3D_OK", "D3DERR_INVALIDCALL", ...), or its hexadecimal value.
+std::string ResultName(HRESULT result);
+
+} // namespace platform
