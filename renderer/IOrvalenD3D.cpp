@@ -58,6 +58,8 @@ IOrvalenD3D::~IOrvalenD3D() {
 void IOrvalenD3D::WriteLog(const char* format, va_list arguments) {
     if (LogFile != nullptr) {
         std::vfprintf(LogFile, format, arguments);
+        // Flushed line by line, so the log tells how far a host got even if it dies.
+        std::fflush(LogFile);
     }
 }
 
