@@ -38,11 +38,15 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
         return false;
     }
     bool ok = Report("CreateViewport <0, 0>, <800, 600>", renderer->CreateViewport(0, 0, kWidth, kHeight));
-    ok = Report("SetProjection 45 degrees, planes 1 and 1000", renderer->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f)) && ok;
-    ok = Report("SetCamera from (0, 5, -10) at the origin", renderer->SetCamera(0, 5, -10, 0, 0, 0, 0, 1, 0)) && ok;
+    ok = Report("SetProjection 45 degrees, planes 1 and 1000",
+                renderer->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f)) &&
+         ok;
+    ok = Report("SetCamera from (0, 5, -10) at the origin",
+                renderer->SetCamera(0, 5, -10, 0, 0, 0, 0, 1, 0)) &&
+         ok;
     const D3DXMATRIX projection = renderer->GetProjectionMatrix();
-    std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1), projection(0, 2),
-                projection(0, 3));
+    std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1),
+                projection(0, 2), projection(0, 3));
     return ok;
 }
 
@@ -71,6 +75,7 @@ int main(int argc, char** argv) {
     platform::DestroyHostWindow(window);
     ok = Report("Every Direct3D object released", platform::LiveObjectTotal() == 0) && ok;
 
-    std::printf("\n---- %s/log_OrvalenRender.txt ----\n%s", argv[1], ReadFile("log_OrvalenRender.txt").c_str());
+    std::printf("\n---- %s/log_OrvalenRender.txt ----\n%s", argv[1],
+                ReadFile("log_OrvalenRender.txt").c_str());
     return ok ? 0 : 1;
 }

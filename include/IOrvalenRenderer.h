@@ -45,7 +45,8 @@ public:
 
     // Viewports (indices 0 to 6), projection and camera.
     /// Appends a viewport rectangle (pixels) and makes it current.
-    virtual bool CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) = 0;
+    virtual bool CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right,
+                                std::int32_t bottom) = 0;
     /// Replaces a stored rectangle without touching the device.
     virtual bool SetViewportRect(std::int32_t index, std::int32_t left, std::int32_t top, std::int32_t right,
                                  std::int32_t bottom) = 0;

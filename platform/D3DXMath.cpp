@@ -106,7 +106,8 @@ D3DXVECTOR3* D3DXVec3Project(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DVI
 }
 
 D3DXVECTOR3* D3DXVec3Unproject(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DVIEWPORT9* viewport,
-                               const D3DXMATRIX* projection, const D3DXMATRIX* view, const D3DXMATRIX* world) {
+                               const D3DXMATRIX* projection, const D3DXMATRIX* view,
+                               const D3DXMATRIX* world) {
     const D3DXMATRIX combined = CombinedTransform(projection, view, world);
     D3DXMATRIX inverse;
     const float depthRange = viewport->MaxZ - viewport->MinZ;
@@ -115,9 +116,10 @@ D3DXVECTOR3* D3DXVec3Unproject(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3D
         *out = {};
         return nullptr;
     }
-    const D3DXVECTOR3 clip{(v->x - static_cast<float>(viewport->X)) * 2.0f / static_cast<float>(viewport->Width) - 1.0f,
-                           1.0f - (v->y - static_cast<float>(viewport->Y)) * 2.0f / static_cast<float>(viewport->Height),
-                           (v->z - viewport->MinZ) / depthRange};
+    const D3DXVECTOR3 clip{
+        (v->x - static_cast<float>(viewport->X)) * 2.0f / static_cast<float>(viewport->Width) - 1.0f,
+        1.0f - (v->y - static_cast<float>(viewport->Y)) * 2.0f / static_cast<float>(viewport->Height),
+        (v->z - viewport->MinZ) / depthRange};
     D3DXVECTOR4 h;
     D3DXVec3Transform(&h, &clip, &inverse);
     if (!ProjectsToFinite(h)) {
@@ -182,8 +184,7 @@ D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, flo
     const float c = std::cos(angle), s = std::sin(angle), t = 1.0f - c;
     *out = D3DXMATRIX(t * n.x * n.x + c, t * n.x * n.y + s * n.z, t * n.x * n.z - s * n.y, 0,
                       t * n.x * n.y - s * n.z, t * n.y * n.y + c, t * n.y * n.z + s * n.x, 0,
-                      t * n.x * n.z + s * n.y, t * n.y * n.z - s * n.x, t * n.z * n.z + c, 0,
-                      0, 0, 0, 1);
+                      t * n.x * n.z + s * n.y, t * n.y * n.z - s * n.x, t * n.z * n.z + c, 0, 0, 0, 0, 1);
     return out;
 }
 
@@ -220,23 +221,22 @@ D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const D3DXMAT
         return nullptr;
     }
     const double k = 1.0 / det;
-    const double r[4][4] = {
-        {(a[1][1] * c[5] - a[1][2] * c[4] + a[1][3] * c[3]) * k,
-         (-a[0][1] * c[5] + a[0][2] * c[4] - a[0][3] * c[3]) * k,
-         (a[3][1] * s[5] - a[3][2] * s[4] + a[3][3] * s[3]) * k,
-         (-a[2][1] * s[5] + a[2][2] * s[4] - a[2][3] * s[3]) * k},
-        {(-a[1][0] * c[5] + a[1][2] * c[2] - a[1][3] * c[1]) * k,
-         (a[0][0] * c[5] - a[0][2] * c[2] + a[0][3] * c[1]) * k,
-         (-a[3][0] * s[5] + a[3][2] * s[2] - a[3][3] * s[1]) * k,
-         (a[2][0] * s[5] - a[2][2] * s[2] + a[2][3] * s[1]) * k},
-        {(a[1][0] * c[4] - a[1][1] * c[2] + a[1][3] * c[0]) * k,
-         (-a[0][0] * c[4] + a[0][1] * c[2] - a[0][3] * c[0]) * k,
-         (a[3][0] * s[4] - a[3][1] * s[2] + a[3][3] * s[0]) * k,
-         (-a[2][0] * s[4] + a[2][1] * s[2] - a[2][3] * s[0]) * k},
-        {(-a[1][0] * c[3] + a[1][1] * c[1] - a[1][2] * c[0]) * k,
-         (a[0][0] * c[3] - a[0][1] * c[1] + a[0][2] * c[0]) * k,
-         (-a[3][0] * s[3] + a[3][1] * s[1] - a[3][2] * s[0]) * k,
-         (a[2][0] * s[3] - a[2][1] * s[1] + a[2][2] * s[0]) * k}};
+    const double r[4][4] = {{(a[1][1] * c[5] - a[1][2] * c[4] + a[1][3] * c[3]) * k,
+                             (-a[0][1] * c[5] + a[0][2] * c[4] - a[0][3] * c[3]) * k,
+                             (a[3][1] * s[5] - a[3][2] * s[4] + a[3][3] * s[3]) * k,
+                             (-a[2][1] * s[5] + a[2][2] * s[4] - a[2][3] * s[3]) * k},
+                            {(-a[1][0] * c[5] + a[1][2] * c[2] - a[1][3] * c[1]) * k,
+                             (a[0][0] * c[5] - a[0][2] * c[2] + a[0][3] * c[1]) * k,
+                             (-a[3][0] * s[5] + a[3][2] * s[2] - a[3][3] * s[1]) * k,
+                             (a[2][0] * s[5] - a[2][2] * s[2] + a[2][3] * s[1]) * k},
+                            {(a[1][0] * c[4] - a[1][1] * c[2] + a[1][3] * c[0]) * k,
+                             (-a[0][0] * c[4] + a[0][1] * c[2] - a[0][3] * c[0]) * k,
+                             (a[3][0] * s[4] - a[3][1] * s[2] + a[3][3] * s[0]) * k,
+                             (-a[2][0] * s[4] + a[2][1] * s[2] - a[2][3] * s[0]) * k},
+                            {(-a[1][0] * c[3] + a[1][1] * c[1] - a[1][2] * c[0]) * k,
+                             (a[0][0] * c[3] - a[0][1] * c[1] + a[0][2] * c[0]) * k,
+                             (-a[3][0] * s[3] + a[3][1] * s[1] - a[3][2] * s[0]) * k,
+                             (a[2][0] * s[3] - a[2][1] * s[1] + a[2][2] * s[0]) * k}};
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column) {
             out->m[row][column] = static_cast<float>(r[row][column]);
@@ -261,8 +261,8 @@ D3DXMATRIX* D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3
     D3DXVec3Cross(&xAxis, up, &zAxis);
     D3DXVec3Normalize(&xAxis, &xAxis);
     D3DXVec3Cross(&yAxis, &zAxis, &xAxis);
-    *out = D3DXMATRIX(xAxis.x, yAxis.x, zAxis.x, 0, xAxis.y, yAxis.y, zAxis.y, 0, xAxis.z, yAxis.z, zAxis.z, 0,
-                      -D3DXVec3Dot(&xAxis, eye), -D3DXVec3Dot(&yAxis, eye), -D3DXVec3Dot(&zAxis, eye), 1);
+    *out = D3DXMATRIX(xAxis.x, yAxis.x, zAxis.x, 0, xAxis.y, yAxis.y, zAxis.y, 0, xAxis.z, yAxis.z, zAxis.z,
+                      0, -D3DXVec3Dot(&xAxis, eye), -D3DXVec3Dot(&yAxis, eye), -D3DXVec3Dot(&zAxis, eye), 1);
     return out;
 }
 

@@ -99,8 +99,8 @@ int Direct3DDevice::LiveCount() {
 Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
                                std::unique_ptr<GLContext> context)
     : m_direct3D(direct3D), m_parameters(parameters), m_context(std::move(context)),
-      m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f}, m_world(kIdentity),
-      m_view(kIdentity), m_projection(kIdentity) {
+      m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f},
+      m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity) {
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_direct3D->AddRef();
     LiveDevices().insert(this);
@@ -120,7 +120,8 @@ bool Direct3DDevice::CreateBuffers() {
     const auto width = static_cast<GLsizei>(m_parameters.BackBufferWidth);
     const auto height = static_cast<GLsizei>(m_parameters.BackBufferHeight);
     // Sample counts the drawing library lacks are approximated by the largest it has.
-    const GLsizei samples = std::min<GLsizei>(static_cast<GLsizei>(m_parameters.MultiSampleType), m_context->MaxSamples());
+    const GLsizei samples =
+        std::min<GLsizei>(static_cast<GLsizei>(m_parameters.MultiSampleType), m_context->MaxSamples());
 
     glGenFramebuffers(1, &m_frameBuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
@@ -146,7 +147,8 @@ bool Direct3DDevice::CreateBuffers() {
         glGenRenderbuffers(1, &m_resolveColorBuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, m_resolveColorBuffer);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_resolveColorBuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  m_resolveColorBuffer);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             return false;
         }
@@ -196,9 +198,10 @@ HRESULT Direct3DDevice::SetViewport(const D3DVIEWPORT9* viewport) {
     }
     const std::uint64_t right = std::uint64_t(viewport->X) + viewport->Width;
     const std::uint64_t bottom = std::uint64_t(viewport->Y) + viewport->Height;
-    const bool inside = viewport->Width > 0 && viewport->Height > 0 && right <= m_parameters.BackBufferWidth &&
-                        bottom <= m_parameters.BackBufferHeight;
-    const bool depthInRange = viewport->MinZ >= 0.0f && viewport->MaxZ <= 1.0f && viewport->MinZ <= viewport->MaxZ;
+    const bool inside = viewport->Width > 0 && viewport->Height > 0 &&
+                        right <= m_parameters.BackBufferWidth && bottom <= m_parameters.BackBufferHeight;
+    const bool depthInRange =
+        viewport->MinZ >= 0.0f && viewport->MaxZ <= 1.0f && viewport->MinZ <= viewport->MaxZ;
     if (!inside || !depthInRange) {
         return call.Return(D3DERR_INVALIDCALL);
     }

@@ -15,7 +15,8 @@ class Direct3DDevice final : public IDirect3DDevice9 {
 public:
     /// Makes a device for completed and checked presentation parameters; it holds a reference to
     /// `direct3D` until it is freed.
-    static HRESULT Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters, Direct3DDevice** device);
+    static HRESULT Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+                          Direct3DDevice** device);
     /// The device behind an interface pointer; null when it is not a live device.
     static Direct3DDevice* FromInterface(IDirect3DDevice9* device);
     static int LiveCount();
@@ -33,7 +34,8 @@ public:
     platform::Image ReadBackBuffer();
 
 private:
-    Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<GLContext> context);
+    Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+                   std::unique_ptr<GLContext> context);
     ~Direct3DDevice() override;
     bool CreateBuffers();
     void DeleteBuffers();
@@ -43,13 +45,13 @@ private:
     void ApplyProjection();
 
     ULONG m_references = 1;
-    IDirect3D9* m_direct3D;   ///< holds one reference
+    IDirect3D9* m_direct3D; ///< holds one reference
     D3DPRESENT_PARAMETERS m_parameters;
     std::unique_ptr<GLContext> m_context;
-    unsigned m_frameBuffer = 0;          ///< back buffer and depth-stencil buffer
+    unsigned m_frameBuffer = 0; ///< back buffer and depth-stencil buffer
     unsigned m_colorBuffer = 0;
     unsigned m_depthBuffer = 0;
-    unsigned m_resolveFrameBuffer = 0;   ///< single-sampled copy of a multisampled back buffer
+    unsigned m_resolveFrameBuffer = 0; ///< single-sampled copy of a multisampled back buffer
     unsigned m_resolveColorBuffer = 0;
     D3DVIEWPORT9 m_viewport;
     D3DMATRIX m_world;

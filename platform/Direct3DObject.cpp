@@ -72,15 +72,17 @@ HRESULT Direct3DObject::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceTy
     if (const HRESULT refused = CheckAdapter(adapter, deviceType); FAILED(refused)) {
         return call.Return(refused);
     }
-    if (!AdapterState::IsBackBufferFormat(adapterFormat) || !AdapterState::IsBackBufferFormat(renderTargetFormat)) {
+    if (!AdapterState::IsBackBufferFormat(adapterFormat) ||
+        !AdapterState::IsBackBufferFormat(renderTargetFormat)) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     const bool offered = AdapterState::Instance().OffersDepthStencil(depthStencilFormat);
     return call.Return(offered ? D3D_OK : D3DERR_NOTAVAILABLE);
 }
 
-HRESULT Direct3DObject::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat,
-                                                   BOOL windowed, D3DMULTISAMPLE_TYPE multiSampleType,
+HRESULT Direct3DObject::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType,
+                                                   D3DFORMAT surfaceFormat, BOOL windowed,
+                                                   D3DMULTISAMPLE_TYPE multiSampleType,
                                                    DWORD* qualityLevels) {
     TracedOperation call("IDirect3D9::CheckDeviceMultiSampleType",
                          {adapter, deviceType, surfaceFormat, windowed, multiSampleType}, multiSampleType);
@@ -93,7 +95,8 @@ HRESULT Direct3DObject::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE devi
     if (const HRESULT refused = CheckAdapter(adapter, deviceType); FAILED(refused)) {
         return call.Return(refused);
     }
-    if (!AdapterState::IsBackBufferFormat(surfaceFormat) && !AdapterState::IsDepthStencilFormat(surfaceFormat)) {
+    if (!AdapterState::IsBackBufferFormat(surfaceFormat) &&
+        !AdapterState::IsDepthStencilFormat(surfaceFormat)) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     if (!AdapterState::Instance().OffersMultisample(surfaceFormat, multiSampleType)) {
@@ -124,10 +127,11 @@ HRESULT Direct3DObject::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCA
 
 HRESULT Direct3DObject::ValidatePresentation(HWND focusWindow, DWORD behaviorFlags,
                                              D3DPRESENT_PARAMETERS& parameters) {
-    const DWORD processing = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                                              D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MIXED_VERTEXPROCESSING);
-    if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
-        processing != D3DCREATE_MIXED_VERTEXPROCESSING) {
+    const DWORD processing =
+        behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                         D3DCREATE_MIXED_VERTEXPROCESSING);
+    if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
+        processing != D3DCREATE_HARDWARE_VERTEXPROCESSING && processing != D3DCREATE_MIXED_VERTEXPROCESSING) {
         return D3DERR_INVALIDCALL;
     }
     if (parameters.hDeviceWindow == nullptr) {
@@ -180,8 +184,9 @@ HRESULT Direct3DObject::ValidatePresentation(HWND focusWindow, DWORD behaviorFla
     return D3D_OK;
 }
 
-HRESULT Direct3DObject::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
-                                     D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) {
+HRESULT Direct3DObject::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
+                                     DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
+                                     IDirect3DDevice9** device) {
     TracedOperation call("IDirect3D9::CreateDevice", {adapter, deviceType, behaviorFlags});
     if (device == nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
@@ -197,7 +202,8 @@ HRESULT Direct3DObject::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND f
         return call.Return(D3DERR_INVALIDCALL);
     }
     D3DPRESENT_PARAMETERS completed = *parameters;
-    if (const HRESULT refused = ValidatePresentation(focusWindow, behaviorFlags, completed); FAILED(refused)) {
+    if (const HRESULT refused = ValidatePresentation(focusWindow, behaviorFlags, completed);
+        FAILED(refused)) {
         return call.Return(refused);
     }
     Direct3DDevice* made = nullptr;

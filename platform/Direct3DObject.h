@@ -12,8 +12,9 @@ public:
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
                                    D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) override;
-    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat, BOOL windowed,
-                                       D3DMULTISAMPLE_TYPE multiSampleType, DWORD* qualityLevels) override;
+    HRESULT CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT surfaceFormat,
+                                       BOOL windowed, D3DMULTISAMPLE_TYPE multiSampleType,
+                                       DWORD* qualityLevels) override;
     HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override;
@@ -23,7 +24,8 @@ private:
     /// D3D_OK for the default adapter's hardware device, else the refusal.
     static HRESULT CheckAdapter(UINT adapter, D3DDEVTYPE deviceType);
     /// Completes and checks presentation parameters against the adapter and the window.
-    static HRESULT ValidatePresentation(HWND focusWindow, DWORD behaviorFlags, D3DPRESENT_PARAMETERS& parameters);
+    static HRESULT ValidatePresentation(HWND focusWindow, DWORD behaviorFlags,
+                                        D3DPRESENT_PARAMETERS& parameters);
 
     ULONG m_references = 1;
 };

@@ -10,7 +10,8 @@ std::size_t FaultInjector::Record(const char* operation, std::initializer_list<s
     return m_trace.size() - 1;
 }
 
-bool FaultInjector::Claims(const std::string& operation, std::optional<std::int64_t> selector, HRESULT& result) {
+bool FaultInjector::Claims(const std::string& operation, std::optional<std::int64_t> selector,
+                           HRESULT& result) {
     bool claimed = false;
     for (Rule& rule : m_rules) {
         const platform::Fault& fault = rule.fault;

@@ -23,7 +23,7 @@ public:
 private:
     struct Rule {
         platform::Fault fault;
-        int seen = 0;   ///< matching calls counted so far
+        int seen = 0; ///< matching calls counted so far
     };
 
     std::vector<Rule> m_rules;

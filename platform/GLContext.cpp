@@ -35,8 +35,12 @@ std::unique_ptr<GLContext> GLContext::Create() {
     if (display == EGL_NO_DISPLAY || !eglBindAPI(EGL_OPENGL_API)) {
         return nullptr;
     }
-    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0,
-                                 EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+    const EGLint attributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                 3,
+                                 EGL_CONTEXT_MINOR_VERSION,
+                                 0,
+                                 EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                 EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
                                  EGL_NONE};
     const EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {

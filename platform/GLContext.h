@@ -20,6 +20,6 @@ public:
 private:
     explicit GLContext(void* context);
 
-    void* m_context;   ///< the EGL context, owned
+    void* m_context; ///< the EGL context, owned
     int m_maxSamples = 0;
 };

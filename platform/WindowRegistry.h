@@ -10,10 +10,10 @@
 #include <vector>
 
 struct WindowRecord {
-    std::string name;   ///< class name and title alike
+    std::string name; ///< class name and title alike
     UINT width = 0;
     UINT height = 0;
-    std::vector<std::uint32_t> pixels;   ///< ARGB, rows from the top: what the window shows
+    std::vector<std::uint32_t> pixels; ///< ARGB, rows from the top: what the window shows
 };
 
 class WindowRegistry {

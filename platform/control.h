@@ -70,8 +70,8 @@ struct MultisampleOffer {
 struct AdapterConfiguration {
     D3DDISPLAYMODE desktopMode{1024, 768, 60, D3DFMT_X8R8G8B8};
     /// Back-buffer formats accepted for full-screen devices.
-    std::vector<D3DFORMAT> fullScreenFormats{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5,
-                                             D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5};
+    std::vector<D3DFORMAT> fullScreenFormats{D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
+                                             D3DFMT_A1R5G5B5};
     /// Depth-stencil formats CheckDepthStencilMatch accepts (with any render-target format).
     std::vector<D3DFORMAT> depthStencilFormats{D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32};
     /// Per format; a format not listed offers 2 and 4 samples.
@@ -110,7 +110,7 @@ struct TracedCall {
     std::string operation;
     std::vector<std::int64_t> arguments;
     HRESULT result = 0;
-    bool injected = false;   ///< the result came from an injected fault
+    bool injected = false; ///< the result came from an injected fault
 
     /// "IDirect3D9::CheckDepthStencilMatch(0, 1, 22, 22, 75) -> D3D_OK"
     std::string Text() const;

@@ -130,8 +130,8 @@ D3DFORMAT IOrvalenD3D::ChooseDepthStencil(D3DFORMAT backBuffer, bool stencil) {
     static constexpr D3DFORMAT kWithStencil[] = {D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D15S1};
     static constexpr D3DFORMAT kWithoutStencil[] = {D3DFMT_D32, D3DFMT_D24X8, D3DFMT_D16};
     for (const D3DFORMAT candidate : stencil ? kWithStencil : kWithoutStencil) {
-        if (SUCCEEDED(Direct3D->CheckDepthStencilMatch(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer, backBuffer,
-                                                       candidate))) {
+        if (SUCCEEDED(Direct3D->CheckDepthStencilMatch(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer,
+                                                       backBuffer, candidate))) {
             return candidate;
         }
     }
@@ -143,10 +143,10 @@ int IOrvalenD3D::ChooseMultisample(std::uint32_t requested, D3DFORMAT backBuffer
     for (int count = static_cast<int>(requested); count >= 0; count -= 2) {
         const auto type = static_cast<D3DMULTISAMPLE_TYPE>(count);
         const BOOL window = windowed ? TRUE : FALSE;
-        if (SUCCEEDED(Direct3D->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer, window,
-                                                           type, nullptr)) &&
-            SUCCEEDED(Direct3D->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, depthStencil, window,
-                                                           type, nullptr))) {
+        if (SUCCEEDED(Direct3D->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, backBuffer,
+                                                           window, type, nullptr)) &&
+            SUCCEEDED(Direct3D->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, depthStencil,
+                                                           window, type, nullptr))) {
             return count;
         }
     }
@@ -232,8 +232,9 @@ int IOrvalenD3D::Start(const char* windowName, std::uint32_t width, std::uint32_
         const bool known = *multisample <= 8 && *multisample % 2 == 0;
         const int count = known ? ChooseMultisample(*multisample, backBuffer, depthStencil, windowed) : -1;
         if (count < 0) {
-            LogHardFailure("ERROR: Bad Multisample Format %d. Should be one of the following: 0, 2, 4, 6, 8\n",
-                           static_cast<int>(*multisample));
+            LogHardFailure(
+                "ERROR: Bad Multisample Format %d. Should be one of the following: 0, 2, 4, 6, 8\n",
+                static_cast<int>(*multisample));
             return 0;
         }
         PresentParameters.MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(count);

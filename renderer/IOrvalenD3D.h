@@ -13,7 +13,7 @@
 
 class IOrvalenD3D : public IOrvalenRenderer {
 public:
-    static constexpr int kMaxViewports = 7;   ///< viewports that can be created (the table has room for 8)
+    static constexpr int kMaxViewports = 7; ///< viewports that can be created (the table has room for 8)
     static constexpr int kEffectSlots = 8;
 
     /// A stored viewport rectangle in pixels.
@@ -24,10 +24,10 @@ public:
         std::int32_t right = 0;
     };
 
-    std::uint32_t Width = 0;    ///< back-buffer width given to Initialize
-    std::uint32_t Height = 0;   ///< back-buffer height given to Initialize
-    bool UseStencil = false;    ///< a stencil buffer was asked for
-    std::FILE* LogFile = nullptr;   ///< the open log, owned; null when logging is off or after a hard failure
+    std::uint32_t Width = 0;      ///< back-buffer width given to Initialize
+    std::uint32_t Height = 0;     ///< back-buffer height given to Initialize
+    bool UseStencil = false;      ///< a stencil buffer was asked for
+    std::FILE* LogFile = nullptr; ///< the open log, owned; null when logging is off or after a hard failure
     std::int32_t ViewportCount = 0;
     ViewportRect ViewportRects[8] = {};
     std::int32_t CurrentViewportIndex = 0;
@@ -43,26 +43,26 @@ public:
     bool Lighting = true;
     bool RenderFlag = false;
     std::int32_t FilterType = 0;
-    IDirect3D9* Direct3D = nullptr;        ///< one reference, owned
-    IDirect3DDevice9* Device = nullptr;    ///< one reference, owned; every interface draws through it
-    ID3DXEffect* Effects[kEffectSlots] = {};   ///< one reference each, owned
+    IDirect3D9* Direct3D = nullptr;          ///< one reference, owned
+    IDirect3DDevice9* Device = nullptr;      ///< one reference, owned; every interface draws through it
+    ID3DXEffect* Effects[kEffectSlots] = {}; ///< one reference each, owned
     std::uint32_t EffectPassCount = 0;
-    std::int32_t CurrentEffect = -1;            ///< effect begun last, -1 when none
-    D3DVIEWPORT9 Viewport{0, 0, 0, 0, 0.0f, 1.0f};   ///< the viewport last given to the device
+    std::int32_t CurrentEffect = -1;               ///< effect begun last, -1 when none
+    D3DVIEWPORT9 Viewport{0, 0, 0, 0, 0.0f, 1.0f}; ///< the viewport last given to the device
     D3DXMATRIX ProjectionMatrix;
-    const D3DXMATRIX* RenderTargetProjection = nullptr;   ///< the render target's projection while drawn into
+    const D3DXMATRIX* RenderTargetProjection = nullptr; ///< the render target's projection while drawn into
     D3DXMATRIX ViewMatrix;
     D3DFORMAT DepthStencilFormat = D3DFMT_UNKNOWN;
-    float Gravity[3] = {0.0f, 0.0f, 0.0f};   ///< written by the 3D scene, read by its force callbacks
-    float FieldOfView = 0.0f;   ///< radians
+    float Gravity[3] = {0.0f, 0.0f, 0.0f}; ///< written by the 3D scene, read by its force callbacks
+    float FieldOfView = 0.0f;              ///< radians
     float NearPlane = 0.0f;
     float FarPlane = 0.0f;
     float CameraPosition[3] = {0.0f, 0.0f, 0.0f};
     float CameraTarget[3] = {0.0f, 0.0f, 0.0f};
     float CameraUp[3] = {0.0f, 0.0f, 0.0f};
     HWND WindowHandle = nullptr;
-    std::uint32_t HostContext;   ///< the host's first argument at creation; kept, never read
-    D3DPRESENT_PARAMETERS PresentParameters{};   ///< kept for device resets
+    std::uint32_t HostContext;                 ///< the host's first argument at creation; kept, never read
+    D3DPRESENT_PARAMETERS PresentParameters{}; ///< kept for device resets
 
     explicit IOrvalenD3D(std::uint32_t hostContext);
     ~IOrvalenD3D() override;
@@ -75,14 +75,16 @@ public:
     void LogHardFailure(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     void SetWindowHandle(HWND window) override;
-    int Initialize(const char* windowName, std::uint32_t width, std::uint32_t height, std::uint32_t formatFlags,
-                   bool stencil, bool windowed, bool log, std::uint32_t multisample) override;
-    int Initialize(const char* windowName, std::uint32_t width, std::uint32_t height, std::uint32_t formatFlags,
-                   bool stencil, bool windowed, bool log) override;
+    int Initialize(const char* windowName, std::uint32_t width, std::uint32_t height,
+                   std::uint32_t formatFlags, bool stencil, bool windowed, bool log,
+                   std::uint32_t multisample) override;
+    int Initialize(const char* windowName, std::uint32_t width, std::uint32_t height,
+                   std::uint32_t formatFlags, bool stencil, bool windowed, bool log) override;
     void Deinitialize() override;
     bool CheckDevice() override;
 
-    bool CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) override;
+    bool CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right,
+                        std::int32_t bottom) override;
     bool SetViewportRect(std::int32_t index, std::int32_t left, std::int32_t top, std::int32_t right,
                          std::int32_t bottom) override;
     bool SelectViewport(std::int32_t index) override;
@@ -120,7 +122,8 @@ public:
     bool GetAlphaBlend() override;
     void SetAlphaTest(bool on) override;
     bool GetAlphaTest() override;
-    bool SetFog(bool enable, std::int32_t mode, float start, float end, float density, std::uint32_t colour) override;
+    bool SetFog(bool enable, std::int32_t mode, float start, float end, float density,
+                std::uint32_t colour) override;
     bool GetFog() override;
     void SetLighting(bool on) override;
     bool GetLighting() override;
@@ -160,7 +163,8 @@ private:
     /// The first depth-stencil format the adapter matches with the back buffer; D3DFMT_UNKNOWN if none.
     D3DFORMAT ChooseDepthStencil(D3DFORMAT backBuffer, bool stencil);
     /// The largest count from `requested` down that both formats take; -1 when none.
-    int ChooseMultisample(std::uint32_t requested, D3DFORMAT backBuffer, D3DFORMAT depthStencil, bool windowed);
+    int ChooseMultisample(std::uint32_t requested, D3DFORMAT backBuffer, D3DFORMAT depthStencil,
+                          bool windowed);
     /// Releases the shader effects, the device and Direct3D, logging each release when `log` is set.
     void ReleaseDeviceObjects(bool log);
     void CloseLog();

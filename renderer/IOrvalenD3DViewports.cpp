@@ -6,10 +6,16 @@ D3DVIEWPORT9 IOrvalenD3D::ViewportOf(const ViewportRect& rect) {
     // wraps to a huge one, which the device refuses.
     const auto width = static_cast<std::uint32_t>(static_cast<std::int64_t>(rect.right) - rect.left);
     const auto height = static_cast<std::uint32_t>(static_cast<std::int64_t>(rect.bottom) - rect.top);
-    return {static_cast<std::uint32_t>(rect.left), static_cast<std::uint32_t>(rect.top), width, height, 0.0f, 1.0f};
+    return {static_cast<std::uint32_t>(rect.left),
+            static_cast<std::uint32_t>(rect.top),
+            width,
+            height,
+            0.0f,
+            1.0f};
 }
 
-bool IOrvalenD3D::CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+bool IOrvalenD3D::CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right,
+                                 std::int32_t bottom) {
     Log("Creating Viewport...");
     if (ViewportCount >= kMaxViewports) {
         LogHardFailure("ERROR: Already Maximum Number Created; Modify an Existing One\n");
@@ -71,7 +77,8 @@ bool IOrvalenD3D::SetProjection(float fieldOfView, float nearPlane, float farPla
         const auto aspect = static_cast<float>(static_cast<double>(Viewport.Width) / Viewport.Height);
         D3DXMatrixPerspectiveFovLH(&ProjectionMatrix, fieldOfView, aspect, nearPlane, farPlane);
     }
-    if (!hasAspect || Device == nullptr || FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix))) {
+    if (!hasAspect || Device == nullptr ||
+        FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix))) {
         Log("ERROR: Couldn't Set Projection <%.2f, %.2f, %.2f>\n", fieldOfView, nearPlane, farPlane);
         return false;
     }
@@ -92,7 +99,8 @@ bool IOrvalenD3D::ApplyCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& ta
         destinations[i][2] = kept[i]->z;
     }
     if (Device == nullptr || FAILED(Device->SetTransform(D3DTS_VIEW, &ViewMatrix))) {
-        Log("ERROR: Couldn't Set Camera Pos <%.2f, %.2f, %.2f>, Target <%.2f, %.2f, %.2f>, Up <%.2f, %.2f, %.2f>\n",
+        Log("ERROR: Couldn't Set Camera Pos <%.2f, %.2f, %.2f>, Target <%.2f, %.2f, %.2f>, Up <%.2f, %.2f, "
+            "%.2f>\n",
             position.x, position.y, position.z, target.x, target.y, target.z, up.x, up.y, up.z);
         return false;
     }

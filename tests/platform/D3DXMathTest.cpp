@@ -11,7 +11,8 @@ constexpr float kTolerance = 1e-5f;
 void ExpectMatrixNear(const D3DXMATRIX& expected, const D3DXMATRIX& actual, float tolerance = kTolerance) {
     for (int row = 0; row < 4; ++row) {
         for (int column = 0; column < 4; ++column) {
-            EXPECT_NEAR(expected(row, column), actual(row, column), tolerance) << "element " << row << ", " << column;
+            EXPECT_NEAR(expected(row, column), actual(row, column), tolerance)
+                << "element " << row << ", " << column;
         }
     }
 }
@@ -148,7 +149,7 @@ TEST(D3DXMath, InverseTimesMatrixIsIdentityAndSingularIsRefused) {
     D3DXMATRIX inverse;
     float determinant = 0;
     ASSERT_NE(nullptr, D3DXMatrixInverse(&inverse, &determinant, &m));
-    EXPECT_NEAR(25.0f, determinant, kTolerance);   // 2*12 - 1*(-1) = 25
+    EXPECT_NEAR(25.0f, determinant, kTolerance); // 2*12 - 1*(-1) = 25
     ExpectMatrixNear(Identity(), m * inverse);
     ExpectMatrixNear(Identity(), inverse * m);
 
@@ -195,7 +196,7 @@ TEST(D3DXMath, ProjectGivesPixelsFromTopLeftAndUnprojectReturnsThePoint) {
 
     const D3DXVECTOR3 above{0, 1, 0};
     D3DXVec3Project(&screen, &above, &viewport, &projection, &view, nullptr);
-    EXPECT_LT(screen.y, centre.y);   // up in the world is up on the screen, rows count down
+    EXPECT_LT(screen.y, centre.y); // up in the world is up on the screen, rows count down
 
     const D3DXVECTOR3 point{1.5f, -2.0f, 3.0f};
     D3DXVECTOR3 back;

@@ -121,8 +121,9 @@ TEST_F(Direct3D9Test, AdapterAnswersFromItsConfiguration) {
     EXPECT_EQ(D3D_OK, m_direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
                                                              D3DMULTISAMPLE_2_SAMPLES, &quality));
     EXPECT_EQ(1u, quality);
-    EXPECT_EQ(D3DERR_NOTAVAILABLE, m_direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
-                                                                          D3DMULTISAMPLE_4_SAMPLES, &quality));
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              m_direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, TRUE,
+                                                     D3DMULTISAMPLE_4_SAMPLES, &quality));
     EXPECT_EQ(0u, quality);
     EXPECT_EQ(D3D_OK, m_direct3D->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_D16, TRUE,
                                                              D3DMULTISAMPLE_NONE, nullptr));
@@ -153,7 +154,7 @@ TEST_F(Direct3D9Test, WindowedDeviceTakesTheWindowSizeAndDesktopFormat) {
 TEST_F(Direct3D9Test, DeviceHoldsDirect3DUntilReleased) {
     D3DPRESENT_PARAMETERS parameters = Windowed(32, 32);
     ASSERT_EQ(D3D_OK, Create(parameters));
-    EXPECT_EQ(1u, m_direct3D->Release());   // the device's own reference remains
+    EXPECT_EQ(1u, m_direct3D->Release()); // the device's own reference remains
     EXPECT_EQ(1, platform::LiveObjects("IDirect3D9"));
     m_direct3D = nullptr;
     EXPECT_EQ(0u, m_device->Release());
@@ -174,9 +175,9 @@ TEST_F(Direct3D9Test, CreateDeviceRefusesWhatTheAdapterDoesNotOffer) {
 
     parameters = Windowed();
     parameters.hDeviceWindow = nullptr;
-    EXPECT_EQ(D3DERR_INVALIDCALL, m_direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr,
-                                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters,
-                                                           &m_device));
+    EXPECT_EQ(D3DERR_INVALIDCALL,
+              m_direct3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                       &parameters, &m_device));
 
     parameters = Windowed(640, 480);
     parameters.Windowed = FALSE;
@@ -186,8 +187,8 @@ TEST_F(Direct3D9Test, CreateDeviceRefusesWhatTheAdapterDoesNotOffer) {
 }
 
 TEST_F(Direct3D9Test, EveryOfferedFormatMakesADevice) {
-    for (const D3DFORMAT backBuffer : {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5,
-                                       D3DFMT_A1R5G5B5}) {
+    for (const D3DFORMAT backBuffer :
+         {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A1R5G5B5}) {
         for (const D3DFORMAT depth : {D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8, D3DFMT_D32}) {
             D3DPRESENT_PARAMETERS parameters = Windowed(16, 16);
             parameters.Windowed = FALSE;

@@ -30,10 +30,11 @@ protected:
 
 TEST_F(IOrvalenD3DInitialize, WindowedStartUpLogsEveryStepAndMakesTheDevice) {
     ASSERT_EQ(1, StartWindowed());
-    EXPECT_EQ(StartLines(true, "D3DFMT_X8R8G8B8") +
-                  "Multisample: None\nFinding An Optimal DepthStencil Buffer...\nDepthStencil: D3DFMT_D24S8\n" +
-                  kDeviceLines,
-              LogText());
+    EXPECT_EQ(
+        StartLines(true, "D3DFMT_X8R8G8B8") +
+            "Multisample: None\nFinding An Optimal DepthStencil Buffer...\nDepthStencil: D3DFMT_D24S8\n" +
+            kDeviceLines,
+        LogText());
     IOrvalenD3D& renderer = Renderer();
     EXPECT_EQ(m_window, renderer.WindowHandle);
     EXPECT_TRUE(renderer.UseStencil);
@@ -56,8 +57,8 @@ TEST_F(IOrvalenD3DInitialize, DeinitializeReleasesEverythingAndClosesTheLog) {
     m_handle->Deinitialize();
     EXPECT_EQ(0, platform::LiveObjectTotal());
     EXPECT_EQ(nullptr, Renderer().LogFile);
-    EXPECT_TRUE(LogText().ends_with(kDeviceLines +
-                                    "Deinitializing...\nD3D9 Device Released\nD3D9 Released\nOrvalen Deinitialized.\n"));
+    EXPECT_TRUE(LogText().ends_with(
+        kDeviceLines + "Deinitializing...\nD3D9 Device Released\nD3D9 Released\nOrvalen Deinitialized.\n"));
 }
 
 TEST_F(IOrvalenD3DInitialize, WindowedTakesTheDesktopFormatWhateverTheFlags) {
@@ -65,7 +66,8 @@ TEST_F(IOrvalenD3DInitialize, WindowedTakesTheDesktopFormatWhateverTheFlags) {
     adapter.desktopMode.Format = D3DFMT_R5G6B5;
     platform::ConfigureAdapter(adapter);
     ASSERT_EQ(1, m_handle->Initialize(kWindowName, 800, 600, 128, true, true, true));
-    EXPECT_EQ(StartLines(true, "D3DFMT_R5G6B5"), LogText().substr(0, StartLines(true, "D3DFMT_R5G6B5").size()));
+    EXPECT_EQ(StartLines(true, "D3DFMT_R5G6B5"),
+              LogText().substr(0, StartLines(true, "D3DFMT_R5G6B5").size()));
 }
 
 TEST_F(IOrvalenD3DInitialize, FullScreenFlagsChooseTheBackBufferFormat) {
@@ -73,10 +75,11 @@ TEST_F(IOrvalenD3DInitialize, FullScreenFlagsChooseTheBackBufferFormat) {
         std::uint32_t flags;
         D3DFORMAT format;
         const char* name;
-    } cases[] = {{128 | 64, D3DFMT_A8R8G8B8, "D3DFMT_A8R8G8B8"}, {64 | 16, D3DFMT_X8R8G8B8, "D3DFMT_X8R8G8B8"},
-                 {16 | 1, D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},       {16 | 2, D3DFMT_X1R5G5B5, "D3DFMT_X1R5G5B5"},
-                 {32 | 2, D3DFMT_A1R5G5B5, "D3DFMT_A1R5G5B5"},   {16 | 32, D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},
-                 {32, D3DFMT_A1R5G5B5, "D3DFMT_A1R5G5B5"}};
+    } cases[] = {
+        {128 | 64, D3DFMT_A8R8G8B8, "D3DFMT_A8R8G8B8"}, {64 | 16, D3DFMT_X8R8G8B8, "D3DFMT_X8R8G8B8"},
+        {16 | 1, D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},       {16 | 2, D3DFMT_X1R5G5B5, "D3DFMT_X1R5G5B5"},
+        {32 | 2, D3DFMT_A1R5G5B5, "D3DFMT_A1R5G5B5"},   {16 | 32, D3DFMT_R5G6B5, "D3DFMT_R5G6B5"},
+        {32, D3DFMT_A1R5G5B5, "D3DFMT_A1R5G5B5"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.flags);
         ASSERT_EQ(1, StartFullScreen(c.flags));
@@ -132,7 +135,8 @@ TEST_F(IOrvalenD3DInitialize, MultisampleTakesTheLargestCountBothFormatsOffer) {
                   "Finding An Optimal DepthStencil Buffer...\nDepthStencil: D3DFMT_D24S8\nMultisample: 4\n" +
                   kDeviceLines,
               LogText());
-    EXPECT_EQ(D3DMULTISAMPLE_4_SAMPLES, platform::DevicePresentParameters(Renderer().Device)->MultiSampleType);
+    EXPECT_EQ(D3DMULTISAMPLE_4_SAMPLES,
+              platform::DevicePresentParameters(Renderer().Device)->MultiSampleType);
 
     // The depth-stencil format offering less pulls the count down with it.
     adapter.multisampleOffers = {{D3DFMT_X8R8G8B8, upToFour}, {D3DFMT_D24S8, {D3DMULTISAMPLE_2_SAMPLES}}};
@@ -149,13 +153,14 @@ TEST_F(IOrvalenD3DInitialize, UnknownMultisampleCountFailsWithZeroNamingIt) {
         EXPECT_EQ(0, m_handle->Initialize(kWindowName, 800, 600, 0, true, true, true, count));
     }
     EXPECT_EQ(0, m_handle->Initialize(kWindowName, 800, 600, 0, true, true, true, 3));
-    EXPECT_TRUE(LogText().ends_with(
-        "DepthStencil: D3DFMT_D24S8\nERROR: Bad Multisample Format 3. Should be one of the following: 0, 2, 4, 6, 8\n"));
+    EXPECT_TRUE(LogText().ends_with("DepthStencil: D3DFMT_D24S8\nERROR: Bad Multisample Format 3. Should be "
+                                    "one of the following: 0, 2, 4, 6, 8\n"));
 
     // Every count down to "none" refused ends the same way, naming the count asked for.
     platform::InjectFault({"IDirect3D9::CheckDeviceMultiSampleType", 1, 0, std::nullopt, 0});
     EXPECT_EQ(0, m_handle->Initialize(kWindowName, 800, 600, 0, true, true, true, 2));
-    EXPECT_TRUE(LogText().ends_with("ERROR: Bad Multisample Format 2. Should be one of the following: 0, 2, 4, 6, 8\n"));
+    EXPECT_TRUE(LogText().ends_with(
+        "ERROR: Bad Multisample Format 2. Should be one of the following: 0, 2, 4, 6, 8\n"));
 }
 
 TEST_F(IOrvalenD3DInitialize, EachFailingStepReturnsItsCodeAndClosesTheLog) {
@@ -199,7 +204,7 @@ TEST_F(IOrvalenD3DInitialize, AfterAHardFailureNothingMoreIsLogged) {
     EXPECT_FALSE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
     m_handle->Deinitialize();
     EXPECT_EQ(closed, LogText());
-    EXPECT_EQ(0, platform::LiveObjectTotal());   // the failed start-up's Direct3D was released
+    EXPECT_EQ(0, platform::LiveObjectTotal()); // the failed start-up's Direct3D was released
 
     // A later start-up with logging opens the log again, from scratch.
     ASSERT_EQ(1, StartWindowed());
@@ -218,7 +223,7 @@ TEST_F(IOrvalenD3DInitialize, WithoutLoggingNoFileIsWrittenAndCodesAreTheSame) {
 }
 
 TEST_F(IOrvalenD3DInitialize, LogThatCannotBeOpenedFailsWithMinusOne) {
-    std::filesystem::create_directory(kLogName);   // a folder where the file would go
+    std::filesystem::create_directory(kLogName); // a folder where the file would go
     EXPECT_EQ(-1, StartWindowed());
     EXPECT_EQ(0, platform::CallsOf("FindWindowA").size());
     std::filesystem::remove(kLogName);
@@ -230,15 +235,17 @@ TEST_F(IOrvalenD3DInitialize, SecondStartUpReleasesWhatTheFirstHeld) {
     EXPECT_EQ(1, platform::LiveObjects("IDirect3DDevice9"));
     EXPECT_EQ(1, platform::LiveObjects("IDirect3D9"));
     // The log was closed and opened afresh: it holds one start-up only.
-    EXPECT_EQ(StartLines(true, "D3DFMT_X8R8G8B8") +
-                  "Multisample: None\nFinding An Optimal DepthStencil Buffer...\nDepthStencil: D3DFMT_D24S8\n" +
-                  kDeviceLines,
-              LogText());
+    EXPECT_EQ(
+        StartLines(true, "D3DFMT_X8R8G8B8") +
+            "Multisample: None\nFinding An Optimal DepthStencil Buffer...\nDepthStencil: D3DFMT_D24S8\n" +
+            kDeviceLines,
+        LogText());
 }
 
 TEST_F(IOrvalenD3DInitialize, DestroyingTheRendererDeinitializesIt) {
     ASSERT_EQ(1, StartWindowed());
     ASSERT_EQ(1, DestroyOrvalenRenderer(&m_handle));
     EXPECT_EQ(0, platform::LiveObjectTotal());
-    EXPECT_TRUE(LogText().ends_with("Deinitializing...\nD3D9 Device Released\nD3D9 Released\nOrvalen Deinitialized.\n"));
+    EXPECT_TRUE(LogText().ends_with(
+        "Deinitializing...\nD3D9 Device Released\nD3D9 Released\nOrvalen Deinitialized.\n"));
 }

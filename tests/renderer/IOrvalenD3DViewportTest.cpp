@@ -53,8 +53,8 @@ TEST_F(IOrvalenD3DViewport, EighthViewportFailsAndClosesTheLog) {
         ASSERT_TRUE(m_handle->CreateViewport(i, i, 100 + i, 100 + i));
     }
     EXPECT_FALSE(m_handle->CreateViewport(0, 0, 10, 10));
-    EXPECT_TRUE(NewLog().ends_with(
-        "Viewport Created\nCreating Viewport...ERROR: Already Maximum Number Created; Modify an Existing One\n"));
+    EXPECT_TRUE(NewLog().ends_with("Viewport Created\nCreating Viewport...ERROR: Already Maximum Number "
+                                   "Created; Modify an Existing One\n"));
     EXPECT_EQ(nullptr, Renderer().LogFile);
     EXPECT_EQ(7, m_handle->GetViewportCount());
     // The seven stay usable, silently.
@@ -142,17 +142,18 @@ TEST_F(IOrvalenD3DViewport, RefusedTransformsLogAndKeepTheValues) {
     float position[3];
     m_handle->GetCamera(position, nullptr, nullptr);
     EXPECT_EQ(3.0f, position[2]);
-    EXPECT_TRUE(NewLog().ends_with("ERROR: Couldn't Set Projection <1.00, 2.00, 300.00>\n"
-                                   "ERROR: Couldn't Set Camera Pos <1.00, 2.00, 3.00>, Target <4.00, 5.00, 6.00>, "
-                                   "Up <0.00, 1.00, 0.00>\n"));
-    ASSERT_NE(nullptr, Renderer().LogFile);   // neither closes the log
+    EXPECT_TRUE(
+        NewLog().ends_with("ERROR: Couldn't Set Projection <1.00, 2.00, 300.00>\n"
+                           "ERROR: Couldn't Set Camera Pos <1.00, 2.00, 3.00>, Target <4.00, 5.00, 6.00>, "
+                           "Up <0.00, 1.00, 0.00>\n"));
+    ASSERT_NE(nullptr, Renderer().LogFile); // neither closes the log
 }
 
 TEST_F(IOrvalenD3DViewport, ProjectionOfAnEmptyViewportIsRefusedNotNaN) {
     ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
     ASSERT_TRUE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
     const D3DXMATRIX before = m_handle->GetProjectionMatrix();
-    EXPECT_FALSE(m_handle->SelectViewport(3));   // a cleared entry: 0 x 0
+    EXPECT_FALSE(m_handle->SelectViewport(3)); // a cleared entry: 0 x 0
     EXPECT_FALSE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
     EXPECT_EQ(before, m_handle->GetProjectionMatrix());
 }
@@ -160,7 +161,8 @@ TEST_F(IOrvalenD3DViewport, ProjectionOfAnEmptyViewportIsRefusedNotNaN) {
 TEST_F(IOrvalenD3DViewport, CameraBuildsTheLookAtViewAndGetCameraSkipsNullDestinations) {
     ASSERT_TRUE(m_handle->SetCamera(D3DXVECTOR3(0, 0, -10), D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 1, 0)));
     EXPECT_EQ(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1), m_handle->GetViewMatrix());
-    EXPECT_EQ(m_handle->GetViewMatrix(), D3DXMATRIX(*platform::DeviceTransform(Renderer().Device, D3DTS_VIEW)));
+    EXPECT_EQ(m_handle->GetViewMatrix(),
+              D3DXMATRIX(*platform::DeviceTransform(Renderer().Device, D3DTS_VIEW)));
 
     ASSERT_TRUE(m_handle->SetCamera(1, 2, 3, 4, 5, 6, 0, 0, 1));
     float target[3] = {-1, -1, -1};
@@ -172,7 +174,7 @@ TEST_F(IOrvalenD3DViewport, CameraBuildsTheLookAtViewAndGetCameraSkipsNullDestin
     m_handle->GetCamera(position, nullptr, up);
     EXPECT_EQ(2.0f, position[1]);
     EXPECT_EQ(1.0f, up[2]);
-    EXPECT_EQ(m_startLog, LogText());   // success writes nothing
+    EXPECT_EQ(m_startLog, LogText()); // success writes nothing
 }
 
 TEST(IOrvalenD3DWithoutDevice, ViewportAndTransformsFailWithoutTouchingAnything) {

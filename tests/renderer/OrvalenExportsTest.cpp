@@ -52,7 +52,7 @@ TEST(OrvalenExports, NewRendererHoldsTheConstructionValues) {
     }
     EXPECT_EQ(-1, renderer->Create2DInterface());
     EXPECT_EQ(nullptr, renderer->Interface2D);
-    EXPECT_TRUE(renderer->CheckDevice());   // nothing to recover without a device
+    EXPECT_TRUE(renderer->CheckDevice()); // nothing to recover without a device
     DestroyOrvalenRenderer(&renderer);
 }
 
@@ -60,8 +60,7 @@ namespace {
 
 // Slot of a virtual operation in the virtual table: the Itanium ABI keeps 1 + its byte offset in a
 // member-function pointer, and the destructor takes two entries.
-template <typename Method>
-long SlotOf(Method method) {
+template <typename Method> long SlotOf(Method method) {
     struct Representation {
         std::uintptr_t pointer;
         std::ptrdiff_t adjustment;
@@ -76,15 +75,16 @@ long SlotOf(Method method) {
 TEST(OrvalenExports, OperationsStandInTheirSlots) {
     using R = IOrvalenRenderer;
     EXPECT_EQ(1, SlotOf(&R::SetWindowHandle));
-    EXPECT_EQ(2, SlotOf(static_cast<int (R::*)(const char*, std::uint32_t, std::uint32_t, std::uint32_t, bool, bool,
-                                               bool, std::uint32_t)>(&R::Initialize)));
-    EXPECT_EQ(3, SlotOf(static_cast<int (R::*)(const char*, std::uint32_t, std::uint32_t, std::uint32_t, bool, bool,
-                                               bool)>(&R::Initialize)));
+    EXPECT_EQ(2, SlotOf(static_cast<int (R::*)(const char*, std::uint32_t, std::uint32_t, std::uint32_t, bool,
+                                               bool, bool, std::uint32_t)>(&R::Initialize)));
+    EXPECT_EQ(3, SlotOf(static_cast<int (R::*)(const char*, std::uint32_t, std::uint32_t, std::uint32_t, bool,
+                                               bool, bool)>(&R::Initialize)));
     EXPECT_EQ(5, SlotOf(&R::CheckDevice));
     EXPECT_EQ(6, SlotOf(&R::CreateViewport));
     EXPECT_EQ(12, SlotOf(&R::GetProjectionMatrix));
-    EXPECT_EQ(14, SlotOf(static_cast<bool (R::*)(float, float, float, float, float, float, float, float, float)>(
-                      &R::SetCamera)));
+    EXPECT_EQ(14,
+              SlotOf(static_cast<bool (R::*)(float, float, float, float, float, float, float, float, float)>(
+                  &R::SetCamera)));
     EXPECT_EQ(16, SlotOf(&R::GetViewMatrix));
     EXPECT_EQ(17, SlotOf(&R::Clear));
     EXPECT_EQ(22, SlotOf(&R::EndRenderToTexture));
@@ -93,7 +93,8 @@ TEST(OrvalenExports, OperationsStandInTheirSlots) {
     EXPECT_EQ(36, SlotOf(static_cast<void (R::*)(bool)>(&R::SetAlphaBlend)));
     EXPECT_EQ(47, SlotOf(&R::GetFilter));
     EXPECT_EQ(48, SlotOf(&R::LoadShaderEffect));
-    EXPECT_EQ(56, SlotOf(static_cast<bool (R::*)(std::int32_t, const char*, std::int32_t)>(&R::SetShaderTexture)));
+    EXPECT_EQ(
+        56, SlotOf(static_cast<bool (R::*)(std::int32_t, const char*, std::int32_t)>(&R::SetShaderTexture)));
     EXPECT_EQ(57, SlotOf(&R::SetShaderVector));
     EXPECT_EQ(58, SlotOf(&R::Create2DInterface));
     EXPECT_EQ(65, SlotOf(&R::DestroyInputInterface));
@@ -122,9 +123,10 @@ TEST(OrvalenSharedLibrary, ExportsOnlyTheTwoFunctions) {
 TEST(OrvalenSharedLibrary, HostDrivesTheRendererThroughTheExports) {
     void* library = dlopen(ORVALEN_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(nullptr, library) << dlerror();
-    const auto create = reinterpret_cast<int (*)(std::uint32_t, IOrvalenRenderer**)>(
-        dlsym(library, "CreateOrvalenRenderer"));
-    const auto destroy = reinterpret_cast<int (*)(IOrvalenRenderer**)>(dlsym(library, "DestroyOrvalenRenderer"));
+    const auto create =
+        reinterpret_cast<int (*)(std::uint32_t, IOrvalenRenderer**)>(dlsym(library, "CreateOrvalenRenderer"));
+    const auto destroy =
+        reinterpret_cast<int (*)(IOrvalenRenderer**)>(dlsym(library, "DestroyOrvalenRenderer"));
     ASSERT_NE(nullptr, create);
     ASSERT_NE(nullptr, destroy);
 
@@ -133,7 +135,7 @@ TEST(OrvalenSharedLibrary, HostDrivesTheRendererThroughTheExports) {
     ASSERT_EQ(1, create(0, &renderer));
     EXPECT_EQ(1, renderer->Initialize("Shared Library Host", 320, 240, 0, false, true, false));
     EXPECT_TRUE(renderer->CreateViewport(0, 0, 320, 240));
-    EXPECT_EQ(1, platform::LiveDeviceCount());   // the library and this program share one platform
+    EXPECT_EQ(1, platform::LiveDeviceCount()); // the library and this program share one platform
     EXPECT_EQ(1, destroy(&renderer));
     EXPECT_EQ(0, platform::LiveObjectTotal());
     platform::DestroyHostWindow(window);

@@ -47,7 +47,9 @@ protected:
     IOrvalenD3D& Renderer() { return *static_cast<IOrvalenD3D*>(m_handle); }
 
     /// Windowed start-up of 800 x 600 with logging, stencil and no multisampling.
-    int StartWindowed(bool log = true) { return m_handle->Initialize(kWindowName, 800, 600, 0, true, true, log); }
+    int StartWindowed(bool log = true) {
+        return m_handle->Initialize(kWindowName, 800, 600, 0, true, true, log);
+    }
 
     static bool LogExists() { return std::filesystem::exists(kLogName); }
     static std::string LogText() {
