@@ -42,7 +42,8 @@ struct D3DXQUATERNION {
 
 /// A D3DMATRIX with element access and the product in row-vector order.
 struct D3DXMATRIX : D3DMATRIX {
-    D3DXMATRIX() = default;
+    /// All zero.
+    D3DXMATRIX() : D3DMATRIX{} {}
     D3DXMATRIX(const D3DMATRIX& matrix) : D3DMATRIX(matrix) {}
     D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
                float m31, float m32, float m33, float m34, float m41, float m42, float m43, float m44);

@@ -61,6 +61,14 @@ TEST_F(IOrvalenD3DInitialize, DeinitializeReleasesEverythingAndClosesTheLog) {
         kDeviceLines + "Deinitializing...\nD3D9 Device Released\nD3D9 Released\nOrvalen Deinitialized.\n"));
 }
 
+TEST_F(IOrvalenD3DInitialize, WindowedWithoutASizeTakesTheWindowSize) {
+    ASSERT_EQ(1, m_handle->Initialize(kWindowName, 0, 0, 0, false, true, false));
+    EXPECT_EQ(0u, Renderer().Width);
+    EXPECT_EQ(800u, Renderer().Viewport.Width);
+    EXPECT_EQ(600u, Renderer().Viewport.Height);
+    EXPECT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
+}
+
 TEST_F(IOrvalenD3DInitialize, WindowedTakesTheDesktopFormatWhateverTheFlags) {
     platform::AdapterConfiguration adapter = platform::DefaultAdapter();
     adapter.desktopMode.Format = D3DFMT_R5G6B5;
