@@ -95,6 +95,16 @@ void dgTreeBase::Link(dgTreeNodeBase* node, dgTreeNodeBase* parent, bool left) {
     InsertFixup(node, &m_root);
 }
 
+void dgTreeBase::Relink(dgTreeNodeBase* node, dgTreeNodeBase* parent, bool left) {
+    dgAssert(!node->IsInTree());
+    node->m_left = nullptr;
+    node->m_right = nullptr;
+    node->m_parent = parent;
+    node->m_flags = dgTreeNodeBase::kRed | dgTreeNodeBase::kInTree;
+    node->SetMark();
+    Link(node, parent, left);
+}
+
 void dgTreeBase::InsertFixup(dgTreeNodeBase* node, dgTreeNodeBase** root) {
     while (node != *root && IsRed(node->m_parent)) {
         dgTreeNodeBase* parent = node->m_parent;

@@ -69,6 +69,8 @@ protected:
 
     /// Links a freshly built red node under its parent (left or right) and rebalances.
     void Link(dgTreeNodeBase* node, dgTreeNodeBase* parent, bool left);
+    /// Links again a node that Remove took out: its links, colour and mark start over as for a new node.
+    void Relink(dgTreeNodeBase* node, dgTreeNodeBase* parent, bool left);
 
     dgInt32 m_count;
     dgTreeNodeBase* m_root;

@@ -142,7 +142,8 @@ dgInt32 dgWeldVertexList(dgFloat32* vertices, dgInt32 strideInBytes, dgInt32 fuz
         const dgFloat64 bound = static_cast<dgFloat64>(p[axis]) + window + window + 0.0001;
         for (dgInt32 j = i + 1; j < count && static_cast<dgFloat64>(table.Row(order[j])[axis]) < bound; j++) {
             const dgInt32 other = order[j];
-            if (table.m_newIndex[other] == -1 && SameVertex(p, table.Row(other), fuzzyWords, exactWords, window)) {
+            if (table.m_newIndex[other] == -1 &&
+                SameVertex(p, table.Row(other), fuzzyWords, exactWords, window)) {
                 table.m_newIndex[other] = unique;
             }
         }
