@@ -75,6 +75,200 @@ constexpr DWORD D3DCREATE_MIXED_VERTEXPROCESSING = 0x80;
 
 constexpr UINT D3DPRESENT_INTERVAL_DEFAULT = 0;
 
+/// Fixed-function render states; a device starts with the documented defaults noted.
+enum D3DRENDERSTATETYPE : std::uint32_t {
+    D3DRS_ZENABLE = 7,                    ///< D3DZB_TRUE when made with a depth buffer, else D3DZB_FALSE
+    D3DRS_FILLMODE = 8,                   ///< D3DFILL_SOLID
+    D3DRS_SHADEMODE = 9,                  ///< D3DSHADE_GOURAUD
+    D3DRS_ZWRITEENABLE = 14,              ///< TRUE
+    D3DRS_ALPHATESTENABLE = 15,           ///< FALSE
+    D3DRS_SRCBLEND = 19,                  ///< D3DBLEND_ONE
+    D3DRS_DESTBLEND = 20,                 ///< D3DBLEND_ZERO
+    D3DRS_CULLMODE = 22,                  ///< D3DCULL_CCW
+    D3DRS_ZFUNC = 23,                     ///< D3DCMP_LESSEQUAL
+    D3DRS_ALPHAREF = 24,                  ///< 0
+    D3DRS_ALPHAFUNC = 25,                 ///< D3DCMP_ALWAYS
+    D3DRS_DITHERENABLE = 26,              ///< FALSE
+    D3DRS_ALPHABLENDENABLE = 27,          ///< FALSE
+    D3DRS_FOGENABLE = 28,                 ///< FALSE
+    D3DRS_SPECULARENABLE = 29,            ///< FALSE
+    D3DRS_FOGCOLOR = 34,                  ///< 0 (ARGB)
+    D3DRS_FOGTABLEMODE = 35,              ///< D3DFOG_NONE
+    D3DRS_FOGSTART = 36,                  ///< 0.0f (float bits)
+    D3DRS_FOGEND = 37,                    ///< 1.0f (float bits)
+    D3DRS_FOGDENSITY = 38,                ///< 1.0f (float bits)
+    D3DRS_RANGEFOGENABLE = 48,            ///< FALSE
+    D3DRS_STENCILENABLE = 52,             ///< FALSE
+    D3DRS_STENCILFAIL = 53,               ///< D3DSTENCILOP_KEEP
+    D3DRS_STENCILZFAIL = 54,              ///< D3DSTENCILOP_KEEP
+    D3DRS_STENCILPASS = 55,               ///< D3DSTENCILOP_KEEP
+    D3DRS_STENCILFUNC = 56,               ///< D3DCMP_ALWAYS
+    D3DRS_STENCILREF = 57,                ///< 0
+    D3DRS_STENCILMASK = 58,               ///< 0xFFFFFFFF
+    D3DRS_STENCILWRITEMASK = 59,          ///< 0xFFFFFFFF
+    D3DRS_TEXTUREFACTOR = 60,             ///< 0xFFFFFFFF
+    D3DRS_LIGHTING = 137,                 ///< TRUE
+    D3DRS_AMBIENT = 139,                  ///< 0 (ARGB)
+    D3DRS_FOGVERTEXMODE = 140,            ///< D3DFOG_NONE
+    D3DRS_COLORVERTEX = 141,              ///< TRUE
+    D3DRS_NORMALIZENORMALS = 143,         ///< FALSE
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,    ///< D3DMCS_COLOR1
+    D3DRS_SPECULARMATERIALSOURCE = 146,   ///< D3DMCS_COLOR2
+    D3DRS_AMBIENTMATERIALSOURCE = 147,    ///< D3DMCS_MATERIAL
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,   ///< D3DMCS_MATERIAL
+    D3DRS_BLENDOP = 171,                  ///< D3DBLENDOP_ADD
+    D3DRS_ANTIALIASEDLINEENABLE = 176,    ///< FALSE
+    D3DRS_TWOSIDEDSTENCILMODE = 185,      ///< FALSE
+    D3DRS_CCW_STENCILFAIL = 186,          ///< D3DSTENCILOP_KEEP
+    D3DRS_CCW_STENCILZFAIL = 187,         ///< D3DSTENCILOP_KEEP
+    D3DRS_CCW_STENCILPASS = 188,          ///< D3DSTENCILOP_KEEP
+    D3DRS_CCW_STENCILFUNC = 189,          ///< D3DCMP_ALWAYS
+};
+
+enum D3DZBUFFERTYPE : std::uint32_t { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
+enum D3DFILLMODE : std::uint32_t { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DSHADEMODE : std::uint32_t { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
+/// Which winding is culled; the device's front faces are clockwise on the screen.
+enum D3DCULL : std::uint32_t { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
+
+enum D3DBLEND : std::uint32_t {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+};
+
+enum D3DBLENDOP : std::uint32_t {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5,
+};
+
+enum D3DCMPFUNC : std::uint32_t {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+};
+
+enum D3DSTENCILOP : std::uint32_t {
+    D3DSTENCILOP_KEEP = 1,
+    D3DSTENCILOP_ZERO = 2,
+    D3DSTENCILOP_REPLACE = 3,
+    D3DSTENCILOP_INCRSAT = 4,
+    D3DSTENCILOP_DECRSAT = 5,
+    D3DSTENCILOP_INVERT = 6,
+    D3DSTENCILOP_INCR = 7,
+    D3DSTENCILOP_DECR = 8,
+};
+
+enum D3DFOGMODE : std::uint32_t { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+
+/// Where lighting takes a material colour from: the material, or the vertex's diffuse or specular.
+enum D3DMATERIALCOLORSOURCE : std::uint32_t { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
+
+/// Sampler states; every sampler starts with the defaults noted.
+enum D3DSAMPLERSTATETYPE : std::uint32_t {
+    D3DSAMP_ADDRESSU = 1,      ///< D3DTADDRESS_WRAP
+    D3DSAMP_ADDRESSV = 2,      ///< D3DTADDRESS_WRAP
+    D3DSAMP_ADDRESSW = 3,      ///< D3DTADDRESS_WRAP
+    D3DSAMP_BORDERCOLOR = 4,   ///< 0
+    D3DSAMP_MAGFILTER = 5,     ///< D3DTEXF_POINT
+    D3DSAMP_MINFILTER = 6,     ///< D3DTEXF_POINT
+    D3DSAMP_MIPFILTER = 7,     ///< D3DTEXF_NONE
+    D3DSAMP_MIPMAPLODBIAS = 8, ///< 0
+    D3DSAMP_MAXMIPLEVEL = 9,   ///< 0: the largest level may be used
+    D3DSAMP_MAXANISOTROPY = 10, ///< 1
+};
+
+enum D3DTEXTUREADDRESS : std::uint32_t {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+};
+
+enum D3DTEXTUREFILTERTYPE : std::uint32_t {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+};
+
+constexpr DWORD D3DCLEAR_TARGET = 0x1;
+constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
+constexpr DWORD D3DCLEAR_STENCIL = 0x4;
+
+/// A rectangle of a render target in pixels, right and bottom exclusive.
+struct D3DRECT {
+    LONG x1;
+    LONG y1;
+    LONG x2;
+    LONG y2;
+};
+
+/// Colour with float channels, 0..1 for the usual range.
+struct D3DCOLORVALUE {
+    float r;
+    float g;
+    float b;
+    float a;
+};
+
+struct D3DVECTOR {
+    float x;
+    float y;
+    float z;
+};
+
+enum D3DLIGHTTYPE : std::uint32_t {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+};
+
+/// A fixed-function light; position and direction in world space, angles in radians.
+struct D3DLIGHT9 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta; ///< inner cone angle
+    float Phi;   ///< outer cone angle
+};
+
+/// Material colours of the fixed-function lighting; `Power` is the specular exponent.
+struct D3DMATERIAL9 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
+/// A region of a window; Present accepts only none.
+struct RGNDATA;
+
 struct D3DDISPLAYMODE {
     UINT Width;
     UINT Height;
@@ -154,6 +348,40 @@ struct IDirect3DDevice9 : IUnknown {
     /// depth range outside 0..1.
     virtual HRESULT SetViewport(const D3DVIEWPORT9* viewport) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
+
+    /// D3D_OK while the device works; D3DERR_DEVICELOST while it is lost and cannot be reset yet;
+    /// D3DERR_DEVICENOTRESET once it can be reset.
+    virtual HRESULT TestCooperativeLevel() = 0;
+    /// Makes the device anew with `parameters` (completed as at creation): new buffers, every state
+    /// back to its default, no lights. Refused with D3DERR_DEVICELOST while the device cannot be reset.
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
+    /// Shows the back buffer in the device window (or `overrideWindow`), stretched to its size. Only
+    /// whole-surface presents are taken: rectangles and regions must be null. D3DERR_DEVICELOST while
+    /// the device is lost.
+    virtual HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow,
+                            const RGNDATA* dirtyRegion) = 0;
+    /// Fills the target, depth and stencil buffers named by `flags` within the viewport (and within
+    /// each of the `count` rectangles when given).
+    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colour, float z,
+                          DWORD stencil) = 0;
+    /// Brackets drawing; a BeginScene inside a scene and an EndScene outside one are refused.
+    virtual HRESULT BeginScene() = 0;
+    virtual HRESULT EndScene() = 0;
+
+    /// Float states take the bits of the float. An unknown state is refused with D3DERR_INVALIDCALL.
+    virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
+    virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
+    /// Samplers 0 to 15.
+    virtual HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) = 0;
+    virtual HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) = 0;
+    /// Keeps the light of any index; the first eight indices can be lit at once.
+    virtual HRESULT SetLight(DWORD index, const D3DLIGHT9* light) = 0;
+    virtual HRESULT GetLight(DWORD index, D3DLIGHT9* light) = 0;
+    /// Enabling an index never set gives it the default light (white, directional along +z).
+    virtual HRESULT LightEnable(DWORD index, BOOL enable) = 0;
+    virtual HRESULT GetLightEnable(DWORD index, BOOL* enable) = 0;
+    virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
+    virtual HRESULT GetMaterial(D3DMATERIAL9* material) = 0;
 };
 
 /// Makes the Direct3D object; null when `sdkVersion` is not the one these declarations describe or

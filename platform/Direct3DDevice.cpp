@@ -1,8 +1,10 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include "platform/Direct3DDevice.h"
 
+#include "platform/Direct3DObject.h"
 #include "platform/FaultInjector.h"
 #include "platform/LiveObjectCounter.h"
+#include "platform/WindowRegistry.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -72,13 +74,13 @@ void Storage(GLsizei samples, GLenum storage, GLsizei width, GLsizei height) {
 
 } // namespace
 
-HRESULT Direct3DDevice::Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
-                               Direct3DDevice** device) {
+HRESULT Direct3DDevice::Create(IDirect3D9* direct3D, DWORD behaviorFlags,
+                               const D3DPRESENT_PARAMETERS& parameters, Direct3DDevice** device) {
     std::unique_ptr<GLContext> context = GLContext::Create();
     if (context == nullptr) {
         return D3DERR_NOTAVAILABLE;
     }
-    auto* made = new Direct3DDevice(direct3D, parameters, std::move(context));
+    auto* made = new Direct3DDevice(direct3D, behaviorFlags, parameters, std::move(context));
     if (!made->CreateBuffers()) {
         made->Release();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -96,9 +98,10 @@ int Direct3DDevice::LiveCount() {
     return static_cast<int>(LiveDevices().size());
 }
 
-Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
-                               std::unique_ptr<GLContext> context)
-    : m_direct3D(direct3D), m_parameters(parameters), m_context(std::move(context)),
+Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags,
+                               const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<GLContext> context)
+    : m_direct3D(direct3D), m_behaviorFlags(behaviorFlags), m_parameters(parameters),
+      m_context(std::move(context)),
       m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f},
       m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity) {
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
@@ -159,10 +162,26 @@ bool Direct3DDevice::CreateBuffers() {
     glClearDepth(1.0);
     glClearStencil(0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    ResetStates();
+    return glGetError() == GL_NO_ERROR;
+}
+
+void Direct3DDevice::ResetStates() {
+    m_viewport = {0, 0, m_parameters.BackBufferWidth, m_parameters.BackBufferHeight, 0.0f, 1.0f};
+    m_world = kIdentity;
+    m_view = kIdentity;
+    m_projection = kIdentity;
+    std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
+    m_state.Reset(m_parameters.EnableAutoDepthStencil != FALSE);
     ApplyViewport();
     ApplyModelView();
     ApplyProjection();
-    return glGetError() == GL_NO_ERROR;
+}
+
+bool Direct3DDevice::HasStencil() const {
+    const D3DFORMAT format = m_parameters.AutoDepthStencilFormat;
+    return m_parameters.EnableAutoDepthStencil &&
+           (format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1);
 }
 
 void Direct3DDevice::DeleteBuffers() {
@@ -172,6 +191,7 @@ void Direct3DDevice::DeleteBuffers() {
     const GLuint renderBuffers[] = {m_colorBuffer, m_depthBuffer, m_resolveColorBuffer};
     glDeleteFramebuffers(2, frameBuffers);
     glDeleteRenderbuffers(3, renderBuffers);
+    m_frameBuffer = m_colorBuffer = m_depthBuffer = m_resolveFrameBuffer = m_resolveColorBuffer = 0;
 }
 
 ULONG Direct3DDevice::AddRef() {
@@ -245,6 +265,9 @@ HRESULT Direct3DDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
     } else if (state == D3DTS_WORLD || state == D3DTS_VIEW) {
         ApplyModelView();
     }
+    if (state == D3DTS_VIEW) {
+        m_state.SetViewMatrix(m_view);
+    }
     return call.Return(D3D_OK);
 }
 
@@ -298,4 +321,260 @@ platform::Image Direct3DDevice::ReadBackBuffer() {
         }
     }
     return image;
+}
+
+HRESULT Direct3DDevice::TestCooperativeLevel() {
+    TracedOperation call("IDirect3DDevice9::TestCooperativeLevel", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_DRIVERINTERNALERROR));
+    }
+    switch (m_loss) {
+    case platform::DeviceLoss::Lost:
+        return call.Return(D3DERR_DEVICELOST);
+    case platform::DeviceLoss::NotReset:
+        return call.Return(D3DERR_DEVICENOTRESET);
+    default:
+        return call.Return(D3D_OK);
+    }
+}
+
+HRESULT Direct3DDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
+    TracedOperation call("IDirect3DDevice9::Reset", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (m_loss == platform::DeviceLoss::Lost) {
+        return call.Return(D3DERR_DEVICELOST);
+    }
+    if (parameters == nullptr || m_inScene) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    D3DPRESENT_PARAMETERS completed = *parameters;
+    if (const HRESULT refused =
+            Direct3DObject::ValidatePresentation(m_parameters.hDeviceWindow, m_behaviorFlags, completed);
+        FAILED(refused)) {
+        return call.Return(refused);
+    }
+    DeleteBuffers();
+    m_parameters = completed;
+    if (!CreateBuffers()) {
+        // The device stays waiting for a reset that works.
+        m_loss = platform::DeviceLoss::NotReset;
+        return call.Return(D3DERR_OUTOFVIDEOMEMORY);
+    }
+    m_loss = platform::DeviceLoss::Operational;
+    *parameters = completed;
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow,
+                                const RGNDATA* dirtyRegion) {
+    TracedOperation call("IDirect3DDevice9::Present", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (m_loss != platform::DeviceLoss::Operational) {
+        return call.Return(D3DERR_DEVICELOST);
+    }
+    if (sourceRect != nullptr || destRect != nullptr || dirtyRegion != nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    WindowRecord* window =
+        WindowRegistry::Instance().Find(overrideWindow != nullptr ? overrideWindow : m_parameters.hDeviceWindow);
+    if (window == nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    // The back buffer is stretched over the window's client area, nearest pixel, and shown opaque.
+    const platform::Image frame = ReadBackBuffer();
+    for (UINT y = 0; y < window->height; ++y) {
+        const UINT sourceY = static_cast<UINT>(std::uint64_t(y) * frame.height / window->height);
+        for (UINT x = 0; x < window->width; ++x) {
+            const UINT sourceX = static_cast<UINT>(std::uint64_t(x) * frame.width / window->width);
+            window->pixels[std::size_t(y) * window->width + x] = frame.At(sourceX, sourceY) | 0xFF000000u;
+        }
+    }
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colour, float z,
+                              DWORD stencil) {
+    TracedOperation call("IDirect3DDevice9::Clear", {count, flags, colour, stencil}, flags);
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const DWORD known = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+    const bool buffersExist = ((flags & D3DCLEAR_ZBUFFER) == 0 || m_parameters.EnableAutoDepthStencil) &&
+                              ((flags & D3DCLEAR_STENCIL) == 0 || HasStencil());
+    if (flags == 0 || (flags & ~known) != 0 || !buffersExist || (count > 0 && rects == nullptr) ||
+        !(z >= 0.0f && z <= 1.0f)) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_context->MakeCurrent();
+    const std::array<float, 4> rgba = {((colour >> 16) & 0xFF) / 255.0f, ((colour >> 8) & 0xFF) / 255.0f,
+                                       (colour & 0xFF) / 255.0f, ((colour >> 24) & 0xFF) / 255.0f};
+    glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+    glClearDepth(z);
+    glClearStencil(static_cast<GLint>(stencil & 0xFF));
+    const GLbitfield buffers = ((flags & D3DCLEAR_TARGET) != 0 ? GL_COLOR_BUFFER_BIT : 0u) |
+                               ((flags & D3DCLEAR_ZBUFFER) != 0 ? GL_DEPTH_BUFFER_BIT : 0u) |
+                               ((flags & D3DCLEAR_STENCIL) != 0 ? GL_STENCIL_BUFFER_BIT : 0u);
+    // A clear fills whole buffers whatever the write masks say, but only within the viewport.
+    GLboolean depthMask = GL_TRUE;
+    GLint stencilMask = 0;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+    glGetIntegerv(GL_STENCIL_WRITEMASK, &stencilMask);
+    glDepthMask(GL_TRUE);
+    glStencilMask(0xFFFFFFFFu);
+    glEnable(GL_SCISSOR_TEST);
+    const auto clearWithin = [&](LONG left, LONG top, LONG right, LONG bottom) {
+        left = std::max<LONG>(left, static_cast<LONG>(m_viewport.X));
+        top = std::max<LONG>(top, static_cast<LONG>(m_viewport.Y));
+        right = std::min<LONG>(right, static_cast<LONG>(m_viewport.X + m_viewport.Width));
+        bottom = std::min<LONG>(bottom, static_cast<LONG>(m_viewport.Y + m_viewport.Height));
+        if (left < right && top < bottom) {
+            glScissor(left, top, right - left, bottom - top);
+            glClear(buffers);
+        }
+    };
+    if (count == 0) {
+        clearWithin(0, 0, static_cast<LONG>(m_parameters.BackBufferWidth),
+                    static_cast<LONG>(m_parameters.BackBufferHeight));
+    }
+    for (DWORD i = 0; i < count; ++i) {
+        clearWithin(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glDepthMask(depthMask);
+    glStencilMask(static_cast<GLuint>(stencilMask));
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::BeginScene() {
+    TracedOperation call("IDirect3DDevice9::BeginScene", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (m_inScene) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_inScene = true;
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::EndScene() {
+    TracedOperation call("IDirect3DDevice9::EndScene", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (!m_inScene) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_inScene = false;
+    m_context->MakeCurrent();
+    glFlush();
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    TracedOperation call("IDirect3DDevice9::SetRenderState", {state, value});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (!FixedFunctionState::IsRenderState(state)) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_context->MakeCurrent();
+    m_state.SetRenderState(state, value);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+    if (value == nullptr || !FixedFunctionState::IsRenderState(state)) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = m_state.RenderState(state);
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    TracedOperation call("IDirect3DDevice9::SetSamplerState", {sampler, type, value}, type);
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (!FixedFunctionState::IsSamplerState(sampler, type)) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_state.SetSamplerState(sampler, type, value);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) {
+    if (value == nullptr || !FixedFunctionState::IsSamplerState(sampler, type)) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = m_state.SamplerState(sampler, type);
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetLight(DWORD index, const D3DLIGHT9* light) {
+    TracedOperation call("IDirect3DDevice9::SetLight", {index, light != nullptr ? static_cast<std::int64_t>(light->Type) : 0});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const bool typeKnown = light != nullptr && (light->Type == D3DLIGHT_POINT || light->Type == D3DLIGHT_SPOT ||
+                                                light->Type == D3DLIGHT_DIRECTIONAL);
+    if (!typeKnown) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_context->MakeCurrent();
+    m_state.SetLight(index, *light);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetLight(DWORD index, D3DLIGHT9* light) {
+    const std::optional<D3DLIGHT9> kept = m_state.Light(index);
+    if (light == nullptr || !kept) {
+        return D3DERR_INVALIDCALL;
+    }
+    *light = *kept;
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::LightEnable(DWORD index, BOOL enable) {
+    TracedOperation call("IDirect3DDevice9::LightEnable", {index, enable});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    m_context->MakeCurrent();
+    return call.Return(m_state.EnableLight(index, enable != FALSE) ? D3D_OK : D3DERR_INVALIDCALL);
+}
+
+HRESULT Direct3DDevice::GetLightEnable(DWORD index, BOOL* enable) {
+    const std::optional<bool> enabled = m_state.LightEnabled(index);
+    if (enable == nullptr || !enabled) {
+        return D3DERR_INVALIDCALL;
+    }
+    *enable = *enabled ? TRUE : FALSE;
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetMaterial(const D3DMATERIAL9* material) {
+    TracedOperation call("IDirect3DDevice9::SetMaterial", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (material == nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_context->MakeCurrent();
+    m_state.SetMaterial(*material);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetMaterial(D3DMATERIAL9* material) {
+    if (material == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *material = m_state.Material();
+    return D3D_OK;
 }

@@ -6,6 +6,7 @@
 // ones OpenGL calls counter-clockwise (its default front face).
 
 #include "platform/Direct3D9.h"
+#include "platform/FixedFunctionState.h"
 #include "platform/GLContext.h"
 #include "platform/control.h"
 
@@ -15,7 +16,7 @@ class Direct3DDevice final : public IDirect3DDevice9 {
 public:
     /// Makes a device for completed and checked presentation parameters; it holds a reference to
     /// `direct3D` until it is freed.
-    static HRESULT Create(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+    static HRESULT Create(IDirect3D9* direct3D, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& parameters,
                           Direct3DDevice** device);
     /// The device behind an interface pointer; null when it is not a live device.
     static Direct3DDevice* FromInterface(IDirect3DDevice9* device);
@@ -25,7 +26,27 @@ public:
     ULONG Release() override;
     HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT TestCooperativeLevel() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow,
+                    const RGNDATA* dirtyRegion) override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colour, float z, DWORD stencil) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT SetLight(DWORD index, const D3DLIGHT9* light) override;
+    HRESULT GetLight(DWORD index, D3DLIGHT9* light) override;
+    HRESULT LightEnable(DWORD index, BOOL enable) override;
+    HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
+    HRESULT SetMaterial(const D3DMATERIAL9* material) override;
+    HRESULT GetMaterial(D3DMATERIAL9* material) override;
 
+    /// Where the device stands between working, lost and resettable; set by the control API.
+    platform::DeviceLoss Loss() const { return m_loss; }
+    void SetLoss(platform::DeviceLoss loss) { m_loss = loss; }
     const D3DPRESENT_PARAMETERS& PresentParameters() const { return m_parameters; }
     const D3DVIEWPORT9& Viewport() const { return m_viewport; }
     /// The matrix of a transform slot; null for a slot the device does not have.
@@ -34,10 +55,13 @@ public:
     platform::Image ReadBackBuffer();
 
 private:
-    Direct3DDevice(IDirect3D9* direct3D, const D3DPRESENT_PARAMETERS& parameters,
+    Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& parameters,
                    std::unique_ptr<GLContext> context);
     ~Direct3DDevice() override;
+    /// Makes the buffers for the presentation parameters and gives every state its default.
     bool CreateBuffers();
+    void ResetStates();
+    bool HasStencil() const;
     void DeleteBuffers();
     D3DMATRIX* TransformSlot(D3DTRANSFORMSTATETYPE state);
     void ApplyViewport();
@@ -46,6 +70,7 @@ private:
 
     ULONG m_references = 1;
     IDirect3D9* m_direct3D; ///< holds one reference
+    DWORD m_behaviorFlags;
     D3DPRESENT_PARAMETERS m_parameters;
     std::unique_ptr<GLContext> m_context;
     unsigned m_frameBuffer = 0; ///< back buffer and depth-stencil buffer
@@ -58,4 +83,7 @@ private:
     D3DMATRIX m_view;
     D3DMATRIX m_projection;
     D3DMATRIX m_textureTransforms[8];
+    FixedFunctionState m_state;
+    bool m_inScene = false;
+    platform::DeviceLoss m_loss = platform::DeviceLoss::Operational;
 };

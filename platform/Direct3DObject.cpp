@@ -207,7 +207,7 @@ HRESULT Direct3DObject::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND f
         return call.Return(refused);
     }
     Direct3DDevice* made = nullptr;
-    const HRESULT result = Direct3DDevice::Create(this, completed, &made);
+    const HRESULT result = Direct3DDevice::Create(this, behaviorFlags, completed, &made);
     if (FAILED(result)) {
         return call.Return(result);
     }

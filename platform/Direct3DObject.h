@@ -19,13 +19,15 @@ public:
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** device) override;
 
+    /// Completes and checks presentation parameters against the adapter and the window (device
+    /// creation and reset alike).
+    static HRESULT ValidatePresentation(HWND focusWindow, DWORD behaviorFlags,
+                                        D3DPRESENT_PARAMETERS& parameters);
+
 private:
     ~Direct3DObject() override;
     /// D3D_OK for the default adapter's hardware device, else the refusal.
     static HRESULT CheckAdapter(UINT adapter, D3DDEVTYPE deviceType);
-    /// Completes and checks presentation parameters against the adapter and the window.
-    static HRESULT ValidatePresentation(HWND focusWindow, DWORD behaviorFlags,
-                                        D3DPRESENT_PARAMETERS& parameters);
 
     ULONG m_references = 1;
 };

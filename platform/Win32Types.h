@@ -37,6 +37,14 @@ constexpr bool FAILED(HRESULT result) {
     return result < 0;
 }
 
+/// A rectangle in pixels, right and bottom exclusive.
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
 /// A top-level window of the host; null when there is none.
 using HWND = struct HostWindow*;
 /// A loaded program module.

@@ -3,6 +3,7 @@
 #include "platform/AdapterState.h"
 #include "platform/Direct3DDevice.h"
 #include "platform/FaultInjector.h"
+#include "platform/KernelState.h"
 #include "platform/LiveObjectCounter.h"
 #include "platform/WindowRegistry.h"
 
@@ -110,6 +111,24 @@ int LiveDeviceCount() {
     return Direct3DDevice::LiveCount();
 }
 
+bool SetDeviceLoss(IDirect3DDevice9* device, DeviceLoss loss) {
+    Direct3DDevice* live = Direct3DDevice::FromInterface(device);
+    if (live == nullptr) {
+        return false;
+    }
+    live->SetLoss(loss);
+    return true;
+}
+
+std::optional<DeviceLoss> DeviceLossOf(IDirect3DDevice9* device) {
+    const Direct3DDevice* live = Direct3DDevice::FromInterface(device);
+    return live != nullptr ? std::optional(live->Loss()) : std::nullopt;
+}
+
+void RecordSleepsOnly(bool on) {
+    KernelState::Instance().SetRecordSleepsOnly(on);
+}
+
 AdapterConfiguration DefaultAdapter() {
     return {};
 }
@@ -187,6 +206,7 @@ void ResetPlatform() {
     ConfigureAdapter(DefaultAdapter());
     ClearFaults();
     ClearCallTrace();
+    RecordSleepsOnly(false);
 }
 
 std::string ResultName(HRESULT result) {

@@ -3,12 +3,15 @@
 // the Direct3D object describes, read-back of what devices drew, and tools to make every failure road
 // reachable (faults injected into named operations, a trace of the calls made, live-object counts).
 //
-// Operation names are "Direct3DCreate9", "FindWindowA", "IDirect3D9::<Method>" and
+// Operation names are "Direct3DCreate9", "FindWindowA", "Sleep", "IDirect3D9::<Method>" and
 // "IDirect3DDevice9::<Method>". The selector argument that a fault can be narrowed to is, by operation:
 //   IDirect3D9::CheckDepthStencilMatch      the depth-stencil format
 //   IDirect3D9::CheckDeviceMultiSampleType  the multisample type
 //   IDirect3DDevice9::SetTransform          the transform state (D3DTS_VIEW, D3DTS_PROJECTION, ...)
 //   IDirect3DDevice9::SetViewport           none (X, Y, Width, Height are in the trace)
+//   IDirect3DDevice9::Present, Reset,       none
+//     TestCooperativeLevel, BeginScene,
+//     EndScene, SetMaterial
 //   FindWindowA                             none
 //   any other operation                     its first argument when it is a number, else none
 
@@ -56,6 +59,19 @@ std::optional<D3DMATRIX> DeviceTransform(IDirect3DDevice9* device, D3DTRANSFORMS
 std::optional<D3DPRESENT_PARAMETERS> DevicePresentParameters(IDirect3DDevice9* device);
 /// Number of devices alive.
 int LiveDeviceCount();
+
+/// A device's standing: working; lost (presents fail, reset refused); lost and ready to be reset.
+enum class DeviceLoss { Operational, Lost, NotReset };
+/// Moves a device to a standing, as the display would (focus lost, mode changed, focus back). A
+/// successful Reset makes it operational. False for a dead device.
+bool SetDeviceLoss(IDirect3DDevice9* device, DeviceLoss loss);
+std::optional<DeviceLoss> DeviceLossOf(IDirect3DDevice9* device);
+
+// ---- Kernel ----
+
+/// While on, Sleep only records its call (operation "Sleep", argument the milliseconds) and returns
+/// at once. Off in a fresh process and after ResetPlatform.
+void RecordSleepsOnly(bool on);
 
 // ---- Adapter ----
 
@@ -129,7 +145,7 @@ int LiveObjects(const char* interfaceName);
 /// All reference-counted objects alive.
 int LiveObjectTotal();
 
-/// Default adapter, no faults, empty trace. Windows and objects are left alone.
+/// Default adapter, no faults, empty trace, real sleeps. Windows and objects are left alone.
 void ResetPlatform();
 
 /// Readable name of a result code ("D3D_OK", "D3DERR_INVALIDCALL", ...), or its hexadecimal value.

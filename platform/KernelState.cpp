@@ -1,0 +1,6 @@
+#include "platform/KernelState.h"
+
+KernelState& KernelState::Instance() {
+    static KernelState instance;
+    return instance;
+}
