@@ -53,6 +53,8 @@ public:
     const D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state) const;
     /// The back buffer as ARGB, multisampling resolved.
     platform::Image ReadBackBuffer();
+    /// Makes the device's drawing context current, for helpers that draw into its render target.
+    void MakeCurrent() { m_context->MakeCurrent(); }
 
 private:
     Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& parameters,
