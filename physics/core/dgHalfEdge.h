@@ -14,6 +14,11 @@ constexpr dgEdgeKey dgMakeEdgeKey(dgInt32 origin, dgInt32 destination) {
                                   static_cast<dgUnsigned64>(static_cast<dgInt64>(origin)));
 }
 
+/// The origin encoded in a key: its low word, signed.
+constexpr dgInt32 dgEdgeKeyOrigin(dgEdgeKey key) {
+    return static_cast<dgInt32>(static_cast<dgUnsigned32>(static_cast<dgUnsigned64>(key) & 0xffffffffu));
+}
+
 /// The destination encoded in the key of a half-edge that starts at origin.
 constexpr dgInt32 dgEdgeKeyDestination(dgEdgeKey key, dgInt32 origin) {
     return static_cast<dgInt32>(

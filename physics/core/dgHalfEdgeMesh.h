@@ -121,7 +121,8 @@ public:
     /// Adds every face again with its ring reversed; faces are renumbered from 1.
     void FlipOrientation();
     /// Replaces the edge shared by two triangles with the quad's other diagonal. False, changing
-    /// nothing, when a side is not a triangle or the new diagonal would duplicate an edge.
+    /// nothing, when a side is not a triangular face (a border ring does not count) or the new
+    /// diagonal would duplicate an edge.
     bool FlipEdge(dgHalfEdge* edge);
     /// Inserts vertex in the middle of edge and its twin; returns the half-edge from edge's destination
     /// to vertex, or null, changing nothing, when vertex is negative or one of the four new edges exists.
@@ -132,9 +133,9 @@ public:
     /// Gives the origin vertex of edge the index newIndex in every half-edge that starts or ends there.
     /// Returns newIndex, or -1, changing nothing, when newIndex is negative or a new key would clash.
     dgInt32 RenameVertex(dgHalfEdge* edge, dgInt32 newIndex);
-    /// Renumbers the vertices 0, 1, ... in the order a tree walk meets them and copies each vertex's
-    /// stride floats from vertices to its new place in outVertices (same stride, distinct array).
-    /// Returns the vertex count.
+    /// Renumbers the vertices 0, 1, ... in the order a tree walk meets them as origins and copies each
+    /// vertex's stride floats from vertices to its new place in outVertices (same stride, distinct
+    /// array, room for VertexIndexLimit() vertices after EndFace). Returns the vertex count.
     dgInt32 CompactVertices(dgFloat32* outVertices, dgVertexView vertices);
 
 private:

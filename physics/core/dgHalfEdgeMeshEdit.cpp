@@ -1,5 +1,6 @@
 #include "physics/core/dgHalfEdgeMesh.h"
 
+#include "physics/core/dgArrayHelpers.h"
 #include "physics/core/dgScratchArray.h"
 
 #include <cstring>
@@ -65,7 +66,9 @@ void dgHalfEdgeMesh::FlipOrientation() {
 
 bool dgHalfEdgeMesh::FlipEdge(dgHalfEdge* edge) {
     dgHalfEdge* const twin = edge->m_twin;
-    if (edge->m_next->m_next->m_next != edge || twin->m_next->m_next->m_next != twin) {
+    // A border ring of three edges is a hole, not a triangle: turning it would hand face edges to it.
+    if (edge->m_face <= 0 || twin->m_face <= 0 || edge->m_next->m_next->m_next != edge ||
+        twin->m_next->m_next->m_next != twin) {
         return false;
     }
     // e runs A -> B in the triangle (A, B, E); its twin B -> A in (B, A, D). The new diagonal is D - E.
@@ -243,34 +246,46 @@ dgInt32 dgHalfEdgeMesh::RenameVertex(dgHalfEdge* edge, dgInt32 newIndex) {
 
 dgInt32 dgHalfEdgeMesh::CompactVertices(dgFloat32* outVertices, dgVertexView vertices) {
     const dgUnsigned32 mark = IncrementMarkCounter();
-    const dgInt32 stride = vertices.GetStrideInFloats();
     const dgInt32 count = GetCount();
     dgScratchArray<dgHalfEdgeNode*> nodes(count);
     dgInt32 held = 0;
-    dgInt32 vertexCount = 0;
+    dgInt32 limit = 0;
     for (dgHalfEdgeNode* node = GetFirst(); node != nullptr; node = GetNext(node)) {
         node->AddRef();
         nodes[held++] = node;
-        if (node->m_mark == mark) {
-            continue;
-        }
-        std::memcpy(outVertices + static_cast<std::ptrdiff_t>(vertexCount) * stride, vertices[node->m_origin],
-                    sizeof(dgFloat32) * static_cast<std::size_t>(stride));
-        dgHalfEdge* ptr = node;
-        dgInt32 steps = 0;
-        do {
-            ptr->m_mark = mark;
-            ptr->m_origin = vertexCount;
-            ptr = ptr->m_twin != nullptr ? ptr->m_twin->m_next : nullptr;
-        } while (ptr != nullptr && ptr != node && ++steps < count);
-        vertexCount++;
+        const dgInt32 destination = dgEdgeKeyDestination(node->GetKey(), node->m_origin);
+        limit = dgMaxInt32(limit, dgMaxInt32(node->m_origin, destination) + 1);
     }
 
-    // Held nodes survive the emptied tree and go back under their new keys.
+    // One new index per old index, even where a vertex joins separate fans: the result never has
+    // more vertices than indices in use, which is what the caller sizes outVertices by.
+    dgScratchArray<dgInt32> newIndex(limit);
+    for (dgInt32 i = 0; i < limit; i++) {
+        newIndex[i] = -1;
+    }
+    dgInt32 vertexCount = 0;
+    const auto number = [&](dgInt32 old) {
+        if (newIndex[old] < 0) {
+            const std::size_t stride = static_cast<std::size_t>(vertices.GetStrideInFloats());
+            std::memcpy(outVertices + vertexCount * stride, vertices[old], sizeof(dgFloat32) * stride);
+            newIndex[old] = vertexCount++;
+        }
+    };
+    for (dgInt32 i = 0; i < held; i++) {
+        number(nodes[i]->m_origin);
+    }
+    for (dgInt32 i = 0; i < held; i++) {
+        number(dgEdgeKeyDestination(nodes[i]->GetKey(), nodes[i]->m_origin)); // only lone half-edges add any
+    }
+
+    // Held nodes survive the emptied tree and go back under their new keys, which stay unique
+    // because the renumbering is one to one.
     RemoveAll();
     for (dgInt32 i = 0; i < held; i++) {
         dgHalfEdgeNode* const node = nodes[i];
-        const dgInt32 destination = node->m_twin != nullptr ? node->m_twin->m_origin : node->m_origin;
+        const dgInt32 destination = newIndex[dgEdgeKeyDestination(node->GetKey(), node->m_origin)];
+        node->m_origin = newIndex[node->m_origin];
+        node->m_mark = mark;
         dgHalfEdgeNode* const inserted = InsertEdgeNode(node, dgMakeEdgeKey(node->m_origin, destination));
         dgAssert(inserted == node);
         static_cast<void>(inserted);

@@ -155,6 +155,16 @@ TEST(dgHalfEdgeMeshEdit, FlipEdgeRefusesQuadsAndExistingDiagonals) {
     EXPECT_TRUE(tetra.IsValid());
 }
 
+TEST(dgHalfEdgeMeshEdit, FlipEdgeRefusesATriangularHole) {
+    dgHalfEdgeMesh mesh;
+    mesh.AddTriangle(0, 1, 2);
+    mesh.EndFace();
+    // The border ring (1, 0, 2) is three edges long, but it is not a face.
+    EXPECT_FALSE(mesh.FlipEdge(mesh.FindEdge(0, 1)));
+    EXPECT_FALSE(mesh.FlipEdge(mesh.FindEdge(1, 0)));
+    EXPECT_TRUE(mesh.IsValid());
+}
+
 TEST(dgHalfEdgeMeshEdit, SplitEdgeOfACubeAddsAVertexToBothFaces) {
     dgHalfEdgeMesh mesh;
     BuildUnitCube(mesh);
@@ -251,6 +261,28 @@ TEST(dgHalfEdgeMeshEdit, CompactVerticesNumbersInTreeWalkOrderAndCopiesThem) {
     EXPECT_EQ(Faces(mesh), (std::multiset<std::vector<dgInt32>>{{0, 1, 2}}));
     EXPECT_NE(mesh.FindEdge(2, 0), nullptr);
     EXPECT_EQ(mesh.FindEdge(2, 0)->m_face, 1);
+}
+
+// Two triangles touching only at vertex 0 give that vertex two separate fans; it still becomes one
+// vertex, so the output never needs more room than the index limit.
+TEST(dgHalfEdgeMeshEdit, CompactVerticesKeepsAVertexOfTwoFansAsOne) {
+    dgHalfEdgeMesh mesh;
+    mesh.AddTriangle(7, 8, 9);
+    mesh.AddTriangle(7, 10, 11);
+    mesh.EndFace();
+    ASSERT_TRUE(mesh.IsValid());
+    std::vector<dgFloat32> vertices(12 * 3);
+    for (size_t i = 0; i < vertices.size(); i++) {
+        vertices[i] = static_cast<dgFloat32>(i / 3);
+    }
+    std::vector<dgFloat32> out(5 * 3, -1.0f);
+    EXPECT_EQ(mesh.CompactVertices(out.data(), dgVertexView::InFloats(vertices.data(), 3)), 5);
+    EXPECT_TRUE(mesh.IsValid());
+    EXPECT_EQ(mesh.VertexIndexLimit(), 5);
+    std::multiset<dgFloat32> copied(out.begin(), out.end());
+    for (dgFloat32 old : {7.0f, 8.0f, 9.0f, 10.0f, 11.0f}) {
+        EXPECT_EQ(copied.count(old), 3u);
+    }
 }
 
 TEST(dgHalfEdgeMeshInspect, IsValidCatchesACorruptedOriginAndAnEmptyMeshIsValid) {
