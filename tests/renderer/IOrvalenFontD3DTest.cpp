@@ -1,3 +1,4 @@
+#include "AllocationFailure.h"
 #include "RendererFixture.h"
 #include "renderer/IOrvalenFontD3D.h"
 #include "support/LitPixels.h"
@@ -194,4 +195,52 @@ TEST(IOrvalenFontD3DWithoutRenderer, CreatesNothingAndLogsNothing) {
     EXPECT_FALSE(fonts.DrawText(0, 0, "text", 0));
     EXPECT_TRUE(fonts.OnResetDevice());
     fonts.OnLostDevice();
+}
+
+namespace {
+
+class FontInterfaceFactory : public RendererFixture {
+protected:
+    void SetUp() override {
+        RendererFixture::SetUp();
+        ASSERT_EQ(1, StartWindowed());
+        m_startLog = LogText();
+    }
+
+    std::string NewLog() const { return LogText().substr(m_startLog.size()); }
+    IOrvalenFontD3D* Fonts() { return static_cast<IOrvalenFontD3D*>(m_handle->FontInterface); }
+
+    std::string m_startLog;
+};
+
+} // namespace
+
+TEST_F(FontInterfaceFactory, MakesAFontInterfaceOnThisRendererAndDestroysIt) {
+    ASSERT_EQ(1, m_handle->CreateFontInterface());
+    ASSERT_NE(nullptr, m_handle->FontInterface);
+    EXPECT_EQ(&Renderer(), Fonts()->Renderer);
+    EXPECT_TRUE(m_handle->FontInterface->CreateFont(0, 16, kFace, 0));
+    EXPECT_TRUE(m_handle->FontInterface->DrawText(0, 0, "made", 0));
+
+    m_handle->DestroyFontInterface();
+    EXPECT_EQ(nullptr, m_handle->FontInterface);
+    EXPECT_EQ(0, platform::LiveObjects("ID3DXFont"));
+    m_handle->DestroyFontInterface();
+    EXPECT_EQ("Destroying Font Interface...\nDestroying Font Interface...\n", NewLog());
+}
+
+TEST_F(FontInterfaceFactory, ASecondCreateReplacesTheFirstInterfaceAndItsFonts) {
+    ASSERT_EQ(1, m_handle->CreateFontInterface());
+    ASSERT_TRUE(m_handle->FontInterface->CreateFont(0, 16, kFace, 4));
+    ASSERT_EQ(1, m_handle->CreateFontInterface());
+    EXPECT_EQ(0, platform::LiveObjects("ID3DXFont"));
+    EXPECT_EQ(nullptr, Fonts()->Fonts[4]);
+    m_handle->DestroyFontInterface();
+}
+
+TEST_F(FontInterfaceFactory, NoMemoryForTheInterfaceIsLoggedAndLeavesNone) {
+    FailNextNothrowAllocation();
+    EXPECT_EQ(-1, m_handle->CreateFontInterface());
+    EXPECT_EQ(nullptr, m_handle->FontInterface);
+    EXPECT_EQ("ERROR: Couldn't Create Font Interface\n", NewLog());
 }
