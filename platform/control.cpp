@@ -3,6 +3,7 @@
 #include "platform/AdapterState.h"
 #include "platform/Direct3DDevice.h"
 #include "platform/FaultInjector.h"
+#include "platform/InputState.h"
 #include "platform/KernelState.h"
 #include "platform/LiveObjectCounter.h"
 #include "platform/WindowRegistry.h"
@@ -194,6 +195,26 @@ void ClearCallTrace() {
     FaultInjector::Instance().ClearTrace();
 }
 
+void SetKey(std::uint8_t key, bool down) {
+    InputState::Instance().SetKey(key, down);
+}
+
+bool SetMouseButton(int button, bool down) {
+    return InputState::Instance().SetButton(button, down);
+}
+
+void MoveMouse(LONG dx, LONG dy) {
+    InputState::Instance().MoveMouse(dx, dy, 0);
+}
+
+void TurnMouseWheel(LONG dz) {
+    InputState::Instance().MoveMouse(0, 0, dz);
+}
+
+void SetInputFocus(bool focused) {
+    InputState::Instance().SetFocus(focused);
+}
+
 int LiveObjects(const char* interfaceName) {
     return LiveObjectCounter::Instance().Count(interfaceName);
 }
@@ -203,6 +224,7 @@ int LiveObjectTotal() {
 }
 
 void ResetPlatform() {
+    InputState::Instance().Reset();
     ConfigureAdapter(DefaultAdapter());
     ClearFaults();
     ClearCallTrace();

@@ -138,6 +138,25 @@ std::string CallTraceText();
 std::vector<TracedCall> CallsOf(const char* operation);
 void ClearCallTrace();
 
+// ---- Input ----
+//
+// The keyboard and the mouse that DirectInput devices read. Operation names: "GetModuleHandleA",
+// "DirectInput8Create", "IDirectInput8::CreateDevice" and "IDirectInputDevice8::<Method>"; the selector
+// of the device operations is the device type (DI8DEVTYPE_KEYBOARD, DI8DEVTYPE_MOUSE), that of
+// DirectInput8Create the version, GetModuleHandleA has none.
+
+/// Presses or releases the key with DirectInput key code `key`.
+void SetKey(std::uint8_t key, bool down);
+/// Presses or releases mouse button 0 to 3; false for another button.
+bool SetMouseButton(int button, bool down);
+/// Moves the mouse by (dx, dy) counts; every acquired mouse device reports it at its next read.
+void MoveMouse(LONG dx, LONG dy);
+/// Turns the wheel by `dz` counts (120 a notch), reported like motion.
+void TurnMouseWheel(LONG dz);
+/// Whether the host's windows hold the input focus. Taking it away, as another program's window
+/// coming to the front does, makes every acquired foreground device lose its acquisition.
+void SetInputFocus(bool focused);
+
 // ---- Objects ----
 
 /// Reference-counted objects alive, by interface name ("IDirect3D9", "IDirect3DDevice9", ...).
@@ -145,7 +164,8 @@ int LiveObjects(const char* interfaceName);
 /// All reference-counted objects alive.
 int LiveObjectTotal();
 
-/// Default adapter, no faults, empty trace, real sleeps. Windows and objects are left alone.
+/// Default adapter, no faults, empty trace, real sleeps, no key or button down, input focus held.
+/// Windows and objects are left alone.
 void ResetPlatform();
 
 /// Readable name of a result code ("D3D_OK", "D3DERR_INVALIDCALL", ...), or its hexadecimal value.
