@@ -76,6 +76,7 @@ struct DIMOUSESTATE {
     LONG lZ;
     BYTE rgbButtons[4];
 };
+static_assert(sizeof(DIMOUSESTATE) == 16, "the standard mouse format reads 16 bytes");
 
 /// A keyboard or a mouse. State is read only while the device is acquired; a foreground device loses
 /// its acquisition when its window loses the input focus and must be acquired again.

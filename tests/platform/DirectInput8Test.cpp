@@ -231,33 +231,3 @@ TEST_F(DirectInput8Test, ForegroundDeviceOfADestroyedWindowLosesItsInput) {
     EXPECT_EQ(DIERR_INPUTLOST, m_keyboard->GetDeviceState(sizeof keys, keys));
     EXPECT_EQ(DIERR_OTHERAPPHASPRIO, m_keyboard->Acquire());
 }
-
-TEST_F(DirectInput8Test, FaultsNarrowedToTheMouseLeaveTheKeyboardWorking) {
-    m_keyboard = Acquired(GUID_SysKeyboard);
-    m_mouse = Acquired(GUID_SysMouse);
-    platform::Fault fault;
-    fault.operation = "IDirectInputDevice8::GetDeviceState";
-    fault.argument = DI8DEVTYPE_MOUSE;
-    fault.count = 0;
-    platform::InjectFault(fault);
-
-    BYTE keys[256];
-    DIMOUSESTATE state{};
-    EXPECT_EQ(DI_OK, m_keyboard->GetDeviceState(sizeof keys, keys));
-    EXPECT_EQ(DIERR_INPUTLOST, m_mouse->GetDeviceState(sizeof state, &state));
-    EXPECT_EQ(DIERR_INPUTLOST, m_mouse->GetDeviceState(sizeof state, &state));
-
-    platform::FailCall("IDirectInputDevice8::Unacquire");
-    EXPECT_TRUE(FAILED(m_keyboard->Unacquire()));
-    EXPECT_EQ(DI_NOEFFECT, m_keyboard->Acquire()) << "the failed Unacquire changed nothing";
-    EXPECT_EQ(DI_OK, m_keyboard->Unacquire());
-    for (const char* operation :
-         {"IDirectInputDevice8::SetDataFormat", "IDirectInputDevice8::SetCooperativeLevel",
-          "IDirectInputDevice8::Acquire"}) {
-        platform::FailCall(operation);
-    }
-    EXPECT_TRUE(FAILED(m_keyboard->SetDataFormat(&c_dfDIKeyboard)));
-    EXPECT_TRUE(FAILED(m_keyboard->SetCooperativeLevel(m_window, kForeground)));
-    EXPECT_TRUE(FAILED(m_keyboard->Acquire()));
-    EXPECT_EQ(DI_OK, m_keyboard->Acquire());
-}
