@@ -37,10 +37,10 @@ struct ID3DXFont : IUnknown {
 };
 
 /// Makes a font of `height` pixels per line whose glyphs are `width` pixels wide on average (0: the
-/// face's own proportions), `weight` (FW_BOLD and above are bold), upright or `italic`, from the face
-/// named `faceName` (the default face when no face of that name is installed). D3DERR_INVALIDCALL for
-/// a device that is not live, a null `font`, or a height or width out of range (height 1 to 1024,
-/// width up to 1024).
+/// face's own proportions), `weight` (0 is FW_NORMAL; 600 and above are bold), upright or `italic`, from the
+/// face named `faceName` (the default face when no face of that name is installed). D3DERR_INVALIDCALL for a
+/// device that is not live, a null `font`, or a height or width out of range (height 1 to 1024, width up to
+/// 1024).
 HRESULT D3DXCreateFontA(IDirect3DDevice9* device, int height, UINT width, UINT weight, UINT mipLevels,
                         BOOL italic, DWORD charSet, DWORD outputPrecision, DWORD quality,
                         DWORD pitchAndFamily, LPCSTR faceName, ID3DXFont** font);

@@ -136,7 +136,7 @@ const FontFace::Glyph& FontFace::GlyphOf(char32_t character) {
 
 FontFace::Glyph FontFace::Rasterise(char32_t character) const {
     Glyph glyph;
-    // A character the face lacks loads its missing-glyph box, as the system's own text output shows.
+    // A character the face lacks loads the face's missing-glyph box, which is what is then drawn.
     if (FT_Load_Char(m_face, character, FT_LOAD_NO_BITMAP) != 0) {
         return glyph;
     }

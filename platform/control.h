@@ -3,8 +3,9 @@
 // the Direct3D object describes, read-back of what devices drew, and tools to make every failure road
 // reachable (faults injected into named operations, a trace of the calls made, live-object counts).
 //
-// Operation names are "Direct3DCreate9", "FindWindowA", "Sleep", "IDirect3D9::<Method>" and
-// "IDirect3DDevice9::<Method>". The selector argument that a fault can be narrowed to is, by operation:
+// Operation names are "Direct3DCreate9", "FindWindowA", "Sleep", "D3DXCreateFontA",
+// "IDirect3D9::<Method>", "IDirect3DDevice9::<Method>" and "ID3DXFont::<Method>". The selector argument
+// that a fault can be narrowed to is, by operation:
 //   IDirect3D9::CheckDepthStencilMatch      the depth-stencil format
 //   IDirect3D9::CheckDeviceMultiSampleType  the multisample type
 //   IDirect3DDevice9::SetTransform          the transform state (D3DTS_VIEW, D3DTS_PROJECTION, ...)
@@ -13,6 +14,7 @@
 //     TestCooperativeLevel, BeginScene,
 //     EndScene, SetMaterial
 //   FindWindowA                             none
+//   ID3DXFont::OnLostDevice, OnResetDevice  none
 //   any other operation                     its first argument when it is a number, else none
 
 #include "platform/Direct3D9.h"
