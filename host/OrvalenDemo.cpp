@@ -1,8 +1,10 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
-// projection and a camera, shuts everything down again and prints what it did and the log.
+// projection and a camera, draws a frame and saves what the window shows, shuts everything down again
+// and prints what it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
 #include "orvalen.h"
+#include "platform/Win32Window.h"
 #include "platform/control.h"
 
 #include <cstdio>
@@ -30,6 +32,20 @@ std::string ReadFile(const char* path) {
     return text.str();
 }
 
+/// Frame 0: the whole window in one colour, a smaller viewport in another, presented and saved.
+bool DrawFrame(IOrvalenRenderer* renderer) {
+    bool ok = Report("Clear to dark blue", renderer->Clear(true, true, true, 0xFF1A2B4Cu));
+    ok = Report("StartRendering", renderer->StartRendering()) && ok;
+    ok = Report("CreateViewport <200, 150>, <600, 450>", renderer->CreateViewport(200, 150, 600, 450)) && ok;
+    ok = Report("Clear the viewport to orange", renderer->Clear(true, true, true, 0xFFE08A1Eu)) && ok;
+    ok = Report("EndRendering", renderer->EndRendering()) && ok;
+    ok = Report("ShowScene", renderer->ShowScene()) && ok;
+    const HWND window = FindWindowA(kWindowName, kWindowName);
+    return Report("Save out/frame_0000.png",
+                  platform::SavePng(platform::ReadWindowPixels(window), "frame_0000.png")) &&
+           ok;
+}
+
 bool RunRenderer(IOrvalenRenderer* renderer) {
     char line[128];
     const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
@@ -47,7 +63,7 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
     const D3DXMATRIX projection = renderer->GetProjectionMatrix();
     std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1),
                 projection(0, 2), projection(0, 3));
-    return ok;
+    return DrawFrame(renderer) && ok;
 }
 
 } // namespace

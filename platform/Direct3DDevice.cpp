@@ -379,8 +379,8 @@ HRESULT Direct3DDevice::Present(const RECT* sourceRect, const RECT* destRect, HW
     if (sourceRect != nullptr || destRect != nullptr || dirtyRegion != nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
     }
-    WindowRecord* window =
-        WindowRegistry::Instance().Find(overrideWindow != nullptr ? overrideWindow : m_parameters.hDeviceWindow);
+    WindowRecord* window = WindowRegistry::Instance().Find(
+        overrideWindow != nullptr ? overrideWindow : m_parameters.hDeviceWindow);
     if (window == nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
     }
@@ -517,12 +517,14 @@ HRESULT Direct3DDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type,
 }
 
 HRESULT Direct3DDevice::SetLight(DWORD index, const D3DLIGHT9* light) {
-    TracedOperation call("IDirect3DDevice9::SetLight", {index, light != nullptr ? static_cast<std::int64_t>(light->Type) : 0});
+    TracedOperation call("IDirect3DDevice9::SetLight",
+                         {index, light != nullptr ? static_cast<std::int64_t>(light->Type) : 0});
     if (call.Faulted()) {
         return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
     }
-    const bool typeKnown = light != nullptr && (light->Type == D3DLIGHT_POINT || light->Type == D3DLIGHT_SPOT ||
-                                                light->Type == D3DLIGHT_DIRECTIONAL);
+    const bool typeKnown =
+        light != nullptr && (light->Type == D3DLIGHT_POINT || light->Type == D3DLIGHT_SPOT ||
+                             light->Type == D3DLIGHT_DIRECTIONAL);
     if (!typeKnown) {
         return call.Return(D3DERR_INVALIDCALL);
     }

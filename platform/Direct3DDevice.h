@@ -30,7 +30,8 @@ public:
     HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
     HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND overrideWindow,
                     const RGNDATA* dirtyRegion) override;
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colour, float z, DWORD stencil) override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, DWORD colour, float z,
+                  DWORD stencil) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;

@@ -69,17 +69,17 @@ constexpr StateDefault kRenderStateDefaults[] = {
 };
 
 constexpr DWORD kSamplerDefaults[11] = {
-    0,                 // no state 0
-    D3DTADDRESS_WRAP,  // ADDRESSU
-    D3DTADDRESS_WRAP,  // ADDRESSV
-    D3DTADDRESS_WRAP,  // ADDRESSW
-    0,                 // BORDERCOLOR
-    D3DTEXF_POINT,     // MAGFILTER
-    D3DTEXF_POINT,     // MINFILTER
-    D3DTEXF_NONE,      // MIPFILTER
-    0,                 // MIPMAPLODBIAS
-    0,                 // MAXMIPLEVEL
-    1,                 // MAXANISOTROPY
+    0,                // no state 0
+    D3DTADDRESS_WRAP, // ADDRESSU
+    D3DTADDRESS_WRAP, // ADDRESSV
+    D3DTADDRESS_WRAP, // ADDRESSW
+    0,                // BORDERCOLOR
+    D3DTEXF_POINT,    // MAGFILTER
+    D3DTEXF_POINT,    // MINFILTER
+    D3DTEXF_NONE,     // MIPFILTER
+    0,                // MIPMAPLODBIAS
+    0,                // MAXMIPLEVEL
+    1,                // MAXANISOTROPY
 };
 
 GLenum CompareFunction(DWORD function) {

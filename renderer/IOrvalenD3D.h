@@ -43,6 +43,17 @@ public:
     bool Lighting = true;
     bool RenderFlag = false;
     std::int32_t FilterType = 0;
+    // What the switches above leave out but a device reset must give back.
+    bool AlphaBlendWithMode = false;            ///< the last SetAlphaBlend named a blend mode
+    std::int32_t AlphaBlendMode = 0;            ///< that mode
+    D3DBLENDOP BlendOperation = D3DBLENDOP_ADD; ///< blend operation the blend setters left in force
+    bool ZWriteEnabled = true;                  ///< depth writing as the blend setters left it
+    bool PointModeSetLast = false;              ///< the fill mode came from SetPointMode, not SetWireframe
+    std::int32_t FogMode = 0;                   ///< 1 linear, else exponential
+    float FogStart = 0.0f;
+    float FogEnd = 0.0f;
+    float FogDensity = 0.0f;
+    std::uint32_t FogColour = 0;             ///< ARGB
     IDirect3D9* Direct3D = nullptr;          ///< one reference, owned
     IDirect3DDevice9* Device = nullptr;      ///< one reference, owned; every interface draws through it
     ID3DXEffect* Effects[kEffectSlots] = {}; ///< one reference each, owned
@@ -171,4 +182,13 @@ private:
     static D3DVIEWPORT9 ViewportOf(const ViewportRect& rect);
     bool ApplyCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, const D3DXVECTOR3& up);
     void WriteLog(const char* format, va_list arguments);
+    /// One device render state; refused when there is no device.
+    HRESULT SetDeviceState(D3DRENDERSTATETYPE state, DWORD value);
+    HRESULT SetSampler0(D3DSAMPLERSTATETYPE type, DWORD value);
+    /// SetFog's enabling road: each state in turn, stopping at the first the device refuses.
+    bool EnableFog();
+    /// The reset road of CheckDevice: reset, fonts, viewport, transforms, cached states, lights.
+    bool ResetDevice();
+    /// Every cached switch given to a device that a reset has put back to its defaults.
+    void ReapplyStates();
 };

@@ -1,25 +1,104 @@
-// Frame cycle, device-lost recovery and render to texture of the renderer: not drawn yet, so every
-// operation reports failure, except that a renderer without a device has nothing to recover.
+// The frame cycle and device-lost recovery. A lost device is waited out: presenting reports it, the
+// fonts let go of their device objects, and CheckDevice resets the device once it may be reset and
+// gives it back everything a reset discards. Render to texture is not drawn yet.
+#include "IOrvalen3D.h"
+#include "IOrvalenFont.h"
+#include "platform/Win32Kernel.h"
 #include "renderer/IOrvalenD3D.h"
 
-bool IOrvalenD3D::CheckDevice() {
-    return Device == nullptr;
-}
+namespace {
 
-bool IOrvalenD3D::Clear(bool, bool, bool, std::uint32_t) {
-    return false;
+constexpr DWORD kLostDeviceWaitMilliseconds = 100;
+
+} // namespace
+
+bool IOrvalenD3D::Clear(bool target, bool zbuffer, bool stencil, std::uint32_t colour) {
+    const DWORD flags = (target ? D3DCLEAR_TARGET : 0u) | (zbuffer ? D3DCLEAR_ZBUFFER : 0u) |
+                        (stencil && UseStencil ? D3DCLEAR_STENCIL : 0u);
+    if (Device == nullptr || FAILED(Device->Clear(0, nullptr, flags, colour, 1.0f, 0))) {
+        Log("ERROR: Couldn't Clear\n");
+        return false;
+    }
+    return true;
 }
 
 bool IOrvalenD3D::StartRendering() {
-    return false;
+    if (Device == nullptr || FAILED(Device->BeginScene())) {
+        Log("ERROR: Couldn't Start Rendering\n");
+        return false;
+    }
+    return true;
 }
 
 bool IOrvalenD3D::EndRendering() {
-    return false;
+    if (Device == nullptr || FAILED(Device->EndScene())) {
+        Log("ERROR: Couldn't End Rendering\n");
+        return false;
+    }
+    return true;
 }
 
 bool IOrvalenD3D::ShowScene() {
-    return false;
+    const HRESULT shown = Device != nullptr ? Device->Present(nullptr, nullptr, nullptr, nullptr) : E_FAIL;
+    if (shown == D3DERR_DEVICELOST) {
+        Log("ERROR: D3D9 Device Lost\n");
+        if (FontInterface != nullptr) {
+            FontInterface->OnLostDevice();
+        }
+        Sleep(kLostDeviceWaitMilliseconds);
+        return CheckDevice();
+    }
+    if (FAILED(shown)) {
+        Log("ERROR: Couldn't Show Scene\n");
+        return false;
+    }
+    return true;
+}
+
+bool IOrvalenD3D::CheckDevice() {
+    if (Device == nullptr) {
+        return true;
+    }
+    const HRESULT level = Device->TestCooperativeLevel();
+    if (level == D3DERR_DEVICELOST) {
+        Log("D3D9 Device Lost\n");
+        if (FontInterface != nullptr) {
+            FontInterface->OnLostDevice();
+        }
+    } else if (level == D3DERR_DEVICENOTRESET) {
+        Log("D3D9 Device Not Reset; Resetting...\n");
+        if (!ResetDevice()) {
+            return false;
+        }
+    } else if (level != D3D_OK) {
+        LogHardFailure("ERROR: D3D9 Device Internal Error\n");
+        return false;
+    }
+    SetFilter(FilterType);
+    return true;
+}
+
+bool IOrvalenD3D::ResetDevice() {
+    // A reset that did not take leaves the device waiting for the next try; nothing is given to it.
+    if (FAILED(Device->Reset(&PresentParameters))) {
+        Log("ERROR: CheckDevice Failed - Couldn't Reset Device\n");
+        return false;
+    }
+    if (FontInterface != nullptr) {
+        FontInterface->OnResetDevice();
+    }
+    if (FAILED(Device->SetViewport(&Viewport)) ||
+        FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix)) ||
+        FAILED(Device->SetTransform(D3DTS_VIEW, &ViewMatrix))) {
+        LogHardFailure("ERROR: D3D9 Device Error\n");
+        return false;
+    }
+    ReapplyStates();
+    if (Interface3D != nullptr) {
+        Interface3D->ApplyLights();
+    }
+    Log("D3D9 Device Successfully Reset\n");
+    return true;
 }
 
 bool IOrvalenD3D::StartRenderToTexture(std::int32_t) {

@@ -54,7 +54,9 @@ protected:
         return value;
     }
 
-    std::uint32_t BackBufferPixel(UINT x, UINT y) const { return platform::ReadBackBuffer(m_device).At(x, y); }
+    std::uint32_t BackBufferPixel(UINT x, UINT y) const {
+        return platform::ReadBackBuffer(m_device).At(x, y);
+    }
 
     HWND m_window = nullptr;
     IDirect3D9* m_direct3D = nullptr;
@@ -97,8 +99,9 @@ TEST_F(DeviceFrameTest, NewDeviceHasTheDocumentedDefaults) {
     m_parameters.EnableAutoDepthStencil = FALSE;
     m_device->Release();
     m_device = nullptr;
-    ASSERT_EQ(D3D_OK, m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_parameters, &m_device));
+    ASSERT_EQ(D3D_OK,
+              m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
+                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_parameters, &m_device));
     EXPECT_EQ(D3DZB_FALSE, State(D3DRS_ZENABLE));
 }
 
