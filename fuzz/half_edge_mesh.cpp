@@ -1,6 +1,7 @@
-// Face building and editing of the half-edge mesh from arbitrary bytes. Faces over 16 vertex indices
-// are added until the bytes for faces run out, then edits run on the closed mesh; the consistency
-// check must hold after EndFace and after every edit, and nothing may crash or leak.
+// Face building, editing and clean-up passes of the half-edge mesh from arbitrary bytes. Faces over 16
+// vertex indices are added until the bytes for faces run out, then edits and passes run on the closed
+// mesh; the consistency check must hold after EndFace and after every operation, and nothing may crash
+// or leak. Vertex i sits on a small lattice with repeated points, so degenerate faces are common.
 //
 // Layout: byte 0 = face count; per face one count byte (3..8 vertices) and that many index bytes
 // (mod 16); the remaining bytes are edits, two bytes each: operation and argument.
@@ -46,12 +47,66 @@ dgHalfEdge* PickEdge(const dgHalfEdgeMesh& mesh, dgInt32 argument) {
     return node;
 }
 
+std::vector<dgFloat32> LatticePositions(dgInt32 count) {
+    std::vector<dgFloat32> xyz;
+    for (dgInt32 i = 0; i < count; i++) {
+        xyz.push_back(static_cast<dgFloat32>(i % 4));
+        xyz.push_back(static_cast<dgFloat32>((i / 4) % 4));
+        xyz.push_back(i % 3 == 0 ? 0.0f : 0.5f * static_cast<dgFloat32>(i % 2));
+    }
+    return xyz;
+}
+
+bool Pass(dgHalfEdgeMesh& mesh, dgInt32 operation, dgHalfEdge* edge) {
+    const std::vector<dgFloat32> xyz = LatticePositions(mesh.VertexIndexLimit());
+    const dgVertexView vertices = dgVertexView::InFloats(xyz.data(), 3);
+    switch (operation) {
+    case 8: {
+        dgHalfEdgeMesh reject;
+        reject.BeginFace();
+        mesh.Optimize(vertices, &reject);
+        reject.EndFace();
+        Check(reject.IsValid());
+        return true;
+    }
+    case 9:
+        mesh.TriangulateFaces(vertices, nullptr);
+        return true;
+    case 10:
+        mesh.SimplifyByEdgeCollapse(vertices, 0.3f);
+        for (dgHalfEdgeNode* node = mesh.GetFirst(); node != nullptr; node = dgHalfEdgeMesh::GetNext(node)) {
+            Check(node->m_userValue == 0);
+        }
+        return true;
+    case 11:
+        mesh.CollapseEdge(edge);
+        return true;
+    case 12:
+        mesh.MergeCoplanarFaces(vertices);
+        return true;
+    case 13:
+        mesh.RemoveSmallFaces(vertices, 0.6f);
+        return true;
+    case 14: {
+        dgList<dgHalfEdge*> list;
+        mesh.FindUntriangulableFaces(list, vertices);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 void Edit(dgHalfEdgeMesh& mesh, dgInt32 operation, dgInt32 argument, dgInt32& nextVertex) {
     dgHalfEdge* edge = PickEdge(mesh, argument);
     if (edge == nullptr) {
         return;
     }
-    switch (operation % 8) {
+    operation %= 15;
+    if (Pass(mesh, operation, edge)) {
+        return;
+    }
+    switch (operation) {
     case 0:
         mesh.DeleteFace(edge);
         break;

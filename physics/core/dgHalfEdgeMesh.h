@@ -7,6 +7,10 @@
 #include "physics/core/dgVectorDouble.h"
 #include "physics/core/dgVertexView.h"
 
+class dgQuadric;
+template <class T> class dgGrowableArray;
+template <class Key, class Value> class dgMaxHeap;
+
 /// Connectivity only: a vertex is a 32-bit index into the caller's array. Every half-edge lives in one
 /// red-black tree keyed by dgMakeEdgeKey(origin, destination), so an edge is found from its two
 /// vertices in logarithmic time and a walk of the tree visits the half-edges sorted by destination,
@@ -138,6 +142,46 @@ public:
     /// array, room for VertexIndexLimit() vertices after EndFace). Returns the vertex count.
     dgInt32 CompactVertices(dgFloat32* outVertices, dgVertexView vertices);
 
+    // Clean-up passes. They read positions from vertices and change connectivity only.
+    /// Ear heap of the triangulation: (sine of the corner's left turn, half-edge leaving the corner).
+    using dgEarHeap = dgMaxHeap<dgFloat32, dgHalfEdge*>;
+    /// Triangulates, drops faces below 0.0001 in area, simplifies by edge collapse (tolerance 0.001),
+    /// drops small faces again and merges coplanar triangles into convex polygons. What cannot be
+    /// triangulated goes to rejectMesh (when not null; the caller runs its EndFace).
+    void Optimize(dgVertexView vertices, dgHalfEdgeMesh* rejectMesh);
+    /// Cuts every face of more than three edges into triangles by ear clipping; the part of a face
+    /// that cannot be cut is moved to rejectMesh (when not null) and deleted here.
+    void TriangulateFaces(dgVertexView vertices, dgHalfEdgeMesh* rejectMesh);
+    /// Cuts the face of edge into triangles that keep its face number. Null on success (or for a
+    /// triangle); otherwise a half-edge of the part that is left, unchanged by the failed step.
+    dgHalfEdge* TriangulateFace(dgHalfEdge* edge, dgVertexView vertices, dgEarHeap& earHeap);
+    /// The half-edge leaving the next corner to cut from the face of edge (unit normal n), or null.
+    dgHalfEdge* FindEar(dgHalfEdge* edge, dgVertexView vertices, dgEarHeap& earHeap, const dgVector& n) const;
+    /// Deletes every face whose area is below minArea.
+    void RemoveSmallFaces(dgVertexView vertices, dgFloat32 minArea);
+    /// Removes the shared edges of neighbouring faces that lie in one plane (within 0.08) where both
+    /// corners left behind turn left by a sine above 0.1. True when a region of two or more faces
+    /// was found.
+    bool MergeCoplanarFaces(dgVertexView vertices);
+    /// Appends to list a half-edge of each face of more than three edges that TriangulateFace cannot
+    /// cut completely (tried on a copy; this mesh's connectivity stays) and stamps those faces' rings
+    /// with the copy's mark value, to which this mesh's mark counter is raised when below it.
+    void FindUntriangulableFaces(dgList<dgHalfEdge*>& list, dgVertexView vertices);
+
+    // Simplification by edge collapse.
+    /// Collapses, cheapest first by quadric error, every half-edge whose collapse moves the surface by
+    /// less than tolerance (squared error below 10 tolerance²). Vertices are never moved. Afterwards
+    /// every half-edge's user value is 0.
+    void SimplifyByEdgeCollapse(dgVertexView vertices, dgFloat32 tolerance);
+    /// Fills quadrics (one per vertex index, zeroed by the caller) from every face and border.
+    void CalcVertexQuadrics(dgQuadric* quadrics, dgVertexView vertices);
+    /// True when moving edge's origin onto its destination would squash, flip or fold a face or
+    /// move a border vertex.
+    bool IsBadCollapse(const dgHalfEdge* edge, dgVertexView vertices) const;
+    /// Removes edge's origin vertex by moving it onto its destination. Returns a half-edge leaving the
+    /// kept vertex, or null, changing nothing, when the collapse would break the mesh's topology.
+    dgHalfEdge* CollapseEdge(dgHalfEdge* edge);
+
 private:
     static dgMemoryAllocator* EdgeNodePool();
 
@@ -148,6 +192,17 @@ private:
     bool CollectVertexFan(dgHalfEdge* edge, dgHalfEdge** fan, dgInt32 capacity, dgInt32& count) const;
     bool IsEdgeValid(const dgHalfEdgeNode* node, dgInt32* ringOrigins, dgInt32 ringCapacity) const;
     static bool IsValidSubtree(const dgHalfEdgeNode* node, dgInt32 blackCount, dgInt32 blacksAbove);
+
+    dgInt32 GrowCoplanarRegion(dgHalfEdge* seed, dgVertexView vertices, dgGrowableArray<dgHalfEdge*>& stack);
+    dgInt32 CollectRegionEdges(dgHalfEdge* start, dgGrowableArray<dgHalfEdge*>& stack,
+                               dgGrowableArray<dgHalfEdge*>& edges);
+    static bool IsFaceOnPlane(const dgHalfEdge* edge, dgVertexView vertices, const dgVectorDouble& plane);
+    static bool IsBadMergeCorner(const dgHalfEdge* edge, dgVertexView vertices, const dgVector& n);
+    static bool IsBadMergeEdge(const dgHalfEdge* edge, dgVertexView vertices, const dgVector& n);
+    bool CollapseKeysAreFree(const dgHalfEdge* edge) const;
+    /// CollapseEdge; with releaseHandles the user values of removed half-edges are simplification
+    /// candidate handles, which are made stale.
+    dgHalfEdge* CollapseEdge(dgHalfEdge* edge, bool releaseHandles);
 
     dgUnsigned32 m_baseMark;
     dgUnsigned32 m_markCounter;
