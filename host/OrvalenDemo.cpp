@@ -1,8 +1,9 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
-// projection and a camera, draws a frame and saves what the window shows, shuts everything down again
-// and prints what it did and the log.
+// projection and a camera, draws a frame with text and saves what the window shows, shuts everything
+// down again and prints what it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
+#include "IOrvalenFont.h"
 #include "orvalen.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
@@ -32,18 +33,47 @@ std::string ReadFile(const char* path) {
     return text.str();
 }
 
-/// Frame 0: the whole window in one colour, a smaller viewport in another, presented and saved.
+/// A line of text in two fonts over the window, and a sentence word-wrapped inside the viewport.
+bool WriteText(IOrvalenFont* fonts) {
+    bool ok = Report("CreateFont 0: DejaVu Serif, 40 high, bold",
+                     fonts->CreateFont(0, 40, true, false, "DejaVu Serif", 0));
+    ok = Report("CreateFont 1: DejaVu Sans, 26 high, italic",
+                fonts->CreateFont(0, 26, false, true, "DejaVu Sans", 1)) &&
+         ok;
+    fonts->Colour = 0xFFFFFFFFu;
+    ok = Report("DrawText \"Orvalen\" with font 0", fonts->DrawText(40, 40, "Orvalen", 0)) && ok;
+    fonts->Colour = 0xFFFFD866u;
+    ok = Report("DrawText \"writes text in two fonts\" with font 1",
+                fonts->DrawText(250, 50, "writes text in two fonts", 1)) &&
+         ok;
+    fonts->Colour = 0xFF1A2B4Cu;
+    return Report("DrawText word-wrapped in the viewport with font 1",
+                  fonts->DrawText(230, 180, 340, 240,
+                                  "This sentence wraps onto new lines inside the viewport.", 1)) &&
+           ok;
+}
+
+/// Frame 0: the whole window in one colour, a smaller viewport in another, text over both, presented
+/// and saved.
 bool DrawFrame(IOrvalenRenderer* renderer) {
     bool ok = Report("Clear to dark blue", renderer->Clear(true, true, true, 0xFF1A2B4Cu));
     ok = Report("StartRendering", renderer->StartRendering()) && ok;
     ok = Report("CreateViewport <200, 150>, <600, 450>", renderer->CreateViewport(200, 150, 600, 450)) && ok;
     ok = Report("Clear the viewport to orange", renderer->Clear(true, true, true, 0xFFE08A1Eu)) && ok;
+    if (Report("CreateFontInterface", renderer->CreateFontInterface() == 1)) {
+        ok = WriteText(renderer->FontInterface) && ok;
+    } else {
+        ok = false;
+    }
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
     const HWND window = FindWindowA(kWindowName, kWindowName);
-    return Report("Save out/frame_0000.png",
-                  platform::SavePng(platform::ReadWindowPixels(window), "frame_0000.png")) &&
-           ok;
+    ok = Report("Save out/frame_0000.png",
+                platform::SavePng(platform::ReadWindowPixels(window), "frame_0000.png")) &&
+         ok;
+    // The fonts hold the device: the host gives them back before the renderer goes.
+    renderer->DestroyFontInterface();
+    return ok;
 }
 
 bool RunRenderer(IOrvalenRenderer* renderer) {
