@@ -14,12 +14,10 @@ namespace {
 
 constexpr int kBoldWeight = 600;
 
-/// The file the font configuration chose, and whether its own weight and slant are bold and italic.
+/// The file the font configuration chose and the face's index in it.
 struct FaceFile {
     std::string path;
     int index = 0;
-    bool bold = false;
-    bool italic = false;
 };
 
 std::optional<FaceFile> MatchFace(const char* name, int weight, bool italic) {
@@ -44,13 +42,7 @@ std::optional<FaceFile> MatchFace(const char* name, int weight, bool italic) {
     if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
         FaceFile file;
         file.path = reinterpret_cast<const char*>(path);
-        int weight = FC_WEIGHT_REGULAR;
-        int slant = FC_SLANT_ROMAN;
         FcPatternGetInteger(match, FC_INDEX, 0, &file.index);
-        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-        file.bold = weight >= FC_WEIGHT_DEMIBOLD;
-        file.italic = slant != FC_SLANT_ROMAN;
         found = file;
     }
     if (match != nullptr) {
@@ -86,8 +78,11 @@ std::unique_ptr<FontFace> FontFace::Create(const char* name, int height, int wid
         FT_Done_FreeType(library);
         return nullptr;
     }
+    // The match reports the weight and slant asked for, not the file's own: the face itself tells.
     const bool bold = weight >= kBoldWeight;
-    std::unique_ptr<FontFace> made(new FontFace(library, face, bold && !file->bold, italic && !file->italic));
+    const bool fileBold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    const bool fileItalic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+    std::unique_ptr<FontFace> made(new FontFace(library, face, bold && !fileBold, italic && !fileItalic));
     if (!made->SetSize(height, width)) {
         return nullptr;
     }
