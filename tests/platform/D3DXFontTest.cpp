@@ -2,7 +2,12 @@
 #include "platform/control.h"
 #include "support/LitPixels.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -19,6 +24,8 @@ protected:
         parameters.Windowed = TRUE;
         parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
         parameters.hDeviceWindow = m_window;
+        parameters.EnableAutoDepthStencil = TRUE;
+        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
         ASSERT_EQ(D3D_OK,
                   m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &m_device));
@@ -148,4 +155,55 @@ TEST_F(D3DXFontTest, AFontKeepsItsDeviceAliveUntilItIsReleased) {
     EXPECT_EQ(2u, m_device->Release()) << "the test's reference and the font's";
     font->AddRef();
     EXPECT_EQ(1u, font->Release());
+}
+
+namespace {
+
+/// What the device's OpenGL context holds: switches and values a text draw must give back. The
+/// platform library carries OpenGL, so its query functions are looked up in the process.
+std::vector<GLint> DrawingState() {
+    const auto isEnabled = reinterpret_cast<GLboolean (*)(GLenum)>(dlsym(RTLD_DEFAULT, "glIsEnabled"));
+    const auto getIntegers = reinterpret_cast<void (*)(GLenum, GLint*)>(dlsym(RTLD_DEFAULT, "glGetIntegerv"));
+    std::vector<GLint> state;
+    for (const GLenum capability : {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_ALPHA_TEST, GL_BLEND, GL_FOG,
+                                    GL_SCISSOR_TEST, GL_TEXTURE_2D, GL_LIGHTING, GL_CULL_FACE}) {
+        state.push_back(isEnabled(capability));
+    }
+    for (const GLenum name : {GL_DEPTH_FUNC, GL_ALPHA_TEST_FUNC, GL_STENCIL_FUNC, GL_BLEND_SRC, GL_BLEND_DST,
+                              GL_BLEND_EQUATION_RGB, GL_ACTIVE_TEXTURE, GL_UNPACK_ALIGNMENT,
+                              GL_CURRENT_PROGRAM, GL_DRAW_FRAMEBUFFER_BINDING, GL_MATRIX_MODE}) {
+        GLint value = 0;
+        getIntegers(name, &value);
+        state.push_back(value);
+    }
+    GLint viewport[4] = {};
+    getIntegers(GL_VIEWPORT, viewport);
+    state.insert(state.end(), viewport, viewport + 4);
+    return state;
+}
+
+} // namespace
+
+TEST_F(D3DXFontTest, TextIgnoresTheDevicesStatesAndLeavesThemAsTheyWere) {
+    // States under which no ordinary pixel would survive.
+    for (const auto& [state, value] : {std::pair{D3DRS_ZENABLE, DWORD(D3DZB_TRUE)},
+                                       {D3DRS_ZFUNC, D3DCMP_NEVER},
+                                       {D3DRS_ALPHATESTENABLE, TRUE},
+                                       {D3DRS_ALPHAFUNC, D3DCMP_NEVER},
+                                       {D3DRS_STENCILENABLE, TRUE},
+                                       {D3DRS_STENCILFUNC, D3DCMP_NEVER},
+                                       {D3DRS_ALPHABLENDENABLE, TRUE},
+                                       {D3DRS_SRCBLEND, D3DBLEND_ZERO},
+                                       {D3DRS_DESTBLEND, D3DBLEND_ONE},
+                                       {D3DRS_FOGENABLE, TRUE}}) {
+        ASSERT_EQ(D3D_OK, m_device->SetRenderState(state, value));
+    }
+    const D3DVIEWPORT9 corner{0, 0, 16, 16, 0.0f, 1.0f};
+    ASSERT_EQ(D3D_OK, m_device->SetViewport(&corner));
+    const std::vector<GLint> before = DrawingState();
+    EXPECT_EQ(20, Draw(Font(20), "Still here", {100, 100, 300, 120}, DT_NOCLIP));
+    EXPECT_EQ(before, DrawingState());
+    const LitPixels lit = LitPixels::In(Frame());
+    EXPECT_GT(lit.count, 50);
+    EXPECT_GE(lit.left, 100) << "text is placed on the render target, not in the viewport";
 }
