@@ -176,6 +176,22 @@ TEST(dgHalfEdgeMeshCleanup, SmallFacesBelowTheAreaAreDeletedAndLargerOnesKept) {
     EXPECT_EQ(mesh.GetCount(), 6);
 }
 
+TEST(dgHalfEdgeMeshMerge, MergedFacesShareOneFaceNumber) {
+    // Two faces added separately (numbers 1 and 2) over the square's diagonal 0-2.
+    const dgVertexView vertices = Packed(kUnitSquare);
+    dgHalfEdgeMesh mesh;
+    mesh.BeginFace();
+    mesh.AddTriangle(0, 1, 2);
+    mesh.AddTriangle(0, 2, 3);
+    mesh.EndFace();
+    EXPECT_TRUE(mesh.MergeCoplanarFaces(vertices));
+    ASSERT_TRUE(mesh.IsValid());
+    const std::vector<dgHalfEdge*> faces = FaceEdges(mesh);
+    ASSERT_EQ(faces.size(), 1u);
+    EXPECT_EQ(RingLength(faces[0]), 4);
+    EXPECT_EQ(mesh.CountFaces(), 1);
+}
+
 TEST(dgHalfEdgeMeshMerge, ConcaveQuadKeepsItsDiagonal) {
     // Triangles (0, 1, 2) and (0, 2, 3) over the diagonal 0-2; without it the quad 0, 1, 2, 3 is a dart
     // whose corner at 2 is reflex.
