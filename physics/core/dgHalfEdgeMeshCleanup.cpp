@@ -34,6 +34,17 @@ dgInt32 StampRing(dgHalfEdge* edge, dgUnsigned32 mark) {
     return count;
 }
 
+// A half-edge of the ring that DeleteEdge (edge) leaves joined: edge's predecessor, or, when that is
+// the twin (edge hangs off a vertex reached by nothing else), the twin's predecessor; null when
+// the two form a ring of their own.
+dgHalfEdge* SurvivorOfDelete(dgHalfEdge* edge) {
+    dgHalfEdge* const twin = edge->m_twin;
+    if (edge->m_prev != twin) {
+        return edge->m_prev;
+    }
+    return twin->m_prev != edge ? twin->m_prev : nullptr;
+}
+
 void RenumberRing(dgHalfEdge* edge, dgInt32 face) {
     dgHalfEdge* ptr = edge;
     do {
@@ -254,9 +265,11 @@ bool dgHalfEdgeMesh::MergeCoplanarFaces(dgVertexView vertices) {
             for (dgInt32 j = 0; j < count; j++) {
                 if (!IsBadMergeEdge(edges[j], vertices, n)) {
                     // The joined ring takes one face number: a ring of mixed numbers is no face.
-                    dgHalfEdge* const kept = edges[j]->m_prev;
+                    dgHalfEdge* const kept = SurvivorOfDelete(edges[j]);
                     DeleteEdge(edges[j]);
-                    RenumberRing(kept, kept->m_face);
+                    if (kept != nullptr) {
+                        RenumberRing(kept, kept->m_face);
+                    }
                 }
             }
         }
