@@ -59,6 +59,9 @@ TEST(dgHalfEdgeMeshTriangulate, ConvexQuadSplitsInTwoAndMergeRestoresTheQuad) {
         EXPECT_DOUBLE_EQ(FaceArea(face, vertices), 0.5);
     }
     EXPECT_EQ(mesh.GetCount(), 10);
+    // All four corners tie at sine 1. The walk meets the ring first at 3 -> 0 and pushes corners 3, 0,
+    // 1, 2; the newest equal key is on top, so the ear is at 2 and the diagonal is 1-3.
+    EXPECT_NE(mesh.FindEdge(1, 3), nullptr);
 
     EXPECT_TRUE(mesh.MergeCoplanarFaces(vertices));
     ASSERT_TRUE(mesh.IsValid());
