@@ -1,0 +1,84 @@
+#pragma once
+// The rigid body record. The world pools, creates and destroys bodies; the collision layer reads their
+// frames and builds temporary bodies on its own stack for queries and mass integration.
+
+#include "physics/core/dgList.h"
+#include "physics/core/dgMatrix.h"
+#include "physics/core/dgQuaternion.h"
+#include "physics/core/dgTree.h"
+#include "physics/core/dgTypes.h"
+#include "physics/core/dgVector.h"
+
+#include <cstdint>
+
+class dgBody;
+class dgBroadPhaseCell;
+class dgBroadPhaseAxisNode;
+class dgCollision;
+class dgJointLink;
+class dgWorld;
+
+using dgBodyAutoActiveCallback = void (*)(dgBody* body, dgUnsigned32 state);
+using dgBodyDestructorCallback = void (*)(dgBody* body);
+using dgBodyTransformCallback = void (*)(dgBody* body, const dgFloat32* matrix);
+using dgBodyForceAndTorqueCallback = void (*)(dgBody* body);
+
+/// Rigid body: frame, motion, mass, world box, one collision shape, joints and callbacks.
+/// Every field starts zero or null (rotation the identity), so a body built on the stack is fully
+/// defined; the world fills in the rest when it creates a body.
+class dgBody {
+public:
+    /// Flag word bits.
+    static constexpr dgUnsigned32 kActive = 1u << 0;
+    static constexpr dgUnsigned32 kAutoFreeze = 1u << 1;
+    static constexpr dgUnsigned32 kEquilibrium = 1u << 2;
+    static constexpr dgUnsigned32 kGyroscopicTorque = 1u << 3;
+    static constexpr dgUnsigned32 kJointPairFilter = 1u << 4;
+    static constexpr dgUnsigned32 kContinuousCollision = 1u << 5;
+
+    dgMatrix m_matrix;          ///< body frame; shape displays read it through the body pointer
+    dgMatrix m_collisionMatrix; ///< the shape's offset matrix times m_matrix (a copy when the offset is the
+                                ///< identity)
+    dgQuaternion m_rotation;    ///< unit quaternion of m_matrix's rotation
+    dgVector m_veloc;           ///< linear velocity of the centre of mass, global
+    dgVector m_omega;           ///< angular velocity, global
+    dgVector m_force;           ///< force accumulated for this step
+    dgVector m_torque;          ///< torque accumulated for this step
+    dgVector m_mass;            ///< Ixx, Iyy, Izz about the local axes; w the mass
+    dgVector m_invMass;         ///< their inverses; all 0 for an infinite-mass body
+    dgVector m_localCentreOfMass;
+    dgVector m_globalCentreOfMass;
+    dgVector m_minBox; ///< world-space box of the collision, possibly widened by motion
+    dgVector m_maxBox;
+    dgVector m_angularDamping; ///< three coefficients, each the user's value times 0.02
+    dgVector m_reportedMass;   ///< Ixx, Iyy, Izz, mass as reported; 1e15 for an infinite mass
+    dgVector m_lastForce;      ///< force accumulator at the start of the last integration
+    dgVector m_lastTorque;
+    dgFloat32 m_freezeThresholds[4] = {}; ///< speed, omega, then 0.1 of each
+    dgFloat32 m_linearDamping = 0.0f;     ///< the user's value times 0.02
+    dgUnsigned32 m_solverMarks[2] = {};   ///< dynamics bookkeeping; bit 28 of [1] marks the linked-body walk
+    dgUnsigned32 m_serial = 0;
+    dgUnsigned32 m_serialExtra = 0;
+    dgInt32 m_materialGroupId = 0;
+    dgWorld* m_world = nullptr;
+    void* m_userData = nullptr;
+    dgTreeNode<dgBody*, std::uintptr_t>* m_activeNode =
+        nullptr;                        ///< node in the world's active set; null while frozen
+    dgCollision* m_collision = nullptr; ///< the body holds one reference
+    dgJointLink* m_jointRing = nullptr; ///< head of the ring of the body's joint links; null without joints
+
+    // Owned by the broad phase; all null while the body is outside it.
+    dgBroadPhaseCell* m_cell = nullptr;
+    dgListNode<dgBroadPhaseAxisNode>* m_axisNode[3] = {}; ///< x, y, z
+    dgListNode<dgBody*>* m_movedNode = nullptr;
+    dgUnsigned64 m_pairStamp = 0;
+    dgUnsigned64 m_stepStamp = 0;
+
+    dgBodyAutoActiveCallback m_autoActive = nullptr;
+    dgBodyDestructorCallback m_destructor = nullptr;
+    dgBodyTransformCallback m_transform = nullptr;
+    dgBodyForceAndTorqueCallback m_forceAndTorque = nullptr;
+    dgUnsigned32 m_flags = 0;
+
+    dgBody() = default;
+};
