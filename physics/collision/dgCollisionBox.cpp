@@ -10,7 +10,6 @@
 namespace {
 
 constexpr dgInt32 kBoxVertexCount = 8;
-constexpr dgInt32 kBoxEdgeCount = 24;
 // Only the edges of the +z face and the four vertical edges: every plane that cuts a box crosses one.
 constexpr dgInt32 kBoxCutStartEdges = 12;
 constexpr dgInt32 kBoxCutSteps = 24;
