@@ -169,3 +169,15 @@ TEST(dgConvexCollision, LocalBoxAndWorldBoxOfTheGenericShape) {
     EXPECT_TRUE(VectorNear(lo, P(8, -1, -1), kChainTol));
     EXPECT_TRUE(VectorNear(hi, P(12, 1, 1), kChainTol));
 }
+
+TEST(dgConvexCollision, ShapesBeyondTheSixteenBitEdgeRangeAreRefusedAndStayEmpty) {
+    // 11000 sides make 66000 half-edges.
+    const TestPrism prism(11000, 0.5f);
+    EXPECT_EQ(prism.GetEdgeCount(), 0);
+    EXPECT_EQ(prism.GetVertexCount(), 0);
+    EXPECT_TRUE(Vector4Near(prism.SupportVertex(dgVector(1, 0, 0, 0)), dgVector(0, 0, 0, 0), 0.0f));
+    EXPECT_EQ(prism.GetVolume(), 0.0f);
+    EXPECT_FLOAT_EQ(CastRay(prism, P(-5, 0, 0), P(5, 0, 0)).m_t, 1.2f);
+    dgVector points[dgConvexCollision::kMaxPlaneIntersectionPoints];
+    EXPECT_EQ(prism.CalcPlaneIntersection(dgVector(0, 1, 0, 0), P(0, 0, 0), points), 0);
+}
