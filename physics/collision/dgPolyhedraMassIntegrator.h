@@ -1,6 +1,7 @@
 #pragma once
 // Exact volume, first and second moments of a closed polyhedron, accumulated face by face
-// (Mirtich 1996: projection integrals, face integrals, volume integrals).
+// (projection integrals over each face's edges, turned into face integrals and then, through the
+// divergence theorem, into volume integrals).
 
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
