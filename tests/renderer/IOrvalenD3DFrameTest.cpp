@@ -2,6 +2,7 @@
 #include "IOrvalenFont.h"
 #include "RendererFixture.h"
 #include "scene3d/IOrvalen3DD3D.h"
+#include "support/LitPixels.h"
 
 #include <cstring>
 #include <map>
@@ -318,4 +319,48 @@ TEST_F(IOrvalenD3DFrame, UnknownCooperativeLevelIsAnInternalError) {
     EXPECT_EQ(nullptr, Renderer().LogFile);
     EXPECT_EQ(0, m_fonts.lost);
     EXPECT_TRUE(platform::CallsOf("IDirect3DDevice9::SetSamplerState").empty());
+}
+
+namespace {
+
+class IOrvalenD3DFrameWithFonts : public RendererFixture {
+protected:
+    void SetUp() override {
+        RendererFixture::SetUp();
+        ASSERT_EQ(1, StartWindowed());
+        platform::RecordSleepsOnly(true);
+        ASSERT_EQ(1, m_handle->CreateFontInterface());
+        ASSERT_TRUE(m_handle->FontInterface->CreateFont(0, 24, "DejaVu Sans", 0));
+    }
+
+    void TearDown() override {
+        // The fonts hold the device: they go before the renderer.
+        m_handle->DestroyFontInterface();
+        RendererFixture::TearDown();
+    }
+
+    /// A black frame with a line of text, as the window shows it.
+    platform::Image TextFrame() {
+        EXPECT_TRUE(m_handle->Clear(true, true, true, 0xFF000000u));
+        EXPECT_TRUE(m_handle->StartRendering());
+        EXPECT_TRUE(m_handle->FontInterface->DrawText(20, 30, "Device back", 0));
+        EXPECT_TRUE(m_handle->EndRendering());
+        EXPECT_TRUE(m_handle->ShowScene());
+        return platform::ReadWindowPixels(m_window);
+    }
+};
+
+} // namespace
+
+TEST_F(IOrvalenD3DFrameWithFonts, FontsWriteTheSameTextOnceTheDeviceIsReset) {
+    const platform::Image before = TextFrame();
+    EXPECT_GT(LitPixels::In(before, 20, 30, 300, 60).count, 50);
+
+    ASSERT_TRUE(platform::SetDeviceLoss(Renderer().Device, platform::DeviceLoss::Lost));
+    EXPECT_TRUE(m_handle->ShowScene());
+    EXPECT_FALSE(m_handle->FontInterface->DrawText(20, 30, "lost", 0)) << "a lost font draws nothing";
+
+    ASSERT_TRUE(platform::SetDeviceLoss(Renderer().Device, platform::DeviceLoss::NotReset));
+    ASSERT_TRUE(m_handle->CheckDevice());
+    EXPECT_EQ(before.pixels, TextFrame().pixels);
 }
