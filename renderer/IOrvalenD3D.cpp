@@ -286,15 +286,9 @@ void IOrvalenD3D::ReleaseDeviceObjects(bool log) {
             Log("D3D9 Released\n");
         }
     }
-    for (ID3DXEffect*& effect : Effects) {
-        if (effect != nullptr) {
-            effect->Release();
-            effect = nullptr;
-        }
+    for (std::int32_t index = 0; index < kEffectSlots; ++index) {
+        ReleaseEffect(index);
     }
-    // No effect is left to be active.
-    CurrentEffect = -1;
-    EffectPassCount = 0;
 }
 
 void IOrvalenD3D::Deinitialize() {

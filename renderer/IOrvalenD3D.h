@@ -176,6 +176,12 @@ private:
     /// The largest count from `requested` down that both formats take; -1 when none.
     int ChooseMultisample(std::uint32_t requested, D3DFORMAT backBuffer, D3DFORMAT depthStencil,
                           bool windowed);
+    /// Whether `index` names an effect slot; logs the operation's bad-index line when not.
+    bool IsEffectSlot(const char* operation, std::int32_t index);
+    /// The effect in slot `index`; null, after logging the operation's line, for a bad or empty slot.
+    ID3DXEffect* LoadedEffect(const char* operation, std::int32_t index);
+    /// Ends the slot's effect when it is the current one, then releases it and empties the slot.
+    void ReleaseEffect(std::int32_t index);
     /// Releases the shader effects, the device and Direct3D, logging each release when `log` is set.
     void ReleaseDeviceObjects(bool log);
     void CloseLog();

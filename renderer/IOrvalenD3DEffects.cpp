@@ -1,26 +1,120 @@
-// Shader effects of the renderer: no effect can be loaded yet, so every operation reports failure.
+// Shader effects of the renderer: eight slots of compiled effect files, the technique begun on one of
+// them, and the parameters the host feeds them by name.
 #include "renderer/IOrvalenD3D.h"
 
-bool IOrvalenD3D::LoadShaderEffect(const char*, std::int32_t) {
-    return false;
+namespace {
+
+/// A name for a log line; hosts may pass null.
+const char* Printable(const char* text) {
+    return text != nullptr ? text : "(null)";
 }
 
-void IOrvalenD3D::UnloadShaderEffect(std::int32_t) {}
+} // namespace
 
-bool IOrvalenD3D::SetShaderEffect(std::int32_t, const char*) {
-    return false;
+bool IOrvalenD3D::IsEffectSlot(const char* operation, std::int32_t index) {
+    if (index < 0 || index >= kEffectSlots) {
+        Log("ERROR: %s Failed - Bad Index %d\n", operation, index);
+        return false;
+    }
+    return true;
 }
 
-bool IOrvalenD3D::EndShaderEffect(std::int32_t) {
-    return false;
+ID3DXEffect* IOrvalenD3D::LoadedEffect(const char* operation, std::int32_t index) {
+    if (!IsEffectSlot(operation, index)) {
+        return nullptr;
+    }
+    if (Effects[index] == nullptr) {
+        Log("ERROR: %s Failed - No Effect In Slot %d\n", operation, index);
+    }
+    return Effects[index];
 }
 
-bool IOrvalenD3D::CheckShaderTechnique(std::int32_t, const char*) {
-    return false;
+void IOrvalenD3D::ReleaseEffect(std::int32_t index) {
+    if (Effects[index] == nullptr) {
+        return;
+    }
+    // An effect is not left begun behind the drawing code's back, nor named once it is gone.
+    if (CurrentEffect == index) {
+        Effects[index]->End();
+        CurrentEffect = -1;
+        EffectPassCount = 0;
+    }
+    Effects[index]->Release();
+    Effects[index] = nullptr;
 }
 
-bool IOrvalenD3D::SetShaderMatrix(std::int32_t, const char*, D3DXMATRIX) {
-    return false;
+bool IOrvalenD3D::LoadShaderEffect(const char* file, std::int32_t index) {
+    if (!IsEffectSlot("LoadShaderEffect", index)) {
+        return false;
+    }
+    if (file == nullptr) {
+        Log("ERROR: LoadShaderEffect Failed - No File Name\n");
+        return false;
+    }
+    // Compiled into a local: a failed load leaves the slot's effect as it was.
+    ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    const HRESULT result =
+        D3DXCreateEffectFromFileA(Device, file, nullptr, nullptr, 0, nullptr, &effect, &errors);
+    if (FAILED(result)) {
+        if (errors != nullptr) {
+            Log("ERROR: ShaderEffect Failed - FX Compile Error <%s>\n",
+                static_cast<const char*>(errors->GetBufferPointer()));
+            errors->Release();
+        } else {
+            Log("ERROR: LoadShaderEffect Failed - Couldn't Read <%s>\n", file);
+        }
+        return false;
+    }
+    if (errors != nullptr) {
+        errors->Release();
+    }
+    ReleaseEffect(index);
+    Effects[index] = effect;
+    return true;
+}
+
+void IOrvalenD3D::UnloadShaderEffect(std::int32_t index) {
+    if (IsEffectSlot("UnloadShaderEffect", index)) {
+        ReleaseEffect(index);
+    }
+}
+
+bool IOrvalenD3D::SetShaderEffect(std::int32_t index, const char* technique) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderEffect", index);
+    if (effect == nullptr) {
+        return false;
+    }
+    if (FAILED(effect->SetTechnique(technique))) {
+        Log("ERROR: SetShaderEffect Failed To Set Technique <%s>\n", Printable(technique));
+        return false;
+    }
+    if (FAILED(effect->Begin(&EffectPassCount, 0))) {
+        Log("ERROR: SetShaderEffect Failed To Begin Shader\n");
+        return false;
+    }
+    CurrentEffect = index;
+    return true;
+}
+
+bool IOrvalenD3D::EndShaderEffect(std::int32_t index) {
+    ID3DXEffect* effect = LoadedEffect("EndShaderEffect", index);
+    if (effect == nullptr) {
+        return false;
+    }
+    effect->End();
+    CurrentEffect = -1;
+    return true;
+}
+
+bool IOrvalenD3D::CheckShaderTechnique(std::int32_t index, const char* technique) {
+    ID3DXEffect* effect = LoadedEffect("CheckShaderTechnique", index);
+    return effect != nullptr && SUCCEEDED(effect->ValidateTechnique(technique));
+}
+
+bool IOrvalenD3D::SetShaderMatrix(std::int32_t index, const char* parameter, D3DXMATRIX matrix) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderMatrix", index);
+    return effect != nullptr && SUCCEEDED(effect->SetMatrix(parameter, &matrix));
 }
 
 bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, IOrvalen3DLevelObject*, const char*) {
@@ -35,6 +129,8 @@ bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, std::int32_t) {
     return false;
 }
 
-bool IOrvalenD3D::SetShaderVector(std::int32_t, const char*, float, float, float) {
-    return false;
+bool IOrvalenD3D::SetShaderVector(std::int32_t index, const char* parameter, float x, float y, float z) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderVector", index);
+    const D3DXVECTOR4 vector(x, y, z, 1.0f);
+    return effect != nullptr && SUCCEEDED(effect->SetVector(parameter, &vector));
 }

@@ -1,0 +1,41 @@
+#pragma once
+// A compiled effect: the parameters an effect file declares, holding their current values, and its
+// techniques. Passes draw with the device's fixed-function pipeline.
+
+#include "platform/D3DXEffect.h"
+#include "platform/EffectDescription.h"
+
+class EffectObject final : public ID3DXEffect {
+public:
+    /// Takes a reference to `device`, which must be live, until the effect is freed.
+    EffectObject(IDirect3DDevice9* device, EffectDescription description);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT SetTechnique(D3DXHANDLE technique) override;
+    HRESULT ValidateTechnique(D3DXHANDLE technique) override;
+    HRESULT Begin(UINT* passes, DWORD flags) override;
+    HRESULT BeginPass(UINT pass) override;
+    HRESULT EndPass() override;
+    HRESULT End() override;
+    HRESULT SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX* matrix) override;
+    HRESULT GetMatrix(D3DXHANDLE parameter, D3DXMATRIX* matrix) override;
+    HRESULT SetVector(D3DXHANDLE parameter, const D3DXVECTOR4* vector) override;
+    HRESULT GetVector(D3DXHANDLE parameter, D3DXVECTOR4* vector) override;
+    HRESULT SetFloat(D3DXHANDLE parameter, FLOAT value) override;
+    HRESULT GetFloat(D3DXHANDLE parameter, FLOAT* value) override;
+
+private:
+    ~EffectObject() override;
+    /// The technique's index; -1 for an unknown or null name.
+    int TechniqueIndex(D3DXHANDLE name) const;
+    /// The numeric parameter of that name, not an array, that is (or is not) a matrix; null otherwise.
+    EffectDescription::Parameter* NumericParameter(D3DXHANDLE name, bool matrix);
+
+    ULONG m_references = 1;
+    IDirect3DDevice9* m_device;      ///< holds one reference
+    EffectDescription m_description; ///< its parameters' values are the current ones
+    int m_technique = -1;            ///< the technique Begin starts; -1 when the file has none
+    int m_running = -1;              ///< the technique between Begin and End; -1 outside
+    int m_pass = -1;                 ///< the pass between BeginPass and EndPass; -1 outside
+};
