@@ -7,6 +7,8 @@
 #include "physics/core/dgVectorDouble.h"
 #include "physics/core/dgVertexView.h"
 
+#include <vector>
+
 class dgQuadric;
 template <class T> class dgGrowableArray;
 template <class Key, class Value> class dgMaxHeap;
@@ -182,6 +184,33 @@ public:
     /// kept vertex, or null, changing nothing, when the collapse would break the mesh's topology.
     dgHalfEdge* CollapseEdge(dgHalfEdge* edge);
 
+    // Sliver removal, coplanar patches and smooth regions.
+    /// Rounds of: queue every triangle whose doubled area is below tolerance² (smallest first) and
+    /// collapse an edge of each, the shortest first, deleting the triangle when no collapse is allowed.
+    /// Faces of more than three edges are left alone.
+    void RemoveSliverTriangles(dgVertexView vertices, dgFloat32 tolerance);
+    /// Copies into outMesh (then closed with EndFace) the face of seed and every face reachable from it
+    /// whose normal is within 0.9999 of the seed's, then removes the copies' shared edges, leaving the
+    /// patch's outline rings. A seed face with a zero normal is copied alone; a border seed copies
+    /// nothing.
+    void ExtractCoplanarPatch(dgHalfEdge* seed, dgHalfEdgeMesh& outMesh, dgVertexView vertices);
+    /// Appends to list one half-edge of every face reachable from the seed's face (its twin's for a
+    /// border seed) through faces whose unit normal has a cosine of at least cosLimit with the seed's.
+    void CollectSmoothRegion(dgList<dgHalfEdge*>& list, dgHalfEdge* seed, dgVertexView vertices,
+                             dgFloat32 cosLimit);
+
+    // Border stitching.
+    /// Welds pairs of border half-edges that run along the same segment in opposite directions (ends
+    /// within tolerance, at least 0.0001) into one edge pair between their faces, merging the
+    /// coincident vertex indices. Border edges more than 0.5 apart along the sweep axis are never
+    /// compared.
+    void StitchBorders(dgVertexView vertices, dgFloat32 tolerance);
+
+    // Face ordering.
+    /// The vertex indices of every face, face after face, each next face taken around a recently
+    /// emitted vertex and sharing as many recent vertices as possible.
+    std::vector<dgInt32> OrderFaces();
+
 private:
     static dgMemoryAllocator* EdgeNodePool();
 
@@ -200,6 +229,11 @@ private:
     static bool IsBadMergeCorner(const dgHalfEdge* edge, dgVertexView vertices, const dgVector& n);
     static bool IsBadMergeEdge(const dgHalfEdge* edge, dgVertexView vertices, const dgVector& n);
     bool CollapseKeysAreFree(const dgHalfEdge* edge) const;
+    void DissolveSharedEdges();
+    bool CanWeld(const dgHalfEdge* e1, const dgHalfEdge* e2, dgVertexView vertices, dgFloat64 weldLimit2) const;
+    void Weld(dgHalfEdge* e1, dgHalfEdge* e2);
+    bool RepairKeys();
+    void RemoveBareEdges();
     /// CollapseEdge; with releaseHandles the user values of removed half-edges are simplification
     /// candidate handles, which are made stale.
     dgHalfEdge* CollapseEdge(dgHalfEdge* edge, bool releaseHandles);
