@@ -92,6 +92,31 @@ bool Pass(dgHalfEdgeMesh& mesh, dgInt32 operation, dgHalfEdge* edge) {
         mesh.FindUntriangulableFaces(list, vertices);
         return true;
     }
+    case 15:
+        mesh.RemoveSliverTriangles(vertices, 0.7f);
+        return true;
+    case 16: {
+        dgHalfEdgeMesh patch;
+        mesh.ExtractCoplanarPatch(edge, patch, vertices);
+        Check(patch.IsValid());
+        return true;
+    }
+    case 17: {
+        dgList<dgHalfEdge*> list;
+        mesh.CollectSmoothRegion(list, edge, vertices, 0.5f);
+        return true;
+    }
+    case 18:
+        mesh.StitchBorders(vertices, 0.3f);
+        return true;
+    case 19: {
+        dgInt32 faceEdges = 0;
+        for (dgHalfEdgeNode* node = mesh.GetFirst(); node != nullptr; node = dgHalfEdgeMesh::GetNext(node)) {
+            faceEdges += node->m_face > 0 ? 1 : 0;
+        }
+        Check(static_cast<dgInt32>(mesh.OrderFaces().size()) == faceEdges);
+        return true;
+    }
     default:
         return false;
     }
@@ -102,7 +127,7 @@ void Edit(dgHalfEdgeMesh& mesh, dgInt32 operation, dgInt32 argument, dgInt32& ne
     if (edge == nullptr) {
         return;
     }
-    operation %= 15;
+    operation %= 20;
     if (Pass(mesh, operation, edge)) {
         return;
     }
