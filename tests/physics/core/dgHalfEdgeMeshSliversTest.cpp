@@ -74,6 +74,26 @@ TEST(dgHalfEdgeMeshSlivers, IsolatedSliverWhoseCollapsesAreAllRefusedIsDeleted) 
     EXPECT_EQ(mesh.GetCount(), 0);
 }
 
+TEST(dgHalfEdgeMeshSlivers, QueuedKeyTakenOverByAHealthyTriangleIsNotActedOn) {
+    // Slivers T1 (2, 0, 3) and T2 (0, 2, 1) share the short edge 0-2, T2 queued under its edge 1 -> 0.
+    // Collapsing T1's edge 2 -> 0 removes T2 too and re-keys the healthy T4's edge 1 -> 2 as 1 -> 0,
+    // so T2's queue entry then finds T4, which must stay.
+    const std::vector<dgFloat32> xyz = {0, 0, 0,      1, 0.01f, 0, 0.001f, 0, 0, 0.0005f, -0.001f, 0,
+                                        0, 1, 0,      1, -1, 0,    2, -1, 0};
+    dgHalfEdgeMesh mesh;
+    BuildFaces(mesh, {{0, 2, 1}, {2, 0, 3}, {0, 1, 4}, {1, 2, 5}, {2, 3, 6}});
+    mesh.RemoveSliverTriangles(Packed(xyz), 0.0001f);
+    ASSERT_TRUE(mesh.IsValid());
+    const std::vector<dgHalfEdge*> faces = FaceEdges(mesh);
+    EXPECT_EQ(faces.size(), 3u);
+    EXPECT_FALSE(Uses(mesh, 2));
+    ASSERT_NE(mesh.FindEdge(1, 0), nullptr);
+    EXPECT_EQ(std::set<dgInt32>({1, 0, 5}), [&] {
+        const std::vector<dgInt32> ring = RingOrigins(mesh.FindEdge(1, 0));
+        return std::set<dgInt32>(ring.begin(), ring.end());
+    }());
+}
+
 TEST(dgHalfEdgeMeshSlivers, TrianglesAtOrAboveTheLimitAndBiggerFacesAreLeftAlone) {
     const std::vector<dgFloat32> cube = UnitCubeVertices();
     dgHalfEdgeMesh quads;

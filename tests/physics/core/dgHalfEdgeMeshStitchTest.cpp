@@ -180,18 +180,48 @@ TEST(dgHalfEdgeMeshStitch, ClosedMeshAndEmptyMeshAreLeftAsTheyAre) {
     EXPECT_EQ(empty.GetCount(), 0);
 }
 
-TEST(dgHalfEdgeMeshStitch, WeldThatWouldCollapseAnEdgeOntoOneVertexIsRefused) {
-    // A sliver triangle whose short side is shorter than the tolerance: welding its long sides to
-    // the neighbour would put both ends of the short side on one vertex.
-    const std::vector<dgFloat32> xyz = {0, 0, 0, 1, 0, 0, 1, 0.0005f, 0, 0, 0, 0, 1, 0, 0};
+TEST(dgHalfEdgeMeshStitch, WeldThatWouldPutBothEndsOfAnEdgeOnOneVertexIsRefused) {
+    // A needle whose two long sides lie within the tolerance of each other: welding them would merge
+    // the ends of its short side 0-2 into one vertex.
+    const std::vector<dgFloat32> xyz = {0, 0, 0, 1, 0, 0, 0, 0.0005f, 0};
     dgHalfEdgeMesh mesh;
     mesh.BeginFace();
     ASSERT_NE(mesh.AddTriangle(0, 1, 2), nullptr);
-    ASSERT_NE(mesh.AddTriangle(3, 2, 4), nullptr);
     mesh.EndFace();
+    const std::set<dgEdgeKey> before = EdgeKeys(mesh);
     mesh.StitchBorders(Packed(xyz), 0.01f);
     EXPECT_TRUE(mesh.IsValid());
-    for (dgHalfEdgeNode* node = mesh.GetFirst(); node != nullptr; node = dgHalfEdgeMesh::GetNext(node)) {
-        EXPECT_NE(node->m_origin, node->m_twin->m_origin);
+    EXPECT_EQ(EdgeKeys(mesh), before);
+}
+
+TEST(dgHalfEdgeMeshStitch, LongSeamWithMoreBorderEdgesThanTheQueuesStartWithIsClosed) {
+    // A strip of 600 x 2 unit squares, its upper row built on copies of the middle row's vertices:
+    // about 2400 border half-edges, more than the sweep queues' initial room.
+    const dgInt32 nx = 600;
+    const dgInt32 rowSize = nx + 1;
+    std::vector<dgFloat32> xyz;
+    for (dgInt32 row : {0, 1, 1, 2}) {
+        for (dgInt32 i = 0; i <= nx; i++) {
+            xyz.insert(xyz.end(), {dgFloat32(i), dgFloat32(row), 0.0f});
+        }
     }
+    // Vertex rows: 0 bottom, 1 middle (lower half), 2 middle copy (upper half), 3 top.
+    dgHalfEdgeMesh mesh;
+    mesh.BeginFace();
+    for (dgInt32 half = 0; half < 2; half++) {
+        const dgInt32 bottom = half == 0 ? 0 : 2 * rowSize;
+        const dgInt32 top = half == 0 ? rowSize : 3 * rowSize;
+        for (dgInt32 i = 0; i < nx; i++) {
+            ASSERT_NE(mesh.AddTriangle(bottom + i, bottom + i + 1, top + i + 1), nullptr);
+            ASSERT_NE(mesh.AddTriangle(bottom + i, top + i + 1, top + i), nullptr);
+        }
+    }
+    mesh.EndFace();
+    ASSERT_EQ(BorderCount(mesh), 4 * nx + 4);
+
+    mesh.StitchBorders(Packed(xyz), 0.001f);
+    ASSERT_TRUE(mesh.IsValid());
+    EXPECT_EQ(BorderCount(mesh), 2 * nx + 4);
+    EXPECT_EQ(mesh.CountOpenRings(), 1);
+    EXPECT_EQ(UsedVertices(mesh).size(), static_cast<std::size_t>(3 * rowSize));
 }
