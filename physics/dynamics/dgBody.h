@@ -81,4 +81,8 @@ public:
     dgUnsigned32 m_flags = 0;
 
     dgBody() = default;
+
+    /// Velocity and omega at the end of a step of dt under the accumulated force and torque, the turn
+    /// of one step held below 45 degrees; the body is not changed.
+    void IntegrateVelocity(dgFloat32 dt, dgVector& velocOut, dgVector& omegaOut) const;
 };
