@@ -26,7 +26,8 @@ bool IsPointProbe(const dgCollision& shape) {
     return dynamic_cast<const dgCollisionPoint*>(&shape) != nullptr;
 }
 
-void WriteRecord(dgContactPoint& contact, const dgVector& point, const dgVector& normal, dgFloat32 penetration) {
+void WriteRecord(dgContactPoint& contact, const dgVector& point, const dgVector& normal,
+                 dgFloat32 penetration) {
     contact.m_point = point;
     contact.m_normal = normal;
     contact.m_attribute = 0;
@@ -100,8 +101,8 @@ dgInt32 BoxSphereContacts(const dgBody* boxBody, const dgBody* sphereBody, dgCon
     return 1;
 }
 
-dgInt32 CalculateConvexContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1, dgContactPoint* contacts,
-                                dgInt32 capacity) {
+dgInt32 CalculateConvexContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1,
+                                dgContactPoint* contacts, dgInt32 capacity) {
     if (timeOfImpact == nullptr || body0 == nullptr || body1 == nullptr || contacts == nullptr ||
         capacity < kMaxPairContacts || body0->m_collision == nullptr || body1->m_collision == nullptr) {
         return 0;

@@ -12,8 +12,8 @@ class dgBody;
 /// one; any other road sets it to 0 when it returns a contact and leaves it otherwise. capacity is the
 /// array's length; fewer than 16 records of room is refused with 0. A null shape on either side gives no
 /// contact on every road.
-dgInt32 CalculateConvexContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1, dgContactPoint* contacts,
-                                dgInt32 capacity);
+dgInt32 CalculateConvexContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1,
+                                dgContactPoint* contacts, dgInt32 capacity);
 
 /// Closed form of two spheres: 0 or 1 record, reported from an overlap of 1/256.
 dgInt32 SphereSphereContacts(const dgBody* body0, const dgBody* body1, dgContactPoint* contacts);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -31,9 +32,9 @@ constexpr dgVector Unit(dgFloat32 x, dgFloat32 y, dgFloat32 z) {
 }
 
 constexpr std::array<dgVector, dgConvexPairSolver::kSearchDirections> kSearchTable = {
-    Unit(1, -1, 1), Unit(-1, -1, -1), Unit(1, -1, -1), Unit(-1, 1, 1), Unit(1, 1, -1),
-    Unit(-1, 1, -1), Unit(-1, -1, 1), Unit(1, 1, 1),   Unit(0, -1, 0), Unit(0, 1, 0),
-    Unit(1, 0, 0),   Unit(-1, 0, 0),  Unit(0, 0, 1),   Unit(0, 0, -1),
+    Unit(1, -1, 1),  Unit(-1, -1, -1), Unit(1, -1, -1), Unit(-1, 1, 1), Unit(1, 1, -1),
+    Unit(-1, 1, -1), Unit(-1, -1, 1),  Unit(1, 1, 1),   Unit(0, -1, 0), Unit(0, 1, 0),
+    Unit(1, 0, 0),   Unit(-1, 0, 0),   Unit(0, 0, 1),   Unit(0, 0, -1),
 };
 
 // Faces of the starting tetrahedron (three corners, then the opposite one), wound outwards while the
@@ -49,7 +50,8 @@ dgVector Negated(const dgVector& v) {
 }
 
 const dgConvexCollision* AsConvex(const dgBody* body) {
-    if (body == nullptr || body->m_collision == nullptr || !body->m_collision->IsType(dgConvexCollisionClassId)) {
+    if (body == nullptr || body->m_collision == nullptr ||
+        !body->m_collision->IsType(dgConvexCollisionClassId)) {
         return nullptr;
     }
     return static_cast<const dgConvexCollision*>(body->m_collision);
@@ -209,10 +211,12 @@ dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1)
     m_matrix = m_global1.Multiply(m_global0.Inverse());
 }
 
-void dgConvexPairSolver::SupportPoint(const dgVector& dir, dgInt32 index) {
+void dgConvexPairSolver::SupportPoint(const dgVector& plane, dgInt32 index) {
     dgAssert(index >= 0 && index < kMaxPoints);
+    const dgVector dir(plane.x, plane.y, plane.z, 0.0f);
     const dgVector p0 = m_collision0->SupportVertex(dir);
-    const dgVector dir1 = m_matrix.InverseRotateVector(Negated(dir));
+    dgVector dir1 = m_matrix.InverseRotateVector(Negated(dir));
+    dir1.w = 0.0f;
     const dgVector p1 = m_matrix.TransformVector(m_collision1->SupportVertex(dir1));
     m_diff[index] = dgVector(p0.x - p1.x, p0.y - p1.y, p0.z - p1.z, p0.w);
     m_sum[index] = dgVector(p0.x + p1.x, p0.y + p1.y, p0.z + p1.z, p0.w);
@@ -633,8 +637,8 @@ bool dgConvexPairSolver::ExpandPolytope(Face& faceOut) {
     return false;
 }
 
-dgInt32 dgConvexPairSolver::PlaneCut(const dgConvexCollision& shape, const dgVector& normal, const dgVector& point,
-                                     const dgVector& supportDir, dgVector* out) const {
+dgInt32 dgConvexPairSolver::PlaneCut(const dgConvexCollision& shape, const dgVector& normal,
+                                     const dgVector& point, const dgVector& supportDir, dgVector* out) const {
     dgInt32 count = shape.CalcPlaneIntersection(normal, point, out);
     if (count > 0) {
         return count;
@@ -685,9 +689,9 @@ dgInt32 dgConvexPairSolver::ContactsFromFace(const Face& face, dgInt32 attribute
         } else {
             dgVector a;
             dgVector b;
-            ClosestPointsOfSegments(m_global0.TransformVector(polygon0[0]), m_global0.TransformVector(polygon0[1]),
-                                    m_global1.TransformVector(polygon1[0]), m_global1.TransformVector(polygon1[1]),
-                                    a, b);
+            ClosestPointsOfSegments(
+                m_global0.TransformVector(polygon0[0]), m_global0.TransformVector(polygon0[1]),
+                m_global1.TransformVector(polygon1[0]), m_global1.TransformVector(polygon1[1]), a, b);
             point = a.Add(b).Scale(0.5f);
         }
         point.w = m_global0.posit.w;
@@ -703,14 +707,15 @@ dgInt32 dgConvexPairSolver::ContactsFromFace(const Face& face, dgInt32 attribute
         for (dgInt32 i = 0; i < count1; i++) {
             polygon1[i] = m_global1.TransformVector(polygon1[i]);
         }
-        count = ClipPolygonContacts(normal, attribute, penetration, count0, polygon0, count1, polygon1, contacts,
-                                    wanted);
+        count = ClipPolygonContacts(normal, attribute, penetration, count0, polygon0, count1, polygon1,
+                                    contacts, wanted);
     }
     return count;
 }
 
-dgInt32 dgConvexPairSolver::ClipPolygonContacts(const dgVector& normal, dgInt32 attribute, dgFloat32 penetration,
-                                                dgInt32 count0, const dgVector* polygon0, dgInt32 count1,
+dgInt32 dgConvexPairSolver::ClipPolygonContacts(const dgVector& normal, dgInt32 attribute,
+                                                dgFloat32 penetration, dgInt32 count0,
+                                                const dgVector* polygon0, dgInt32 count1,
                                                 const dgVector* polygon1, dgContactPoint* contacts,
                                                 dgInt32 wanted) {
     if ((count0 < 3 && count1 < 3) || wanted <= 0) {

@@ -80,7 +80,8 @@ private:
     static constexpr dgInt32 kRemovedPlane = 0xFFFF;
     static constexpr dgInt32 kMaxHorizon = 128;
 
-    void SupportPoint(const dgVector& dir, dgInt32 index);
+    /// Support of the difference along the direction in x, y, z (w ignored) into slot index.
+    void SupportPoint(const dgVector& plane, dgInt32 index);
     void CopyPoint(dgInt32 from, dgInt32 to);
     void SwapPoints(dgInt32 a, dgInt32 b);
     dgFloat32 TripleProduct() const;

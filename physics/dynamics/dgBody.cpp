@@ -12,7 +12,8 @@ constexpr dgFloat32 kMaxStepAngle = 45.0f * kDegreeToRadian;
 void dgBody::IntegrateVelocity(dgFloat32 dt, dgVector& velocOut, dgVector& omegaOut) const {
     velocOut = m_veloc.Add(m_force.Scale(dt * m_invMass.w));
     velocOut.w = m_veloc.w;
-    const dgVector alpha = m_matrix.RotateVector(m_matrix.InverseRotateVector(m_torque).CompProduct(m_invMass));
+    const dgVector alpha =
+        m_matrix.RotateVector(m_matrix.InverseRotateVector(m_torque).CompProduct(m_invMass));
     omegaOut = m_omega.Add(alpha.Scale(dt));
     omegaOut.w = m_omega.w;
     // A non-finite omega would never shrink below the limit.

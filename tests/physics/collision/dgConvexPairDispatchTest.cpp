@@ -129,8 +129,8 @@ TEST(dgConvexPairDispatch, ClosedFormsAgreeWithTheGeneralRoad) {
         const dgFloat32 overlap = random.Float(0.05f, 0.2f);
         const dgVector local(random.Float(-0.5f, 0.5f) * half, half + sphere.m_shape->GetRadius() - overlap,
                              random.Float(-0.5f, 0.5f) * half, 1.0f);
-        sphere.Place(Translation(0, 0, 0).Multiply(dgMatrix(frame.front, frame.up, frame.right,
-                                                            frame.TransformVector(local))));
+        sphere.Place(Translation(0, 0, 0).Multiply(
+            dgMatrix(frame.front, frame.up, frame.right, frame.TransformVector(local))));
         dgContactPoint closed[16];
         ASSERT_EQ(BoxSphereContacts(&box.m_body, &sphere.m_body, closed), 1);
         dgContactPoint general[16];

@@ -7,6 +7,7 @@
 #include "physics/collision/dgConvexPairSolver.h"
 #include "support/MathAssertions.h"
 #include "support/RandomGeometry.h"
+#include "physics/core/dgMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +52,10 @@ dgFloat32 SampledOverlap(const dgBody& b0, const dgBody& b1) {
         n.w = 0.0f;
         const dgVector n0 = b0.m_collisionMatrix.InverseRotateVector(n);
         const dgVector n1 = b1.m_collisionMatrix.InverseRotateVector(dgVector(-n.x, -n.y, -n.z, 0.0f));
-        const dgVector p0 = b0.m_collisionMatrix.TransformVector(s0.SupportVertex(dgVector(n0.x, n0.y, n0.z, 0.0f)));
-        const dgVector p1 = b1.m_collisionMatrix.TransformVector(s1.SupportVertex(dgVector(n1.x, n1.y, n1.z, 0.0f)));
+        const dgVector p0 =
+            b0.m_collisionMatrix.TransformVector(s0.SupportVertex(dgVector(n0.x, n0.y, n0.z, 0.0f)));
+        const dgVector p1 =
+            b1.m_collisionMatrix.TransformVector(s1.SupportVertex(dgVector(n1.x, n1.y, n1.z, 0.0f)));
         return n.DotProduct(p0.Sub(p1));
     };
     const dgInt32 samples = 6000;
@@ -87,12 +90,20 @@ dgFloat32 SampledOverlap(const dgBody& b0, const dgBody& b1) {
     return best;
 }
 
+dgInt32 g_engineAllocations = 0;
+
+void* CountingAlloc(std::size_t size) {
+    g_engineAllocations++;
+    return dgDefaultMalloc(size);
+}
+
 } // namespace
 
 TEST(dgConvexPairSolver, SearchDirectionsAreUnitAndInTableOrder) {
     dgConvexPairSolver::InitSearchDirections();
     const dgFloat32 s = 1.0f / std::sqrt(3.0f);
-    EXPECT_TRUE(VectorNear(dgConvexPairSolver::GetSearchDirection(0), dgVector(s, -s, s, 0.0f), kRoundingTol));
+    EXPECT_TRUE(
+        VectorNear(dgConvexPairSolver::GetSearchDirection(0), dgVector(s, -s, s, 0.0f), kRoundingTol));
     EXPECT_TRUE(VectorNear(dgConvexPairSolver::GetSearchDirection(7), dgVector(s, s, s, 0.0f), kRoundingTol));
     EXPECT_TRUE(VectorNear(dgConvexPairSolver::GetSearchDirection(13), dgVector(0, 0, -1, 0), kRoundingTol));
     for (dgInt32 i = 0; i < dgConvexPairSolver::kSearchDirections; i++) {
@@ -169,16 +180,19 @@ TEST(dgConvexPairSolver, RandomPairsAgreeWithSampledSupportWidths) {
     auto makeShape = [&](dgInt32 kind) -> ShapePtr<dgConvexCollision> {
         switch (kind) {
         case 0:
-            return ShapePtr<dgConvexCollision>(new dgCollisionBox(0u, random.Float(0.5f, 2.0f), random.Float(0.5f, 2.0f),
-                                                                  random.Float(0.5f, 2.0f), dgGetIdentityMatrix()));
-        case 1:
-            return ShapePtr<dgConvexCollision>(new dgCollisionSphere(0u, random.Float(0.3f, 1.0f), dgGetIdentityMatrix()));
-        case 2:
             return ShapePtr<dgConvexCollision>(
-                new dgCollisionCone(0u, random.Float(0.3f, 1.0f), random.Float(0.5f, 2.0f), dgGetIdentityMatrix()));
+                new dgCollisionBox(0u, random.Float(0.5f, 2.0f), random.Float(0.5f, 2.0f),
+                                   random.Float(0.5f, 2.0f), dgGetIdentityMatrix()));
+        case 1:
+            return ShapePtr<dgConvexCollision>(
+                new dgCollisionSphere(0u, random.Float(0.3f, 1.0f), dgGetIdentityMatrix()));
+        case 2:
+            return ShapePtr<dgConvexCollision>(new dgCollisionCone(
+                0u, random.Float(0.3f, 1.0f), random.Float(0.5f, 2.0f), dgGetIdentityMatrix()));
         default:
-            return ShapePtr<dgConvexCollision>(new dgCollisionEllipse(0u, random.Float(0.3f, 1.0f), random.Float(0.3f, 1.0f),
-                                                                      random.Float(0.3f, 1.0f), dgGetIdentityMatrix()));
+            return ShapePtr<dgConvexCollision>(
+                new dgCollisionEllipse(0u, random.Float(0.3f, 1.0f), random.Float(0.3f, 1.0f),
+                                       random.Float(0.3f, 1.0f), dgGetIdentityMatrix()));
         }
     };
     dgInt32 overlapping = 0;
@@ -223,10 +237,12 @@ TEST(dgConvexPairSolver, DeepOverlapOfRoundShapesStillGivesAUnitNormal) {
     // Round shapes feed the expansion a new point almost every round, so it runs into its table limits.
     RandomGeometry random(7);
     for (dgInt32 trial = 0; trial < 40; trial++) {
-        ShapeBody<dgCollisionEllipse> a(MakeShape<dgCollisionEllipse>(0u, 1.0f, 2.0f, 1.5f, dgGetIdentityMatrix()),
-                                        random.RigidMatrix(0.2f));
-        ShapeBody<dgCollisionEllipse> b(MakeShape<dgCollisionEllipse>(0u, 1.5f, 1.0f, 2.0f, dgGetIdentityMatrix()),
-                                        random.RigidMatrix(0.2f));
+        ShapeBody<dgCollisionEllipse> a(
+            MakeShape<dgCollisionEllipse>(0u, 1.0f, 2.0f, 1.5f, dgGetIdentityMatrix()),
+            random.RigidMatrix(0.2f));
+        ShapeBody<dgCollisionEllipse> b(
+            MakeShape<dgCollisionEllipse>(0u, 1.5f, 1.0f, 2.0f, dgGetIdentityMatrix()),
+            random.RigidMatrix(0.2f));
         const Contacts c = Generic(a.m_body, b.m_body);
         ASSERT_GE(c.m_count, 1);
         for (dgInt32 i = 0; i < c.m_count; i++) {
@@ -248,8 +264,8 @@ TEST(dgConvexPairSolver, ClippingSkipsPointsCloserThanTheMergeDistance) {
     const dgVector segment[2] = {P(-3, 0, 0.5f), P(3, 0, 0.5f)};
     const dgVector reversed[4] = {square[3], square[2], square[1], square[0]};
     for (const dgVector* clipper : {square, reversed}) {
-        const dgInt32 count = dgConvexPairSolver::ClipPolygonContacts(normal, 7, 0.25f, 2, segment, 4, clipper,
-                                                                      contacts, 16);
+        const dgInt32 count =
+            dgConvexPairSolver::ClipPolygonContacts(normal, 7, 0.25f, 2, segment, 4, clipper, contacts, 16);
         ASSERT_EQ(count, 2);
         EXPECT_NEAR(std::fabs(contacts[0].m_point.x), 1.0f, 1.0e-5f);
         EXPECT_NEAR(std::fabs(contacts[1].m_point.x), 1.0f, 1.0e-5f);
@@ -259,7 +275,8 @@ TEST(dgConvexPairSolver, ClippingSkipsPointsCloserThanTheMergeDistance) {
     // Disjoint polygons clip to nothing; two segments are no polygon at all.
     const dgVector far[3] = {P(5, 0, 5), P(6, 0, 5), P(5, 0, 6)};
     EXPECT_EQ(dgConvexPairSolver::ClipPolygonContacts(normal, 0, 0.0f, 4, square, 3, far, contacts, 16), 0);
-    EXPECT_EQ(dgConvexPairSolver::ClipPolygonContacts(normal, 0, 0.0f, 2, segment, 2, segment, contacts, 16), 0);
+    EXPECT_EQ(dgConvexPairSolver::ClipPolygonContacts(normal, 0, 0.0f, 2, segment, 2, segment, contacts, 16),
+              0);
 }
 
 TEST(dgConvexPairSolver, ContinuousSphereReachesTheBoxAtGapOverSpeed) {
@@ -301,4 +318,26 @@ TEST(dgConvexPairSolver, ContinuousOnOverlappingShapesGivesDiscreteContactsAndKe
     c.m_count = ContinuousConvexContacts(time, &box0.m_body, &box1.m_body, c.m_points);
     EXPECT_EQ(c.m_count, 4);
     EXPECT_EQ(time, 0.5f);
+}
+
+TEST(dgConvexPairSolver, PairQueriesTakeNothingFromTheEngineAllocator) {
+    ShapeBody<dgCollisionCone> cone(MakeShape<dgCollisionCone>(0u, 0.5f, 1.0f, dgGetIdentityMatrix()),
+                                    MakeMatrix(dgVector(0, 0, 1, 0), 0.3f, P(0, 0, 0)));
+    BoxBody box = MakeBox(1.0f, Translation(0.6f, 0.1f, 0.0f));
+    SphereBody sphere = MakeSphere(0.5f, Translation(3.0f, 0.0f, 0.0f));
+    sphere.m_body.m_veloc = dgVector(-20.0f, 0, 0, 0);
+    g_engineAllocations = 0;
+    dgSetMemoryAllocators(CountingAlloc, dgDefaultFree);
+    Contacts c = Generic(cone.m_body, box.m_body);
+    dgFloat32 time = 1.0f;
+    const dgInt32 continuous = ContinuousConvexContacts(time, &sphere.m_body, &box.m_body, c.m_points);
+    dgVector p0;
+    dgVector p1;
+    dgVector n;
+    const bool apart = ConvexClosestPoints(&sphere.m_body, &box.m_body, p0, p1, n);
+    dgSetMemoryAllocators(nullptr, nullptr);
+    EXPECT_GE(c.m_count, 1);
+    EXPECT_GE(continuous, 1);
+    EXPECT_TRUE(apart);
+    EXPECT_EQ(g_engineAllocations, 0);
 }
