@@ -55,6 +55,11 @@ struct ID3DXEffect : IUnknown {
     /// Scalar parameters, or the first component of a vector.
     virtual HRESULT SetFloat(D3DXHANDLE parameter, FLOAT value) = 0;
     virtual HRESULT GetFloat(D3DXHANDLE parameter, FLOAT* value) = 0;
+    /// Texture parameters: holds a reference to `texture` (null empties the parameter) until it is
+    /// replaced or the effect is freed.
+    virtual HRESULT SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) = 0;
+    /// Hands out the parameter's texture with a reference added; null when it holds none.
+    virtual HRESULT GetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9** texture) = 0;
 };
 
 /// Reads and compiles the effect file `file` for `device`. Compile errors give D3DXERR_INVALIDDATA

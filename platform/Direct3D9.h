@@ -325,6 +325,13 @@ struct D3DMATRIX {
 
 struct IDirect3DDevice9;
 
+/// A texture of any kind, as the device's texture stages and effects take it.
+struct IDirect3DBaseTexture9 : IUnknown {};
+/// A two-dimensional texture with its mip levels.
+struct IDirect3DTexture9 : IDirect3DBaseTexture9 {};
+/// A surface: one level of a texture, a back buffer or a depth-stencil buffer.
+struct IDirect3DSurface9 : IUnknown {};
+
 /// The Direct3D object: describes the single adapter and makes devices on it.
 struct IDirect3D9 : IUnknown {
     virtual HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) = 0;

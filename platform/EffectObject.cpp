@@ -27,11 +27,17 @@ float Converted(EffectDescription::ParameterType type, float value) {
 EffectObject::EffectObject(IDirect3DDevice9* device, EffectDescription description)
     : m_device(device), m_description(std::move(description)),
       m_technique(m_description.techniques.empty() ? -1 : 0) {
+    m_textures.resize(m_description.parameters.size(), nullptr);
     m_device->AddRef();
     LiveObjectCounter::Instance().Born(kInterfaceName);
 }
 
 EffectObject::~EffectObject() {
+    for (IDirect3DBaseTexture9* texture : m_textures) {
+        if (texture != nullptr) {
+            texture->Release();
+        }
+    }
     LiveObjectCounter::Instance().Died(kInterfaceName);
     m_device->Release();
 }
@@ -69,6 +75,18 @@ EffectDescription::Parameter* EffectObject::NumericParameter(D3DXHANDLE name, bo
         return nullptr;
     }
     return parameter;
+}
+
+int EffectObject::TextureIndex(D3DXHANDLE name) const {
+    if (name == nullptr) {
+        return -1;
+    }
+    const EffectDescription::Parameter* parameter = m_description.FindParameter(name);
+    if (parameter == nullptr || parameter->type != EffectDescription::ParameterType::Texture ||
+        parameter->elements != 0) {
+        return -1;
+    }
+    return static_cast<int>(parameter - m_description.parameters.data());
 }
 
 HRESULT EffectObject::SetTechnique(D3DXHANDLE technique) {
@@ -234,5 +252,42 @@ HRESULT EffectObject::GetFloat(D3DXHANDLE parameter, FLOAT* value) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     *value = source->values[0];
+    return call.Return(D3D_OK);
+}
+
+HRESULT EffectObject::SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) {
+    TracedOperation call("ID3DXEffect::SetTexture", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const int index = TextureIndex(parameter);
+    if (index < 0) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    // Referenced before the old one goes, in case they are the same texture.
+    if (texture != nullptr) {
+        texture->AddRef();
+    }
+    IDirect3DBaseTexture9*& held = m_textures[static_cast<std::size_t>(index)];
+    if (held != nullptr) {
+        held->Release();
+    }
+    held = texture;
+    return call.Return(D3D_OK);
+}
+
+HRESULT EffectObject::GetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9** texture) {
+    TracedOperation call("ID3DXEffect::GetTexture", {});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const int index = TextureIndex(parameter);
+    if (index < 0 || texture == nullptr) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    *texture = m_textures[static_cast<std::size_t>(index)];
+    if (*texture != nullptr) {
+        (*texture)->AddRef();
+    }
     return call.Return(D3D_OK);
 }

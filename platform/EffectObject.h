@@ -5,6 +5,8 @@
 #include "platform/D3DXEffect.h"
 #include "platform/EffectDescription.h"
 
+#include <vector>
+
 class EffectObject final : public ID3DXEffect {
 public:
     /// Takes a reference to `device`, which must be live, until the effect is freed.
@@ -24,6 +26,8 @@ public:
     HRESULT GetVector(D3DXHANDLE parameter, D3DXVECTOR4* vector) override;
     HRESULT SetFloat(D3DXHANDLE parameter, FLOAT value) override;
     HRESULT GetFloat(D3DXHANDLE parameter, FLOAT* value) override;
+    HRESULT SetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9* texture) override;
+    HRESULT GetTexture(D3DXHANDLE parameter, IDirect3DBaseTexture9** texture) override;
 
 private:
     ~EffectObject() override;
@@ -31,11 +35,14 @@ private:
     int TechniqueIndex(D3DXHANDLE name) const;
     /// The numeric parameter of that name, not an array, that is (or is not) a matrix; null otherwise.
     EffectDescription::Parameter* NumericParameter(D3DXHANDLE name, bool matrix);
+    /// The index of the texture parameter of that name, not an array; -1 otherwise.
+    int TextureIndex(D3DXHANDLE name) const;
 
     ULONG m_references = 1;
-    IDirect3DDevice9* m_device;      ///< holds one reference
-    EffectDescription m_description; ///< its parameters' values are the current ones
-    int m_technique = -1;            ///< the technique Begin starts; -1 when the file has none
-    int m_running = -1;              ///< the technique between Begin and End; -1 outside
-    int m_pass = -1;                 ///< the pass between BeginPass and EndPass; -1 outside
+    IDirect3DDevice9* m_device;                     ///< holds one reference
+    EffectDescription m_description;                ///< its parameters' values are the current ones
+    std::vector<IDirect3DBaseTexture9*> m_textures; ///< by parameter index; one reference each, null for none
+    int m_technique = -1;                           ///< the technique Begin starts; -1 when the file has none
+    int m_running = -1;                             ///< the technique between Begin and End; -1 outside
+    int m_pass = -1;                                ///< the pass between BeginPass and EndPass; -1 outside
 };

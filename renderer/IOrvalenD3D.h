@@ -182,6 +182,9 @@ private:
     ID3DXEffect* LoadedEffect(const char* operation, std::int32_t index);
     /// Ends the slot's effect when it is the current one, then releases it and empties the slot.
     void ReleaseEffect(std::int32_t index);
+    /// Gives the effect's `parameter` the texture of the first of `count` materials named `material`.
+    bool BindMaterialTexture(ID3DXEffect* effect, const char* parameter, std::int32_t count, char* const* names,
+                             IDirect3DTexture9* const* textures, const char* material);
     /// Releases the shader effects, the device and Direct3D, logging each release when `log` is set.
     void ReleaseDeviceObjects(bool log);
     void CloseLog();

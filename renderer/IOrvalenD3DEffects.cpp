@@ -2,6 +2,12 @@
 // them, and the parameters the host feeds them by name.
 #include "renderer/IOrvalenD3D.h"
 
+#include "scene3d/IOrvalen3DD3DLevelObject.h"
+#include "scene3d/IOrvalen3DD3DObject.h"
+
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 /// A name for a log line; hosts may pass null.
@@ -117,12 +123,51 @@ bool IOrvalenD3D::SetShaderMatrix(std::int32_t index, const char* parameter, D3D
     return effect != nullptr && SUCCEEDED(effect->SetMatrix(parameter, &matrix));
 }
 
-bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, IOrvalen3DLevelObject*, const char*) {
+bool IOrvalenD3D::BindMaterialTexture(ID3DXEffect* effect, const char* parameter, std::int32_t count,
+                                      char* const* names, IDirect3DTexture9* const* textures,
+                                      const char* material) {
+    // The tables hold 1000 groups whatever the count claims.
+    count = std::min(count, std::int32_t{IOrvalen3DD3DObject::kMaxMaterials});
+    if (material != nullptr && names != nullptr) {
+        for (std::int32_t group = 0; group < count; ++group) {
+            if (names[group] != nullptr && std::strcmp(names[group], material) == 0) {
+                IDirect3DTexture9* texture = textures != nullptr ? textures[group] : nullptr;
+                return SUCCEEDED(effect->SetTexture(parameter, texture));
+            }
+        }
+    }
+    Log("ERROR: SetShaderTexture Error - Material <%s> Wasn't Found\n", Printable(material));
     return false;
 }
 
-bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, IOrvalen3DObject*, const char*) {
-    return false;
+bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IOrvalen3DLevelObject* level,
+                                   const char* material) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderTexture", index);
+    if (effect == nullptr) {
+        return false;
+    }
+    if (level == nullptr) {
+        Log("ERROR: SetShaderTexture Failed - No Level\n");
+        return false;
+    }
+    const auto* materials = static_cast<IOrvalen3DD3DLevelObject*>(level);
+    return BindMaterialTexture(effect, parameter, materials->MaterialCount, materials->MaterialNames,
+                               materials->Textures, material);
+}
+
+bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IOrvalen3DObject* object,
+                                   const char* material) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderTexture", index);
+    if (effect == nullptr) {
+        return false;
+    }
+    if (object == nullptr) {
+        Log("ERROR: SetShaderTexture Failed - No Object\n");
+        return false;
+    }
+    const auto* materials = static_cast<IOrvalen3DD3DObject*>(object);
+    return BindMaterialTexture(effect, parameter, materials->MaterialCount, materials->MaterialNames,
+                               materials->Textures, material);
 }
 
 bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, std::int32_t) {

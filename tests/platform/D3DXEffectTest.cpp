@@ -176,3 +176,33 @@ TEST_F(D3DXEffectTest, AnEffectKeepsItsDeviceAlive) {
     m_effect = nullptr;
     EXPECT_EQ(0, platform::LiveDeviceCount());
 }
+
+TEST_F(D3DXEffectTest, TextureParametersHoldAReference) {
+    class CountedTexture final : public IDirect3DTexture9 {
+    public:
+        ULONG AddRef() override { return ++references; }
+        ULONG Release() override { return --references; }
+        ULONG references = 1;
+    };
+    CountedTexture first;
+    CountedTexture second;
+    ID3DXEffect* effect = Load(kTextured);
+    ASSERT_NE(nullptr, effect);
+    IDirect3DBaseTexture9* held = &first;
+    ASSERT_EQ(D3D_OK, effect->GetTexture("Texture0", &held));
+    EXPECT_EQ(nullptr, held) << "no texture until one is set";
+    ASSERT_EQ(D3D_OK, effect->SetTexture("Texture0", &first));
+    ASSERT_EQ(D3D_OK, effect->SetTexture("Texture0", &first));
+    EXPECT_EQ(2u, first.references);
+    ASSERT_EQ(D3D_OK, effect->SetTexture("Texture0", &second));
+    EXPECT_EQ(1u, first.references);
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->SetTexture("Sampler0", &first)) << "a sampler is not a texture";
+    EXPECT_EQ(D3DERR_INVALIDCALL, effect->SetTexture("worldViewProj", &first));
+    ASSERT_EQ(D3D_OK, effect->GetTexture("Texture0", &held));
+    EXPECT_EQ(&second, held);
+    EXPECT_EQ(3u, second.references);
+    held->Release();
+    m_effect->Release();
+    m_effect = nullptr;
+    EXPECT_EQ(1u, second.references) << "released with the effect";
+}
