@@ -131,6 +131,8 @@ bool dgPolygonSoupBuilder::AddMesh(const dgFloat32* vertices, dgInt32 vertexCoun
     if (!AppendVertices(vertices, vertexCount, strideBytes, matrix)) {
         return false;
     }
+    m_indices.Reserve(m_indexCount + static_cast<dgInt32>(words));
+    m_faceEntries.Reserve(m_faceCount + faceCount);
     dgInt32 face[kMaxFaceVertices];
     const dgInt32* faceIndices = indices;
     for (dgInt32 f = 0; f < faceCount; f++) {
