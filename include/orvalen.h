@@ -1,6 +1,11 @@
 #pragma once
-// What a host compiles against: the two functions the library exports and the renderer interface.
+// What a host compiles against: the two functions the library exports, the renderer interface and
+// the 2D, font, input and 3D scene interfaces the renderer makes.
 
+#include "IOrvalen2D.h"
+#include "IOrvalen3D.h"
+#include "IOrvalenFont.h"
+#include "IOrvalenInput.h"
 #include "IOrvalenRenderer.h"
 
 #include <cstdint>

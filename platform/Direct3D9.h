@@ -208,6 +208,26 @@ enum D3DTEXTUREFILTERTYPE : std::uint32_t {
     D3DTEXF_ANISOTROPIC = 3,
 };
 
+/// How a draw call reads its vertices.
+enum D3DPRIMITIVETYPE : std::uint32_t {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+};
+
+// Flexible vertex format: the components of a vertex, in this order in memory.
+constexpr DWORD D3DFVF_XYZ = 0x002;      ///< position, 3 floats
+constexpr DWORD D3DFVF_NORMAL = 0x010;   ///< 3 floats
+constexpr DWORD D3DFVF_DIFFUSE = 0x040;  ///< ARGB
+constexpr DWORD D3DFVF_SPECULAR = 0x080; ///< ARGB
+constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
+constexpr DWORD D3DFVF_TEXCOUNT_SHIFT = 8;
+constexpr DWORD D3DFVF_TEX1 = 0x100; ///< one pair of texture coordinates, 2 floats each
+constexpr DWORD D3DFVF_TEX2 = 0x200;
+
 constexpr DWORD D3DCLEAR_TARGET = 0x1;
 constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
 constexpr DWORD D3DCLEAR_STENCIL = 0x4;
@@ -389,6 +409,16 @@ struct IDirect3DDevice9 : IUnknown {
     virtual HRESULT GetLightEnable(DWORD index, BOOL* enable) = 0;
     virtual HRESULT SetMaterial(const D3DMATERIAL9* material) = 0;
     virtual HRESULT GetMaterial(D3DMATERIAL9* material) = 0;
+    /// The vertex format of later draws: position (required), then normal, diffuse, specular and up to
+    /// eight pairs of texture coordinates. Another component is refused with D3DERR_INVALIDCALL.
+    virtual HRESULT SetFVF(DWORD fvf) = 0;
+    virtual HRESULT GetFVF(DWORD* fvf) = 0;
+    /// Draws `primitiveCount` primitives from vertices of the current vertex format that lie `stride`
+    /// bytes apart, through the world, view and projection transforms, clipping and the viewport.
+    /// Refused outside a scene, without a vertex format, and for a stride shorter than the format's
+    /// vertex; drawing nothing is not refused.
+    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                                    UINT stride) = 0;
 };
 
 /// Makes the Direct3D object; null when `sdkVersion` is not the one these declarations describe or

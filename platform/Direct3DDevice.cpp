@@ -1,6 +1,7 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include "platform/Direct3DDevice.h"
 
+#include "platform/AdapterState.h"
 #include "platform/Direct3DObject.h"
 #include "platform/FaultInjector.h"
 #include "platform/LiveObjectCounter.h"
@@ -10,6 +11,8 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <set>
 
 namespace {
@@ -172,10 +175,10 @@ void Direct3DDevice::ResetStates() {
     m_view = kIdentity;
     m_projection = kIdentity;
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
+    m_fvf = 0;
     m_state.Reset(m_parameters.EnableAutoDepthStencil != FALSE);
     ApplyViewport();
     ApplyModelView();
-    ApplyProjection();
 }
 
 bool Direct3DDevice::HasStencil() const {
@@ -276,6 +279,7 @@ void Direct3DDevice::ApplyViewport() {
     glViewport(static_cast<GLint>(m_viewport.X), static_cast<GLint>(m_viewport.Y),
                static_cast<GLsizei>(m_viewport.Width), static_cast<GLsizei>(m_viewport.Height));
     glDepthRange(m_viewport.MinZ, m_viewport.MaxZ);
+    ApplyProjection();
 }
 
 void Direct3DDevice::ApplyModelView() {
@@ -289,8 +293,12 @@ void Direct3DDevice::ApplyModelView() {
 void Direct3DDevice::ApplyProjection() {
     m_context->MakeCurrent();
     // (x, y, z, w) -> (x, -y, 2z - w, w): rows run downwards in the buffers, depth 0..1 becomes -1..1.
-    constexpr D3DMATRIX kToOpenGL{{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {0, 0, -1, 1}}};
-    const D3DMATRIX projection = Multiply(m_projection, kToOpenGL);
+    // Pixel centres lie on whole coordinates here and half-way between them in OpenGL, so everything
+    // moves by half a pixel of the viewport: a point at pixel (3, 4) lights pixel (3, 4).
+    const float halfPixelX = m_viewport.Width > 0 ? 1.0f / static_cast<float>(m_viewport.Width) : 0.0f;
+    const float halfPixelY = m_viewport.Height > 0 ? 1.0f / static_cast<float>(m_viewport.Height) : 0.0f;
+    const D3DMATRIX toOpenGL{{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {halfPixelX, halfPixelY, -1, 1}}};
+    const D3DMATRIX projection = Multiply(m_projection, toOpenGL);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(&projection.m[0][0]);
     glMatrixMode(GL_MODELVIEW);
@@ -579,4 +587,124 @@ HRESULT Direct3DDevice::GetMaterial(D3DMATERIAL9* material) {
     }
     *material = m_state.Material();
     return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetFVF(DWORD fvf) {
+    TracedOperation call("IDirect3DDevice9::SetFVF", {fvf});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    if (!VertexFormat::Of(fvf)) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_fvf = fvf;
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetFVF(DWORD* fvf) {
+    if (fvf == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *fvf = m_fvf;
+    return D3D_OK;
+}
+
+HRESULT Direct3DDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                                        UINT stride) {
+    TracedOperation call("IDirect3DDevice9::DrawPrimitiveUP", {type, primitiveCount, stride});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const std::optional<VertexFormat> format = VertexFormat::Of(m_fvf);
+    std::uint64_t vertexCount = primitiveCount;
+    switch (type) {
+    case D3DPT_POINTLIST:
+        break;
+    case D3DPT_LINELIST:
+        vertexCount *= 2;
+        break;
+    case D3DPT_LINESTRIP:
+        vertexCount += 1;
+        break;
+    case D3DPT_TRIANGLELIST:
+        vertexCount *= 3;
+        break;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN:
+        vertexCount += 2;
+        break;
+    default:
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    // A stride shorter than the format's vertex means the format set is not the one the caller's
+    // vertices have.
+    if (!m_inScene || !format || stride < format->size ||
+        primitiveCount > AdapterState::Instance().Configuration().caps.MaxPrimitiveCount ||
+        vertexCount > static_cast<std::uint64_t>(INT32_MAX) || (primitiveCount > 0 && vertices == nullptr)) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    if (primitiveCount == 0) {
+        return call.Return(D3D_OK);
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(vertices);
+    // The last vertex is read only as far as the format reaches.
+    const std::size_t length = static_cast<std::size_t>((vertexCount - 1) * stride + format->size);
+    FaultInjector::Instance().RecordDraw(
+        {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(bytes, bytes + length)});
+    // A lost device takes draws and shows nothing of them.
+    if (m_loss == platform::DeviceLoss::Operational) {
+        DrawArrays(type, static_cast<int>(vertexCount), bytes, stride);
+    }
+    return call.Return(D3D_OK);
+}
+
+void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices,
+                                UINT stride) {
+    m_context->MakeCurrent();
+    const VertexFormat format = *VertexFormat::Of(m_fvf);
+    const auto step = static_cast<GLsizei>(stride);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, step, vertices);
+    if (format.normal) {
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, step, vertices + *format.normal);
+    } else {
+        glNormal3f(0.0f, 0.0f, 0.0f);
+    }
+    if (format.diffuse) {
+        // An ARGB word in memory is the bytes B, G, R, A.
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, step, vertices + *format.diffuse);
+    } else {
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    for (DWORD set = 0; set < format.textureSets; ++set) {
+        glClientActiveTexture(GL_TEXTURE0 + set);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, step, vertices + format.textureOffset + set * 2 * sizeof(float));
+    }
+    glClientActiveTexture(GL_TEXTURE0);
+    GLenum mode = GL_POINTS;
+    switch (type) {
+    case D3DPT_LINELIST:
+        mode = GL_LINES;
+        break;
+    case D3DPT_LINESTRIP:
+        mode = GL_LINE_STRIP;
+        break;
+    case D3DPT_TRIANGLELIST:
+        mode = GL_TRIANGLES;
+        break;
+    case D3DPT_TRIANGLESTRIP:
+        mode = GL_TRIANGLE_STRIP;
+        break;
+    case D3DPT_TRIANGLEFAN:
+        mode = GL_TRIANGLE_FAN;
+        break;
+    default:
+        break;
+    }
+    glDrawArrays(mode, 0, vertexCount);
+    glPopClientAttrib();
 }

@@ -8,8 +8,10 @@
 #include "platform/Direct3D9.h"
 #include "platform/FixedFunctionState.h"
 #include "platform/GLContext.h"
+#include "platform/VertexFormat.h"
 #include "platform/control.h"
 
+#include <cstdint>
 #include <memory>
 
 class Direct3DDevice final : public IDirect3DDevice9 {
@@ -44,6 +46,10 @@ public:
     HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
     HRESULT SetMaterial(const D3DMATERIAL9* material) override;
     HRESULT GetMaterial(D3DMATERIAL9* material) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT GetFVF(DWORD* fvf) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                            UINT stride) override;
 
     /// Where the device stands between working, lost and resettable; set by the control API.
     platform::DeviceLoss Loss() const { return m_loss; }
@@ -70,6 +76,8 @@ private:
     void ApplyViewport();
     void ApplyModelView();
     void ApplyProjection();
+    /// Hands the vertices to OpenGL as client arrays of the current vertex format and draws them.
+    void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
 
     ULONG m_references = 1;
     IDirect3D9* m_direct3D; ///< holds one reference
@@ -88,5 +96,6 @@ private:
     D3DMATRIX m_textureTransforms[8];
     FixedFunctionState m_state;
     bool m_inScene = false;
+    DWORD m_fvf = 0; ///< vertex format of the draws; 0 until set
     platform::DeviceLoss m_loss = platform::DeviceLoss::Operational;
 };

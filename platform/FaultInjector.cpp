@@ -46,6 +46,7 @@ void FaultInjector::ClearFaults() {
 
 void FaultInjector::ClearTrace() {
     m_trace.clear();
+    m_draws.clear();
 }
 
 TracedOperation::TracedOperation(const char* operation, std::initializer_list<std::int64_t> arguments,

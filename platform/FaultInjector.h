@@ -4,6 +4,7 @@
 #include "platform/control.h"
 
 #include <initializer_list>
+#include <utility>
 
 class FaultInjector {
 public:
@@ -14,11 +15,13 @@ public:
     /// Whether an injected fault claims this call; `result` then holds the rule's result (or 0).
     bool Claims(const std::string& operation, std::optional<std::int64_t> selector, HRESULT& result);
     void Complete(std::size_t entry, HRESULT result, bool injected);
+    void RecordDraw(platform::DrawnPrimitives draw) { m_draws.push_back(std::move(draw)); }
 
     void Add(const platform::Fault& fault);
     void ClearFaults();
     void ClearTrace();
     const std::vector<platform::TracedCall>& Trace() const { return m_trace; }
+    const std::vector<platform::DrawnPrimitives>& Draws() const { return m_draws; }
 
 private:
     struct Rule {
@@ -28,6 +31,7 @@ private:
 
     std::vector<Rule> m_rules;
     std::vector<platform::TracedCall> m_trace;
+    std::vector<platform::DrawnPrimitives> m_draws; ///< accepted draw calls, cleared with the trace
 };
 
 /// One traced call of an operation, from its arguments to its result:

@@ -195,6 +195,10 @@ void ClearCallTrace() {
     FaultInjector::Instance().ClearTrace();
 }
 
+std::vector<DrawnPrimitives> DrawnPrimitiveCalls() {
+    return FaultInjector::Instance().Draws();
+}
+
 void SetKey(std::uint8_t key, bool down) {
     InputState::Instance().SetKey(key, down);
 }

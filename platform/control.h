@@ -11,6 +11,7 @@
 //   IDirect3D9::CheckDeviceMultiSampleType  the multisample type
 //   IDirect3DDevice9::SetTransform          the transform state (D3DTS_VIEW, D3DTS_PROJECTION, ...)
 //   IDirect3DDevice9::SetViewport           none (X, Y, Width, Height are in the trace)
+//   IDirect3DDevice9::DrawPrimitiveUP       the primitive type
 //   IDirect3DDevice9::Present, Reset,       none
 //     TestCooperativeLevel, BeginScene,
 //     EndScene, SetMaterial
@@ -140,6 +141,17 @@ std::string CallTraceText();
 /// Calls of `operation` in the trace.
 std::vector<TracedCall> CallsOf(const char* operation);
 void ClearCallTrace();
+
+/// One draw call as a device took it: what it drew and the vertices it read, `stride` bytes each.
+struct DrawnPrimitives {
+    D3DPRIMITIVETYPE type = D3DPT_POINTLIST;
+    UINT primitiveCount = 0;
+    DWORD fvf = 0;
+    UINT stride = 0;
+    std::vector<std::uint8_t> vertices;
+};
+/// The draw calls devices accepted since the trace was last cleared, in order.
+std::vector<DrawnPrimitives> DrawnPrimitiveCalls();
 
 // ---- Input ----
 //

@@ -1,44 +1,68 @@
-// Interface factory of the renderer: the font interface can be made; every other create reports
-// failure until its interface exists.
+// Interface factory of the renderer. The renderer keeps one interface of each kind: a second create
+// destroys the first, which would otherwise be lost with everything it holds on the device.
+#include "renderer/IOrvalen2DD3D.h"
 #include "renderer/IOrvalenD3D.h"
+#include "renderer/IOrvalenD3DInput.h"
 #include "renderer/IOrvalenFontD3D.h"
+#include "scene3d/IOrvalen3DD3D.h"
 
 #include <new>
 
-std::int32_t IOrvalenD3D::Create2DInterface() {
-    return -1;
-}
+namespace {
 
-void IOrvalenD3D::Destroy2DInterface() {}
-
-std::int32_t IOrvalenD3D::Create3DInterface() {
-    return -1;
-}
-
-void IOrvalenD3D::Destroy3DInterface() {}
-
-std::int32_t IOrvalenD3D::CreateFontInterface() {
-    // The renderer keeps one font interface: a second create replaces the first, which would
-    // otherwise be lost with its fonts and their hold on the device.
-    delete FontInterface;
-    FontInterface = new (std::nothrow) IOrvalenFontD3D();
-    if (FontInterface == nullptr) {
-        Log("ERROR: Couldn't Create Font Interface\n");
+/// Replaces `member` with a new `Implementation` handed this renderer; -1 (and the failure line) when
+/// no memory can be had.
+template <typename Implementation, typename Interface>
+std::int32_t CreateInterface(IOrvalenD3D& renderer, Interface*& member, const char* failureLine) {
+    delete member;
+    member = new (std::nothrow) Implementation();
+    if (member == nullptr) {
+        renderer.Log("%s", failureLine);
         return -1;
     }
-    IOrvalenRenderer* self = this;
-    FontInterface->SetRenderer(&self);
+    IOrvalenRenderer* self = &renderer;
+    member->SetRenderer(&self);
     return 1;
 }
 
+template <typename Interface>
+void DestroyInterface(IOrvalenD3D& renderer, Interface*& member, const char* line) {
+    renderer.Log("%s", line);
+    delete member;
+    member = nullptr;
+}
+
+} // namespace
+
+std::int32_t IOrvalenD3D::Create2DInterface() {
+    return CreateInterface<IOrvalen2DD3D>(*this, Interface2D, "ERROR: Couldn't Create 2D Interface\n");
+}
+
+void IOrvalenD3D::Destroy2DInterface() {
+    DestroyInterface(*this, Interface2D, "Destroying 2D Interface...\n");
+}
+
+std::int32_t IOrvalenD3D::Create3DInterface() {
+    return CreateInterface<IOrvalen3DD3D>(*this, Interface3D, "ERROR: Couldn't Create 3D Interface\n");
+}
+
+void IOrvalenD3D::Destroy3DInterface() {
+    DestroyInterface(*this, Interface3D, "Destroying 3D Interface...\n");
+}
+
+std::int32_t IOrvalenD3D::CreateFontInterface() {
+    return CreateInterface<IOrvalenFontD3D>(*this, FontInterface, "ERROR: Couldn't Create Font Interface\n");
+}
+
 void IOrvalenD3D::DestroyFontInterface() {
-    Log("Destroying Font Interface...\n");
-    delete FontInterface;
-    FontInterface = nullptr;
+    DestroyInterface(*this, FontInterface, "Destroying Font Interface...\n");
 }
 
 std::int32_t IOrvalenD3D::CreateInputInterface() {
-    return -1;
+    return CreateInterface<IOrvalenD3DInput>(*this, InputInterface,
+                                             "ERROR: Couldn't Create Input Interface\n");
 }
 
-void IOrvalenD3D::DestroyInputInterface() {}
+void IOrvalenD3D::DestroyInputInterface() {
+    DestroyInterface(*this, InputInterface, "Destroying Input Interface...\n");
+}

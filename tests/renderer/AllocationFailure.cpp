@@ -25,3 +25,15 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    if (g_failNext) {
+        g_failNext = false;
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
+}
