@@ -3,7 +3,7 @@
 #include "renderer/IOrvalen2DD3D.h"
 #include "scene3d/IOrvalen3DD3D.h"
 
-#include <functional>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -12,12 +12,16 @@ namespace {
 /// public member that holds it, and its log lines.
 struct InterfaceKind {
     const char* name;
-    std::int32_t (IOrvalenRenderer::*create)();
-    void (IOrvalenRenderer::*destroy)();
-    std::function<void*(IOrvalenRenderer&)> member;
+    std::int32_t (*create)(IOrvalenRenderer&);
+    void (*destroy)(IOrvalenRenderer&);
+    void* (*member)(IOrvalenRenderer&);
     const char* failureLine;
     const char* destroyLine;
 };
+
+void PrintTo(const InterfaceKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 class InterfaceFactory : public RendererFixture, public ::testing::WithParamInterface<InterfaceKind> {
 protected:
@@ -27,8 +31,8 @@ protected:
         m_startLog = LogText();
     }
 
-    std::int32_t Create() { return (m_handle->*GetParam().create)(); }
-    void Destroy() { (m_handle->*GetParam().destroy)(); }
+    std::int32_t Create() { return GetParam().create(*m_handle); }
+    void Destroy() { GetParam().destroy(*m_handle); }
     void* Member() { return GetParam().member(*m_handle); }
     std::string NewLog() const { return LogText().substr(m_startLog.size()); }
 
@@ -64,20 +68,24 @@ TEST_P(InterfaceFactory, NoMemoryIsLoggedAndLeavesNoInterface) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachKind, InterfaceFactory,
-    ::testing::Values(
-        InterfaceKind{"TwoD", &IOrvalenRenderer::Create2DInterface, &IOrvalenRenderer::Destroy2DInterface,
-                      [](IOrvalenRenderer& r) -> void* { return r.Interface2D; },
-                      "ERROR: Couldn't Create 2D Interface\n", "Destroying 2D Interface...\n"},
-        InterfaceKind{"ThreeD", &IOrvalenRenderer::Create3DInterface, &IOrvalenRenderer::Destroy3DInterface,
-                      [](IOrvalenRenderer& r) -> void* { return r.Interface3D; },
-                      "ERROR: Couldn't Create 3D Interface\n", "Destroying 3D Interface...\n"},
-        InterfaceKind{"Font", &IOrvalenRenderer::CreateFontInterface, &IOrvalenRenderer::DestroyFontInterface,
-                      [](IOrvalenRenderer& r) -> void* { return r.FontInterface; },
-                      "ERROR: Couldn't Create Font Interface\n", "Destroying Font Interface...\n"},
-        InterfaceKind{"Input", &IOrvalenRenderer::CreateInputInterface,
-                      &IOrvalenRenderer::DestroyInputInterface,
-                      [](IOrvalenRenderer& r) -> void* { return r.InputInterface; },
-                      "ERROR: Couldn't Create Input Interface\n", "Destroying Input Interface...\n"}),
+    ::testing::Values(InterfaceKind{"TwoD", [](IOrvalenRenderer& r) { return r.Create2DInterface(); },
+                                    [](IOrvalenRenderer& r) { r.Destroy2DInterface(); },
+                                    [](IOrvalenRenderer& r) -> void* { return r.Interface2D; },
+                                    "ERROR: Couldn't Create 2D Interface\n", "Destroying 2D Interface...\n"},
+                      InterfaceKind{"ThreeD", [](IOrvalenRenderer& r) { return r.Create3DInterface(); },
+                                    [](IOrvalenRenderer& r) { r.Destroy3DInterface(); },
+                                    [](IOrvalenRenderer& r) -> void* { return r.Interface3D; },
+                                    "ERROR: Couldn't Create 3D Interface\n", "Destroying 3D Interface...\n"},
+                      InterfaceKind{"Font", [](IOrvalenRenderer& r) { return r.CreateFontInterface(); },
+                                    [](IOrvalenRenderer& r) { r.DestroyFontInterface(); },
+                                    [](IOrvalenRenderer& r) -> void* { return r.FontInterface; },
+                                    "ERROR: Couldn't Create Font Interface\n",
+                                    "Destroying Font Interface...\n"},
+                      InterfaceKind{"Input", [](IOrvalenRenderer& r) { return r.CreateInputInterface(); },
+                                    [](IOrvalenRenderer& r) { r.DestroyInputInterface(); },
+                                    [](IOrvalenRenderer& r) -> void* { return r.InputInterface; },
+                                    "ERROR: Couldn't Create Input Interface\n",
+                                    "Destroying Input Interface...\n"}),
     [](const ::testing::TestParamInfo<InterfaceKind>& info) { return std::string(info.param.name); });
 
 using InterfaceFactoryRenderer = RendererFixture;
