@@ -1,9 +1,8 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
-// projection and a camera, draws a frame with text and saves what the window shows, shuts everything
-// down again and prints what it did and the log.
+// projection and a camera, draws a frame with text and one of 2D shapes and saves what the window
+// shows after each, shuts everything down again and prints what it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
-#include "IOrvalenFont.h"
 #include "orvalen.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
@@ -76,6 +75,93 @@ bool DrawFrame(IOrvalenRenderer* renderer) {
     return ok;
 }
 
+/// Every 2D primitive, thin and thick, in screen pixels in the top half and in world space (the
+/// plane z = 0 seen from (0, 0, -10)) in the bottom half.
+bool DrawShapes(IOrvalen2D* twoD, bool screen) {
+    twoD->SetScreenSpace(screen);
+    // Screen rows lie at y 90 and 200; world rows show at about y 387 and 517.
+    const auto x = [screen](int column) { return screen ? 60.0f + 100.0f * column : -8.8f + 2.5f * column; };
+    const float rowA = screen ? 90.0f : -2.4f;
+    const float rowB = screen ? 200.0f : -6.0f;
+    const float size = screen ? 35.0f : 0.9f;
+    const float z = screen ? 0.1f : 0.0f;
+    Vertex2D v[34];
+    bool ok = true;
+    for (const std::int32_t width : {1, 5}) {
+        twoD->LineWidth = width;
+        const float row = width == 1 ? rowA : rowB;
+        const float up = screen ? -size : size; // towards the top of the screen
+        twoD->Colour = 0xFFFFFFFFu;
+        twoD->MakePoint3D(x(0) - size / 2, row, z, &v[0]);
+        twoD->MakePoint3D(x(0), row + up / 2, z, &v[1]);
+        twoD->MakePoint3D(x(0) + size / 2, row - up / 2, z, &v[2]);
+        ok = twoD->DrawPoints(3, v) && ok;
+        twoD->Colour = 0xFFFFD866u;
+        twoD->MakeLine3D(x(1) - size, row - up, z, x(1) + size, row + up, z, &v[0]);
+        twoD->MakeLine3D(x(1) - size, row, z, x(1) + size, row, z, &v[2]);
+        ok = twoD->DrawLines(2, v) && ok;
+        twoD->Colour = 0xFF4CC3FFu;
+        twoD->MakeRect3D(x(2) - size, row + up, x(2) + size, row - up, z, v);
+        ok = twoD->DrawRectangles(1, v) && ok;
+        twoD->Colour = 0xFF5BD66Bu;
+        twoD->MakeRect3D(x(3) - size, row + up, x(3) + size, row - up, z, v);
+        ok = twoD->DrawFilledRectangles(1, v) && ok;
+        twoD->Colour = 0xFFFF7A59u;
+        twoD->MakeTriangle3D(x(4) - size, row - up, z, x(4), row + up, z, x(4) + size, row - up, z, v);
+        ok = twoD->DrawTriangles(1, v) && ok;
+        twoD->Colour = 0xFFE05BD6u;
+        twoD->MakeTriangle3D(x(5) - size, row - up, z, x(5), row + up, z, x(5) + size, row - up, z, v);
+        ok = twoD->DrawFilledTriangles(1, v) && ok;
+        twoD->Colour = 0xFFB0E0E6u;
+        // The radius is whole units: 35 pixels, or one world unit (about 36 pixels).
+        twoD->MakeCircle3D(x(6), row, z, screen ? 35 : 1, 34, v);
+        ok = (width == 1 ? twoD->DrawCircle(34, v) : twoD->DrawFilledCircle(34, v)) && ok;
+    }
+    return ok;
+}
+
+/// Frame 1: the 2D primitives in both spaces with a caption, presented and saved.
+bool DrawShapesFrame(IOrvalenRenderer* renderer) {
+    bool ok = Report("SelectViewport 0 (the whole window)", renderer->SelectViewport(0));
+    ok = Report("SetCamera from (0, 0, -20) at the origin",
+                renderer->SetCamera(0, 0, -20, 0, 0, 0, 0, 1, 0)) &&
+         ok;
+    // Vertex colours as they are, and both windings: world shapes face either way.
+    renderer->SetLighting(false);
+    renderer->SetCullMode(0);
+    ok = Report("Clear to charcoal", renderer->Clear(true, true, true, 0xFF202428u)) && ok;
+    ok = Report("StartRendering", renderer->StartRendering()) && ok;
+    if (Report("Create2DInterface", renderer->Create2DInterface() == 1)) {
+        IOrvalen2D* twoD = renderer->Interface2D;
+        twoD->Begin2D();
+        ok = Report("Points, lines, rectangles, triangles, circles in pixels", DrawShapes(twoD, true)) && ok;
+        ok = Report("The same in world space", DrawShapes(twoD, false)) && ok;
+        twoD->End2D();
+    } else {
+        ok = false;
+    }
+    if (Report("CreateFontInterface", renderer->CreateFontInterface() == 1)) {
+        IOrvalenFont* fonts = renderer->FontInterface;
+        ok = Report("CreateFont 0: DejaVu Sans, 20 high", fonts->CreateFont(0, 20, "DejaVu Sans", 0)) && ok;
+        fonts->Colour = 0xFFFFFFFFu;
+        ok = Report("DrawText captions",
+                    fonts->DrawText(20, 20, "Screen space: thin, then 5 pixels wide", 0) &&
+                        fonts->DrawText(20, 320, "World space: thin, then 5 pixels wide", 0)) &&
+             ok;
+    } else {
+        ok = false;
+    }
+    ok = Report("EndRendering", renderer->EndRendering()) && ok;
+    ok = Report("ShowScene", renderer->ShowScene()) && ok;
+    const HWND window = FindWindowA(kWindowName, kWindowName);
+    ok = Report("Save out/frame_0001.png",
+                platform::SavePng(platform::ReadWindowPixels(window), "frame_0001.png")) &&
+         ok;
+    renderer->DestroyFontInterface();
+    renderer->Destroy2DInterface();
+    return ok;
+}
+
 bool RunRenderer(IOrvalenRenderer* renderer) {
     char line[128];
     const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
@@ -93,7 +179,8 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
     const D3DXMATRIX projection = renderer->GetProjectionMatrix();
     std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1),
                 projection(0, 2), projection(0, 3));
-    return DrawFrame(renderer) && ok;
+    ok = DrawFrame(renderer) && ok;
+    return DrawShapesFrame(renderer) && ok;
 }
 
 } // namespace
