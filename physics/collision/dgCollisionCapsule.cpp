@@ -1,0 +1,296 @@
+#include "physics/collision/dgCollisionCapsule.h"
+
+#include "physics/collision/dgContactPoint.h"
+#include "physics/collision/dgConvexEdgeTable.h"
+#include "physics/collision/dgShapeSignature.h"
+#include "physics/core/dgClassIds.h"
+#include "physics/dynamics/dgBody.h"
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr dgInt32 kRingPoints = 6;
+constexpr dgInt32 kRings = 8;
+constexpr dgInt32 kDisplayRing = 16;
+constexpr dgInt32 kOctantTriangles = 16;
+constexpr dgInt32 kCapTriangles = 8 * kOctantTriangles;
+constexpr dgFloat32 kAxisCos = 0.9998f;
+constexpr dgFloat32 kGrazing = 1.0e-8f;
+
+const dgConvexEdgeTable& CapsuleEdges() {
+    static const dgConvexEdgeTable table = [] {
+        constexpr dgInt32 kQuads = (kRings - 1) * kRingPoints;
+        dgInt32 sizes[kQuads + 2];
+        dgInt32 indices[kQuads * 4 + 2 * kRingPoints];
+        dgInt32 n = 0;
+        for (dgInt32 row = 0; row < kRings - 1; row++) {
+            for (dgInt32 j = 0; j < kRingPoints; j++) {
+                const dgInt32 c = row * kRingPoints + j;
+                const dgInt32 p = row * kRingPoints + (j == 0 ? kRingPoints - 1 : j - 1);
+                sizes[row * kRingPoints + j] = 4;
+                indices[n++] = p;
+                indices[n++] = c;
+                indices[n++] = c + kRingPoints;
+                indices[n++] = p + kRingPoints;
+            }
+        }
+        sizes[kQuads] = kRingPoints;
+        sizes[kQuads + 1] = kRingPoints;
+        for (dgInt32 j = kRingPoints - 1; j >= 0; j--) {
+            indices[n++] = j;
+        }
+        for (dgInt32 j = 0; j < kRingPoints; j++) {
+            indices[n++] = (kRings - 1) * kRingPoints + j;
+        }
+        return dgConvexEdgeTable(kQuads + 2, sizes, indices);
+    }();
+    return table;
+}
+
+dgVector Normalised(const dgVector& v) {
+    return v.Scale(1.0f / std::sqrt(v.DotProduct(v)));
+}
+
+void Subdivide(const dgVector& a, const dgVector& b, const dgVector& c, dgInt32 depth, dgVector*& out) {
+    if (depth == 0) {
+        *out++ = a;
+        *out++ = b;
+        *out++ = c;
+        return;
+    }
+    const dgVector ab = Normalised(a.Add(b));
+    const dgVector bc = Normalised(b.Add(c));
+    const dgVector ca = Normalised(c.Add(a));
+    Subdivide(a, ab, ca, depth - 1, out);
+    Subdivide(ab, b, bc, depth - 1, out);
+    Subdivide(ca, bc, c, depth - 1, out);
+    Subdivide(ab, bc, ca, depth - 1, out);
+}
+
+} // namespace
+
+dgCollisionCapsule::dgCollisionCapsule(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height,
+                                       const dgMatrix& offset)
+    : dgConvexCollision(signature, offset, kCapsuleCollision), m_height(0.0f), m_radius(std::fabs(radius)),
+      m_step(GetAngularStep(m_radius)), m_invStep(1.0f / m_step), m_cosStep(std::cos(m_step)),
+      m_sinStep(std::sin(m_step)), m_keyHalfHeight(std::fabs(height) * 0.5f) {
+    const dgFloat32 straight = m_keyHalfHeight - m_radius;
+    m_height = straight > kMinHalfLength ? straight : kMinHalfLength;
+    const dgFloat32 angleStep = 6.28318f / static_cast<dgFloat32>(kRingPoints);
+    for (dgInt32 k = 0; k < kRings / 2; k++) {
+        const dgFloat32 x = static_cast<dgFloat32>(3 - k) * m_radius * 0.25f;
+        const dgFloat32 ring = std::sqrt(m_radius * m_radius - x * x);
+        for (dgInt32 j = 0; j < kRingPoints; j++) {
+            const dgFloat32 a = static_cast<dgFloat32>(j) * angleStep;
+            const dgFloat32 y = ring * std::cos(a);
+            const dgFloat32 z = ring * std::sin(a);
+            m_vertices[k * kRingPoints + j] = dgVector(-(x + m_height), y, z, 1.0f);
+            m_vertices[(kRings - 1 - k) * kRingPoints + j] = dgVector(x + m_height, y, z, 1.0f);
+        }
+    }
+    const dgConvexEdgeTable& edges = CapsuleEdges();
+    SetPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
+    SetVolumeAndCentre();
+}
+
+dgCollisionCapsule::~dgCollisionCapsule() {
+    DetachPolyhedron();
+}
+
+dgUnsigned32 dgCollisionCapsule::GetTypeId() const {
+    return dgCollisionCapsuleClassId;
+}
+
+bool dgCollisionCapsule::IsType(dgUnsigned32 typeId) const {
+    return typeId == dgCollisionCapsuleClassId || dgConvexCollision::IsType(typeId);
+}
+
+void dgCollisionCapsule::SetCollisionBBox(const dgVector&, const dgVector&) {}
+
+dgUnsigned32 dgCollisionCapsule::CalcSignature() const {
+    return dgRadiusHeightSignature(kCapsuleCollision, m_radius, m_keyHalfHeight * 2.0f, GetOffsetMatrix());
+}
+
+dgVector dgCollisionCapsule::SupportVertex(const dgVector& dir) const {
+    const dgFloat32 side = dir.x >= 0.0f ? 1.0f : -1.0f;
+    if (dir.x > kAxisCos) {
+        return dgVector(side * m_height + m_radius, 0.0f, 0.0f, 0.0f);
+    }
+    if (dir.x < -kAxisCos) {
+        return dgVector(side * m_height - m_radius, 0.0f, 0.0f, 0.0f);
+    }
+    const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
+    const dgFloat32 b = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
+    const dgFloat32 sinA[2] = {std::sin(a), std::sin(a) * m_cosStep + std::cos(a) * m_sinStep};
+    const dgFloat32 cosA[2] = {std::cos(a), std::cos(a) * m_cosStep - std::sin(a) * m_sinStep};
+    const dgFloat32 sinB[2] = {std::sin(b), std::sin(b) * m_cosStep + std::cos(b) * m_sinStep};
+    const dgFloat32 cosB[2] = {std::cos(b), std::cos(b) * m_cosStep - std::sin(b) * m_sinStep};
+    dgVector best;
+    dgFloat32 bestDot = -1.0e20f;
+    for (dgInt32 i = 0; i < 4; i++) {
+        const dgInt32 ia = i >> 1;
+        const dgInt32 ib = i & 1;
+        const dgVector p(m_radius * sinB[ib], m_radius * cosB[ib] * sinA[ia], m_radius * cosB[ib] * cosA[ia],
+                         1.0f);
+        const dgFloat32 dot = p.DotProduct(dir);
+        if (dot > bestDot) {
+            bestDot = dot;
+            best = p;
+        }
+    }
+    return dgVector(side * m_height + best.x, best.y, best.z, 1.0f);
+}
+
+dgFloat32 dgCollisionCapsule::SphereHit(const dgVector& centre, const dgVector& p0, const dgVector& p1,
+                                        dgContactPoint& contactOut) const {
+    const dgVector rel = p0.Sub(centre);
+    const dgFloat32 c = rel.DotProduct(rel) - m_radius * m_radius;
+    if (c <= 0.0f) {
+        return kNoHit;
+    }
+    const dgVector d = p1.Sub(p0);
+    const dgFloat32 a = d.DotProduct(d);
+    const dgFloat32 b = 2.0f * rel.DotProduct(d);
+    const dgFloat32 disc = b * b - 4.0f * a * c;
+    if (disc <= kGrazing) {
+        return kNoHit;
+    }
+    const dgFloat32 t = (-b - std::sqrt(disc)) * 0.5f / a;
+    // Roots past the segment's end are misses too, not hits beyond p1.
+    if (t < 0.0f || t >= 1.0f) {
+        return kNoHit;
+    }
+    dgVector normal = p0.Add(d.Scale(t)).Sub(centre);
+    normal = Normalised(normal);
+    normal.w = 0.0f;
+    contactOut.m_normal = normal;
+    return t;
+}
+
+dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
+                                      dgRayCastPrefilter preFilter, dgBody* body, void* userData) const {
+    if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
+        return kNoHit;
+    }
+    const dgVector top(m_height, 0.0f, 0.0f, 1.0f);
+    const dgVector bottom(-m_height, 0.0f, 0.0f, 1.0f);
+    dgFloat32 t = kNoHit;
+    const dgFloat32 c = p0.y * p0.y + p0.z * p0.z - m_radius * m_radius;
+    if (c > 0.0f) {
+        const dgVector d = p1.Sub(p0);
+        const dgFloat32 a = d.y * d.y + d.z * d.z;
+        const dgFloat32 b = 2.0f * (p0.y * d.y + p0.z * d.z);
+        const dgFloat32 disc = b * b - 4.0f * a * c;
+        if (disc > kGrazing) {
+            const dgFloat32 side = (-b - std::sqrt(disc)) * 0.5f / a;
+            if (side >= 0.0f && side < 1.0f) {
+                const dgVector hit = p0.Add(d.Scale(side));
+                if (hit.x > m_height) {
+                    t = SphereHit(top, p0, p1, contactOut);
+                } else if (hit.x < -m_height) {
+                    t = SphereHit(bottom, p0, p1, contactOut);
+                } else {
+                    contactOut.m_normal = Normalised(dgVector(0.0f, hit.y, hit.z, 0.0f));
+                    t = side;
+                }
+            }
+        }
+    } else if (p0.x > m_height) {
+        t = SphereHit(top, p0, p1, contactOut);
+    } else if (p0.x < -m_height) {
+        t = SphereHit(bottom, p0, p1, contactOut);
+    }
+    if (t < kNoHit) {
+        contactOut.m_attribute = static_cast<dgInt64>(GetUserId());
+    }
+    return t;
+}
+
+dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
+                                                  dgVector* out) const {
+    dgMatrix rotation = dgGetIdentityMatrix();
+    const dgFloat32 mag2 = normal.y * normal.y + normal.z * normal.z;
+    if (mag2 > 1.0e-6f) {
+        const dgFloat32 inv = 1.0f / std::sqrt(mag2);
+        const dgFloat32 c = normal.y * inv;
+        const dgFloat32 s = normal.z * inv;
+        rotation = dgMatrix(dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, c, s, 0.0f),
+                            dgVector(0.0f, -s, c, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+    }
+    dgVector n = rotation.InverseRotateVector(normal);
+    n.w = normal.w;
+    dgVector p = rotation.InverseRotateVector(point);
+    p.w = point.w;
+    dgInt32 count = 0;
+    if (std::fabs(n.x) < 0.5f) {
+        count = dgConvexCollision::CalcPlaneIntersection(n, p, out);
+    } else {
+        const dgVector centres[2] = {dgVector(m_height, 0.0f, 0.0f, 1.0f), dgVector(-m_height, 0.0f, 0.0f, 1.0f)};
+        for (const dgVector& centre : centres) {
+            const dgFloat32 delta = -centre.Sub(p).DotProduct(n);
+            if (std::fabs(delta) < m_radius) {
+                out[0] = centre.Add(n.Scale(delta));
+                out[0].w = 1.0f;
+                count = 1;
+                break;
+            }
+        }
+    }
+    for (dgInt32 i = 0; i < count; i++) {
+        const dgFloat32 w = out[i].w;
+        out[i] = rotation.RotateVector(out[i]);
+        out[i].w = w;
+    }
+    return count;
+}
+
+void dgCollisionCapsule::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+    constexpr dgInt32 kPoints = 2 * kDisplayRing + 3 * kCapTriangles;
+    dgVector points[kPoints];
+    const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplayRing);
+    for (dgInt32 k = 0; k < kDisplayRing; k++) {
+        const dgFloat32 angle = static_cast<dgFloat32>(k) * step;
+        const dgFloat32 y = m_radius * std::cos(angle);
+        const dgFloat32 z = m_radius * std::sin(angle);
+        points[k] = dgVector(-m_height, y, z, 1.0f);
+        points[kDisplayRing + k] = dgVector(m_height, y, z, 1.0f);
+    }
+    dgVector* cap = &points[2 * kDisplayRing];
+    for (dgInt32 octant = 0; octant < 8; octant++) {
+        const dgFloat32 sx = (octant & 1) ? -1.0f : 1.0f;
+        const dgFloat32 sy = (octant & 2) ? -1.0f : 1.0f;
+        const dgFloat32 sz = (octant & 4) ? -1.0f : 1.0f;
+        const dgVector a(sx, 0.0f, 0.0f, 0.0f);
+        dgVector b(0.0f, sy, 0.0f, 0.0f);
+        dgVector c(0.0f, 0.0f, sz, 0.0f);
+        if (sx * sy * sz < 0.0f) {
+            std::swap(b, c);
+        }
+        dgVector* first = cap;
+        Subdivide(a, b, c, 2, cap);
+        const dgVector shift(sx * m_height, 0.0f, 0.0f, 1.0f);
+        for (dgVector* p = first; p != cap; p++) {
+            *p = p->Scale(m_radius).Add(shift);
+            p->w = 1.0f;
+        }
+    }
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    dgFloat32 global[3 * kPoints];
+    matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
+    for (dgInt32 k = 0; k < kDisplayRing; k++) {
+        const dgInt32 prev = k == 0 ? kDisplayRing - 1 : k - 1;
+        const dgInt32 order[4] = {prev, k, kDisplayRing + k, kDisplayRing + prev};
+        dgFloat32 quad[12];
+        for (dgInt32 i = 0; i < 4; i++) {
+            for (dgInt32 j = 0; j < 3; j++) {
+                quad[3 * i + j] = global[3 * order[i] + j];
+            }
+        }
+        callback(body, 4, quad, 0);
+    }
+    for (dgInt32 i = 0; i < kCapTriangles; i++) {
+        callback(body, 3, &global[3 * (2 * kDisplayRing + 3 * i)], 0);
+    }
+}
