@@ -1,0 +1,419 @@
+#include "physics/collision/dgCollisionConvexHull.h"
+
+#include "physics/core/dgClassIds.h"
+#include "physics/core/dgMemory.h"
+#include "physics/core/dgVertexArray.h"
+#include "physics/dynamics/dgBody.h"
+
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr dgInt32 kSearchDirections = 14;
+constexpr dgFloat32 kDiagonal = 0.57735f;
+const dgVector kSearch[kSearchDirections] = {
+    dgVector(kDiagonal, -kDiagonal, kDiagonal, 0.0f),   dgVector(-kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
+    dgVector(kDiagonal, -kDiagonal, -kDiagonal, 0.0f),  dgVector(-kDiagonal, kDiagonal, kDiagonal, 0.0f),
+    dgVector(kDiagonal, kDiagonal, -kDiagonal, 0.0f),   dgVector(-kDiagonal, kDiagonal, -kDiagonal, 0.0f),
+    dgVector(-kDiagonal, -kDiagonal, kDiagonal, 0.0f),  dgVector(kDiagonal, kDiagonal, kDiagonal, 0.0f),
+    dgVector(0.0f, -1.0f, 0.0f, 0.0f),                  dgVector(0.0f, 1.0f, 0.0f, 0.0f),
+    dgVector(1.0f, 0.0f, 0.0f, 0.0f),                   dgVector(-1.0f, 0.0f, 0.0f, 0.0f),
+    dgVector(0.0f, 0.0f, 1.0f, 0.0f),                   dgVector(0.0f, 0.0f, -1.0f, 0.0f),
+};
+
+constexpr dgFloat32 kQuantum = 2048.0f;
+
+struct Vec3d {
+    double x, y, z;
+};
+
+Vec3d ToDouble(const dgVector& v) {
+    return {v.x, v.y, v.z};
+}
+Vec3d Sub(const Vec3d& a, const Vec3d& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3d Cross(const Vec3d& a, const Vec3d& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(const Vec3d& a, const Vec3d& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Index of the candidate farthest along dir; ties go to the lower index, -1 when there are none.
+dgInt32 Support(const std::vector<dgVector>& candidates, const Vec3d& dir) {
+    dgInt32 best = -1;
+    double bestDot = -1.0e10;
+    for (dgInt32 i = 0; i < static_cast<dgInt32>(candidates.size()); i++) {
+        const double dot = Dot(ToDouble(candidates[i]), dir);
+        if (dot > bestDot) {
+            bestDot = dot;
+            best = i;
+        }
+    }
+    return best;
+}
+
+dgVector TakeCandidate(std::vector<dgVector>& candidates, dgInt32 index) {
+    const dgVector p = candidates[index];
+    candidates[index] = candidates.back();
+    candidates.pop_back();
+    return p;
+}
+
+std::uint64_t EdgeKey(dgInt32 origin, dgInt32 destination) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(origin)) << 32) |
+           static_cast<std::uint32_t>(destination);
+}
+
+// Triangle mesh of the growing hull; faces are never reused, dead ones are skipped.
+class HullBuilder {
+public:
+    struct Face {
+        dgInt32 m_v[3];
+        bool m_alive;
+    };
+
+    std::vector<dgVector> m_points;
+    std::vector<Face> m_faces;
+    std::unordered_map<std::uint64_t, dgInt32> m_edgeFace;
+    bool m_broken = false;
+
+    Vec3d Normal(dgInt32 face) const {
+        const Face& f = m_faces[face];
+        const Vec3d a = ToDouble(m_points[f.m_v[0]]);
+        return Cross(Sub(ToDouble(m_points[f.m_v[1]]), a), Sub(ToDouble(m_points[f.m_v[2]]), a));
+    }
+
+    dgInt32 AddFace(dgInt32 a, dgInt32 b, dgInt32 c) {
+        const dgInt32 index = static_cast<dgInt32>(m_faces.size());
+        m_faces.push_back({{a, b, c}, true});
+        const dgInt32 v[3] = {a, b, c};
+        for (dgInt32 k = 0; k < 3; k++) {
+            if (!m_edgeFace.emplace(EdgeKey(v[k], v[(k + 1) % 3]), index).second) {
+                m_broken = true;
+            }
+        }
+        return index;
+    }
+
+    void KillFace(dgInt32 face) {
+        Face& f = m_faces[face];
+        f.m_alive = false;
+        for (dgInt32 k = 0; k < 3; k++) {
+            m_edgeFace.erase(EdgeKey(f.m_v[k], f.m_v[(k + 1) % 3]));
+        }
+    }
+
+    dgInt32 TwinFace(dgInt32 origin, dgInt32 destination) const {
+        const auto it = m_edgeFace.find(EdgeKey(destination, origin));
+        return it == m_edgeFace.end() ? -1 : it->second;
+    }
+
+    bool Visible(dgInt32 face, const Vec3d& p) const {
+        const Face& f = m_faces[face];
+        const Vec3d a = ToDouble(m_points[f.m_v[0]]);
+        return Dot(Sub(p, a), Normal(face)) > 0.0;
+    }
+
+    // Replaces the faces visible from the new point (flooded from start) by a fan of triangles to it.
+    void AddPoint(dgInt32 start, const dgVector& point, std::vector<dgInt32>& open, std::vector<dgInt32>& stack,
+                  std::vector<dgInt32>& visible, std::vector<std::uint8_t>& flags) {
+        const dgInt32 pointIndex = static_cast<dgInt32>(m_points.size());
+        m_points.push_back(point);
+        const Vec3d p = ToDouble(point);
+        flags.resize(m_faces.size(), 0);
+        visible.clear();
+        stack.clear();
+        stack.push_back(start);
+        flags[start] = 1;
+        while (!stack.empty()) {
+            const dgInt32 face = stack.back();
+            stack.pop_back();
+            visible.push_back(face);
+            const Face& f = m_faces[face];
+            for (dgInt32 k = 0; k < 3; k++) {
+                const dgInt32 twin = TwinFace(f.m_v[k], f.m_v[(k + 1) % 3]);
+                if (twin >= 0 && !flags[twin] && Visible(twin, p)) {
+                    flags[twin] = 1;
+                    stack.push_back(twin);
+                }
+            }
+        }
+        std::vector<std::uint64_t> horizon;
+        for (const dgInt32 face : visible) {
+            const Face& f = m_faces[face];
+            for (dgInt32 k = 0; k < 3; k++) {
+                const dgInt32 twin = TwinFace(f.m_v[k], f.m_v[(k + 1) % 3]);
+                if (twin < 0 || !flags[twin]) {
+                    horizon.push_back(EdgeKey(f.m_v[k], f.m_v[(k + 1) % 3]));
+                }
+            }
+        }
+        for (const dgInt32 face : visible) {
+            KillFace(face);
+            flags[face] = 0;
+        }
+        for (const std::uint64_t key : horizon) {
+            const dgInt32 a = static_cast<dgInt32>(key >> 32);
+            const dgInt32 b = static_cast<dgInt32>(key & 0xFFFFFFFFu);
+            open.push_back(AddFace(a, b, pointIndex));
+        }
+    }
+};
+
+} // namespace
+
+dgCollisionConvexHull::dgCollisionConvexHull(dgUnsigned32 signature, dgInt32 pointCount, dgInt32 strideInBytes,
+                                             const dgFloat32* points, const dgMatrix& offset)
+    : dgConvexCollision(signature, offset, kConvexHullCollision), m_faceCount(0), m_faceArray(nullptr) {
+    Build(pointCount, strideInBytes, points);
+}
+
+dgCollisionConvexHull::~dgCollisionConvexHull() {
+    dgFree(m_faceArray);
+}
+
+dgUnsigned32 dgCollisionConvexHull::GetTypeId() const {
+    return dgCollisionConvexHullClassId;
+}
+
+bool dgCollisionConvexHull::IsType(dgUnsigned32 typeId) const {
+    return typeId == dgCollisionConvexHullClassId || dgConvexCollision::IsType(typeId);
+}
+
+void dgCollisionConvexHull::SetCollisionBBox(const dgVector&, const dgVector&) {}
+
+dgUnsigned32 dgCollisionConvexHull::CalcSignature() const {
+    return GetSignature();
+}
+
+void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, const dgFloat32* points) {
+    const dgInt32 stride = (strideInBytes / 4) * 4;
+    if (points == nullptr || pointCount < 4 || stride < 12) {
+        return;
+    }
+    const dgInt32 strideFloats = stride / 4;
+    // Points that are not finite cannot lie on a hull; they are left out.
+    std::vector<dgVector> candidates;
+    candidates.reserve(static_cast<std::size_t>(pointCount));
+    for (dgInt32 i = 0; i < pointCount; i++) {
+        const dgFloat32* p = points + static_cast<std::ptrdiff_t>(i) * strideFloats;
+        if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) {
+            candidates.emplace_back(p[0], p[1], p[2], 0.0f);
+        }
+    }
+    if (candidates.size() < 4) {
+        return;
+    }
+    dgVector boxMin;
+    dgVector boxMax;
+    dgGetVertexArrayBox(boxMin, boxMax, &candidates[0].x, static_cast<dgInt32>(candidates.size()),
+                        sizeof(dgVector));
+    const dgVector centre = boxMin.Add(boxMax).Scale(0.5f);
+    const dgVector half = boxMax.Sub(boxMin).Scale(0.5f);
+    dgFloat32 scale[3];
+    for (dgInt32 i = 0; i < 3; i++) {
+        const dgFloat32 h = (&half.x)[i];
+        scale[i] = h < 1.0f ? 1.0f / (h + 1.0e-6f) : (h > 128.0f ? 128.0f / h : h);
+    }
+    for (dgVector& q : candidates) {
+        for (dgInt32 i = 0; i < 3; i++) {
+            const dgFloat32 value = ((&q.x)[i] - (&centre.x)[i]) * scale[i];
+            (&q.x)[i] = std::floor(value * kQuantum) * (1.0f / kQuantum);
+        }
+        q.w = 0.0f;
+    }
+    std::vector<dgInt32> indexMap(candidates.size());
+    const dgInt32 distinct = dgWeldVertexList(&candidates[0].x, sizeof(dgVector), 12, 0,
+                                              static_cast<dgInt32>(candidates.size()), indexMap.data(),
+                                              kWeldTolerance);
+    if (distinct < 4) {
+        return;
+    }
+    candidates.resize(static_cast<std::size_t>(distinct));
+
+    // Seed tetrahedron from the search directions, never going back.
+    dgVector seed[4];
+    dgInt32 row = 0;
+    seed[0] = TakeCandidate(candidates, Support(candidates, ToDouble(kSearch[row])));
+    bool found = false;
+    for (row++; row < kSearchDirections && !found; row++) {
+        const dgInt32 index = Support(candidates, ToDouble(kSearch[row]));
+        const Vec3d e = Sub(ToDouble(candidates[index]), ToDouble(seed[0]));
+        if (Dot(e, e) > kWeldTolerance) {
+            seed[1] = TakeCandidate(candidates, index);
+            found = true;
+        }
+    }
+    if (!found) {
+        return;
+    }
+    const Vec3d e1 = Sub(ToDouble(seed[1]), ToDouble(seed[0]));
+    Vec3d normal = {0.0, 0.0, 0.0};
+    found = false;
+    for (; row < kSearchDirections && !found; row++) {
+        const dgInt32 index = Support(candidates, ToDouble(kSearch[row]));
+        normal = Cross(e1, Sub(ToDouble(candidates[index]), ToDouble(seed[0])));
+        if (Dot(normal, normal) > kWeldTolerance) {
+            seed[2] = TakeCandidate(candidates, index);
+            found = true;
+        }
+    }
+    if (!found) {
+        return;
+    }
+    found = false;
+    for (; row < kSearchDirections && !found; row++) {
+        const dgInt32 index = Support(candidates, ToDouble(kSearch[row]));
+        const double height = Dot(Sub(ToDouble(candidates[index]), ToDouble(seed[0])), normal);
+        if (std::fabs(height) > kWeldTolerance) {
+            seed[3] = TakeCandidate(candidates, index);
+            if (height > 0.0) {
+                std::swap(seed[0], seed[1]);
+            }
+            found = true;
+        }
+    }
+    if (!found) {
+        return;
+    }
+
+    HullBuilder hull;
+    hull.m_points.assign(seed, seed + 4);
+    std::vector<dgInt32> open;
+    open.push_back(hull.AddFace(0, 1, 2));
+    open.push_back(hull.AddFace(0, 2, 3));
+    open.push_back(hull.AddFace(2, 1, 3));
+    open.push_back(hull.AddFace(1, 0, 3));
+    for (std::size_t i = 0; i < candidates.size();) {
+        const Vec3d p = ToDouble(candidates[i]);
+        bool inside = true;
+        for (dgInt32 face = 0; face < 4 && inside; face++) {
+            const Vec3d a = ToDouble(hull.m_points[hull.m_faces[face].m_v[0]]);
+            inside = Dot(Sub(p, a), hull.Normal(face)) < -kWeldTolerance;
+        }
+        if (inside) {
+            TakeCandidate(candidates, static_cast<dgInt32>(i));
+        } else {
+            i++;
+        }
+    }
+
+    std::vector<dgInt32> stack;
+    std::vector<dgInt32> visible;
+    std::vector<std::uint8_t> flags;
+    while (!open.empty() && !hull.m_broken) {
+        const dgInt32 face = open.back();
+        open.pop_back();
+        if (!hull.m_faces[face].m_alive) {
+            continue;
+        }
+        Vec3d n = hull.Normal(face);
+        const double inv = 1.0 / std::sqrt(Dot(n, n) + 1.0e-16);
+        n = {n.x * inv, n.y * inv, n.z * inv};
+        const dgInt32 best = Support(candidates, n);
+        if (best < 0) {
+            continue;
+        }
+        const Vec3d a = ToDouble(hull.m_points[hull.m_faces[face].m_v[0]]);
+        if (Dot(Sub(ToDouble(candidates[best]), a), n) <= kFlatness) {
+            continue;
+        }
+        hull.AddPoint(face, TakeCandidate(candidates, best), open, stack, visible, flags);
+    }
+    if (hull.m_broken) {
+        return;
+    }
+
+    // Number the vertices that the final faces use and write one record per half-edge, three per face.
+    std::vector<dgInt32> vertexNumber(hull.m_points.size(), -1);
+    std::vector<dgInt32> faces;
+    dgInt32 vertexCount = 0;
+    for (dgInt32 f = 0; f < static_cast<dgInt32>(hull.m_faces.size()); f++) {
+        if (!hull.m_faces[f].m_alive) {
+            continue;
+        }
+        faces.push_back(f);
+        for (const dgInt32 v : hull.m_faces[f].m_v) {
+            if (vertexNumber[v] < 0) {
+                vertexNumber[v] = vertexCount++;
+            }
+        }
+    }
+    const dgInt32 faceCount = static_cast<dgInt32>(faces.size());
+    const dgInt32 edgeCount = 3 * faceCount;
+    if (edgeCount > kMaxEdgeCount) {
+        return;
+    }
+    std::vector<dgInt32> faceSlot(hull.m_faces.size(), -1);
+    for (dgInt32 i = 0; i < faceCount; i++) {
+        faceSlot[faces[i]] = i;
+    }
+    auto* vertices = static_cast<dgVector*>(dgMalloc(sizeof(dgVector) * static_cast<std::size_t>(vertexCount)));
+    auto* edges = static_cast<dgConvexSimplexEdge*>(
+        dgMalloc(sizeof(dgConvexSimplexEdge) * static_cast<std::size_t>(edgeCount)));
+    for (dgInt32 v = 0; v < static_cast<dgInt32>(hull.m_points.size()); v++) {
+        if (vertexNumber[v] >= 0) {
+            const dgVector& q = hull.m_points[v];
+            new (&vertices[vertexNumber[v]]) dgVector(centre.x + q.x / scale[0], centre.y + q.y / scale[1],
+                                                      centre.z + q.z / scale[2], 1.0f);
+        }
+    }
+    bool closed = true;
+    for (dgInt32 i = 0; i < faceCount; i++) {
+        const HullBuilder::Face& f = hull.m_faces[faces[i]];
+        for (dgInt32 k = 0; k < 3; k++) {
+            dgConvexSimplexEdge* edge = new (&edges[3 * i + k]) dgConvexSimplexEdge();
+            edge->m_vertex = vertexNumber[f.m_v[k]];
+            edge->m_next = &edges[3 * i + (k + 1) % 3];
+            edge->m_prev = &edges[3 * i + (k + 2) % 3];
+            const dgInt32 twinFace = hull.TwinFace(f.m_v[k], f.m_v[(k + 1) % 3]);
+            if (twinFace < 0 || faceSlot[twinFace] < 0) {
+                closed = false;
+                continue;
+            }
+            const HullBuilder::Face& g = hull.m_faces[twinFace];
+            const dgInt32 twinK = g.m_v[0] == f.m_v[(k + 1) % 3] ? 0 : (g.m_v[1] == f.m_v[(k + 1) % 3] ? 1 : 2);
+            edge->m_twin = &edges[3 * faceSlot[twinFace] + twinK];
+        }
+    }
+    // A mesh that failed to close would send the support walk off the array; the shape stays empty.
+    if (!closed || !SetPolyhedron(vertices, vertexCount, edges, edgeCount)) {
+        dgFree(vertices);
+        dgFree(edges);
+        return;
+    }
+    SetVolumeAndCentre();
+    m_faceArray = static_cast<const dgConvexSimplexEdge**>(
+        dgMalloc(sizeof(dgConvexSimplexEdge*) * static_cast<std::size_t>(faceCount)));
+    for (dgInt32 i = 0; i < faceCount; i++) {
+        m_faceArray[i] = &edges[3 * i];
+    }
+    m_faceCount = faceCount;
+}
+
+void dgCollisionConvexHull::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+    const dgInt32 count = GetVertexCount();
+    if (count == 0) {
+        return;
+    }
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    std::vector<dgFloat32> global(static_cast<std::size_t>(3 * count));
+    matrix.TransformPointArray(global.data(), 3 * sizeof(dgFloat32), &GetVertices()[0].x, sizeof(dgVector), count);
+    for (dgInt32 i = 0; i < m_faceCount; i++) {
+        const dgConvexSimplexEdge* edge = m_faceArray[i];
+        const dgInt32 order[3] = {edge->m_prev->m_vertex, edge->m_vertex, edge->m_next->m_vertex};
+        dgFloat32 triangle[9];
+        for (dgInt32 k = 0; k < 3; k++) {
+            for (dgInt32 c = 0; c < 3; c++) {
+                triangle[3 * k + c] = global[static_cast<std::size_t>(3 * order[k] + c)];
+            }
+        }
+        callback(body, 3, triangle, 0);
+    }
+}
