@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -21,16 +22,11 @@ dgVector Row(const dgMatrix& m, dgInt32 i) {
 thread_local dgCollisionFaceCallback g_mirroredCallback = nullptr;
 
 void ReverseFace(dgBody* body, dgInt32 count, const dgFloat32* points, dgInt32 faceId) {
-    constexpr dgInt32 kInline = 64;
-    dgFloat32 inlinePoints[3 * kInline];
-    dgFloat32* reversed = count <= kInline ? inlinePoints : new dgFloat32[3 * static_cast<std::size_t>(count)];
+    std::vector<dgFloat32> reversed(3 * static_cast<std::size_t>(count));
     for (dgInt32 i = 0; i < count; i++) {
-        std::memcpy(&reversed[3 * i], &points[3 * (count - 1 - i)], 3 * sizeof(dgFloat32));
+        std::memcpy(&reversed[3 * static_cast<std::size_t>(i)], &points[3 * (count - 1 - i)], 3 * sizeof(dgFloat32));
     }
-    g_mirroredCallback(body, count, reversed, faceId);
-    if (reversed != inlinePoints) {
-        delete[] reversed;
-    }
+    g_mirroredCallback(body, count, reversed.data(), faceId);
 }
 
 dgInt32 ChildPlane(std::uintptr_t, void* context, const dgFloat32*, dgFloat32* plane) {
