@@ -6,6 +6,7 @@
 #include "physics/dynamics/dgBody.h"
 
 #include <cmath>
+#include <limits>
 #include <cstdint>
 #include <new>
 #include <unordered_map>
@@ -47,7 +48,7 @@ double Dot(const Vec3d& a, const Vec3d& b) {
 // Index of the candidate farthest along dir; ties go to the lower index, -1 when there are none.
 dgInt32 Support(const std::vector<dgVector>& candidates, const Vec3d& dir) {
     dgInt32 best = -1;
-    double bestDot = -1.0e10;
+    double bestDot = -std::numeric_limits<double>::infinity();
     for (dgInt32 i = 0; i < static_cast<dgInt32>(candidates.size()); i++) {
         const double dot = Dot(ToDouble(candidates[i]), dir);
         if (dot > bestDot) {
@@ -216,6 +217,12 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
                         sizeof(dgVector));
     const dgVector centre = boxMin.Add(boxMax).Scale(0.5f);
     const dgVector half = boxMax.Sub(boxMin).Scale(0.5f);
+    // A cloud spanning more than the float range has no meaningful hull (its extent overflows).
+    for (dgInt32 i = 0; i < 3; i++) {
+        if (!std::isfinite((&half.x)[i]) || !std::isfinite((&centre.x)[i])) {
+            return;
+        }
+    }
     dgFloat32 scale[3];
     for (dgInt32 i = 0; i < 3; i++) {
         const dgFloat32 h = (&half.x)[i];

@@ -119,6 +119,8 @@ TEST(dgCollisionConvexHull, DegenerateCloudsLeaveAnEmptyShape) {
     std::vector<dgVector> box = BoxCorners(1.0f, 1.0f, 1.0f);
     box.push_back(P(inf, 0.0f, NAN));
     EXPECT_EQ(Hull(box)->GetVertexCount(), 8);
+    // A cloud whose extent overflows the float range has no hull.
+    EXPECT_TRUE(Hull({P(-3.0e38f, 0, 0), P(3.0e38f, 0, 0), P(0, 3.0e38f, 0), P(0, 0, -3.0e38f)})->IsEmpty());
 }
 
 TEST(dgCollisionConvexHull, RandomCloudsLieInsideEveryFacePlane) {
