@@ -24,3 +24,20 @@ void dgBody::IntegrateVelocity(dgFloat32 dt, dgVector& velocOut, dgVector& omega
         omegaOut = dgVector(omegaOut.x * 0.8f, omegaOut.y * 0.8f, omegaOut.z * 0.8f, omegaOut.w);
     }
 }
+
+// Placeholder bodies until the rigid body lands.
+
+void dgBody::SetMassMatrix(dgFloat32, dgFloat32, dgFloat32, dgFloat32) {}
+void dgBody::UpdateReportedMass(const dgFloat32*) {}
+void dgBody::SetMatrix(const dgMatrix& matrix) { m_matrix = matrix; }
+void dgBody::UpdateCollisionMatrix(dgFloat32) {}
+void dgBody::IntegrateStep(dgFloat32) {}
+void dgBody::IntegrateVelocityAndMatrix(dgFloat32) {}
+void dgBody::CalcInvInertiaMatrix(dgMatrix&) const {}
+void dgBody::AddImpulse(const dgVector&, const dgVector&) {}
+void dgBody::AddBuoyancyForce(dgFloat32, dgFloat32, dgFloat32, const dgVector&, dgBuoyancyPlaneCallback, void*) {}
+dgFloat32 dgBody::RayCast(const dgVector&, const dgVector&, dgRayCastFilter, dgRayCastPrefilter, void*,
+                          dgFloat32 maxT) {
+    return maxT;
+}
+void dgBody::SetCollision(dgCollision*) {}

@@ -2,6 +2,7 @@
 // The rigid body record. The world pools, creates and destroys bodies; the collision layer reads their
 // frames and builds temporary bodies on its own stack for queries and mass integration.
 
+#include "physics/collision/dgCollision.h"
 #include "physics/core/dgList.h"
 #include "physics/core/dgMatrix.h"
 #include "physics/core/dgQuaternion.h"
@@ -22,6 +23,14 @@ using dgBodyAutoActiveCallback = void (*)(dgBody* body, dgUnsigned32 state);
 using dgBodyDestructorCallback = void (*)(dgBody* body);
 using dgBodyTransformCallback = void (*)(dgBody* body, const dgFloat32* matrix);
 using dgBodyForceAndTorqueCallback = void (*)(dgBody* body);
+/// Called for a body whose box left the world box.
+using dgBodyLeaveWorldCallback = void (*)(dgBody* body);
+/// Called for each body a ray hits with the global normal (3 floats), the face attribute and the hit
+/// parameter; returns the new best parameter.
+using dgRayCastFilter = dgFloat32 (*)(dgBody* body, const dgFloat32* normal, dgInt32 attribute, void* userData,
+                                      dgFloat32 t);
+/// Called for each body of a box query.
+using dgBodyIterator = void (*)(dgBody* body);
 
 /// Rigid body: frame, motion, mass, world box, one collision shape, joints and callbacks.
 /// Every field starts zero or null (rotation the identity), so a body built on the stack is fully
@@ -82,7 +91,29 @@ public:
 
     dgBody() = default;
 
+    /// Mass 1e15 or more, or a polygon-soup collision, makes the body static.
+    void SetMassMatrix(dgFloat32 mass, dgFloat32 ixx, dgFloat32 iyy, dgFloat32 izz);
+    /// Ixx, Iyy, Izz, mass.
+    void UpdateReportedMass(const dgFloat32* mass);
+    /// Stores the frame and refreshes rotation, centre of mass, collision matrix and box.
+    void SetMatrix(const dgMatrix& matrix);
+    /// Collision matrix and box after the body matrix changed; tells the broad phase when the body is in it.
+    void UpdateCollisionMatrix(dgFloat32 dt);
+    /// One integration of a moving body, then its transform callback and box.
+    void IntegrateStep(dgFloat32 dt);
+    void IntegrateVelocityAndMatrix(dgFloat32 dt);
     /// Velocity and omega at the end of a step of dt under the accumulated force and torque, the turn
     /// of one step held below 45 degrees; the body is not changed.
     void IntegrateVelocity(dgFloat32 dt, dgVector& velocOut, dgVector& omegaOut) const;
+    /// World-space inverse inertia.
+    void CalcInvInertiaMatrix(dgMatrix& out) const;
+    /// The impulse that changes the velocity of the global point by exactly velocityChange.
+    void AddImpulse(const dgVector& velocityChange, const dgVector& point);
+    void AddBuoyancyForce(dgFloat32 density, dgFloat32 linearViscosity, dgFloat32 angularViscosity,
+                          const dgVector& gravity, dgBuoyancyPlaneCallback planeCallback, void* context);
+    /// The filter's answer for a hit below maxT, else maxT.
+    dgFloat32 RayCast(const dgVector& p0, const dgVector& p1,
+                      dgRayCastFilter filter, dgRayCastPrefilter preFilter, void* userData, dgFloat32 maxT);
+    /// Takes a reference of collision and gives the old one back to the world.
+    void SetCollision(dgCollision* collision);
 };

@@ -1,0 +1,86 @@
+#pragma once
+// The world's spatial index: a quad tree of square cells over x and z; each body sits in the smallest
+// cell that holds its box whole, kept in three lists sorted by the box minimum on x, y and z.
+
+#include "physics/core/dgList.h"
+#include "physics/core/dgRef.h"
+#include "physics/core/dgTypes.h"
+#include "physics/core/dgVector.h"
+#include "physics/dynamics/dgBody.h"
+
+class dgWorld;
+
+/// One body's entry in one axis list.
+class dgBroadPhaseAxisNode {
+public:
+    dgBody* m_body = nullptr;
+    dgFloat32 m_key = 0.0f; ///< the box minimum on the list's axis at the last update
+};
+
+/// Bodies of a cell sorted by key, ascending, with the running sums that choose the sort axis.
+class dgBroadPhaseAxisList : public dgList<dgBroadPhaseAxisNode> {
+public:
+    dgFloat64 m_sum = 0.0;
+    dgFloat64 m_sumOfSquares = 0.0;
+};
+
+/// A square of the quad tree: covers x..x+side and z..z+side at every y.
+class dgBroadPhaseCell {
+public:
+    dgFloat32 m_x = 0.0f;
+    dgFloat32 m_y = 0.0f;
+    dgFloat32 m_z = 0.0f;
+    dgFloat32 m_side = 0.0f;
+    dgUnsigned16 m_level = 0;
+    dgInt32 m_bodyCount = 0; ///< 32-bit so a crowded cell cannot wrap
+    dgUnsigned16 m_childCount = 0;
+    dgInt16 m_sortAxis = -1;
+    dgInt16 m_updateCounter = 0;
+    dgUnsigned32 m_skipTypeId = 0;
+    dgUnsigned64 m_frameStamp = 0;
+    dgBroadPhaseAxisList m_lists[3]; ///< x, y, z
+    dgWorld* m_world = nullptr;
+    dgBroadPhaseCell* m_parent = nullptr;
+    dgBroadPhaseCell* m_children[4] = {}; ///< (upper half in x) + 2 (upper half in z)
+};
+
+class dgBroadPhase {
+public:
+    dgBroadPhase();
+    ~dgBroadPhase();
+    dgBroadPhase(const dgBroadPhase&) = delete;
+    dgBroadPhase& operator=(const dgBroadPhase&) = delete;
+
+    /// Binds the world and rebuilds the tree over the box already held.
+    void Init(dgWorld* world);
+    void GetWorldSize(dgVector& minOut, dgVector& maxOut) const;
+    /// Squares the box in x and z (keeping y), then removes and re-adds every body of the world.
+    void SetWorldSize(const dgVector& min, const dgVector& max);
+
+    /// Puts a body into the root cell; its first UpdateBody moves it down.
+    void Add(dgBody* body);
+    void Remove(dgBody* body);
+    /// Called by the body each time its box was recomputed.
+    void UpdateBody(dgBody* body);
+
+    /// Once per step: forces and boxes of the active bodies, then the overlapping pairs.
+    void UpdatePairs();
+    void RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilter filter, void* userData,
+                 dgRayCastPrefilter preFilter);
+    void ForEachBodyInBox(const dgVector& min, const dgVector& max, dgBodyIterator callback);
+
+    dgBroadPhaseCell* GetRootCell() const { return m_root; }
+    dgInt32 GetMovedThreshold() const { return m_movedThreshold; }
+
+private:
+    dgVector m_minBox;
+    dgVector m_maxBox;
+    dgUnsigned32 m_skipTypeId = 0;
+    dgFloat32 m_rootSide = 1000.0f;
+    dgWorld* m_world = nullptr;
+    dgBroadPhaseCell* m_root = nullptr;
+    dgList<dgBroadPhaseCell*> m_freeCells;
+    dgUnsigned64 m_frameCounter = 1;
+    dgInt32 m_movedThreshold = 1;
+    dgList<dgBody*> m_movedBodies;
+};

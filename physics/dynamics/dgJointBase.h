@@ -1,0 +1,55 @@
+#pragma once
+// Base of every joint: the two bodies, the link into their joint rings and the virtual operations the
+// world and the dynamics update call.
+
+#include "physics/core/dgTypes.h"
+
+class dgBody;
+class dgJointBase;
+class dgJointLink;
+class dgWorld;
+struct dgJointParams;
+
+using dgJointDestructorCallback = void (*)(dgJointBase* joint);
+
+class dgJointBase {
+public:
+    /// Joint kinds.
+    static constexpr dgUnsigned16 kBallJoint = 0;
+    static constexpr dgUnsigned16 kHingeJoint = 1;
+    static constexpr dgUnsigned16 kSliderJoint = 2;
+    static constexpr dgUnsigned16 kContactJoint = 3;
+    static constexpr dgUnsigned16 kUpVectorJoint = 4;
+    static constexpr dgUnsigned16 kUniversalJoint = 5;
+    static constexpr dgUnsigned16 kCorkscrewJoint = 6;
+    static constexpr dgUnsigned16 kVehicleJoint = 8;
+    static constexpr dgUnsigned16 kBaseJoint = 9;
+
+    dgBody* m_body0 = nullptr;
+    dgBody* m_body1 = nullptr; ///< null: the fixed world
+    void* m_userData = nullptr;
+    dgJointLink* m_link = nullptr; ///< the joint's link in body0's ring
+    dgUnsigned64 m_stamp = 0;
+    dgUnsigned16 m_maxRows = 6;
+    dgUnsigned16 m_kind = kBaseJoint;
+    dgUnsigned8 m_collisionState = 0; ///< 0: contacts between the two bodies are skipped
+    dgUnsigned8 m_staleMark = 0;
+
+    dgJointBase() = default;
+    virtual ~dgJointBase() = default;
+    dgJointBase(const dgJointBase&) = delete;
+    dgJointBase& operator=(const dgJointBase&) = delete;
+
+    virtual dgJointDestructorCallback SetJointDestructor(dgJointDestructorCallback callback) = 0;
+    virtual dgFloat32 GetStiffness() const;
+    virtual void SetStiffness(dgFloat32 stiffness);
+    /// Clears the bodies, user data and link; maximum rows 6, kind 9.
+    virtual void Init();
+    /// Gives the joint back to the pool it came from.
+    virtual void Release(dgWorld* world) = 0;
+    /// True when the joint joins its bodies into one group for the linked-body walk.
+    virtual bool JoinsBodies() const;
+    virtual dgFloat32 GetExtraParameter() const;
+    /// Fills the joint's constraint rows; returns their number.
+    virtual dgInt32 SubmitConstraints(dgJointParams& params) = 0;
+};
