@@ -27,8 +27,8 @@ using dgBodyForceAndTorqueCallback = void (*)(dgBody* body);
 using dgBodyLeaveWorldCallback = void (*)(dgBody* body);
 /// Called for each body a ray hits with the global normal (3 floats), the face attribute and the hit
 /// parameter; returns the new best parameter.
-using dgRayCastFilter = dgFloat32 (*)(dgBody* body, const dgFloat32* normal, dgInt32 attribute, void* userData,
-                                      dgFloat32 t);
+using dgRayCastFilter = dgFloat32 (*)(dgBody* body, const dgFloat32* normal, dgInt32 attribute,
+                                      void* userData, dgFloat32 t);
 /// Called for each body of a box query.
 using dgBodyIterator = void (*)(dgBody* body);
 
@@ -91,7 +91,8 @@ public:
 
     dgBody() = default;
 
-    /// Mass 1e15 or more, or a polygon-soup collision, makes the body static.
+    /// Mass 1e15 or more (or not above 0), or a polygon-soup collision, makes the body static; an inertia
+    /// not above 0 or of 1e15 or more locks its axis.
     void SetMassMatrix(dgFloat32 mass, dgFloat32 ixx, dgFloat32 iyy, dgFloat32 izz);
     /// Ixx, Iyy, Izz, mass.
     void UpdateReportedMass(const dgFloat32* mass);
@@ -103,17 +104,23 @@ public:
     void IntegrateStep(dgFloat32 dt);
     void IntegrateVelocityAndMatrix(dgFloat32 dt);
     /// Velocity and omega at the end of a step of dt under the accumulated force and torque, the turn
-    /// of one step held below 45 degrees; the body is not changed.
+    /// of one step held below 45 degrees (a non-finite prediction comes out zero); the body is not changed.
     void IntegrateVelocity(dgFloat32 dt, dgVector& velocOut, dgVector& omegaOut) const;
-    /// World-space inverse inertia.
+    /// World-space inverse inertia R^T D R in the 3x3 part; posit (0, 0, 0, 1).
     void CalcInvInertiaMatrix(dgMatrix& out) const;
-    /// The impulse that changes the velocity of the global point by exactly velocityChange.
+    /// The impulse that changes the velocity of the global point by exactly velocityChange. A body of
+    /// infinite mass, and non-finite arguments, are left alone.
     void AddImpulse(const dgVector& velocityChange, const dgVector& point);
     void AddBuoyancyForce(dgFloat32 density, dgFloat32 linearViscosity, dgFloat32 angularViscosity,
                           const dgVector& gravity, dgBuoyancyPlaneCallback planeCallback, void* context);
-    /// The filter's answer for a hit below maxT, else maxT.
-    dgFloat32 RayCast(const dgVector& p0, const dgVector& p1,
-                      dgRayCastFilter filter, dgRayCastPrefilter preFilter, void* userData, dgFloat32 maxT);
-    /// Takes a reference of collision and gives the old one back to the world.
+    /// The filter's answer for a hit below maxT (without a filter the hit parameter), else maxT.
+    dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilter filter,
+                      dgRayCastPrefilter preFilter, void* userData, dgFloat32 maxT);
+    /// Takes a reference of collision and gives the old one back to the world (or releases it when the
+    /// body has no world).
     void SetCollision(dgCollision* collision);
+
+private:
+    /// Asks the world for the soup's class id; a body without a world uses the engine's constant.
+    bool HasPolygonSoup() const;
 };
