@@ -46,7 +46,13 @@ public:
 
 class dgBroadPhase {
 public:
+    /// Deepest level of a cell below the root.
+    static constexpr dgInt32 kMaxDepth = 9;
+    /// The world box is kept within this distance of the origin on each axis.
+    static constexpr dgFloat32 kMaxWorldCoordinate = 1.0e10f;
+
     dgBroadPhase();
+    /// Frees every cell, those in use and those kept for reuse.
     ~dgBroadPhase();
     dgBroadPhase(const dgBroadPhase&) = delete;
     dgBroadPhase& operator=(const dgBroadPhase&) = delete;
@@ -54,7 +60,9 @@ public:
     /// Binds the world and rebuilds the tree over the box already held.
     void Init(dgWorld* world);
     void GetWorldSize(dgVector& minOut, dgVector& maxOut) const;
-    /// Squares the box in x and z (keeping y), then removes and re-adds every body of the world.
+    /// Squares the box in x and z (keeping y), then removes and re-adds every body of the world. A NaN
+    /// corner coordinate keeps the current one, coordinates are held within kMaxWorldCoordinate and
+    /// swapped corners are put in order.
     void SetWorldSize(const dgVector& min, const dgVector& max);
 
     /// Puts a body into the root cell; its first UpdateBody moves it down.
@@ -71,8 +79,22 @@ public:
 
     dgBroadPhaseCell* GetRootCell() const { return m_root; }
     dgInt32 GetMovedThreshold() const { return m_movedThreshold; }
+    /// Bodies in the moved-body list, waiting for the next pair search.
+    dgInt32 GetMovedCount() const { return m_movedBodies.GetCount(); }
+    /// Cells kept for reuse.
+    dgInt32 GetFreeCellCount() const { return m_freeCells.GetCount(); }
 
 private:
+    dgBroadPhaseCell* NewCell(dgInt32 level, dgBroadPhaseCell* parent);
+    static void DeleteCell(dgBroadPhaseCell* cell);
+    static void DeleteSubtree(dgBroadPhaseCell* cell);
+    /// Returns cell and every ancestor left without bodies and children to the free list.
+    void ReleaseEmptyCells(dgBroadPhaseCell* cell);
+    /// The deepest cell whose square holds the body's box, made on the way down when missing.
+    dgBroadPhaseCell* FindCell(const dgBody* body);
+    void InsertIntoCell(dgBody* body, dgBroadPhaseCell* cell);
+    void LeaveWorld(dgBody* body);
+
     dgVector m_minBox;
     dgVector m_maxBox;
     dgUnsigned32 m_skipTypeId = 0;

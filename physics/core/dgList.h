@@ -120,6 +120,54 @@ public:
         return node;
     }
 
+    /// Moves a node of this list to just after anchor, another node of it; the count stays.
+    void MoveAfter(Node* node, Node* anchor) {
+        dgAssert(node != anchor);
+        if (anchor->m_next == node) {
+            return;
+        }
+        TakeOut(node);
+        node->m_prev = anchor;
+        node->m_next = anchor->m_next;
+        if (anchor->m_next != nullptr) {
+            anchor->m_next->m_prev = node;
+        } else {
+            m_last = node;
+        }
+        anchor->m_next = node;
+    }
+
+    /// Moves a node of this list to just before anchor, another node of it; the count stays.
+    void MoveBefore(Node* node, Node* anchor) {
+        dgAssert(node != anchor);
+        if (anchor->m_prev == node) {
+            return;
+        }
+        TakeOut(node);
+        node->m_next = anchor;
+        node->m_prev = anchor->m_prev;
+        if (anchor->m_prev != nullptr) {
+            anchor->m_prev->m_next = node;
+        } else {
+            m_first = node;
+        }
+        anchor->m_prev = node;
+    }
+
+    /// Moves a node of this list to the front.
+    void MoveToFront(Node* node) {
+        if (node != m_first) {
+            MoveBefore(node, m_first);
+        }
+    }
+
+    /// Moves a node of this list to the end.
+    void MoveToEnd(Node* node) {
+        if (node != m_last) {
+            MoveAfter(node, m_last);
+        }
+    }
+
     /// Releases every node from the first to the last.
     void RemoveAll() {
         while (m_first != nullptr) {
@@ -142,6 +190,17 @@ private:
         m_count++;
         void* memory = m_allocator->Malloc(sizeof(Node));
         return new (memory) Node(m_allocator, prev, next, std::forward<Args>(args)...);
+    }
+
+    // Unlinks a node and fixes the ends, keeping the count: the node is about to go back in.
+    void TakeOut(Node* node) {
+        if (node == m_first) {
+            m_first = node->m_next;
+        }
+        if (node == m_last) {
+            m_last = node->m_prev;
+        }
+        node->Unlink();
     }
 
     void DetachEnds(Node* node) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <list>
 #include <random>
 #include <vector>
@@ -138,4 +140,48 @@ TEST(dgList, MatchesStdListUnderRandomEdits) {
     const std::vector<int> expected(reference.begin(), reference.end());
     EXPECT_EQ(Forward(list), expected);
     EXPECT_EQ(Backward(list), expected);
+}
+
+TEST(dgList, MovesMatchStdListSpliceAndKeepTheCount) {
+    IntList list;
+    std::list<int> reference;
+    std::vector<IntList::Node*> nodes;
+    for (int i = 0; i < 8; i++) {
+        nodes.push_back(list.Append(i));
+        reference.push_back(i);
+    }
+    const auto at = [&](int value) {
+        return std::find(reference.begin(), reference.end(), value);
+    };
+    std::minstd_rand random(11);
+    for (int step = 0; step < 2000; step++) {
+        const int a = static_cast<int>(random() % nodes.size());
+        const int b = static_cast<int>(random() % nodes.size());
+        switch (random() % 4) {
+        case 0:
+            list.MoveToFront(nodes[a]);
+            reference.splice(reference.begin(), reference, at(a));
+            break;
+        case 1:
+            list.MoveToEnd(nodes[a]);
+            reference.splice(reference.end(), reference, at(a));
+            break;
+        case 2:
+            if (a != b) {
+                list.MoveAfter(nodes[a], nodes[b]);
+                reference.splice(std::next(at(b)), reference, at(a));
+            }
+            break;
+        default:
+            if (a != b) {
+                list.MoveBefore(nodes[a], nodes[b]);
+                reference.splice(at(b), reference, at(a));
+            }
+            break;
+        }
+        const std::vector<int> expected(reference.begin(), reference.end());
+        ASSERT_EQ(Forward(list), expected);
+        ASSERT_EQ(Backward(list), expected);
+    }
+    EXPECT_EQ(list.GetCount(), 8);
 }
