@@ -39,23 +39,31 @@ void dgOutOfMemory(std::size_t size) {
     std::abort();
 }
 
-void* dgMalloc(std::size_t size) {
-    if (size == 0) {
+void* dgTryMalloc(std::size_t size) {
+    if (size == 0 || size > SIZE_MAX - kHookOverhead) {
         return nullptr;
-    }
-    if (size > SIZE_MAX - kHookOverhead) {
-        dgOutOfMemory(size);
     }
     const std::size_t asked = size + kHookOverhead;
     void* raw = g_allocate(asked);
     if (raw == nullptr) {
-        dgOutOfMemory(size);
+        return nullptr;
     }
     // block = raw rounded down to 16, plus 32: 17 to 32 bytes past raw.
     const std::size_t misalignment = reinterpret_cast<std::uintptr_t>(raw) & (kAlignment - 1);
     char* block = static_cast<char*>(raw) + (kHookOverhead - misalignment);
     std::memcpy(block - 16, &asked, sizeof(asked));
     std::memcpy(block - 8, &raw, sizeof(raw));
+    return block;
+}
+
+void* dgMalloc(std::size_t size) {
+    if (size == 0) {
+        return nullptr;
+    }
+    void* block = dgTryMalloc(size);
+    if (block == nullptr) {
+        dgOutOfMemory(size);
+    }
     return block;
 }
 

@@ -23,6 +23,10 @@ void dgSetMemoryAllocators(dgMemAllocHook allocate, dgMemFreeHook release);
 /// dgOutOfMemory: the engine never writes through a null block.
 void* dgMalloc(std::size_t size);
 
+/// As dgMalloc, but a request the hook refuses gives null instead of ending in dgOutOfMemory; for the
+/// few large blocks whose owner reports the failure itself.
+void* dgTryMalloc(std::size_t size);
+
 /// Hands a dgMalloc block back to the release hook with the raw pointer and asked size; null is ignored.
 void dgFree(void* block);
 

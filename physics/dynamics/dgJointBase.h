@@ -28,8 +28,8 @@ public:
     dgBody* m_body0 = nullptr;
     dgBody* m_body1 = nullptr; ///< null: the fixed world
     void* m_userData = nullptr;
-    dgJointLink* m_link = nullptr; ///< the joint's link in body0's ring
-    dgUnsigned64 m_stamp = 0;
+    dgJointLink* m_link = nullptr; ///< the joint's link in body0's ring; null while not attached
+    dgUnsigned64 m_stamp = 0;      ///< step stamp of the dynamics update; cleared when attached
     dgUnsigned16 m_maxRows = 6;
     dgUnsigned16 m_kind = kBaseJoint;
     dgUnsigned8 m_collisionState = 0; ///< 0: contacts between the two bodies are skipped
@@ -39,6 +39,9 @@ public:
     virtual ~dgJointBase() = default;
     dgJointBase(const dgJointBase&) = delete;
     dgJointBase& operator=(const dgJointBase&) = delete;
+
+    void* GetUserData() const { return m_userData; }
+    void SetUserData(void* userData) { m_userData = userData; }
 
     virtual dgJointDestructorCallback SetJointDestructor(dgJointDestructorCallback callback) = 0;
     virtual dgFloat32 GetStiffness() const;

@@ -1,17 +1,147 @@
 #include "physics/dynamics/dgWorld.h"
 
+#include "physics/collision/dgCollisionPoint.h"
+#include "physics/collision/dgConvexPairSolver.h"
+#include "physics/core/dgClassIds.h"
 #include "physics/core/dgMemory.h"
+#include "physics/core/dgProcessor.h"
+#include "physics/dynamics/dgJointBase.h"
+#include "physics/dynamics/dgX87PrecisionScope.h"
 
-// Placeholder bodies until the world lands.
+#include <algorithm>
+#include <bit>
 
-dgWorld::dgWorld() { m_broadPhase.Init(this); }
-dgWorld::~dgWorld() = default;
-bool dgWorld::IsValid() const { return true; }
-void dgWorld::Update(dgFloat32 dt) { StepDynamics(dt); }
-void dgWorld::StepDynamics(dgFloat32 dt) { m_timeStep = dt; }
-void dgWorld::SetSimdMode(dgInt32) {}
-void dgWorld::SetSolverModel(dgInt32 model) { m_solverModel = model; }
-void dgWorld::SetFrictionThreshold(dgFloat32 threshold) { m_frictionThreshold = threshold; }
-dgInt32 dgWorld::GetWorkAreaSize() { return 0; }
-void* dgWorld::operator new(std::size_t size) { return dgMalloc(size); }
-void dgWorld::operator delete(void* block) { dgFree(block); }
+namespace {
+// The packed solver build does not exist yet; every world runs the scalar build until it does.
+constexpr bool kPackedBuildAvailable = false;
+
+constexpr dgFloat32 kDefaultFreezeSpeed = std::bit_cast<dgFloat32>(0x3C23D70Bu); // 0.010000001
+constexpr dgFloat32 kDefaultFreezeSpeed2 = 0.001f;
+constexpr dgFloat32 kMinFrictionThreshold = 0.01f;
+} // namespace
+
+dgWorld::dgWorld() {
+    m_defaultGroupId = CreateGroupId();
+    m_workArea = dgTryMalloc(static_cast<std::size_t>(GetWorkAreaSize()));
+
+    const dgUnsigned32 classIds[13] = {dgCollisionBoxClassId,
+                                       dgCollisionNullClassId,
+                                       dgCollisionConeClassId,
+                                       dgCollisionSphereClassId,
+                                       dgConvexCollisionClassId,
+                                       dgCollisionEllipseClassId,
+                                       dgCollisionCapsuleClassId,
+                                       dgCollisionCylinderClassId,
+                                       dgCollisionConvexHullClassId,
+                                       dgCollisionChamferCylinderClassId,
+                                       dgCollisionConvexModifierClassId,
+                                       dgCompoundCollisionClassId,
+                                       dgCollisionPolygonalSoupClassId};
+    std::copy(std::begin(classIds), std::end(classIds), m_classIds);
+
+    m_broadPhase.Init(this);
+
+    m_defaultFreezeThresholds[0] = kDefaultFreezeSpeed;
+    m_defaultFreezeThresholds[1] = kDefaultFreezeSpeed;
+    m_defaultFreezeThresholds[2] = kDefaultFreezeSpeed2;
+    m_defaultFreezeThresholds[3] = kDefaultFreezeSpeed2;
+    m_simdBuild = ProbePackedBuild();
+    dgConvexPairSolver::InitSearchDirections();
+
+    // Without its work area the world is reported invalid and asks for nothing more.
+    if (m_workArea != nullptr) {
+        m_pointCollision = new dgCollisionPoint(kPointCollisionSignature, dgGetIdentityMatrix());
+    }
+}
+
+dgWorld::~dgWorld() {
+    dgAssert(m_inUpdate == 0);
+    m_pendingJoints.RemoveAll();
+    m_pendingBodies.RemoveAll();
+
+    if (m_pointCollision != nullptr) {
+        ReleaseCollision(m_pointCollision);
+        m_pointCollision = nullptr;
+    }
+    // Destructor callbacks may destroy (or even make) bodies; take the root until none is left.
+    while (auto* node = m_bodies.GetRoot()) {
+        DestroyBodyNow(node->GetInfo());
+    }
+    m_materialPairs.RemoveAll();
+    dgFree(m_workArea);
+    m_workArea = nullptr;
+
+    // Shapes the host still holds outlive the world; the cache gives back its own references.
+    for (auto* node = m_collisionCache.GetFirst(); node != nullptr; node = m_collisionCache.GetNext(node)) {
+        dgRefRelease(node->GetInfo().m_collision);
+    }
+    m_collisionCache.RemoveAll();
+}
+
+bool dgWorld::IsValid() const {
+    return m_workArea != nullptr && m_pointCollision != nullptr;
+}
+
+void dgWorld::Update(dgFloat32 dt) {
+    m_inUpdate = 1;
+    StepDynamics(dt);
+    m_inUpdate = 0;
+    DestroyPendingObjects();
+}
+
+void dgWorld::StepDynamics(dgFloat32 dt) {
+    m_inStep = 1;
+    m_stepContactCount = 0;
+    {
+        // Every x87 operation of the dynamics, callbacks included, rounds to single precision.
+        const dgX87PrecisionScope precision;
+        m_timeStep = dt;
+        m_invTimeStep = dt > 0.0f ? 1.0f / dt : 0.0f;
+        m_broadPhase.UpdatePairs();
+        UpdateDynamics();
+    }
+    m_inStep = 0;
+}
+
+void dgWorld::UpdateDynamics() {}
+
+void dgWorld::DestroyPendingObjects() {
+    // Each destruction erases its own entry, and callbacks run from it may erase others: always
+    // take the first entry left.
+    while (auto* node = m_pendingJoints.GetFirst()) {
+        DestroyJointNow(node->GetInfo());
+    }
+    while (auto* node = m_pendingBodies.GetFirst()) {
+        DestroyBodyNow(node->GetInfo());
+    }
+}
+
+void dgWorld::SetSimdMode(dgInt32 mode) {
+    m_simdBuild = mode == 0 ? 0 : ProbePackedBuild();
+}
+
+dgInt32 dgWorld::ProbePackedBuild() {
+    return kPackedBuildAvailable && dgHasSimdSupport() ? 1 : 0;
+}
+
+void dgWorld::SetSolverModel(dgInt32 model) {
+    m_solverModel = model < 1 ? 0 : model;
+}
+
+void dgWorld::SetFrictionThreshold(dgFloat32 threshold) {
+    m_frictionThreshold = threshold > kMinFrictionThreshold ? threshold : kMinFrictionThreshold;
+}
+
+dgInt32 dgWorld::GetWorkAreaSize() {
+    const std::size_t bodyStack = sizeof(dgBody*) * static_cast<std::size_t>(kWorkAreaBodyCapacity);
+    const std::size_t linkedBodies = sizeof(dgBody*) * static_cast<std::size_t>(kMaxLinkedBodies);
+    return static_cast<dgInt32>(std::max(bodyStack, linkedBodies));
+}
+
+void* dgWorld::operator new(std::size_t size) {
+    return dgMalloc(size);
+}
+
+void dgWorld::operator delete(void* block) {
+    dgFree(block);
+}

@@ -32,16 +32,27 @@ public:
     static constexpr dgInt32 kMaxLinkedBodies = 512;
     /// Group ids stop here so material-pair keys cannot alias.
     static constexpr dgInt32 kMaxGroupCount = 65535;
+    /// Body pointers the work area holds: the broad phase's stack of bodies and the linked-body list.
+    static constexpr dgInt32 kWorkAreaBodyCapacity = 1 << 16;
+    /// Signature of the world's point probe; never a cache key.
+    static constexpr dgUnsigned32 kPointCollisionSignature = 0x12344321u;
+
+    /// A body whose destruction is under way; frames live on the stack and chain outwards when a
+    /// destructor callback destroys another body.
+    struct DestructionFrame {
+        dgBody* m_body;
+        DestructionFrame* m_outer;
+    };
 
     dgRecyclePool<dgJointLinkPair> m_jointLinkPool;
     dgBroadPhase m_broadPhase;
     dgTree<dgBody*, std::uintptr_t> m_bodies;
     dgTree<dgBody*, std::uintptr_t> m_activeBodies;
-    dgTree<dgMaterialPair, dgUnsigned32> m_materialPairs;
+    dgTree<dgMaterialPair, dgUnsigned32> m_materialPairs; ///< key: larger group id * 65536 + smaller
     dgTree<dgCollisionCacheEntry, dgUnsigned32> m_collisionCache;
     dgRecyclePool<dgBody> m_bodyPool;
     dgUnsigned64 m_stepStamp = 2;
-    dgInt32 m_inStep = 0;
+    dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
     dgInt32 m_frictionModel = 0;
     dgUnsigned32 m_classIds[13] = {}; ///< box, null, cone, sphere, convex, ellipse, capsule, cylinder, hull,
@@ -52,19 +63,20 @@ public:
     dgInt32 m_stepContactCount = 0;
     dgInt32 m_defaultGroupId = 0;
     dgInt32 m_bodySerial = 0;
-    dgFloat32 m_timeStep = 0.0f;
+    dgFloat32 m_timeStep = 0.0f; ///< seconds of the sub-step being run or last run
     dgFloat32 m_invTimeStep = 0.0f;
     dgFloat32 m_defaultFreezeThresholds[4] = {}; ///< speed, omega, then their derived values
     dgFloat32 m_frictionThreshold = 0.25f;
     void* m_userData = nullptr;
-    dgInt32 m_simdBuild = 0;
+    dgInt32 m_simdBuild = 0; ///< 1: the packed solver build runs, 0: the scalar one
     dgBodyLeaveWorldCallback m_leaveWorldCallback = nullptr;
-    void* m_workArea = nullptr;
-    dgCollisionPoint* m_pointCollision = nullptr;
-    dgTree<dgBody*, std::uintptr_t> m_pendingBodies;
-    dgTree<dgJointBase*, std::uintptr_t> m_pendingJoints;
+    void* m_workArea = nullptr; ///< GetWorkAreaSize() bytes, owned; null when it could not be had
+    dgCollisionPoint* m_pointCollision = nullptr;         ///< the world holds one reference
+    dgTree<dgBody*, std::uintptr_t> m_pendingBodies;      ///< destructions asked during an update
+    dgTree<dgJointBase*, std::uintptr_t> m_pendingJoints; ///< destructions asked during an update
     dgFloat32 m_maxSubStep = 1.0f / 60.0f;
-    dgUnsigned8 m_inUpdate = 0;
+    dgUnsigned8 m_inUpdate = 0;                 ///< 1 while a sub-step runs: destructions are deferred
+    DestructionFrame* m_destructions = nullptr; ///< innermost body being destroyed
 
     dgWorld();
     ~dgWorld();
@@ -76,16 +88,30 @@ public:
     bool IsValid() const;
 
     // Step.
+    /// One sub-step of dt seconds: the dynamics, then the destructions asked during them.
     void Update(dgFloat32 dt);
     void StepDynamics(dgFloat32 dt);
 
     // Settings.
     dgInt32 GetDefaultGroupId() const { return m_defaultGroupId; }
+    /// 0 selects the scalar build; anything else the packed build where it can run.
     void SetSimdMode(dgInt32 mode);
+    /// 1 when the packed solver build can run on this machine.
+    static dgInt32 ProbePackedBuild();
     void SetSolverModel(dgInt32 model);
+    void SetFrictionModel(dgInt32 model) { m_frictionModel = model; }
+    /// Values at or below 0.01, and NaN, are stored as 0.01.
     void SetFrictionThreshold(dgFloat32 threshold);
+    /// Bytes of the work area: the larger of what its users need.
     static dgInt32 GetWorkAreaSize();
+    void* GetWorkArea() const { return m_workArea; }
+    void* GetUserData() const { return m_userData; }
+    void SetUserData(void* userData) { m_userData = userData; }
+    void SetLeaveWorldCallback(dgBodyLeaveWorldCallback callback) { m_leaveWorldCallback = callback; }
     dgFloat32 GetTimeStep() const { return m_timeStep; }
+    dgInt32 GetGroupCount() const { return m_groupCount; }
+    dgInt32 GetJointCount() const { return m_jointCount; }
+    dgInt32 GetBodyCount() const { return m_bodyCount; }
     dgUnsigned32 GetBoxClassId() const { return m_classIds[0]; }
     dgUnsigned32 GetNullClassId() const { return m_classIds[1]; }
     dgUnsigned32 GetConeClassId() const { return m_classIds[2]; }
@@ -101,23 +127,36 @@ public:
     dgUnsigned32 GetPolygonSoupClassId() const { return m_classIds[12]; }
 
     // Bodies and joints.
+    /// A new static body at the identity holding one reference of collision; null for a null collision.
     dgBody* CreateBody(dgCollision* collision);
     /// Destroys at once, or at the end of the running update.
     void DestroyBody(dgBody* body);
     void DestroyBodyNow(dgBody* body);
+    /// Links the joint into the rings of body0 and body1 (null: the fixed world).
     dgJointBase* AttachJoint(dgJointBase* joint, dgBody* body0, dgBody* body1);
+    /// Destroys at once, or at the end of the running update.
     void DestroyJoint(dgJointBase* joint);
     void DestroyJointNow(dgJointBase* joint);
     void FreezeBody(dgBody* body);
     void UnfreezeBody(dgBody* body);
+    /// Moves the body to matrix and every body jointed to it (up to kMaxLinkedBodies) by the same
+    /// motion; all of them come to rest, awake.
     void SetBodyMatrixRecursive(dgBody* body, const dgMatrix& matrix);
+    /// Bodies reached from start through joints that join bodies, start excluded; the walk goes on
+    /// through bodies with mass only. Returns how many were stored (at most capacity).
     dgInt32 CollectLinkedBodies(dgBody* start, dgBody** out, dgInt32 capacity);
+    /// Changes the velocity of the global point by velocityChange; static bodies ignore it.
     void AddBodyImpulse(dgBody* body, const dgVector& velocityChange, const dgVector& point);
 
     // Material groups.
+    /// A new group id with its pairs to every group so far; the default id once kMaxGroupCount exist.
     dgInt32 CreateGroupId();
+    /// Null unless both ids name existing groups.
     dgMaterialPair* GetMaterialPair(dgInt32 group0, dgInt32 group1);
+    /// Removes every group and pair, makes group 0 again and returns it as the new default.
     dgInt32 DestroyAllGroupId();
+    /// Key of the unordered pair of group ids.
+    static dgUnsigned32 MaterialPairKey(dgUnsigned32 group0, dgUnsigned32 group1);
 
     // Collision cache.
     dgCollision* CreateNull();
@@ -137,4 +176,18 @@ public:
     /// World memory comes from dgMalloc.
     static void* operator new(std::size_t size);
     static void operator delete(void* block);
+
+private:
+    /// The islands, the solver and the integration of one sub-step; they come with the dynamics update.
+    void UpdateDynamics();
+    void DestroyPendingObjects();
+    bool IsBeingDestroyed(const dgBody* body) const;
+    bool OwnsBody(const dgBody* body) const;
+    /// Active set entry, auto-active callback and flag bit 0 of a body that wakes.
+    void ActivateBody(dgBody* body);
+    /// Puts the link into its body's ring just before the ring's head, or makes it the head.
+    static void LinkIntoRing(dgJointLink* link);
+    /// Moves the body's ring head off link, when it is there, to the next link of the ring.
+    static void AdvanceRingHead(dgJointLink* link);
+    void MoveBodyAtRest(dgBody* body, const dgMatrix& matrix);
 };
