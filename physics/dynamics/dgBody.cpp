@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -19,9 +20,10 @@ constexpr dgFloat32 kContinuousSlack = 0.3f;
 constexpr dgFloat32 kMinBuoyantMass = 0.01f;
 constexpr dgFloat32 kMinSubmergedVolume = 0.0001f;
 
-// Zero, negative and NaN masses have no usable inverse: they count as infinite, like 1e15 and above.
+// Masses without a finite inverse (zero, negative, NaN, below the smallest normal float) count as
+// infinite, like 1e15 and above.
 bool IsInfinite(dgFloat32 mass) {
-    return !(mass > 0.0f) || mass >= kInfiniteMass;
+    return !(mass >= std::numeric_limits<dgFloat32>::min()) || mass >= kInfiniteMass;
 }
 
 bool IsFinite(const dgVector& v) {

@@ -91,8 +91,8 @@ public:
 
     dgBody() = default;
 
-    /// Mass 1e15 or more (or not above 0), or a polygon-soup collision, makes the body static; an inertia
-    /// not above 0 or of 1e15 or more locks its axis.
+    /// Mass 1e15 or more or without a finite inverse (0, negative, NaN), or a polygon-soup collision,
+    /// makes the body static; such an inertia locks its axis.
     void SetMassMatrix(dgFloat32 mass, dgFloat32 ixx, dgFloat32 iyy, dgFloat32 izz);
     /// Ixx, Iyy, Izz, mass.
     void UpdateReportedMass(const dgFloat32* mass);
