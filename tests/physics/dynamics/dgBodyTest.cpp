@@ -412,6 +412,33 @@ TEST(dgBodyCollisionMatrix, SetMatrixWidensWithTheWorldsStepTime) {
     delete world;
 }
 
+TEST(dgBodyCollisionMatrix, OnlyBodiesInTheBroadPhaseAreRefiledThere) {
+    dgWorld* world = new dgWorld;
+    ShapeHandle box = MakeBox(1.0f, 1.0f, 1.0f);
+    {
+        dgMatrix placement = dgGetIdentityMatrix();
+        placement.posit = dgVector(3.0f, 0.0f, 3.0f, 1.0f);
+        // A query body that only knows its world stays out of the broad phase.
+        StackBody query(box.get());
+        query.m_body.m_world = world;
+        query.m_body.SetMatrix(placement);
+        EXPECT_EQ(query.m_body.m_cell, nullptr);
+        EXPECT_EQ(world->m_broadPhase.GetMovedCount(), 0);
+
+        // A member leaves the root for the small cell that fits its box.
+        StackBody member(box.get());
+        member.m_body.m_world = world;
+        world->m_broadPhase.Add(&member.m_body);
+        ASSERT_EQ(member.m_body.m_cell, world->m_broadPhase.GetRootCell());
+        member.m_body.SetMatrix(placement);
+        ASSERT_NE(member.m_body.m_cell, nullptr);
+        EXPECT_GT(member.m_body.m_cell->m_level, 0);
+        EXPECT_EQ(world->m_broadPhase.GetMovedCount(), 1);
+        world->m_broadPhase.Remove(&member.m_body);
+    }
+    delete world;
+}
+
 TEST(dgBodyCollision, ReplacingTheCollisionReleasesTheOldOne) {
     ShapeHandle first = MakeBox(1.0f, 1.0f, 1.0f);
     ShapeHandle second = MakeBox(4.0f, 4.0f, 4.0f);
