@@ -39,11 +39,9 @@ inline dgCollision* MakeTestShape() {
     return new dgCollisionBox(0u, 1.0f, 1.0f, 1.0f, dgGetIdentityMatrix());
 }
 
-/// Gives the body a finite mass without going through the mass rules.
+/// Unit mass and inertias.
 inline void MakeDynamic(dgBody* body) {
-    body->m_mass = dgVector(1.0f, 1.0f, 1.0f, 1.0f);
-    body->m_invMass = dgVector(1.0f, 1.0f, 1.0f, 1.0f);
-    body->m_flags &= ~dgBody::kEquilibrium;
+    body->SetMassMatrix(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 /// Engine memory hooks over malloc that count the blocks handed out while they are installed and can

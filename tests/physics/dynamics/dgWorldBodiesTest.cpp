@@ -85,6 +85,9 @@ TEST_F(dgWorldBodies, NewBodyIsAwakeAutoFreezingStaticAndInTheDefaultGroup) {
     EXPECT_EQ(body->m_freezeThresholds[0] * 1.0f, m_world->m_defaultFreezeThresholds[0]);
     EXPECT_EQ(body->m_freezeThresholds[3], 0.001f);
     EXPECT_TRUE(MatrixNear(body->m_matrix, dgGetIdentityMatrix(), 0.0f));
+    EXPECT_TRUE(Vector4Near(body->m_reportedMass, dgVector(1e15f, 1e15f, 1e15f, 1e15f), 0.0f));
+    EXPECT_TRUE(Vector4Near(body->m_invMass, dgVector(0, 0, 0, 0), 0.0f));
+    EXPECT_NE(body->m_cell, nullptr);
     EXPECT_EQ(m_world->CreateBody(nullptr), nullptr);
     EXPECT_EQ(m_world->CreateBody(m_shape)->m_serial, 2u);
 }
@@ -340,11 +343,45 @@ TEST_F(dgWorldBodies, StaticBodiesIgnoreImpulses) {
     EXPECT_TRUE(CallbackLog::s_events.empty());
 }
 
-TEST_F(dgWorldBodies, ImpulseWakesADynamicBody) {
+TEST_F(dgWorldBodies, ImpulseWakesADynamicBodyAndChangesThePointsVelocityByTheRequest) {
     dgBody* body = AddBody(1);
+    body->SetMassMatrix(2.0f, 0.5f, 0.75f, 1.0f);
     m_world->FreezeBody(body);
     CallbackLog::Clear();
-    m_world->AddBodyImpulse(body, dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+    const dgVector point(0.3f, -0.2f, 0.5f, 1.0f);
+    const dgVector change(1.0f, -2.0f, 0.5f, 0.0f);
+    m_world->AddBodyImpulse(body, change, point);
     EXPECT_NE(body->m_activeNode, nullptr);
     EXPECT_EQ(CallbackLog::s_events, std::vector<std::string>{"wake body 1"});
+    const dgVector arm = point.Sub(body->m_globalCentreOfMass);
+    const dgVector pointVeloc = body->m_veloc.Add(body->m_omega.CrossProduct(arm));
+    EXPECT_TRUE(VectorNear(pointVeloc, change, kChainTol));
+}
+
+namespace {
+int s_leftWorld = 0;
+void CountLeftWorld(dgBody*) {
+    s_leftWorld++;
+}
+} // namespace
+
+TEST_F(dgWorldBodies, MovingAGroupOutOfTheWorldBoxCallsNoLeaveWorldCallback) {
+    dgBody* a = AddBody(1);
+    dgBody* b = AddBody(2);
+    Attach(m_joints[0], b, a, 1);
+    m_world->SetLeaveWorldCallback(CountLeftWorld);
+    dgVector minBox;
+    dgVector maxBox;
+    m_world->m_broadPhase.GetWorldSize(minBox, maxBox);
+    dgMatrix outside = dgGetIdentityMatrix();
+    outside.posit = dgVector(maxBox.x + 100.0f, 0.0f, 0.0f, 1.0f);
+    s_leftWorld = 0;
+    m_world->SetBodyMatrixRecursive(a, outside);
+    EXPECT_EQ(s_leftWorld, 0);
+    EXPECT_EQ(m_world->m_leaveWorldCallback, CountLeftWorld);
+    EXPECT_NE(a->m_flags & dgBody::kActive, 0u);
+    EXPECT_NE(b->m_flags & dgBody::kAutoFreeze, 0u);
+    // A plain move outside does tell the host.
+    b->SetMatrix(outside);
+    EXPECT_EQ(s_leftWorld, 1);
 }
