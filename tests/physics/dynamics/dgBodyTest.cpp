@@ -456,6 +456,23 @@ TEST(dgBodyCollision, ReplacingTheCollisionReleasesTheOldOne) {
     EXPECT_EQ(second->GetRefCount(), 1);
 }
 
+TEST(dgBodyCollision, AWorldBodyTakingASoupTurnsStaticAndHandsTheOldShapeBack) {
+    dgWorld* world = new dgWorld;
+    ShapeHandle box = MakeBox(1.0f, 1.0f, 1.0f);
+    ShapeHandle soup(new TestSoupShape);
+    dgBody* body = world->CreateBody(box.get());
+    ASSERT_NE(body, nullptr);
+    body->SetMassMatrix(2.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_GT(body->m_invMass.w, 0.0f);
+    body->SetCollision(soup.get());
+    EXPECT_TRUE(IsStatic(*body));
+    EXPECT_EQ(box->GetRefCount(), 1);
+    body->SetMassMatrix(2.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_TRUE(IsStatic(*body));
+    delete world;
+    EXPECT_EQ(soup->GetRefCount(), 1);
+}
+
 // Ray casts -----------------------------------------------------------------------------------------
 
 namespace {
