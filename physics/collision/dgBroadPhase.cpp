@@ -110,6 +110,12 @@ dgInt32 ChildQuadrant(const dgVector& minBox, const dgVector& maxBox, dgFloat32 
     return code;
 }
 
+void CountUpdate(dgBroadPhaseCell* cell) {
+    if (cell->m_updateCounter < INT16_MAX) {
+        cell->m_updateCounter++;
+    }
+}
+
 // NaN keeps the current coordinate; infinities and huge values would leave the cells without size.
 dgFloat32 SaneCoordinate(dgFloat32 value, dgFloat32 current) {
     if (std::isnan(value)) {
@@ -255,7 +261,7 @@ void dgBroadPhase::ReleaseEmptyCells(dgBroadPhaseCell* cell) {
 
 void dgBroadPhase::InsertIntoCell(dgBody* body, dgBroadPhaseCell* cell) {
     cell->m_bodyCount++;
-    cell->m_updateCounter++;
+    CountUpdate(cell);
     for (dgInt32 axis = 0; axis < 3; axis++) {
         InsertIntoList(cell->m_lists[axis], body, axis);
     }
@@ -287,7 +293,7 @@ void dgBroadPhase::Remove(dgBody* body) {
         body->m_movedNode = nullptr;
     }
     cell->m_bodyCount--;
-    cell->m_updateCounter++;
+    CountUpdate(cell);
     for (dgInt32 axis = 0; axis < 3; axis++) {
         RemoveFromList(cell->m_lists[axis], body, axis);
     }
@@ -326,7 +332,7 @@ void dgBroadPhase::UpdateBody(dgBody* body) {
     }
     dgBroadPhaseCell* cell = FindCell(body);
     if (cell == current) {
-        cell->m_updateCounter++;
+        CountUpdate(cell);
         for (dgInt32 axis = 0; axis < 3; axis++) {
             UpdateKey(cell->m_lists[axis], body, axis);
         }
@@ -372,7 +378,3 @@ void dgBroadPhase::LeaveWorld(dgBody* body) {
         }
     }
 }
-
-void dgBroadPhase::UpdatePairs() {}
-void dgBroadPhase::RayCast(const dgVector&, const dgVector&, dgRayCastFilter, void*, dgRayCastPrefilter) {}
-void dgBroadPhase::ForEachBodyInBox(const dgVector&, const dgVector&, dgBodyIterator) {}

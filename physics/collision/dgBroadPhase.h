@@ -2,6 +2,7 @@
 // The world's spatial index: a quad tree of square cells over x and z; each body sits in the smallest
 // cell that holds its box whole, kept in three lists sorted by the box minimum on x, y and z.
 
+#include "physics/core/dgGrowableArray.h"
 #include "physics/core/dgList.h"
 #include "physics/core/dgRef.h"
 #include "physics/core/dgTypes.h"
@@ -9,6 +10,10 @@
 #include "physics/dynamics/dgBody.h"
 
 class dgWorld;
+
+/// Receives each pair of bodies whose boxes overlap, the body of the outer walk first. Stands in for the
+/// world's contact calculation until that exists.
+using dgBroadPhasePairCallback = void (*)(dgWorld* world, dgBody* body0, dgBody* body1);
 
 /// One body's entry in one axis list.
 class dgBroadPhaseAxisNode {
@@ -35,7 +40,7 @@ public:
     dgInt32 m_bodyCount = 0; ///< 32-bit so a crowded cell cannot wrap
     dgUnsigned16 m_childCount = 0;
     dgInt16 m_sortAxis = -1;
-    dgInt16 m_updateCounter = 0;
+    dgInt16 m_updateCounter = 0; ///< saturates rather than wrapping
     dgUnsigned32 m_skipTypeId = 0;
     dgUnsigned64 m_frameStamp = 0;
     dgBroadPhaseAxisList m_lists[3]; ///< x, y, z
@@ -71,11 +76,18 @@ public:
     /// Called by the body each time its box was recomputed.
     void UpdateBody(dgBody* body);
 
-    /// Once per step: forces and boxes of the active bodies, then the overlapping pairs.
+    /// Once per step: forces and boxes of the active bodies, then every overlapping pair with a moving
+    /// body and no null collision goes to the pair callback, once.
     void UpdatePairs();
+    /// Casts the segment against the bodies of the cells it enters, nearest cell first, until the filter's
+    /// best parameter lies before the next cell.
     void RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilter filter, void* userData,
                  dgRayCastPrefilter preFilter);
+    /// Calls callback once for each body whose box overlaps min..max (strictly).
     void ForEachBodyInBox(const dgVector& min, const dgVector& max, dgBodyIterator callback);
+
+    /// Null (the default) reports nothing.
+    void SetPairCallback(dgBroadPhasePairCallback callback);
 
     dgBroadPhaseCell* GetRootCell() const { return m_root; }
     dgInt32 GetMovedThreshold() const { return m_movedThreshold; }
@@ -95,6 +107,17 @@ private:
     void InsertIntoCell(dgBody* body, dgBroadPhaseCell* cell);
     void LeaveWorld(dgBody* body);
 
+    void UpdateActiveBodies();
+    void PushPending(dgBody* body, dgBody** area, dgInt32 capacity, dgInt32& count);
+    dgBody* PopPending(dgBody** area, dgInt32& count);
+    void IncrementalSearch();
+    void FullSweep();
+    void SearchCell(dgBody* body, dgBroadPhaseCell* cell);
+    void SweepList(dgBody* body, dgListNode<dgBroadPhaseAxisNode>* from, dgInt32 axis);
+    void MergeSweep(dgBroadPhaseCell* ancestor, dgBroadPhaseCell* cell);
+    bool IsSkipped(const dgBody* body) const;
+    void TestPair(dgBody* body0, dgBody* body1);
+
     dgVector m_minBox;
     dgVector m_maxBox;
     dgUnsigned32 m_skipTypeId = 0;
@@ -105,4 +128,7 @@ private:
     dgUnsigned64 m_frameCounter = 1;
     dgInt32 m_movedThreshold = 1;
     dgList<dgBody*> m_movedBodies;
+    dgBroadPhasePairCallback m_pairCallback = nullptr;
+    dgGrowableArray<dgBody*> m_activeSnapshot; ///< the active set as the force pass found it
+    dgGrowableArray<dgBody*> m_pendingOverflow; ///< force-pass bodies beyond the world's work area
 };

@@ -1,7 +1,7 @@
 #pragma once
-// A world of bodies placed by their boxes alone, for the broad-phase tests and benchmark. Bodies are
-// built on the heap and entered into the world's body tree, active set and broad phase by hand, the way
-// the world enters its own; the scene takes them all out again before the world goes.
+// A world of box bodies placed by their boxes, for the broad-phase tests and benchmark. Each body holds a
+// box shape of its box's size, centred by its matrix, so the body's own refresh reproduces the box. The
+// scene keeps one reference of each shape and gives it back after the world is gone.
 
 #include "physics/collision/dgBroadPhase.h"
 #include "physics/collision/dgCollisionBox.h"
@@ -11,30 +11,25 @@
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgWorld.h"
 
-#include <cstdint>
+#include <map>
+#include <tuple>
 #include <vector>
 
 enum class BodyKind {
-    kMoving,  ///< active, finite mass
-    kFrozen,  ///< finite mass, not active
-    kStatic,  ///< infinite mass, active
-    kNullShape ///< active, finite mass, null collision
+    kMoving,   ///< active, finite mass
+    kFrozen,   ///< finite mass, asleep: out of the active set
+    kStatic,   ///< infinite mass, active
+    kNullShape ///< infinite mass, active, null collision; its box is set by hand and never refreshed
 };
 
 class BroadPhaseScene {
 public:
-    BroadPhaseScene()
-        : m_world(new dgWorld), m_box(new dgCollisionBox(1, 1.0f, 1.0f, 1.0f, dgGetIdentityMatrix())),
-          m_null(new dgCollisionNull(dgCollisionNullClassId)) {
-        m_world->m_classIds[1] = dgCollisionNullClassId;
-        m_world->m_broadPhase.Init(m_world);
-    }
+    BroadPhaseScene() : m_world(new dgWorld), m_null(new dgCollisionNull(dgCollisionNullClassId)) {}
     ~BroadPhaseScene() {
-        for (dgBody* body : m_bodies) {
-            Detach(body);
-        }
         delete m_world;
-        dgRefRelease(m_box);
+        for (auto& entry : m_shapes) {
+            dgRefRelease(entry.second);
+        }
         dgRefRelease(m_null);
     }
     BroadPhaseScene(const BroadPhaseScene&) = delete;
@@ -45,56 +40,61 @@ public:
     const std::vector<dgBody*>& Bodies() const { return m_bodies; }
 
     dgBody* AddBody(const dgVector& min, const dgVector& max, BodyKind kind = BodyKind::kMoving) {
-        auto* body = new dgBody;
-        body->m_world = m_world;
-        body->m_collision = kind == BodyKind::kNullShape ? static_cast<dgCollision*>(m_null) : m_box;
-        const dgFloat32 invMass = kind == BodyKind::kStatic ? 0.0f : 1.0f;
-        body->m_invMass = dgVector(invMass, invMass, invMass, invMass);
-        body->m_flags = dgBody::kAutoFreeze;
-        if (kind != BodyKind::kFrozen) {
-            body->m_flags |= dgBody::kActive;
-            body->m_activeNode = m_world->m_activeBodies.Insert(body, Key(body));
+        if (kind == BodyKind::kNullShape) {
+            dgBody* body = m_world->CreateBody(m_null);
+            body->m_minBox = dgVector(min.x, min.y, min.z, 1.0f);
+            body->m_maxBox = dgVector(max.x, max.y, max.z, 1.0f);
+            m_world->m_broadPhase.UpdateBody(body);
+            m_bodies.push_back(body);
+            return body;
         }
-        m_world->m_bodies.Insert(body, Key(body));
-        m_world->m_bodyCount++;
+        dgBody* body = m_world->CreateBody(Shape(min, max));
+        if (kind == BodyKind::kMoving || kind == BodyKind::kFrozen) {
+            body->SetMassMatrix(1.0f, 1.0f, 1.0f, 1.0f);
+        }
+        if (kind == BodyKind::kFrozen) {
+            m_world->FreezeBody(body);
+        }
+        Move(body, min, max);
         m_bodies.push_back(body);
-        SetBox(body, min, max);
-        m_world->m_broadPhase.Add(body);
-        m_world->m_broadPhase.UpdateBody(body);
         return body;
     }
 
-    /// What the body does after each change of its box.
+    /// Gives the body the shape and matrix of the box; the body tells the broad phase.
     void Move(dgBody* body, const dgVector& min, const dgVector& max) {
-        SetBox(body, min, max);
-        m_world->m_broadPhase.UpdateBody(body);
+        dgCollision* shape = Shape(min, max);
+        if (body->m_collision != shape) {
+            body->SetCollision(shape);
+        }
+        dgMatrix matrix = dgGetIdentityMatrix();
+        matrix.posit = dgVector((min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f, (min.z + max.z) * 0.5f, 1.0f);
+        body->SetMatrix(matrix);
+    }
+
+    /// Moves the body without changing its shape.
+    static void Translate(dgBody* body, const dgVector& offset) {
+        dgMatrix matrix = body->m_matrix;
+        matrix.posit = matrix.posit.Add(offset);
+        body->SetMatrix(matrix);
     }
 
     void RemoveBody(dgBody* body) {
         std::erase(m_bodies, body);
-        Detach(body);
+        m_world->DestroyBodyNow(body);
     }
-
-    static void SetBox(dgBody* body, const dgVector& min, const dgVector& max) {
-        body->m_minBox = dgVector(min.x, min.y, min.z, 1.0f);
-        body->m_maxBox = dgVector(max.x, max.y, max.z, 1.0f);
-    }
-
-    static std::uintptr_t Key(const dgBody* body) { return reinterpret_cast<std::uintptr_t>(body); }
 
 private:
-    void Detach(dgBody* body) {
-        m_world->m_broadPhase.Remove(body);
-        if (body->m_activeNode != nullptr) {
-            m_world->m_activeBodies.RemoveNode(body->m_activeNode);
+    dgCollision* Shape(const dgVector& min, const dgVector& max) {
+        dgCollisionBox*& shape = m_shapes[std::make_tuple(max.x - min.x, max.y - min.y, max.z - min.z)];
+        if (shape == nullptr) {
+            shape = new dgCollisionBox(static_cast<dgUnsigned32>(m_shapes.size()), max.x - min.x, max.y - min.y,
+                                       max.z - min.z, dgGetIdentityMatrix());
         }
-        m_world->m_bodies.RemoveKey(Key(body));
-        m_world->m_bodyCount--;
-        delete body;
+        return shape;
     }
 
     dgWorld* m_world;
-    dgCollisionBox* m_box;
     dgCollisionNull* m_null;
+    std::map<std::tuple<dgFloat32, dgFloat32, dgFloat32>, dgCollisionBox*> m_shapes;
     std::vector<dgBody*> m_bodies;
 };
