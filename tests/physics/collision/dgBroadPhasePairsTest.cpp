@@ -51,6 +51,9 @@ public:
         return counts;
     }
 
+    /// What the last update reported, in order.
+    const std::vector<BodyPair>& Pairs() const { return m_pairs; }
+
 private:
     BroadPhaseScene& m_scene;
     std::vector<BodyPair> m_pairs;
@@ -373,4 +376,20 @@ TEST_F(dgBroadPhaseForcePass, BodiesLeavingTheActiveSetDuringThePassAreSafelyPas
         EXPECT_EQ(body->m_activeNode, nullptr);
     }
     EXPECT_EQ(m_scene.World()->m_activeBodies.GetCount(), 0);
+}
+
+// ---- Inside the world's step ---------------------------------------------------------------------------
+
+TEST(dgBroadPhasePairs, WorldStepHandsThePairsOnAndRefreshesTheMovingBoxes) {
+    BroadPhaseScene scene;
+    PairRecorder recorder(scene);
+    dgBody* floor = scene.AddBody(Point(-50.0f, -1.0f, -50.0f), Point(50.0f, 0.0f, 50.0f), BodyKind::kStatic);
+    dgBody* box = scene.AddBody(Point(0.0f, 0.5f, 0.0f), Point(1.0f, 1.5f, 1.0f));
+    scene.World()->Update(1.0f / 60.0f);
+    EXPECT_TRUE(recorder.Pairs().empty());
+
+    // Moved down into the floor by hand, as an integration would: the next step pairs it.
+    BroadPhaseScene::Translate(box, Point(0.0f, -0.75f, 0.0f));
+    scene.World()->Update(1.0f / 60.0f);
+    EXPECT_EQ(recorder.Pairs(), (std::vector<BodyPair>{Ordered(floor, box)}));
 }

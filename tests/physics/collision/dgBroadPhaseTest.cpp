@@ -1,5 +1,6 @@
 #include "physics/collision/dgBroadPhase.h"
 
+#include "physics/collision/dgIntersections.h"
 #include "support/BroadPhaseScene.h"
 
 #include <gtest/gtest.h>
@@ -361,22 +362,46 @@ TEST(dgBroadPhaseWorldSize, SwappedNaNAndInfiniteCornersGiveAValidBox) {
     ExpectTreeValid(scene.BroadPhase(), scene.Bodies());
 }
 
-TEST(dgBroadPhaseWorldSize, ResizingRebuildsTheTreeOverTheNewRoot) {
+namespace {
+int g_leftWorld = 0;
+void CountLeaving(dgBody*) {
+    g_leftWorld++;
+}
+} // namespace
+
+TEST(dgBroadPhaseWorldSize, ResizingRefilesEveryBodyAndReportsThoseLeftOutside) {
     BroadPhaseScene scene;
     std::mt19937 random(3);
-    for (int i = 0; i < 50; i++) {
+    for (int i = 0; i < 200; i++) {
         const Box box = RandomBox(random, -900.0f, 800.0f);
         scene.AddBody(box.m_min, box.m_max);
+    }
+    std::vector<dgVector> boxes;
+    for (const dgBody* body : scene.Bodies()) {
+        boxes.push_back(body->m_minBox);
     }
     scene.BroadPhase().SetWorldSize(Point(-4000.0f, -4000.0f, -4000.0f), Point(4000.0f, 4000.0f, 4000.0f));
     const dgBroadPhaseCell* root = scene.BroadPhase().GetRootCell();
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->m_x, -4000.0f);
     EXPECT_EQ(root->m_side, 8000.0f);
-    // Every body is back in; moving it puts it where the new grid wants it.
-    for (dgBody* body : scene.Bodies()) {
-        scene.Move(body, body->m_minBox, body->m_maxBox);
+    ExpectTreeValid(scene.BroadPhase(), scene.Bodies());
+    for (std::size_t i = 0; i < boxes.size(); i++) {
+        EXPECT_EQ(scene.Bodies()[i]->m_minBox.x, boxes[i].x);
     }
+
+    // Shrunk round the middle: each body now outside is reported once, and all stay filed.
+    g_leftWorld = 0;
+    scene.World()->m_leaveWorldCallback = CountLeaving;
+    const dgVector min = Point(-100.0f, -100.0f, -100.0f);
+    const dgVector max = Point(100.0f, 100.0f, 100.0f);
+    int outside = 0;
+    for (const dgBody* body : scene.Bodies()) {
+        outside += BoxesOverlap(body->m_minBox, body->m_maxBox, min, max) ? 0 : 1;
+    }
+    scene.BroadPhase().SetWorldSize(min, max);
+    EXPECT_EQ(g_leftWorld, outside);
+    EXPECT_GT(outside, 100);
     ExpectTreeValid(scene.BroadPhase(), scene.Bodies());
 }
 
