@@ -4,24 +4,39 @@
 #include "physics/core/dgHash.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
+
+namespace {
+
+constexpr dgInt32 kMatrixWords = 16;
+
+void CopyMatrixWords(const dgMatrix& offset, dgUnsigned32* words) {
+    for (dgInt32 row = 0; row < 4; row++) {
+        std::memcpy(&words[4 * row], &offset[row], sizeof(dgVector));
+    }
+}
+
+} // namespace
+
+void dgShapeKeyRecord(dgCollisionType type, const dgFloat32* dimensions, dgInt32 dimensionCount,
+                      const dgMatrix& offset, dgUnsigned32 (&record)[kShapeKeyWords]) {
+    dgAssert(dimensionCount >= 0 && dimensionCount <= kShapeKeyWords - 1 - kMatrixWords);
+    std::memset(record, 0, sizeof(record));
+    record[0] = type;
+    dgInt32 word = 1;
+    for (dgInt32 i = 0; i < dimensionCount && word < kShapeKeyWords - kMatrixWords; i++) {
+        record[word++] = static_cast<dgUnsigned32>(dgFloatToFixed(dimensions[i]));
+    }
+    CopyMatrixWords(offset, &record[word]);
+}
 
 dgUnsigned32 dgShapeSignature(dgCollisionType type, const dgFloat32* dimensions, dgInt32 dimensionCount,
                               const dgMatrix& offset) {
-    constexpr dgInt32 kWords = 32;
-    constexpr dgInt32 kMatrixWords = 16;
-    dgAssert(dimensionCount >= 0 && dimensionCount <= kWords - 1 - kMatrixWords);
-    dgUnsigned32 record[kWords] = {};
-    record[0] = type;
-    dgInt32 word = 1;
-    for (dgInt32 i = 0; i < dimensionCount && word < kWords - kMatrixWords; i++) {
-        record[word++] = static_cast<dgUnsigned32>(dgFloatToFixed(dimensions[i]));
-    }
-    for (dgInt32 row = 0; row < 4; row++) {
-        std::memcpy(&record[word], &offset[row], sizeof(dgVector));
-        word += 4;
-    }
-    return dgHashBuffer(record, sizeof(record));
+    dgUnsigned32 record[kShapeKeyWords];
+    dgShapeKeyRecord(type, dimensions, dimensionCount, offset, record);
+    return dgKeyRecordSignature(record, kShapeKeyWords);
 }
 
 dgUnsigned32 dgBoxSignature(dgFloat32 x, dgFloat32 y, dgFloat32 z, const dgMatrix& offset) {
@@ -47,4 +62,35 @@ dgUnsigned32 dgRadiusHeightSignature(dgCollisionType type, dgFloat32 radius, dgF
 
 dgUnsigned32 dgNullSignature() {
     return dgCollisionNullClassId;
+}
+
+dgInt32 dgConvexHullKeyWordCount(dgInt32 pointCount) {
+    // The hash takes its length in bytes as a 32-bit int: 4 (3 n + 17) must fit.
+    constexpr dgInt32 kMaxPoints = (INT32_MAX / 4 - 1 - kMatrixWords) / 3;
+    if (pointCount < 0 || pointCount > kMaxPoints) {
+        return 0;
+    }
+    return 3 * pointCount + 1 + kMatrixWords;
+}
+
+void dgConvexHullKeyRecord(dgInt32 pointCount, const dgFloat32* points, dgInt32 strideInBytes,
+                           const dgMatrix& offset, dgUnsigned32* record) {
+    const dgInt32 wordCount = dgConvexHullKeyWordCount(pointCount);
+    dgAssert(wordCount > 0 && (pointCount == 0 || points != nullptr));
+    const std::ptrdiff_t stride = (strideInBytes / 4) * 4;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(points);
+    record[0] = kConvexHullCollision;
+    for (dgInt32 i = 0; i < pointCount; i++) {
+        dgFloat32 p[3];
+        std::memcpy(p, bytes + i * stride, sizeof(p));
+        for (dgInt32 j = 0; j < 3; j++) {
+            record[3 * i + 1 + j] = static_cast<dgUnsigned32>(dgFloatToFixed(p[j]));
+        }
+    }
+    CopyMatrixWords(offset, &record[3 * pointCount + 1]);
+}
+
+dgUnsigned32 dgKeyRecordSignature(const dgUnsigned32* record, dgInt32 wordCount) {
+    dgAssert(wordCount >= 0 && wordCount <= INT32_MAX / 4);
+    return dgHashBuffer(record, wordCount * 4);
 }

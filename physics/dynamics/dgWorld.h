@@ -19,9 +19,22 @@ class dgCollisionPoint;
 class dgJointBase;
 
 /// A cached shape with the words its signature was hashed from, so two shapes whose signatures
-/// collide are never taken for one another.
+/// collide are never taken for one another. The entry holds the cache's reference of the collision
+/// (given back by whoever removes the entry) and owns its key words (freed with the entry).
 struct dgCollisionCacheEntry {
     dgCollision* m_collision = nullptr;
+    dgUnsigned32* m_keyWords = nullptr; ///< dgMalloc block of m_keyWordCount words
+    dgInt32 m_keyWordCount = 0;
+
+    dgCollisionCacheEntry() = default;
+    ~dgCollisionCacheEntry();
+    dgCollisionCacheEntry(const dgCollisionCacheEntry&) = delete;
+    dgCollisionCacheEntry& operator=(const dgCollisionCacheEntry&) = delete;
+
+    /// Takes a copy of the key record.
+    void SetKey(const dgUnsigned32* words, dgInt32 wordCount);
+    /// True when the entry was keyed by exactly these words.
+    bool HasKey(const dgUnsigned32* words, dgInt32 wordCount) const;
 };
 
 class dgWorld {
@@ -170,7 +183,15 @@ public:
     /// Null when the points span no volume.
     dgCollision* CreateConvexHull(dgInt32 count, const dgFloat32* points, dgInt32 strideInBytes,
                                   const dgMatrix& offset);
+    /// A modifier around a convex child the caller holds (the modifier takes its own reference and
+    /// gives it back through ReleaseCollision); never cached. Null for a null child, a child that is not
+    /// convex, a compound or the null shape.
+    dgCollision* CreateConvexModifier(dgCollision* child);
+    /// Drops one reference; a cached shape left with only the cache's reference leaves the cache and
+    /// is deleted. Null is ignored.
     void ReleaseCollision(dgCollision* collision);
+    /// Takes this very shape out of the cache (dropping the cache's reference); its other holders keep
+    /// it, and the next equal request builds a new one.
     void RemoveCollisionFromCache(dgCollision* collision);
 
     /// World memory comes from dgMalloc.
