@@ -91,12 +91,8 @@ dgCollisionCapsule::dgCollisionCapsule(dgUnsigned32 signature, dgFloat32 radius,
         }
     }
     const dgConvexEdgeTable& edges = CapsuleEdges();
-    SetPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
+    SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
-}
-
-dgCollisionCapsule::~dgCollisionCapsule() {
-    DetachPolyhedron();
 }
 
 dgUnsigned32 dgCollisionCapsule::GetTypeId() const {
@@ -106,8 +102,6 @@ dgUnsigned32 dgCollisionCapsule::GetTypeId() const {
 bool dgCollisionCapsule::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionCapsuleClassId || dgConvexCollision::IsType(typeId);
 }
-
-void dgCollisionCapsule::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionCapsule::CalcSignature() const {
     return dgRadiusHeightSignature(kCapsuleCollision, m_radius, m_keyHalfHeight * 2.0f, GetOffsetMatrix());

@@ -16,11 +16,9 @@ public:
 
     /// height is the full length including both caps; signs are dropped.
     dgCollisionCapsule(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height, const dgMatrix& offset);
-    ~dgCollisionCapsule() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     /// Hits of the side and of either cap sphere; a segment starting inside misses.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -87,12 +87,8 @@ dgCollisionChamferCylinder::dgCollisionChamferCylinder(dgUnsigned32 signature, d
     }
     CutDirections();
     const dgConvexEdgeTable& edges = ChamferEdges();
-    SetPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
+    SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
-}
-
-dgCollisionChamferCylinder::~dgCollisionChamferCylinder() {
-    DetachPolyhedron();
 }
 
 dgUnsigned32 dgCollisionChamferCylinder::GetTypeId() const {
@@ -102,8 +98,6 @@ dgUnsigned32 dgCollisionChamferCylinder::GetTypeId() const {
 bool dgCollisionChamferCylinder::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionChamferCylinderClassId || dgConvexCollision::IsType(typeId);
 }
-
-void dgCollisionChamferCylinder::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionChamferCylinder::CalcSignature() const {
     return dgRadiusHeightSignature(kChamferCylinderCollision, m_keyRadius, m_height * 2.0f, GetOffsetMatrix());

@@ -19,11 +19,9 @@ public:
     /// radius is the outer radius, height the thickness; signs are dropped.
     dgCollisionChamferCylinder(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height,
                                const dgMatrix& offset);
-    ~dgCollisionChamferCylinder() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     /// The two flat faces directly, everything else through the support ray cast.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -36,12 +36,8 @@ dgCollisionCone::dgCollisionCone(dgUnsigned32 signature, dgFloat32 radius, dgFlo
     }
     m_vertices[kPyramidSides] = dgVector(m_height, 0.0f, 0.0f, 1.0f);
     const dgConvexEdgeTable& edges = ConeEdges();
-    SetPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
+    SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
-}
-
-dgCollisionCone::~dgCollisionCone() {
-    DetachPolyhedron();
 }
 
 dgUnsigned32 dgCollisionCone::GetTypeId() const {
@@ -51,8 +47,6 @@ dgUnsigned32 dgCollisionCone::GetTypeId() const {
 bool dgCollisionCone::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionConeClassId || dgConvexCollision::IsType(typeId);
 }
-
-void dgCollisionCone::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionCone::CalcSignature() const {
     const dgFloat32 dims[2] = {m_radius, m_height};

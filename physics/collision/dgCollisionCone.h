@@ -15,11 +15,9 @@ public:
 
     /// Signs of radius and height are dropped.
     dgCollisionCone(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height, const dgMatrix& offset);
-    ~dgCollisionCone() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     dgUnsigned32 CalcSignature() const override;
     /// For a unit dir: the apex inside the apex's cone of normals, else the better of two rim points of

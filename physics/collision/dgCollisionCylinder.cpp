@@ -57,12 +57,8 @@ dgCollisionCylinder::dgCollisionCylinder(dgUnsigned32 signature, dgFloat32 radiu
         m_vertices[kPrismSides + k] = dgVector(m_height, y, z, 1.0f);
     }
     const dgConvexEdgeTable& edges = CylinderEdges();
-    SetPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
+    SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
-}
-
-dgCollisionCylinder::~dgCollisionCylinder() {
-    DetachPolyhedron();
 }
 
 dgUnsigned32 dgCollisionCylinder::GetTypeId() const {
@@ -72,8 +68,6 @@ dgUnsigned32 dgCollisionCylinder::GetTypeId() const {
 bool dgCollisionCylinder::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionCylinderClassId || dgConvexCollision::IsType(typeId);
 }
-
-void dgCollisionCylinder::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionCylinder::CalcSignature() const {
     const dgFloat32 dims[2] = {m_radius, m_height};

@@ -14,11 +14,9 @@ public:
 
     /// Signs of radius and height are dropped.
     dgCollisionCylinder(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height, const dgMatrix& offset);
-    ~dgCollisionCylinder() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     /// Hits of the side and of the two caps; a segment starting inside misses.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -19,8 +19,6 @@ bool dgCollisionEllipse::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionEllipseClassId || dgCollisionSphere::IsType(typeId);
 }
 
-void dgCollisionEllipse::SetCollisionBBox(const dgVector&, const dgVector&) {}
-
 dgUnsigned32 dgCollisionEllipse::CalcSignature() const {
     const dgFloat32 radii[3] = {m_radius.x, m_radius.y, m_radius.z};
     return dgShapeSignature(kEllipseCollision, radii, 3, GetOffsetMatrix());

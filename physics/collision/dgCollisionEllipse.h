@@ -12,7 +12,6 @@ public:
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     /// The unit sphere's ray cast on the scaled segment (same t); the normal is the ellipsoid's own.

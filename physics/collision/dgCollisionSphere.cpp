@@ -113,12 +113,8 @@ dgCollisionSphere::dgCollisionSphere(dgUnsigned32 signature, dgFloat32 radius, c
         const dgVector& unit = shared.UnitVertices()[i];
         m_vertices[i] = dgVector(unit.x * radius, unit.y * radius, unit.z * radius, 1.0f);
     }
-    SetPolyhedron(m_vertices, kVertexCount, shared.Edges().GetEdges(), shared.Edges().GetCount());
+    SetBorrowedPolyhedron(m_vertices, kVertexCount, shared.Edges().GetEdges(), shared.Edges().GetCount());
     SetVolumeAndCentre();
-}
-
-dgCollisionSphere::~dgCollisionSphere() {
-    DetachPolyhedron();
 }
 
 dgUnsigned32 dgCollisionSphere::GetTypeId() const {
@@ -128,8 +124,6 @@ dgUnsigned32 dgCollisionSphere::GetTypeId() const {
 bool dgCollisionSphere::IsType(dgUnsigned32 typeId) const {
     return typeId == dgCollisionSphereClassId || dgConvexCollision::IsType(typeId);
 }
-
-void dgCollisionSphere::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionSphere::CalcSignature() const {
     return dgShapeSignature(kSphereCollision, &m_radius, 1, GetOffsetMatrix());

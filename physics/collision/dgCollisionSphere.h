@@ -14,11 +14,9 @@ public:
     static constexpr dgInt32 kDisplayTriangles = 512;
 
     dgCollisionSphere(dgUnsigned32 signature, dgFloat32 radius, const dgMatrix& offset);
-    ~dgCollisionSphere() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
     void ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const override;
     /// A segment that starts inside is no hit; a hit writes the normal only, not the attribute. A

@@ -31,11 +31,13 @@ dgFloat32 Distance2(const dgVector& a, const dgVector& b) {
 dgConvexCollision::dgConvexCollision(dgUnsigned32 signature, const dgMatrix& offset, dgCollisionType type)
     : dgCollision(signature, offset, type), m_centreAndVolume(0.0f, 0.0f, 0.0f, 1.0f), m_vertex(nullptr),
       m_simplex(nullptr), m_supportStart{}, m_edgeCount(0), m_vertexCount(0), m_userId(0),
-      m_boxSize(0.0f, 0.0f, 0.0f, 1.0f), m_boxOrigin(0.0f, 0.0f, 0.0f, 1.0f) {}
+      m_boxSize(0.0f, 0.0f, 0.0f, 1.0f), m_boxOrigin(0.0f, 0.0f, 0.0f, 1.0f), m_ownsPolyhedron(true) {}
 
 dgConvexCollision::~dgConvexCollision() {
-    dgFree(m_vertex);
-    dgFree(m_simplex);
+    if (m_ownsPolyhedron) {
+        dgFree(m_vertex);
+        dgFree(m_simplex);
+    }
 }
 
 dgUnsigned32 dgConvexCollision::GetTypeId() const {
@@ -45,6 +47,8 @@ dgUnsigned32 dgConvexCollision::GetTypeId() const {
 bool dgConvexCollision::IsType(dgUnsigned32 typeId) const {
     return typeId == dgConvexCollisionClassId || dgCollision::IsType(typeId);
 }
+
+void dgConvexCollision::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 std::uintptr_t dgConvexCollision::GetUserId() const {
     return m_userId;
@@ -71,6 +75,12 @@ bool dgConvexCollision::SetPolyhedron(dgVector* vertices, dgInt32 vertexCount, d
     m_vertexCount = static_cast<dgUnsigned16>(vertexCount);
     m_edgeCount = static_cast<dgUnsigned16>(edgeCount);
     return true;
+}
+
+bool dgConvexCollision::SetBorrowedPolyhedron(dgVector* vertices, dgInt32 vertexCount,
+                                              dgConvexSimplexEdge* edges, dgInt32 edgeCount) {
+    m_ownsPolyhedron = false;
+    return SetPolyhedron(vertices, vertexCount, edges, edgeCount);
 }
 
 void dgConvexCollision::DetachPolyhedron() {

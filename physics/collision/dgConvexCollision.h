@@ -17,11 +17,13 @@ public:
     static constexpr dgInt32 kMaxEdgeCount = 0xFFFF;
 
     dgConvexCollision(dgUnsigned32 signature, const dgMatrix& offset, dgCollisionType type);
-    /// Frees the vertex and edge arrays through dgFree unless the shape detached them first.
+    /// Frees the vertex and edge arrays through dgFree when the shape owns them.
     ~dgConvexCollision() override;
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
+    /// A convex shape's box comes from its polyhedron: a box given from outside is ignored.
+    void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     std::uintptr_t GetUserId() const override;
     void SetUserId(std::uintptr_t userId) override;
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
@@ -67,10 +69,14 @@ public:
     const dgVector& GetBoxOrigin() const { return m_boxOrigin; }
 
 protected:
-    /// Points the shape at its vertices (w 1.0) and half-edges. Refuses, leaving the shape empty, an
-    /// edge count beyond the 16-bit range.
+    /// Points the shape at its vertices (w 1.0) and half-edges, dgMalloc blocks it now owns. Refuses,
+    /// leaving the shape empty, an edge count beyond the 16-bit range.
     bool SetPolyhedron(dgVector* vertices, dgInt32 vertexCount, dgConvexSimplexEdge* edges,
                        dgInt32 edgeCount);
+    /// SetPolyhedron for arrays the shape does not own (its own members, a class-wide edge table): the
+    /// destructor leaves them alone.
+    bool SetBorrowedPolyhedron(dgVector* vertices, dgInt32 vertexCount, dgConvexSimplexEdge* edges,
+                               dgInt32 edgeCount);
     /// Forgets arrays that belong to the class or the object, so the destructor frees nothing.
     void DetachPolyhedron();
     /// Centre and volume, support start edges and local box, from the polyhedron and SupportVertex.
@@ -105,4 +111,5 @@ private:
     std::uintptr_t m_userId;
     dgVector m_boxSize;
     dgVector m_boxOrigin;
+    bool m_ownsPolyhedron;
 };
