@@ -172,8 +172,8 @@ TEST_F(dgWorldCollisionCache, LastCallerReleaseFreesTheShapeAndItsEntry) {
 TEST_F(dgWorldCollisionCache, RemovedShapeStaysWithItsHoldersAndAnEqualOneTakesItsPlace) {
     const dgMatrix identity = dgGetIdentityMatrix();
     dgCollision* old = m_world->CreateBox(1, 2, 3, identity);
-    // A body's reference.
-    old->AddRef();
+    dgBody* body = m_world->CreateBody(old);
+    ASSERT_NE(body, nullptr);
     m_world->RemoveCollisionFromCache(old);
     EXPECT_EQ(old->GetRefCount(), 2);
     EXPECT_EQ(CacheCount(), 0);
@@ -190,7 +190,8 @@ TEST_F(dgWorldCollisionCache, RemovedShapeStaysWithItsHoldersAndAnEqualOneTakesI
     // signature is the new shape's and is left alone.
     m_world->ReleaseCollision(old);
     EXPECT_EQ(old->GetRefCount(), 1);
-    EXPECT_NEAR(old->GetVolume(), 6.0f, 1e-4f);
+    EXPECT_EQ(body->m_collision, old);
+    EXPECT_NEAR(body->m_collision->GetVolume(), 6.0f, 1e-4f);
     EXPECT_EQ(fresh->GetRefCount(), 2);
     EXPECT_EQ(CacheCount(), 1);
     // Removing the uncached old shape leaves the new one cached.
@@ -199,8 +200,8 @@ TEST_F(dgWorldCollisionCache, RemovedShapeStaysWithItsHoldersAndAnEqualOneTakesI
     EXPECT_EQ(m_world->CreateBox(1, 2, 3, identity), fresh);
     m_world->ReleaseCollision(fresh);
 
-    // The body lets go: the old shape is deleted.
-    m_world->ReleaseCollision(old);
+    // The body goes and with it the old shape.
+    m_world->DestroyBody(body);
     EXPECT_EQ(fresh->GetRefCount(), 2);
     m_world->ReleaseCollision(fresh);
 }
