@@ -5,13 +5,11 @@
 // here: a pass draws with the device's fixed-function pipeline, with the effect's textures bound.
 
 #include "platform/D3DXMath.h"
+#include "platform/D3DXResults.h"
 #include "platform/Direct3D9.h"
 
 /// Names a parameter or technique: here always its name.
 using D3DXHANDLE = const char*;
-
-/// The file could be read but not compiled; the error buffer says why.
-constexpr HRESULT D3DXERR_INVALIDDATA = MakeFailure(0x88760B59u);
 
 /// Begin flags: without them Begin saves the device state the passes change and End gives it back.
 constexpr DWORD D3DXFX_DONOTSAVESTATE = 0x1;

@@ -16,6 +16,7 @@ constexpr HRESULT D3DERR_NOTAVAILABLE = MakeFailure(0x8876086Au);
 constexpr HRESULT D3DERR_INVALIDCALL = MakeFailure(0x8876086Cu);
 constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = MakeFailure(0x8876017Cu);
 constexpr HRESULT D3DERR_DRIVERINTERNALERROR = MakeFailure(0x88760827u);
+constexpr HRESULT D3DERR_WRONGTEXTUREFORMAT = MakeFailure(0x88760818u);
 
 /// Pixel formats of surfaces, back buffers and depth-stencil buffers.
 enum D3DFORMAT : std::uint32_t {
@@ -38,6 +39,24 @@ enum D3DDEVTYPE : std::uint32_t {
     D3DDEVTYPE_HAL = 1,
     D3DDEVTYPE_REF = 2,
     D3DDEVTYPE_SW = 3,
+};
+
+/// Where a resource lives: the default pool (device memory, lost with the device on a real adapter),
+/// the managed pool (kept by the runtime and restored after a reset), or system memory.
+enum D3DPOOL : std::uint32_t {
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_SCRATCH = 3,
+};
+
+/// Usage flags of a resource.
+constexpr DWORD D3DUSAGE_RENDERTARGET = 0x1; ///< the device can draw into it; default pool only
+
+enum D3DRESOURCETYPE : std::uint32_t {
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_VOLUME = 2,
+    D3DRTYPE_TEXTURE = 3,
 };
 
 /// Samples per pixel of a multisampled surface; 0 is none.
@@ -343,14 +362,38 @@ struct D3DMATRIX {
     float m[4][4];
 };
 
+/// What a surface (or one level of a texture) is: its format, kind, usage, pool and size.
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    UINT Width;
+    UINT Height;
+};
+
 struct IDirect3DDevice9;
 
 /// A texture of any kind, as the device's texture stages and effects take it.
-struct IDirect3DBaseTexture9 : IUnknown {};
-/// A two-dimensional texture with its mip levels.
-struct IDirect3DTexture9 : IDirect3DBaseTexture9 {};
+struct IDirect3DBaseTexture9 : IUnknown {
+    /// Number of mip levels, the largest first.
+    virtual DWORD GetLevelCount() = 0;
+};
+
 /// A surface: one level of a texture, a back buffer or a depth-stencil buffer.
-struct IDirect3DSurface9 : IUnknown {};
+struct IDirect3DSurface9 : IUnknown {
+    virtual HRESULT GetDesc(D3DSURFACE_DESC* description) = 0;
+};
+
+/// A two-dimensional texture with its mip levels.
+struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
+    /// D3DERR_INVALIDCALL for a level the texture does not have or a null `description`.
+    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* description) = 0;
+    /// Hands out the level's surface with a reference added; the surface keeps the texture alive.
+    virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
+};
 
 /// The Direct3D object: describes the single adapter and makes devices on it.
 struct IDirect3D9 : IUnknown {
@@ -419,6 +462,12 @@ struct IDirect3DDevice9 : IUnknown {
     /// vertex; drawing nothing is not refused.
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                                     UINT stride) = 0;
+    /// Binds a texture of this device to texture stage 0 to 7 (null: none); later draws sample it
+    /// with the stage's sampler states and modulate the vertex colour by it. The device holds no
+    /// reference: a texture that goes is unbound.
+    virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) = 0;
+    /// Hands out the stage's texture with a reference added; null when none is bound.
+    virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) = 0;
 };
 
 /// Makes the Direct3D object; null when `sdkVersion` is not the one these declarations describe or

@@ -5,6 +5,7 @@
 #include "platform/Direct3DObject.h"
 #include "platform/FaultInjector.h"
 #include "platform/LiveObjectCounter.h"
+#include "platform/TextureObject.h"
 #include "platform/WindowRegistry.h"
 
 #include <GL/gl.h>
@@ -12,8 +13,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <set>
+#include <string_view>
 
 namespace {
 
@@ -50,7 +54,7 @@ GLenum ColorStorage(D3DFORMAT format) {
     }
 }
 
-GLenum DepthStorage(D3DFORMAT format) {
+GLenum DepthStorageOf(D3DFORMAT format) {
     switch (format) {
     case D3DFMT_D16:
         return GL_DEPTH_COMPONENT16;
@@ -73,6 +77,47 @@ void Storage(GLsizei samples, GLenum storage, GLsizei width, GLsizei height) {
     } else {
         glRenderbufferStorage(GL_RENDERBUFFER, storage, width, height);
     }
+}
+
+GLint AddressMode(DWORD mode) {
+    switch (mode) {
+    case D3DTADDRESS_MIRROR:
+        return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP:
+        return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER:
+        return GL_CLAMP_TO_BORDER;
+    default:
+        return GL_REPEAT;
+    }
+}
+
+bool Smooth(DWORD filter) {
+    return filter == D3DTEXF_LINEAR || filter == D3DTEXF_ANISOTROPIC;
+}
+
+GLint MinificationFilter(DWORD minification, DWORD mip) {
+    const bool smooth = Smooth(minification);
+    switch (mip) {
+    case D3DTEXF_NONE:
+        return smooth ? GL_LINEAR : GL_NEAREST;
+    case D3DTEXF_POINT:
+        return smooth ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    default:
+        return smooth ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    }
+}
+
+bool HasAnisotropicFiltering() {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const auto* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        if (name != nullptr && std::string_view(name) == "GL_EXT_texture_filter_anisotropic") {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -138,8 +183,8 @@ bool Direct3DDevice::CreateBuffers() {
     if (m_parameters.EnableAutoDepthStencil) {
         glGenRenderbuffers(1, &m_depthBuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
-        Storage(samples, DepthStorage(m_parameters.AutoDepthStencilFormat), width, height);
-        const GLenum attachment = DepthStorage(m_parameters.AutoDepthStencilFormat) == GL_DEPTH24_STENCIL8
+        Storage(samples, DepthStorageOf(m_parameters.AutoDepthStencilFormat), width, height);
+        const GLenum attachment = DepthStorageOf(m_parameters.AutoDepthStencilFormat) == GL_DEPTH24_STENCIL8
                                       ? GL_DEPTH_STENCIL_ATTACHMENT
                                       : GL_DEPTH_ATTACHMENT;
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, m_depthBuffer);
@@ -160,6 +205,7 @@ bool Direct3DDevice::CreateBuffers() {
         }
         glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
     }
+    m_target = BackBufferTarget();
     // A new back buffer is black, its depth at the far plane.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
@@ -176,15 +222,22 @@ void Direct3DDevice::ResetStates() {
     m_projection = kIdentity;
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_fvf = 0;
+    std::fill(std::begin(m_textures), std::end(m_textures), nullptr);
     m_state.Reset(m_parameters.EnableAutoDepthStencil != FALSE);
     ApplyViewport();
     ApplyModelView();
 }
 
 bool Direct3DDevice::HasStencil() const {
-    const D3DFORMAT format = m_parameters.AutoDepthStencilFormat;
-    return m_parameters.EnableAutoDepthStencil &&
-           (format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1);
+    return m_parameters.EnableAutoDepthStencil && HasStencilBits(m_parameters.AutoDepthStencilFormat);
+}
+
+unsigned Direct3DDevice::DepthStorage(D3DFORMAT format) {
+    return DepthStorageOf(format);
+}
+
+bool Direct3DDevice::HasStencilBits(D3DFORMAT format) {
+    return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1;
 }
 
 void Direct3DDevice::DeleteBuffers() {
@@ -221,8 +274,8 @@ HRESULT Direct3DDevice::SetViewport(const D3DVIEWPORT9* viewport) {
     }
     const std::uint64_t right = std::uint64_t(viewport->X) + viewport->Width;
     const std::uint64_t bottom = std::uint64_t(viewport->Y) + viewport->Height;
-    const bool inside = viewport->Width > 0 && viewport->Height > 0 &&
-                        right <= m_parameters.BackBufferWidth && bottom <= m_parameters.BackBufferHeight;
+    const bool inside =
+        viewport->Width > 0 && viewport->Height > 0 && right <= m_target.width && bottom <= m_target.height;
     const bool depthInRange =
         viewport->MinZ >= 0.0f && viewport->MaxZ <= 1.0f && viewport->MinZ <= viewport->MaxZ;
     if (!inside || !depthInRange) {
@@ -322,7 +375,7 @@ platform::Image Direct3DDevice::ReadBackBuffer() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, image.pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, m_frameBuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_target.frameBuffer);
     if (!HasAlpha(m_parameters.BackBufferFormat)) {
         for (std::uint32_t& pixel : image.pixels) {
             pixel |= 0xFF000000u;
@@ -354,7 +407,8 @@ HRESULT Direct3DDevice::Reset(D3DPRESENT_PARAMETERS* parameters) {
     if (m_loss == platform::DeviceLoss::Lost) {
         return call.Return(D3DERR_DEVICELOST);
     }
-    if (parameters == nullptr || m_inScene) {
+    if (parameters == nullptr || m_inScene ||
+        (m_defaultPoolObjects > 0 && AdapterState::Instance().Configuration().resetRefusesDefaultPool)) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     D3DPRESENT_PARAMETERS completed = *parameters;
@@ -411,8 +465,8 @@ HRESULT Direct3DDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, DW
         return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
     }
     const DWORD known = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
-    const bool buffersExist = ((flags & D3DCLEAR_ZBUFFER) == 0 || m_parameters.EnableAutoDepthStencil) &&
-                              ((flags & D3DCLEAR_STENCIL) == 0 || HasStencil());
+    const bool buffersExist = ((flags & D3DCLEAR_ZBUFFER) == 0 || m_target.hasDepth) &&
+                              ((flags & D3DCLEAR_STENCIL) == 0 || m_target.hasStencil);
     if (flags == 0 || (flags & ~known) != 0 || !buffersExist || (count > 0 && rects == nullptr) ||
         !(z >= 0.0f && z <= 1.0f)) {
         return call.Return(D3DERR_INVALIDCALL);
@@ -445,8 +499,7 @@ HRESULT Direct3DDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, DW
         }
     };
     if (count == 0) {
-        clearWithin(0, 0, static_cast<LONG>(m_parameters.BackBufferWidth),
-                    static_cast<LONG>(m_parameters.BackBufferHeight));
+        clearWithin(0, 0, static_cast<LONG>(m_target.width), static_cast<LONG>(m_target.height));
     }
     for (DWORD i = 0; i < count; ++i) {
         clearWithin(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2);
@@ -685,6 +738,7 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
         glTexCoordPointer(2, GL_FLOAT, step, vertices + format.textureOffset + set * 2 * sizeof(float));
     }
     glClientActiveTexture(GL_TEXTURE0);
+    BindStageTextures();
     GLenum mode = GL_POINTS;
     switch (type) {
     case D3DPT_LINELIST:
@@ -707,4 +761,99 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     }
     glDrawArrays(mode, 0, vertexCount);
     glPopClientAttrib();
+}
+
+DrawTarget Direct3DDevice::BackBufferTarget() const {
+    return {m_frameBuffer, m_parameters.BackBufferWidth, m_parameters.BackBufferHeight,
+            m_parameters.EnableAutoDepthStencil != FALSE, HasStencil()};
+}
+
+void Direct3DDevice::SetDrawTarget(const DrawTarget& target, const D3DVIEWPORT9& viewport) {
+    m_context->MakeCurrent();
+    m_target = target;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_target.frameBuffer);
+    m_viewport = viewport;
+    ApplyViewport();
+}
+
+void Direct3DDevice::TextureBorn(const TextureObject& texture) {
+    if (texture.Pool() == D3DPOOL_DEFAULT) {
+        DefaultPoolObjectBorn();
+    }
+}
+
+void Direct3DDevice::TextureDied(const TextureObject& texture) {
+    if (texture.Pool() == D3DPOOL_DEFAULT) {
+        DefaultPoolObjectDied();
+    }
+    std::replace(std::begin(m_textures), std::end(m_textures), const_cast<TextureObject*>(&texture),
+                 static_cast<TextureObject*>(nullptr));
+}
+
+HRESULT Direct3DDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    TracedOperation call("IDirect3DDevice9::SetTexture", {stage, texture != nullptr ? 1 : 0});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    TextureObject* bound = texture != nullptr ? TextureObject::FromInterface(texture) : nullptr;
+    // Only textures made on this device live in its drawing context.
+    if (stage >= kTextureStages || (texture != nullptr && (bound == nullptr || bound->Device() != this))) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_textures[stage] = bound;
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
+    if (texture == nullptr || stage >= kTextureStages) {
+        return D3DERR_INVALIDCALL;
+    }
+    *texture = m_textures[stage];
+    if (*texture != nullptr) {
+        (*texture)->AddRef();
+    }
+    return D3D_OK;
+}
+
+void Direct3DDevice::BindStageTextures() {
+    // Asked once per process: every context comes from the same driver.
+    static const bool anisotropic = HasAnisotropicFiltering();
+    for (DWORD stage = 0; stage < kTextureStages; ++stage) {
+        glActiveTexture(GL_TEXTURE0 + stage);
+        const TextureObject* texture = m_textures[stage];
+        if (texture == nullptr) {
+            glDisable(GL_TEXTURE_2D);
+            continue;
+        }
+        const auto sampler = [&](D3DSAMPLERSTATETYPE type) { return m_state.SamplerState(stage, type); };
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture->GLName());
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                        Smooth(sampler(D3DSAMP_MAGFILTER)) ? GL_LINEAR : GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        MinificationFilter(sampler(D3DSAMP_MINFILTER), sampler(D3DSAMP_MIPFILTER)));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, AddressMode(sampler(D3DSAMP_ADDRESSU)));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, AddressMode(sampler(D3DSAMP_ADDRESSV)));
+        const DWORD border = sampler(D3DSAMP_BORDERCOLOR);
+        const float borderColour[4] = {((border >> 16) & 0xFF) / 255.0f, ((border >> 8) & 0xFF) / 255.0f,
+                                       (border & 0xFF) / 255.0f, ((border >> 24) & 0xFF) / 255.0f};
+        glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, borderColour);
+        // The largest level drawn from: 0 is level 0, and a level beyond the chain means its last.
+        const DWORD largest = std::min<DWORD>(sampler(D3DSAMP_MAXMIPLEVEL), texture->Levels() - 1);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(largest));
+        float bias = 0.0f;
+        const DWORD biasBits = sampler(D3DSAMP_MIPMAPLODBIAS);
+        std::memcpy(&bias, &biasBits, sizeof bias);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, std::isfinite(bias) ? bias : 0.0f);
+        if (anisotropic) {
+            const bool wanted = sampler(D3DSAMP_MINFILTER) == D3DTEXF_ANISOTROPIC ||
+                                sampler(D3DSAMP_MAGFILTER) == D3DTEXF_ANISOTROPIC;
+            const DWORD most = AdapterState::Instance().Configuration().caps.MaxAnisotropy;
+            const DWORD degree =
+                wanted ? std::clamp<DWORD>(sampler(D3DSAMP_MAXANISOTROPY), 1, std::max<DWORD>(most, 1)) : 1;
+            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, static_cast<float>(degree));
+        }
+    }
+    glActiveTexture(GL_TEXTURE0);
 }

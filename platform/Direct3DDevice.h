@@ -14,8 +14,21 @@
 #include <cstdint>
 #include <memory>
 
+class TextureObject;
+
+/// Where draws and clears go: the back buffer, or a texture level with its own depth-stencil buffer.
+struct DrawTarget {
+    unsigned frameBuffer = 0;
+    UINT width = 0;
+    UINT height = 0;
+    bool hasDepth = false;
+    bool hasStencil = false;
+};
+
 class Direct3DDevice final : public IDirect3DDevice9 {
 public:
+    static constexpr DWORD kTextureStages = 8;
+
     /// Makes a device for completed and checked presentation parameters; it holds a reference to
     /// `direct3D` until it is freed.
     static HRESULT Create(IDirect3D9* direct3D, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& parameters,
@@ -23,6 +36,9 @@ public:
     /// The device behind an interface pointer; null when it is not a live device.
     static Direct3DDevice* FromInterface(IDirect3DDevice9* device);
     static int LiveCount();
+    /// The OpenGL storage of a depth-stencil format, and whether it holds stencil bits.
+    static unsigned DepthStorage(D3DFORMAT format);
+    static bool HasStencilBits(D3DFORMAT format);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -50,6 +66,8 @@ public:
     HRESULT GetFVF(DWORD* fvf) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                             UINT stride) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
 
     /// Where the device stands between working, lost and resettable; set by the control API.
     platform::DeviceLoss Loss() const { return m_loss; }
@@ -62,6 +80,18 @@ public:
     platform::Image ReadBackBuffer();
     /// Makes the device's drawing context current, for helpers that draw into its render target.
     void MakeCurrent() { m_context->MakeCurrent(); }
+    bool InScene() const { return m_inScene; }
+    /// The back buffer as a draw target.
+    DrawTarget BackBufferTarget() const;
+    const DrawTarget& CurrentDrawTarget() const { return m_target; }
+    /// Sends later draws and clears into `target`, through `viewport` (which must lie within it).
+    void SetDrawTarget(const DrawTarget& target, const D3DVIEWPORT9& viewport);
+    /// Kept by the device's textures and render-to-surface objects: the default-pool ones count
+    /// against a reset, and a texture that goes is unbound from every stage.
+    void TextureBorn(const TextureObject& texture);
+    void TextureDied(const TextureObject& texture);
+    void DefaultPoolObjectBorn() { ++m_defaultPoolObjects; }
+    void DefaultPoolObjectDied() { --m_defaultPoolObjects; }
 
 private:
     Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& parameters,
@@ -78,6 +108,8 @@ private:
     void ApplyProjection();
     /// Hands the vertices to OpenGL as client arrays of the current vertex format and draws them.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
+    /// Gives OpenGL's texture units the stages' textures and their samplers' states.
+    void BindStageTextures();
 
     ULONG m_references = 1;
     IDirect3D9* m_direct3D; ///< holds one reference
@@ -96,6 +128,9 @@ private:
     D3DMATRIX m_textureTransforms[8];
     FixedFunctionState m_state;
     bool m_inScene = false;
+    DrawTarget m_target;                            ///< where draws go now
+    TextureObject* m_textures[kTextureStages] = {}; ///< bound per stage; no reference held
+    int m_defaultPoolObjects = 0;
     DWORD m_fvf = 0; ///< vertex format of the draws; 0 until set
     platform::DeviceLoss m_loss = platform::DeviceLoss::Operational;
 };

@@ -33,6 +33,7 @@ EffectObject::EffectObject(IDirect3DDevice9* device, EffectDescription descripti
 }
 
 EffectObject::~EffectObject() {
+    RestoreStages();
     for (IDirect3DBaseTexture9* texture : m_textures) {
         if (texture != nullptr) {
             texture->Release();
@@ -52,6 +53,34 @@ ULONG EffectObject::Release() {
         delete this;
     }
     return remaining;
+}
+
+void EffectObject::BindPassTextures() {
+    constexpr DWORD kStages = 8;
+    DWORD stage = 0;
+    for (std::size_t i = 0; i < m_description.parameters.size() && stage < kStages; ++i) {
+        const EffectDescription::Parameter& parameter = m_description.parameters[i];
+        if (parameter.type != EffectDescription::ParameterType::Texture || parameter.elements != 0) {
+            continue;
+        }
+        IDirect3DBaseTexture9* previous = nullptr;
+        m_device->GetTexture(stage, &previous);
+        m_savedStages.push_back(previous);
+        // A texture the device cannot take leaves the stage as it was.
+        m_device->SetTexture(stage, m_textures[i]);
+        ++stage;
+    }
+}
+
+void EffectObject::RestoreStages() {
+    for (std::size_t stage = 0; stage < m_savedStages.size(); ++stage) {
+        IDirect3DBaseTexture9* previous = m_savedStages[stage];
+        m_device->SetTexture(static_cast<DWORD>(stage), previous);
+        if (previous != nullptr) {
+            previous->Release();
+        }
+    }
+    m_savedStages.clear();
 }
 
 int EffectObject::TechniqueIndex(D3DXHANDLE name) const {
@@ -134,6 +163,7 @@ HRESULT EffectObject::BeginPass(UINT pass) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     m_pass = static_cast<int>(pass);
+    BindPassTextures();
     return call.Return(D3D_OK);
 }
 
@@ -145,6 +175,7 @@ HRESULT EffectObject::EndPass() {
     if (m_pass < 0) {
         return call.Return(D3DERR_INVALIDCALL);
     }
+    RestoreStages();
     m_pass = -1;
     return call.Return(D3D_OK);
 }
@@ -157,6 +188,7 @@ HRESULT EffectObject::End() {
     if (m_running < 0) {
         return call.Return(D3DERR_INVALIDCALL);
     }
+    RestoreStages();
     m_pass = -1;
     m_running = -1;
     return call.Return(D3D_OK);

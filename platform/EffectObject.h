@@ -37,6 +37,11 @@ private:
     EffectDescription::Parameter* NumericParameter(D3DXHANDLE name, bool matrix);
     /// The index of the texture parameter of that name, not an array; -1 otherwise.
     int TextureIndex(D3DXHANDLE name) const;
+    /// Gives the device's texture stages, from 0 on, the texture parameters in declaration order,
+    /// keeping what the stages held.
+    void BindPassTextures();
+    /// Gives the stages back what they held before the pass.
+    void RestoreStages();
 
     ULONG m_references = 1;
     IDirect3DDevice9* m_device;                     ///< holds one reference
@@ -45,4 +50,5 @@ private:
     int m_technique = -1;                           ///< the technique Begin starts; -1 when the file has none
     int m_running = -1;                             ///< the technique between Begin and End; -1 outside
     int m_pass = -1;                                ///< the pass between BeginPass and EndPass; -1 outside
+    std::vector<IDirect3DBaseTexture9*> m_savedStages; ///< during a pass, by stage; one reference each
 };

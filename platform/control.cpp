@@ -6,6 +6,7 @@
 #include "platform/InputState.h"
 #include "platform/KernelState.h"
 #include "platform/LiveObjectCounter.h"
+#include "platform/TextureObject.h"
 #include "platform/WindowRegistry.h"
 
 #include <png.h>
@@ -41,6 +42,11 @@ Image ReadWindowPixels(HWND window) {
 Image ReadBackBuffer(IDirect3DDevice9* device) {
     Direct3DDevice* live = Direct3DDevice::FromInterface(device);
     return live != nullptr ? live->ReadBackBuffer() : Image{};
+}
+
+Image ReadTextureLevel(IDirect3DTexture9* texture, UINT level) {
+    const TextureObject* live = TextureObject::FromInterface(texture);
+    return live != nullptr ? live->ReadLevel(level) : Image{};
 }
 
 namespace {

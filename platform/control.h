@@ -63,6 +63,9 @@ std::optional<D3DMATRIX> DeviceTransform(IDirect3DDevice9* device, D3DTRANSFORMS
 std::optional<D3DPRESENT_PARAMETERS> DevicePresentParameters(IDirect3DDevice9* device);
 /// Number of devices alive.
 int LiveDeviceCount();
+/// The pixels of one mip level of a texture as ARGB, rows from the top (alpha 0xFF for formats
+/// without it). Empty image for a texture of another layer or a level it does not have.
+Image ReadTextureLevel(IDirect3DTexture9* texture, UINT level);
 
 /// A device's standing: working; lost (presents fail, reset refused); lost and ready to be reset.
 enum class DeviceLoss { Operational, Lost, NotReset };
@@ -97,6 +100,9 @@ struct AdapterConfiguration {
     /// Per format; a format not listed offers 2 and 4 samples.
     std::vector<MultisampleOffer> multisampleOffers;
     D3DCAPS9 caps{D3DDEVTYPE_HAL, 0, 4096, 4096, 16, 8, 8, 0xFFFFF, 16};
+    /// Whether Reset refuses (D3DERR_INVALIDCALL) while default-pool resources of the device live, as
+    /// a strict runtime does; off, they survive the reset with their contents.
+    bool resetRefusesDefaultPool = false;
 };
 
 /// The adapter a fresh process has.

@@ -182,6 +182,9 @@ TEST_F(D3DXEffectTest, TextureParametersHoldAReference) {
     public:
         ULONG AddRef() override { return ++references; }
         ULONG Release() override { return --references; }
+        DWORD GetLevelCount() override { return 1; }
+        HRESULT GetLevelDesc(UINT, D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+        HRESULT GetSurfaceLevel(UINT, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
         ULONG references = 1;
     };
     CountedTexture first;

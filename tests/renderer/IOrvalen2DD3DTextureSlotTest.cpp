@@ -15,9 +15,18 @@ template <typename Interface> struct CountedRelease : Interface {
     }
 };
 
-using CountedTexture = CountedRelease<IDirect3DTexture9>;
-using CountedSurface = CountedRelease<IDirect3DSurface9>;
-using CountedRenderToSurface = CountedRelease<ID3DXRenderToSurface>;
+struct CountedTexture : CountedRelease<IDirect3DTexture9> {
+    DWORD GetLevelCount() override { return 1; }
+    HRESULT GetLevelDesc(UINT, D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetSurfaceLevel(UINT, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
+};
+struct CountedSurface : CountedRelease<IDirect3DSurface9> {
+    HRESULT GetDesc(D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+};
+struct CountedRenderToSurface : CountedRelease<ID3DXRenderToSurface> {
+    HRESULT BeginScene(IDirect3DSurface9*, const D3DVIEWPORT9*) override { return D3DERR_INVALIDCALL; }
+    HRESULT EndScene(DWORD) override { return D3DERR_INVALIDCALL; }
+};
 
 } // namespace
 

@@ -16,6 +16,9 @@ class CountedTexture final : public IDirect3DTexture9 {
 public:
     ULONG AddRef() override { return ++references; }
     ULONG Release() override { return --references; }
+    DWORD GetLevelCount() override { return 1; }
+    HRESULT GetLevelDesc(UINT, D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetSurfaceLevel(UINT, IDirect3DSurface9**) override { return D3DERR_INVALIDCALL; }
     ULONG references = 1;
 };
 

@@ -1,0 +1,233 @@
+// Textures loaded from image files: formats, the mip chain and its filters, the colour key, the size
+// limit of the device, and the header read without decoding.
+#include "TextureFixture.h"
+#include "platform/ImageFile.h"
+
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using test_images::Format;
+
+constexpr std::uint32_t kRed = 0xFFFF0000u;
+constexpr std::uint32_t kGreen = 0xFF00FF00u;
+constexpr std::uint32_t kBlue = 0xFF0000FFu;
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+constexpr std::uint32_t kMagenta = 0xFFFF00FFu;
+/// Red, green, blue and white averaged channel by channel, rounded: (255 + 255 + 2) / 4 = 128.
+constexpr std::uint32_t kQuadrantAverage = 0xFF808080u;
+
+D3DSURFACE_DESC LevelDesc(IDirect3DTexture9* texture, UINT level) {
+    D3DSURFACE_DESC description{};
+    EXPECT_EQ(D3D_OK, texture->GetLevelDesc(level, &description));
+    return description;
+}
+
+/// Quadrant colours of a square image, sampled at the centre of each quadrant.
+void ExpectQuadrants(const platform::Image& image, int tolerance) {
+    const UINT a = image.width / 4;
+    const UINT b = image.width - 1 - image.width / 4;
+    EXPECT_TRUE(test_images::Near(kRed, image.At(a, a), tolerance)) << std::hex << image.At(a, a);
+    EXPECT_TRUE(test_images::Near(kGreen, image.At(b, a), tolerance)) << std::hex << image.At(b, a);
+    EXPECT_TRUE(test_images::Near(kBlue, image.At(a, b), tolerance)) << std::hex << image.At(a, b);
+    EXPECT_TRUE(test_images::Near(kWhite, image.At(b, b), tolerance)) << std::hex << image.At(b, b);
+}
+
+} // namespace
+
+using D3DXTexture = TextureFixture;
+
+TEST_F(D3DXTexture, EveryFileFormatLoadsWithAFullMipChainOfBoxAverages) {
+    struct Case {
+        const char* name;
+        Format format;
+        D3DXIMAGE_FILEFORMAT fileFormat;
+        D3DFORMAT textureFormat; ///< formats that keep alpha load with it
+        int tolerance;           ///< JPEG is lossy
+    };
+    const Case cases[] = {{"q.png", Format::Png, D3DXIFF_PNG, D3DFMT_A8R8G8B8, 0},
+                          {"q.bmp", Format::Bmp, D3DXIFF_BMP, D3DFMT_X8R8G8B8, 0},
+                          {"q.tga", Format::Tga, D3DXIFF_TGA, D3DFMT_A8R8G8B8, 0},
+                          {"q.jpg", Format::Jpeg, D3DXIFF_JPG, D3DFMT_X8R8G8B8, 12}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteImage(c.name, test_images::Quadrants(), c.format);
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileA(path.c_str(), &info));
+        EXPECT_EQ(16u, info.Width);
+        EXPECT_EQ(16u, info.Height);
+        EXPECT_EQ(1u, info.Depth);
+        EXPECT_EQ(c.fileFormat, info.ImageFileFormat);
+        EXPECT_EQ(c.textureFormat, info.Format);
+
+        IDirect3DTexture9* texture = Load(path);
+        ASSERT_NE(nullptr, texture);
+        // 16, 8, 4, 2, 1.
+        ASSERT_EQ(5u, texture->GetLevelCount());
+        EXPECT_EQ(c.textureFormat, LevelDesc(texture, 0).Format);
+        EXPECT_EQ(D3DPOOL_MANAGED, LevelDesc(texture, 0).Pool);
+        for (UINT level = 0; level < 4; ++level) {
+            const D3DSURFACE_DESC description = LevelDesc(texture, level);
+            EXPECT_EQ(16u >> level, description.Width);
+            EXPECT_EQ(16u >> level, description.Height);
+            ExpectQuadrants(platform::ReadTextureLevel(texture, level), c.tolerance);
+        }
+        const platform::Image last = platform::ReadTextureLevel(texture, 4);
+        ASSERT_EQ(1u, last.width);
+        EXPECT_TRUE(test_images::Near(kQuadrantAverage, last.At(0, 0), c.tolerance))
+            << std::hex << last.At(0, 0);
+        EXPECT_TRUE(platform::ReadTextureLevel(texture, 5).pixels.empty());
+        D3DSURFACE_DESC ignored{};
+        EXPECT_EQ(D3DERR_INVALIDCALL, texture->GetLevelDesc(5, &ignored));
+        texture->Release();
+    }
+}
+
+TEST_F(D3DXTexture, PixelsEqualToTheColourKeyBecomeTransparentBlack) {
+    const platform::Image keyed = test_images::Make(
+        4, 4, [](UINT x, UINT y) { return (x == 1 && y == 1) || (x == 2 && y == 3) ? kMagenta : kGreen; });
+    const std::string path = WriteImage("keyed.bmp", keyed, Format::Bmp);
+
+    IDirect3DTexture9* plain = Load(path);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(D3DFMT_X8R8G8B8, LevelDesc(plain, 0).Format);
+    EXPECT_EQ(kMagenta, platform::ReadTextureLevel(plain, 0).At(1, 1));
+    plain->Release();
+
+    IDirect3DTexture9* texture = Load(path, D3DX_FILTER_POINT, kMagenta);
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, LevelDesc(texture, 0).Format) << "a key needs alpha";
+    const platform::Image level = platform::ReadTextureLevel(texture, 0);
+    for (UINT y = 0; y < 4; ++y) {
+        for (UINT x = 0; x < 4; ++x) {
+            EXPECT_EQ(keyed.At(x, y) == kMagenta ? 0u : kGreen, level.At(x, y)) << x << ", " << y;
+        }
+    }
+    texture->Release();
+
+    // A key that differs in alpha alone matches nothing: the file's pixels are opaque.
+    IDirect3DTexture9* unkeyed = Load(path, D3DX_FILTER_POINT, 0x00FF00FFu);
+    ASSERT_NE(nullptr, unkeyed);
+    EXPECT_EQ(kMagenta, platform::ReadTextureLevel(unkeyed, 0).At(1, 1));
+    unkeyed->Release();
+}
+
+TEST_F(D3DXTexture, FilterNoneMakesLowerLevelsFromEveryOtherPixelAndOthersAverage) {
+    const platform::Image checker =
+        test_images::Make(4, 4, [](UINT x, UINT y) { return (x + y) % 2 == 0 ? 0xFF000000u : kWhite; });
+    const std::string path = WriteImage("checker.png", checker, Format::Png);
+    IDirect3DTexture9* unfiltered = Load(path, D3DX_FILTER_NONE);
+    IDirect3DTexture9* averaged = Load(path, D3DX_FILTER_BOX);
+    ASSERT_NE(nullptr, unfiltered);
+    ASSERT_NE(nullptr, averaged);
+    const platform::Image picked = platform::ReadTextureLevel(unfiltered, 1);
+    const platform::Image mixed = platform::ReadTextureLevel(averaged, 1);
+    ASSERT_EQ(2u, picked.width);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(0xFF000000u, picked.pixels[i]);
+        EXPECT_EQ(kQuadrantAverage, mixed.pixels[i]);
+    }
+    unfiltered->Release();
+    averaged->Release();
+}
+
+TEST_F(D3DXTexture, AnImageBeyondTheDevicesLimitIsHalvedUntilItFits) {
+    platform::AdapterConfiguration adapter = platform::DefaultAdapter();
+    adapter.caps.MaxTextureWidth = 8;
+    adapter.caps.MaxTextureHeight = 8;
+    platform::ConfigureAdapter(adapter);
+    IDirect3DTexture9* texture = Load(WriteImage("big.png", test_images::Quadrants(), Format::Png));
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(8u, LevelDesc(texture, 0).Width);
+    EXPECT_EQ(4u, texture->GetLevelCount());
+    ExpectQuadrants(platform::ReadTextureLevel(texture, 0), 0);
+    texture->Release();
+}
+
+TEST_F(D3DXTexture, ImageInfoReadsTheHeaderWithoutDecodingThePixels) {
+    const platform::Image large = test_images::Make(640, 480, [](UINT, UINT) { return kBlue; });
+    const std::string path = WriteImage("large.png", large, Format::Png);
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileA(path.c_str(), &info));
+    EXPECT_EQ(640u, info.Width);
+    EXPECT_EQ(480u, info.Height);
+    EXPECT_EQ(1u, info.Depth);
+
+    // Cut after the header: the size is still known, the pixels are gone.
+    std::filesystem::resize_file(path, 40);
+    ASSERT_EQ(D3D_OK, D3DXGetImageInfoFromFileA(path.c_str(), &info));
+    EXPECT_EQ(640u, info.Width);
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(D3DXERR_INVALIDDATA,
+              D3DXCreateTextureFromFileExA(m_device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                                           0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                           nullptr, nullptr, &texture));
+    EXPECT_EQ(nullptr, texture);
+}
+
+TEST_F(D3DXTexture, MissingAndForeignFilesAreRefused) {
+    const std::string missing = (m_folder / "missing.png").string();
+    const std::string text = (m_folder / "notes.txt").string();
+    std::ofstream(text) << "this is not an image\n";
+    D3DXIMAGE_INFO info{};
+    EXPECT_EQ(D3DERR_NOTAVAILABLE, D3DXGetImageInfoFromFileA(missing.c_str(), &info));
+    EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileA(text.c_str(), &info));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXGetImageInfoFromFileA(nullptr, &info));
+    EXPECT_EQ(nullptr, Load(missing));
+    EXPECT_EQ(nullptr, Load(text));
+    EXPECT_EQ(0, platform::LiveObjects("IDirect3DTexture9"));
+}
+
+TEST_F(D3DXTexture, RenderTargetsLiveInTheDefaultPoolAndTheirSurfacesHoldThem) {
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTexture(m_device, 32, 16, 1, D3DUSAGE_RENDERTARGET,
+                                                    D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture));
+    EXPECT_EQ(D3DERR_INVALIDCALL, D3DXCreateTexture(m_device, 8192, 16, 1, D3DUSAGE_RENDERTARGET,
+                                                    D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture));
+    ASSERT_EQ(D3D_OK, D3DXCreateTexture(m_device, 32, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
+                                        D3DPOOL_DEFAULT, &texture));
+    EXPECT_EQ(1u, texture->GetLevelCount());
+    IDirect3DSurface9* surface = nullptr;
+    ASSERT_EQ(D3D_OK, texture->GetSurfaceLevel(0, &surface));
+    D3DSURFACE_DESC description{};
+    ASSERT_EQ(D3D_OK, surface->GetDesc(&description));
+    EXPECT_EQ(32u, description.Width);
+    EXPECT_EQ(16u, description.Height);
+    EXPECT_EQ(D3DFMT_A8R8G8B8, description.Format);
+    EXPECT_EQ(D3DUSAGE_RENDERTARGET, description.Usage);
+    EXPECT_EQ(D3DPOOL_DEFAULT, description.Pool);
+    texture->Release();
+    EXPECT_EQ(1, platform::LiveObjects("IDirect3DTexture9")) << "the surface holds its texture";
+    surface->Release();
+    EXPECT_EQ(0, platform::LiveObjects("IDirect3DTexture9"));
+    EXPECT_EQ(0, platform::LiveObjects("IDirect3DSurface9"));
+}
+
+TEST(ImageFile, FilesThatWouldMisleadTheDecoderAreRefusedBeforeItSeesThem) {
+    // Found by fuzzing. A Huffman table whose counts add up to more than its 256 codes, behind fill
+    // bytes that a JPEG may have before its start marker.
+    std::vector<std::uint8_t> jpeg(32, 0xFF);
+    const std::uint8_t header[] = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
+    jpeg.insert(jpeg.end(), std::begin(header), std::end(header));
+    jpeg.insert(jpeg.end(), 16, 0x20);
+    EXPECT_FALSE(ImageFile::ReadHeader(jpeg.data(), jpeg.size()));
+    EXPECT_FALSE(ImageFile::Decode(jpeg.data(), jpeg.size()));
+
+    // A PNG whose first image-data chunk is empty, ahead of the real one.
+    platform::Image image = test_images::Quadrants();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("orvalen_empty_idat_" + std::to_string(::getpid()) + ".png"))
+                                 .string();
+    ASSERT_TRUE(test_images::Write(path, image, test_images::Format::Png));
+    std::ifstream file(path, std::ios::binary);
+    std::vector<std::uint8_t> png((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
+    ASSERT_TRUE(ImageFile::Decode(png.data(), png.size()));
+    const std::uint8_t emptyChunk[] = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    const std::size_t afterHeader = 8 + 12 + 13; // signature, then the header chunk
+    png.insert(png.begin() + afterHeader, std::begin(emptyChunk), std::end(emptyChunk));
+    EXPECT_FALSE(ImageFile::ReadHeader(png.data(), png.size()));
+}
