@@ -81,9 +81,36 @@ public:
     bool SetTexture(std::int32_t slot) override;
     bool UnsetTexture() override;
 
+    /// Texture coordinates of a quad's edges.
+    struct TextureRegion {
+        float uLeft;
+        float vTop;
+        float uRight;
+        float vBottom;
+    };
+
 private:
     /// Whether `slot` indexes the texture table.
     static bool IsSlot(std::int32_t slot) { return slot >= 0 && slot < kTextureSlots; }
+    /// The device, or null before the renderer has one.
+    IDirect3DDevice9* Device() const;
+    /// Whether `slot` indexes the texture table; logs `operation`'s bad-index line when it does not.
+    bool CheckSlot(const char* operation, std::int32_t slot) const;
+    /// The three loaders: the texture is made first and only then replaces what the entry held.
+    bool LoadInto(const char* operation, const char* file, DWORD filter, DWORD colourKey, std::int32_t slot);
+    /// The corners q0..q3 of a width x height quad centred on the origin at depth z, in the current
+    /// space, coloured `Colour`.
+    void BuildQuad(TexturedVertex2D (&quad)[4], float width, float height, float z,
+                   const TextureRegion& region) const;
+    /// Places the quad by `Transform` (the world transform, or transformed and unprojected positions in
+    /// screen space) and draws it; false when the device refuses either.
+    bool PlaceAndDraw(TexturedVertex2D (&quad)[4]) const;
+    /// One quad with the slot's texture, centred on the origin of `Transform`.
+    bool DrawQuad(const char* operation, float width, float height, float z, const TextureRegion& region,
+                  std::int32_t slot);
+    /// Leaves the device as the primitive drawers expect it, whatever happened before: no texture,
+    /// world transform identity, Vertex2D's format. `drawn` and-ed with whether that worked.
+    bool EndTexturedDrawing(bool drawn);
     /// A pixel position and depth of the render target turned into the world point drawn there.
     D3DXVECTOR3 FromScreen(const D3DXVECTOR3& pixel) const;
     /// A world point turned into its pixel position and depth.

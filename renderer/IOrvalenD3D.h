@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
+struct TextureSlot;
+
 class IOrvalenD3D : public IOrvalenRenderer {
 public:
     static constexpr int kMaxViewports = 7; ///< viewports that can be created (the table has room for 8)
@@ -182,9 +184,15 @@ private:
     ID3DXEffect* LoadedEffect(const char* operation, std::int32_t index);
     /// Ends the slot's effect when it is the current one, then releases it and empties the slot.
     void ReleaseEffect(std::int32_t index);
+    /// Entry `slot` of the 2D interface's texture table; null, after `operation`'s failure line, when
+    /// there is no 2D interface or no such entry.
+    TextureSlot* TextureEntry(const char* operation, std::int32_t slot);
+    /// Before the 2D interface goes: a render target still drawn into stops being the projection's
+    /// source, since its entry goes with the interface.
+    void ForgetRenderTarget();
     /// Gives the effect's `parameter` the texture of the first of `count` materials named `material`.
-    bool BindMaterialTexture(ID3DXEffect* effect, const char* parameter, std::int32_t count, char* const* names,
-                             IDirect3DTexture9* const* textures, const char* material);
+    bool BindMaterialTexture(ID3DXEffect* effect, const char* parameter, std::int32_t count,
+                             char* const* names, IDirect3DTexture9* const* textures, const char* material);
     /// Releases the shader effects, the device and Direct3D, logging each release when `log` is set.
     void ReleaseDeviceObjects(bool log);
     void CloseLog();

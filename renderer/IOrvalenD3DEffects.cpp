@@ -2,6 +2,8 @@
 // them, and the parameters the host feeds them by name.
 #include "renderer/IOrvalenD3D.h"
 
+#include "renderer/TextureSlot.h"
+
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 
@@ -170,8 +172,13 @@ bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IO
                                materials->Textures, material);
 }
 
-bool IOrvalenD3D::SetShaderTexture(std::int32_t, const char*, std::int32_t) {
-    return false;
+bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, std::int32_t textureSlot) {
+    ID3DXEffect* effect = LoadedEffect("SetShaderTexture", index);
+    if (effect == nullptr) {
+        return false;
+    }
+    const TextureSlot* entry = TextureEntry("SetShaderTexture", textureSlot);
+    return entry != nullptr && SUCCEEDED(effect->SetTexture(parameter, entry->Texture));
 }
 
 bool IOrvalenD3D::SetShaderVector(std::int32_t index, const char* parameter, float x, float y, float z) {

@@ -1,9 +1,11 @@
 // The frame cycle and device-lost recovery. A lost device is waited out: presenting reports it, the
 // fonts let go of their device objects, and CheckDevice resets the device once it may be reset and
-// gives it back everything a reset discards. Render to texture is not drawn yet.
+// gives it back everything a reset discards. Between frames the host may draw into a render target of
+// the 2D interface's texture table.
 #include "IOrvalen3D.h"
 #include "IOrvalenFont.h"
 #include "platform/Win32Kernel.h"
+#include "renderer/IOrvalen2DD3D.h"
 #include "renderer/IOrvalenD3D.h"
 
 namespace {
@@ -101,10 +103,66 @@ bool IOrvalenD3D::ResetDevice() {
     return true;
 }
 
-bool IOrvalenD3D::StartRenderToTexture(std::int32_t) {
-    return false;
+TextureSlot* IOrvalenD3D::TextureEntry(const char* operation, std::int32_t slot) {
+    if (Interface2D == nullptr) {
+        Log("ERROR: %s Failed - No 2D Interface\n", operation);
+        return nullptr;
+    }
+    if (slot < 0 || slot >= IOrvalen2DD3D::kTextureSlots) {
+        Log("ERROR: %s Failed - Bad Index %d\n", operation, slot);
+        return nullptr;
+    }
+    // The renderer makes the only implementation of the 2D interface.
+    return &static_cast<IOrvalen2DD3D*>(Interface2D)->Textures[slot];
 }
 
-bool IOrvalenD3D::EndRenderToTexture(std::int32_t) {
-    return false;
+void IOrvalenD3D::ForgetRenderTarget() {
+    if (RenderTargetProjection != nullptr) {
+        RenderTargetProjection = nullptr;
+        if (Device != nullptr) {
+            Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix);
+        }
+    }
+}
+
+bool IOrvalenD3D::StartRenderToTexture(std::int32_t slot) {
+    TextureSlot* entry = TextureEntry("StartRenderToTexture", slot);
+    if (entry == nullptr) {
+        return false;
+    }
+    if (entry->RenderToSurface == nullptr) {
+        Log("ERROR: StartRenderToTexture Failed - Not A Valid RenderTarget\n");
+        return false;
+    }
+    if (Device == nullptr || FAILED(Device->SetTransform(D3DTS_PROJECTION, &entry->Projection))) {
+        Log("ERROR: StartRenderToTexture Failed - Couldn't Set Projection\n");
+        return false;
+    }
+    RenderTargetProjection = &entry->Projection;
+    // Refused inside a frame, for one: the device is then left as it was.
+    if (FAILED(entry->RenderToSurface->BeginScene(entry->Surface, nullptr))) {
+        Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix);
+        RenderTargetProjection = nullptr;
+        Log("ERROR: StartRenderToTexture Failed - Couldn't Begin Scene\n");
+        return false;
+    }
+    return true;
+}
+
+bool IOrvalenD3D::EndRenderToTexture(std::int32_t slot) {
+    TextureSlot* entry = TextureEntry("EndRenderToTexture", slot);
+    if (entry == nullptr) {
+        return false;
+    }
+    if (entry->RenderToSurface == nullptr) {
+        Log("ERROR: EndRenderToTexture Failed - Not A Valid RenderTarget\n");
+        return false;
+    }
+    entry->RenderToSurface->EndScene(0);
+    if (Device == nullptr || FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix))) {
+        Log("ERROR: EndRenderToTexture Failed - Couldn't Reset Projection\n");
+        return false;
+    }
+    RenderTargetProjection = nullptr;
+    return true;
 }

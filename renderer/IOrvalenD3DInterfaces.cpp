@@ -35,10 +35,12 @@ void DestroyInterface(IOrvalenD3D& renderer, Interface*& member, const char* lin
 } // namespace
 
 std::int32_t IOrvalenD3D::Create2DInterface() {
+    ForgetRenderTarget();
     return CreateInterface<IOrvalen2DD3D>(*this, Interface2D, "ERROR: Couldn't Create 2D Interface\n");
 }
 
 void IOrvalenD3D::Destroy2DInterface() {
+    ForgetRenderTarget();
     DestroyInterface(*this, Interface2D, "Destroying 2D Interface...\n");
 }
 
