@@ -1,12 +1,14 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
-// projection and a camera, draws a frame with text and one of 2D shapes and saves what the window
-// shows after each, shuts everything down again and prints what it did and the log.
+// projection and a camera, draws a frame with text, one of 2D shapes and one of textured quads and a
+// render target, saves what the window shows after each, shuts everything down again and prints what
+// it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
 #include "orvalen.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -162,6 +164,131 @@ bool DrawShapesFrame(IOrvalenRenderer* renderer) {
     return ok;
 }
 
+/// The demo's own sprite: a yellow disc ringed in dark red with a red corner mark at its top left, on
+/// magenta that the colour key takes away.
+platform::Image Sprite() {
+    platform::Image image;
+    image.width = 64;
+    image.height = 64;
+    image.pixels.resize(64 * 64);
+    for (UINT y = 0; y < 64; ++y) {
+        for (UINT x = 0; x < 64; ++x) {
+            const float distance = std::hypot(static_cast<float>(x) - 31.5f, static_cast<float>(y) - 31.5f);
+            std::uint32_t colour = 0xFFFF00FFu;
+            if (x < 14 && y < 14 && x + y < 16) {
+                colour = 0xFFE02020u;
+            } else if (distance < 22.0f) {
+                colour = 0xFFFFD23Fu;
+            } else if (distance < 27.0f) {
+                colour = 0xFF8C1C13u;
+            }
+            image.pixels[std::size_t(y) * 64 + x] = colour;
+        }
+    }
+    return image;
+}
+
+/// Into render target 2, between frames: a teal picture with the sprite turning in world space.
+bool DrawIntoTarget(IOrvalenRenderer* renderer, IOrvalen2D* twoD) {
+    bool ok = Report("StartRenderToTexture 2", renderer->StartRenderToTexture(2));
+    ok = Report("Clear the target to teal", renderer->Clear(true, true, false, 0xFF1F6F78u)) && ok;
+    twoD->Begin2D();
+    twoD->SetScreenSpace(false);
+    twoD->ResetTransform();
+    twoD->Rotate(0, 0, 0.5f);
+    ok = Report("DrawTexture 6 x 6 world units, turned, keyed sprite", twoD->DrawTexture(6, 6, 0)) && ok;
+    twoD->End2D();
+    return Report("EndRenderToTexture 2", renderer->EndRenderToTexture(2)) && ok;
+}
+
+/// Textured quads in screen pixels: plain and keyed, turned, a batch, a split and a region.
+bool DrawQuads(IOrvalen2D* twoD) {
+    twoD->Begin2D();
+    twoD->SetScreenSpace(true);
+    twoD->Colour = 0xFFFFFFFFu;
+    bool ok = Report("DrawTextureAt plain sprite at (40, 70)", twoD->DrawTextureAt(40, 70, 128, 128, 1));
+    ok = Report("DrawTextureAt keyed sprite at (200, 70)", twoD->DrawTextureAt(200, 70, 128, 128, 0)) && ok;
+    twoD->ResetTransform();
+    twoD->Rotate(0, 0, 0.6f);
+    twoD->Translate(424, 134, 0.1f);
+    ok = Report("DrawTexture turned about its centre (424, 134)", twoD->DrawTexture(128, 128, 0)) && ok;
+    const float xs[] = {40, 110, 180, 250, 320};
+    const float ys[] = {260, 260, 260, 260, 260};
+    const float zs[] = {0.1f, 0.1f, 0.1f, 0.1f, 0.1f};
+    ok = Report("DrawTextureBatch of 5, turned alike",
+                twoD->DrawTextureBatch(xs, ys, zs, 0, 0, -0.4f, 60, 60, 5, 0)) &&
+         ok;
+    ok = Report("DrawTextureSplit at 0.3 over (40, 380)-(200, 460)",
+                twoD->DrawTextureSplit(0.3f, 40, 380, 160, 80, 1.0f)) &&
+         ok;
+    twoD->ResetTransform();
+    twoD->Translate(300, 420, 0.1f);
+    ok = Report("DrawTextureRegion: the sprite's top-left quarter",
+                twoD->DrawTextureRegion(80, 80, 0, 0, 0.5f, 0.5f, 1)) &&
+         ok;
+    ok = Report("DrawTextureAt render target 2 at (520, 230)", twoD->DrawTextureAt(520, 230, 256, 256, 2)) &&
+         ok;
+    twoD->End2D();
+    return ok;
+}
+
+/// Frame 2: a PNG written here and loaded with and without its colour key, a render target drawn into
+/// between frames, and both shown as textured quads with captions, presented and saved.
+bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
+    bool ok = Report("Write out/sprite.png", platform::SavePng(Sprite(), "sprite.png"));
+    if (!Report("Create2DInterface", renderer->Create2DInterface() == 1)) {
+        return false;
+    }
+    IOrvalen2D* twoD = renderer->Interface2D;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t depth = 0;
+    ok = Report("GetImageInfo sprite.png is 64 x 64 x 1",
+                twoD->GetImageInfo("sprite.png", &width, &height, &depth) && width == 64 && height == 64 &&
+                    depth == 1) &&
+         ok;
+    ok = Report("LoadTexture sprite.png keyed on magenta into slot 0",
+                twoD->LoadTexture("sprite.png", 0xFF00FF, 0)) &&
+         ok;
+    ok = Report("LoadTexture sprite.png into slot 1", twoD->LoadTexture("sprite.png", 1)) && ok;
+    ok = Report("CreateRenderTarget 256 x 256 in slot 2", twoD->CreateRenderTarget(256, 256, 0, 2)) && ok;
+    ok = Report("SetCamera from (0, 0, -10) at the origin",
+                renderer->SetCamera(0, 0, -10, 0, 0, 0, 0, 1, 0)) &&
+         ok;
+    renderer->SetLighting(false);
+    renderer->SetCullMode(0);
+    ok = Report("SetFilter 3 (linear with linear mips)", renderer->SetFilter(3)) && ok;
+    // Keyed texels are transparent black: alpha testing leaves them out.
+    renderer->SetAlphaTest(true);
+    ok = DrawIntoTarget(renderer, twoD) && ok;
+    ok = Report("Clear to slate", renderer->Clear(true, true, true, 0xFF2E3440u)) && ok;
+    ok = Report("StartRendering", renderer->StartRendering()) && ok;
+    ok = DrawQuads(twoD) && ok;
+    if (Report("CreateFontInterface", renderer->CreateFontInterface() == 1)) {
+        IOrvalenFont* fonts = renderer->FontInterface;
+        ok = Report("CreateFont 0: DejaVu Sans, 18 high", fonts->CreateFont(0, 18, "DejaVu Sans", 0)) && ok;
+        fonts->Colour = 0xFFFFFFFFu;
+        ok = Report("DrawText captions",
+                    fonts->DrawText(40, 30, "Plain, colour-keyed and turned sprites", 0) &&
+                        fonts->DrawText(40, 230, "A batch turned alike", 0) &&
+                        fonts->DrawText(40, 350, "Split at 0.3, and a region", 0) &&
+                        fonts->DrawText(520, 200, "Render target", 0)) &&
+             ok;
+    } else {
+        ok = false;
+    }
+    ok = Report("EndRendering", renderer->EndRendering()) && ok;
+    renderer->SetAlphaTest(false);
+    ok = Report("ShowScene", renderer->ShowScene()) && ok;
+    const HWND window = FindWindowA(kWindowName, kWindowName);
+    ok = Report("Save out/frame_0002.png",
+                platform::SavePng(platform::ReadWindowPixels(window), "frame_0002.png")) &&
+         ok;
+    renderer->DestroyFontInterface();
+    renderer->Destroy2DInterface();
+    return ok;
+}
+
 bool RunRenderer(IOrvalenRenderer* renderer) {
     char line[128];
     const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
@@ -180,7 +307,8 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
     std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1),
                 projection(0, 2), projection(0, 3));
     ok = DrawFrame(renderer) && ok;
-    return DrawShapesFrame(renderer) && ok;
+    ok = DrawShapesFrame(renderer) && ok;
+    return DrawTexturesFrame(renderer) && ok;
 }
 
 } // namespace

@@ -43,8 +43,8 @@ HRESULT D3DXGetImageInfoFromFileA(LPCSTR file, D3DXIMAGE_INFO* info);
 
 /// Makes a texture on `device`. D3DX_DEFAULT for the width or height takes 256; for the level count,
 /// a full chain down to 1 x 1. Formats: A8R8G8B8 and X8R8G8B8 (D3DFMT_UNKNOWN: A8R8G8B8). A render
-/// target (D3DUSAGE_RENDERTARGET) must be in the default pool and has one level. Sizes beyond the
-/// device's caps are refused with D3DERR_INVALIDCALL.
+/// target (D3DUSAGE_RENDERTARGET) must be in the default pool; its texels start transparent black.
+/// Sizes beyond the device's caps are refused with D3DERR_INVALIDCALL.
 HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mipLevels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 

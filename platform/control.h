@@ -4,8 +4,10 @@
 // reachable (faults injected into named operations, a trace of the calls made, live-object counts).
 //
 // Operation names are "Direct3DCreate9", "FindWindowA", "Sleep", "D3DXCreateFontA",
-// "D3DXCreateEffectFromFileA", "IDirect3D9::<Method>", "IDirect3DDevice9::<Method>",
-// "ID3DXFont::<Method>" and "ID3DXEffect::<Method>". The selector argument
+// "D3DXCreateEffectFromFileA", "D3DXCreateTexture", "D3DXCreateTextureFromFileExA",
+// "D3DXGetImageInfoFromFileA", "D3DXCreateRenderToSurface", "IDirect3D9::<Method>",
+// "IDirect3DDevice9::<Method>", "IDirect3DTexture9::<Method>", "IDirect3DSurface9::<Method>",
+// "ID3DXFont::<Method>", "ID3DXEffect::<Method>" and "ID3DXRenderToSurface::<Method>". The selector argument
 // that a fault can be narrowed to is, by operation:
 //   IDirect3D9::CheckDepthStencilMatch      the depth-stencil format
 //   IDirect3D9::CheckDeviceMultiSampleType  the multisample type

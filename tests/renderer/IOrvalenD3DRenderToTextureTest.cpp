@@ -118,3 +118,27 @@ TEST_F(IOrvalenD3DRenderToTexture, DestroyingThe2DInterfaceWhileDrawingIntoATarg
     EXPECT_TRUE(m_handle->EndRendering());
     EXPECT_EQ(0, platform::LiveObjects("ID3DXRenderToSurface"));
 }
+
+TEST_F(IOrvalenD3DRenderToTexture, ARenderTargetOutlivesAResetUnlessTheRuntimeIsStrict) {
+    ASSERT_TRUE(m_handle->StartRenderToTexture(kTarget));
+    ASSERT_TRUE(m_handle->Clear(true, true, false, kRed));
+    ASSERT_TRUE(m_handle->EndRenderToTexture(kTarget));
+    ASSERT_TRUE(platform::SetDeviceLoss(Device(), platform::DeviceLoss::NotReset));
+    ASSERT_TRUE(m_handle->CheckDevice());
+    EXPECT_EQ(kRed, platform::ReadTextureLevel(m_2d->Textures[kTarget].Texture, 0).At(5, 5));
+
+    // A runtime that refuses resets while default-pool resources live waits for the host to let go.
+    platform::AdapterConfiguration strict = platform::DefaultAdapter();
+    strict.resetRefusesDefaultPool = true;
+    platform::ConfigureAdapter(strict);
+    ASSERT_TRUE(platform::SetDeviceLoss(Device(), platform::DeviceLoss::NotReset));
+    const std::string before = LogText();
+    EXPECT_FALSE(m_handle->CheckDevice());
+    m_2d->DestroyRenderTarget(kTarget);
+    EXPECT_TRUE(m_handle->CheckDevice());
+    EXPECT_EQ("D3D9 Device Not Reset; Resetting...\n"
+              "ERROR: CheckDevice Failed - Couldn't Reset Device\n"
+              "D3D9 Device Not Reset; Resetting...\n"
+              "D3D9 Device Successfully Reset\n",
+              LogText().substr(before.size()));
+}
