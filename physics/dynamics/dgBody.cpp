@@ -1,5 +1,6 @@
 #include "physics/dynamics/dgBody.h"
 
+#include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/core/dgClassIds.h"
 #include "physics/dynamics/dgWorld.h"
@@ -17,6 +18,8 @@ constexpr dgFloat32 kMinTurnSpeed = 0.0125f * kDegreeToRadian;
 constexpr dgFloat32 kInfiniteMass = 1.0e15f;
 // Motion of a continuous body up to this fraction of its box size per step needs no wider box.
 constexpr dgFloat32 kContinuousSlack = 0.3f;
+// The same for the child boxes of a compound shape.
+constexpr dgFloat32 kCompoundChildSlack = 0.45f;
 constexpr dgFloat32 kMinBuoyantMass = 0.01f;
 constexpr dgFloat32 kMinSubmergedVolume = 0.0001f;
 
@@ -52,6 +55,23 @@ void WidenAxis(dgFloat32 displacement, dgFloat32 slack, dgFloat32& minSide, dgFl
             minSide += displacement + slack;
         }
     }
+}
+
+// Widens the box along the displacement by what exceeds slackFraction of its size on each axis.
+void WidenBox(const dgVector& d, dgFloat32 slackFraction, dgVector& minBox, dgVector& maxBox) {
+    WidenAxis(d.x, slackFraction * (maxBox.x - minBox.x), minBox.x, maxBox.x);
+    WidenAxis(d.y, slackFraction * (maxBox.y - minBox.y), minBox.y, maxBox.y);
+    WidenAxis(d.z, slackFraction * (maxBox.z - minBox.z), minBox.z, maxBox.z);
+}
+
+// A body without a world tests against the engine's own class id.
+bool HasCompound(const dgBody& body) {
+    if (body.m_collision == nullptr) {
+        return false;
+    }
+    const dgUnsigned32 compoundId =
+        body.m_world != nullptr ? body.m_world->GetCompoundClassId() : dgCompoundCollisionClassId;
+    return body.m_collision->IsType(compoundId);
 }
 
 // Drag factor of a fluid of the given viscosity for a body moving at speed squared speed2: a viscous
@@ -145,13 +165,17 @@ void dgBody::UpdateCollisionMatrix(dgFloat32 dt) {
     }
 
     if ((m_flags & kContinuousCollision) != 0) {
-        // The child boxes of a compound shape widen the same way (by 0.45 of each child's size) once the
-        // compound shape exists.
         const dgVector d = m_veloc.Scale(dt).Add(m_force.Scale(m_invMass.w * dt * dt));
         if (IsFinite(d)) {
-            WidenAxis(d.x, kContinuousSlack * (m_maxBox.x - m_minBox.x), m_minBox.x, m_maxBox.x);
-            WidenAxis(d.y, kContinuousSlack * (m_maxBox.y - m_minBox.y), m_minBox.y, m_maxBox.y);
-            WidenAxis(d.z, kContinuousSlack * (m_maxBox.z - m_minBox.z), m_minBox.z, m_maxBox.z);
+            WidenBox(d, kContinuousSlack, m_minBox, m_maxBox);
+            if (HasCompound(*this)) {
+                // The contact code tests the children's boxes against the other body: they move too.
+                const auto* compound = static_cast<const dgCompoundCollision*>(m_collision);
+                dgCompoundCollision::ChildBox* boxes = compound->GetChildBoxes();
+                for (dgInt32 i = 0; i < compound->GetChildCount(); i++) {
+                    WidenBox(d, kCompoundChildSlack, boxes[i].m_min, boxes[i].m_max);
+                }
+            }
         }
     }
 

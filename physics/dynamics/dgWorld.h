@@ -15,6 +15,7 @@
 #include <cstdint>
 
 class dgCollision;
+class dgCompoundCollision;
 class dgCollisionPoint;
 class dgJointBase;
 
@@ -49,6 +50,8 @@ public:
     static constexpr dgInt32 kWorkAreaBodyCapacity = 1 << 16;
     /// Signature of the world's point probe; never a cache key.
     static constexpr dgUnsigned32 kPointCollisionSignature = 0x12344321u;
+    /// Most contacts a collision query gathers or gives out.
+    static constexpr dgInt32 kMaxQueryContacts = 128;
 
     /// A body whose destruction is under way; frames live on the stack and chain outwards when a
     /// destructor callback destroys another body.
@@ -170,6 +173,37 @@ public:
     dgInt32 DestroyAllGroupId();
     /// Key of the unordered pair of group ids.
     static dgUnsigned32 MaterialPairKey(dgUnsigned32 group0, dgUnsigned32 group1);
+
+    // Compound shape and collision queries between shapes placed by matrices (no bodies needed).
+    /// A compound holding one reference of each of count convex children; never cached. Null for a
+    /// negative count, a missing array or child, or a child that is not convex.
+    dgCompoundCollision* CreateCompound(dgInt32 count, dgCollision* const* children);
+    /// Closest points of the two placed shapes and the unit normal from A towards B; 0 when they overlap,
+    /// when no answer was reached, or for a polygon soup on either side.
+    dgInt32 ClosestPoint(dgCollision* collisionA, const dgMatrix& matrixA, dgCollision* collisionB,
+                         const dgMatrix& matrixB, dgVector& pointA, dgVector& pointB, dgVector& normal);
+    /// Contacts of the two placed shapes, at most wanted (and at most kMaxQueryContacts): per contact the
+    /// point and the normal (3 floats each) and the penetration. 0 for wanted <= 0.
+    dgInt32 Collide(dgCollision* collisionA, const dgMatrix& matrixA, dgCollision* collisionB,
+                    const dgMatrix& matrixB, dgFloat32* points, dgFloat32* normals, dgFloat32* penetrations,
+                    dgInt32 wanted);
+    /// Collide for shapes moving over one unit of time (velocities are displacements per unit): the
+    /// contacts at the first touch and its time, 0 for shapes that already overlap; 1e10 and no
+    /// contacts when they never meet.
+    dgInt32 CollideContinue(dgCollision* collisionA, const dgMatrix& matrixA, const dgVector& velocA,
+                            const dgVector& omegaA, dgCollision* collisionB, const dgMatrix& matrixB,
+                            const dgVector& velocB, const dgVector& omegaB, dgFloat32& timeOfImpact,
+                            dgFloat32* points, dgFloat32* normals, dgFloat32* penetrations, dgInt32 wanted);
+    /// ClosestPoint with compoundBody's compound child by child against the other body's shape.
+    dgInt32 CompoundClosestPoint(dgBody* compoundBody, dgBody* other, dgVector& point0, dgVector& point1,
+                                 dgVector& normal);
+    /// Contacts of body0's compound against body1's shape, each child placed from body0's own matrix;
+    /// timeOfImpact is the time window in and the earliest touch out.
+    dgInt32 CompoundQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1,
+                                  dgContactPoint* contacts, dgInt32 capacity);
+    /// Contacts of body0's convex shape against body1's, reduced to at most capacity.
+    dgInt32 ConvexQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1,
+                                dgContactPoint* contacts, dgInt32 capacity);
 
     // Collision cache.
     dgCollision* CreateNull();
