@@ -183,7 +183,8 @@ public:
     dgInt32 ClosestPoint(dgCollision* collisionA, const dgMatrix& matrixA, dgCollision* collisionB,
                          const dgMatrix& matrixB, dgVector& pointA, dgVector& pointB, dgVector& normal);
     /// Contacts of the two placed shapes, at most wanted (and at most kMaxQueryContacts): per contact the
-    /// point and the normal (3 floats each) and the penetration. 0 for wanted <= 0.
+    /// point and the normal (3 floats each) and the penetration. 0 for wanted <= 0. Normals run from B
+    /// towards A, or from A towards B when B alone is the compound (B is then handled first).
     dgInt32 Collide(dgCollision* collisionA, const dgMatrix& matrixA, dgCollision* collisionB,
                     const dgMatrix& matrixB, dgFloat32* points, dgFloat32* normals, dgFloat32* penetrations,
                     dgInt32 wanted);
@@ -198,7 +199,7 @@ public:
     dgInt32 CompoundClosestPoint(dgBody* compoundBody, dgBody* other, dgVector& point0, dgVector& point1,
                                  dgVector& normal);
     /// Contacts of body0's compound against body1's shape, each child placed from body0's own matrix;
-    /// timeOfImpact is the time window in and the earliest touch out.
+    /// timeOfImpact is the time window in and the earliest touch out. For bodies outside the broad phase.
     dgInt32 CompoundQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* body1,
                                   dgContactPoint* contacts, dgInt32 capacity);
     /// Contacts of body0's convex shape against body1's, reduced to at most capacity.

@@ -284,6 +284,8 @@ dgInt32 dgWorld::CompoundQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, d
         !body0->m_collision->IsType(GetCompoundClassId())) {
         return 0;
     }
+    // Placing children refreshes the bodies' boxes, which must not reach the broad phase.
+    dgAssert(body0->m_cell == nullptr && body1->m_cell == nullptr);
     const auto& compound0 = static_cast<const dgCompoundCollision&>(*body0->m_collision);
     const bool otherCompound = body1->m_collision->IsType(GetCompoundClassId());
     // A polygon soup as body 1 gives no contacts: the convex-against-soup road is not here yet.

@@ -1,5 +1,3 @@
-#include "physics/collision/dgCollisionBox.h"
-#include "physics/collision/dgCollisionSphere.h"
 #include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/dynamics/dgWorld.h"
@@ -40,10 +38,10 @@ public:
 
     dgWorld& World() { return *m_world; }
     dgCollision* Sphere(dgFloat32 radius, const dgMatrix& offset = dgGetIdentityMatrix()) {
-        return Keep(new dgCollisionSphere(0u, radius, offset));
+        return Keep(m_world->CreateSphere(radius, offset));
     }
     dgCollision* Box(dgFloat32 x, dgFloat32 y, dgFloat32 z, const dgMatrix& offset = dgGetIdentityMatrix()) {
-        return Keep(new dgCollisionBox(0u, x, y, z, offset));
+        return Keep(m_world->CreateBox(x, y, z, offset));
     }
     dgCompoundCollision* Compound(const std::vector<dgCollision*>& children) {
         dgCompoundCollision* compound =
