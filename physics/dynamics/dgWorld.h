@@ -195,6 +195,10 @@ public:
                             const dgVector& omegaA, dgCollision* collisionB, const dgMatrix& matrixB,
                             const dgVector& velocB, const dgVector& omegaB, dgFloat32& timeOfImpact,
                             dgFloat32* points, dgFloat32* normals, dgFloat32* penetrations, dgInt32 wanted);
+    /// Closest point of the placed collision to a global point, and the unit normal from the shape
+    /// towards the point; 0 when the point is inside, for a soup, or when the world has no point probe.
+    dgInt32 PointDistance(const dgVector& point, dgCollision* collision, const dgMatrix& matrix,
+                          dgVector& contactOut, dgVector& normalOut);
     /// ClosestPoint with compoundBody's compound child by child against the other body's shape.
     dgInt32 CompoundClosestPoint(dgBody* compoundBody, dgBody* other, dgVector& point0, dgVector& point1,
                                  dgVector& normal);

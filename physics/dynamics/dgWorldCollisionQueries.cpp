@@ -1,6 +1,7 @@
 // Collision queries between two shapes placed by matrices: closest points, contacts, and contacts with
 // the time of impact of moving shapes. They run the world's narrow phase on bodies built on the stack.
 
+#include "physics/collision/dgCollisionPoint.h"
 #include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexPairDispatch.h"
@@ -194,6 +195,17 @@ dgInt32 dgWorld::ClosestPoint(dgCollision* collisionA, const dgMatrix& matrixA, 
         return 0;
     }
     return ConvexClosestPoints(&bodyA, &bodyB, pointA, pointB, normal) ? 1 : 0;
+}
+
+dgInt32 dgWorld::PointDistance(const dgVector& point, dgCollision* collision, const dgMatrix& matrix,
+                               dgVector& contactOut, dgVector& normalOut) {
+    if (m_pointCollision == nullptr) {
+        return 0;
+    }
+    dgMatrix pointMatrix(dgGetIdentityMatrix());
+    pointMatrix.posit = dgVector(point.x, point.y, point.z, 1.0f);
+    dgVector onPoint;
+    return ClosestPoint(collision, matrix, m_pointCollision, pointMatrix, contactOut, onPoint, normalOut);
 }
 
 dgInt32 dgWorld::CompoundClosestPoint(dgBody* compoundBody, dgBody* other, dgVector& point0, dgVector& point1,

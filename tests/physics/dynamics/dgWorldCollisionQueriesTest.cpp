@@ -155,6 +155,24 @@ TEST(dgWorldClosestPoint, CompoundOverlappingThroughOneChildHasNoClosestPoints) 
               0);
 }
 
+TEST(dgWorldPointDistance, ClosestPointOfABoxToOutsidePointsAndNoneFromInside) {
+    QueryScene scene;
+    dgCollision* box = scene.World().CreateBox(2.0f, 2.0f, 2.0f, dgGetIdentityMatrix());
+    const dgMatrix placed = Translation(10.0f, 0.0f, 0.0f);
+    dgVector contact;
+    dgVector normal;
+    // Off a face: the foot of the perpendicular; off a corner: the corner.
+    ASSERT_EQ(scene.World().PointDistance(dgVector(10.5f, 4.0f, 0.25f, 1.0f), box, placed, contact, normal), 1);
+    EXPECT_TRUE(VectorNear(contact, dgVector(10.5f, 1.0f, 0.25f, 0.0f), 1.0e-3f));
+    EXPECT_TRUE(VectorNear(normal, dgVector(0.0f, 1.0f, 0.0f, 0.0f), 1.0e-3f));
+    ASSERT_EQ(scene.World().PointDistance(dgVector(13.0f, 3.0f, 3.0f, 1.0f), box, placed, contact, normal), 1);
+    EXPECT_TRUE(VectorNear(contact, dgVector(11.0f, 1.0f, 1.0f, 0.0f), 1.0e-3f));
+    const dgFloat32 s = 1.0f / std::sqrt(3.0f);
+    EXPECT_TRUE(VectorNear(normal, dgVector(s, s, s, 0.0f), 1.0e-3f));
+    EXPECT_EQ(scene.World().PointDistance(dgVector(10.2f, 0.1f, 0.0f, 1.0f), box, placed, contact, normal), 0);
+    scene.World().ReleaseCollision(box);
+}
+
 TEST(dgWorldCollide, GivesAtMostTheWantedCountAndNothingForNoneWanted) {
     QueryScene scene;
     dgCollision* box = scene.Box(2.0f, 2.0f, 2.0f);
