@@ -71,11 +71,13 @@ dgWorld::~dgWorld() {
     dgFree(m_workArea);
     m_workArea = nullptr;
 
-    // Shapes the host still holds outlive the world; the cache gives back its own references.
-    for (auto* node = m_collisionCache.GetFirst(); node != nullptr; node = m_collisionCache.GetNext(node)) {
-        dgRefRelease(node->GetInfo().m_collision);
+    // Shapes the host still holds outlive the world; the cache gives back its own references, each
+    // node leaving before its shape is released.
+    while (auto* node = m_collisionCache.GetFirst()) {
+        dgCollision* collision = node->GetInfo().m_collision;
+        m_collisionCache.RemoveNode(node);
+        dgRefRelease(collision);
     }
-    m_collisionCache.RemoveAll();
 }
 
 bool dgWorld::IsValid() const {
