@@ -43,6 +43,9 @@ void BuildAndDestroyWorld(dgCollision* shape) {
     dgBody* b = AddBody(*world, shape, 2);
     world->AttachJoint(&joints[0], a, b);
     world->AttachJoint(&joints[1], b, nullptr);
+    dgCollision* cached = world->CreateBox(1.0f, 2.0f, 3.0f, dgGetIdentityMatrix());
+    AddBody(*world, cached, 3);
+    world->ReleaseCollision(cached);
     world->Update(1.0f / 60.0f);
 }
 } // namespace
@@ -131,9 +134,13 @@ TEST(dgWorld, TeardownCallsEveryBodysDestructorOnceAndReturnsEveryBlock) {
             ASSERT_TRUE(world->IsValid());
             TestJoint joints[3];
             dgBody* bodies[5];
-            for (std::uintptr_t i = 0; i < 5; i++) {
+            for (std::uintptr_t i = 0; i < 4; i++) {
                 bodies[i] = AddBody(*world, shape, i + 1);
             }
+            // The last body holds a shape from the world's cache, as the host's bodies do.
+            dgCollision* cached = world->CreateBox(1.0f, 2.0f, 3.0f, dgGetIdentityMatrix());
+            bodies[4] = AddBody(*world, cached, 5);
+            world->ReleaseCollision(cached);
             world->AttachJoint(&joints[0], bodies[0], bodies[1]);
             world->AttachJoint(&joints[1], bodies[1], bodies[2]);
             world->AttachJoint(&joints[2], bodies[3], nullptr);
@@ -160,6 +167,16 @@ TEST(dgWorld, TeardownCallsEveryBodysDestructorOnceAndReturnsEveryBlock) {
         EXPECT_EQ(events.count("destroy joint " + std::to_string(i)), 1u) << i;
     }
     EXPECT_EQ(events.size(), 8u);
+}
+
+TEST(dgWorld, ShapesTheHostStillHoldsOutliveTheWorldWithTheHostsReferenceOnly) {
+    WorldPtr world = MakeWorld();
+    dgCollision* box = world->CreateBox(1.0f, 2.0f, 3.0f, dgGetIdentityMatrix());
+    world->CreateBody(box);
+    EXPECT_EQ(box->GetRefCount(), 3); // the cache's, the host's and the body's
+    world.reset();
+    EXPECT_EQ(box->GetRefCount(), 1);
+    dgRefRelease(box);
 }
 
 TEST(dgWorld, RefusedWorkAreaLeavesAnInvalidWorldThatTearsDownCleanly) {
