@@ -10,17 +10,21 @@ constexpr dgFloat32 kDefaultStiffness = 0.9f;
 // Below this squared length a direction gives no usable axis.
 constexpr dgFloat32 kMinPinLength2 = 1.0e-12f;
 
-dgVector Normalise(const dgVector& v) { return v.Scale(1.0f / std::sqrt(v.DotProduct(v))); }
+dgVector Normalise(const dgVector& v) {
+    return v.Scale(1.0f / std::sqrt(v.DotProduct(v)));
+}
 
-dgVector AsDirection(const dgVector& v) { return dgVector(v.x, v.y, v.z, 0.0f); }
+dgVector AsDirection(const dgVector& v) {
+    return dgVector(v.x, v.y, v.z, 0.0f);
+}
 
 } // namespace
 
 dgMatrix dgBuildMatrixFromPin(const dgVector& pin) {
     const dgVector front = AsDirection(pin);
     // An auxiliary vector that is never parallel to the pin.
-    const dgVector t = std::fabs(pin.z) > 0.577f ? dgVector(-pin.y, pin.z, 0.0f, 0.0f)
-                                                 : dgVector(-pin.y, pin.x, 0.0f, 0.0f);
+    const dgVector t =
+        std::fabs(pin.z) > 0.577f ? dgVector(-pin.y, pin.z, 0.0f, 0.0f) : dgVector(-pin.y, pin.x, 0.0f, 0.0f);
     const dgVector right = AsDirection(Normalise(front.CrossProduct(t)));
     const dgVector up = AsDirection(right.CrossProduct(front));
     return dgMatrix(front, up, right, dgVector(0.0f, 0.0f, 0.0f, 1.0f));
@@ -31,7 +35,9 @@ dgJointDestructorCallback dgConstraint::SetJointDestructor(dgJointDestructorCall
     return m_destructor;
 }
 
-dgFloat32 dgConstraint::GetStiffness() const { return (5.0f - m_stiffness) * 0.25f; }
+dgFloat32 dgConstraint::GetStiffness() const {
+    return (5.0f - m_stiffness) * 0.25f;
+}
 
 void dgConstraint::SetStiffness(dgFloat32 stiffness) {
     m_stiffness = 5.0f - 4.0f * dgClamp(stiffness, 0.0f, 1.0f);
@@ -57,7 +63,9 @@ void dgConstraint::Release(dgWorld*) {
     }
 }
 
-bool dgConstraint::JoinsBodies() const { return true; }
+bool dgConstraint::JoinsBodies() const {
+    return true;
+}
 
 const dgMatrix& dgConstraint::Body1Matrix() const {
     return m_body1 != nullptr ? m_body1->m_matrix : dgGetIdentityMatrix();

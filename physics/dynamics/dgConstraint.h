@@ -20,7 +20,7 @@ public:
                                                      ///< the pivot
     dgMatrix m_localMatrix1 = dgGetIdentityMatrix(); ///< joint frame in body1's space; in world space
                                                      ///< without body1
-    dgFloat32 m_stiffness = 1.4f; ///< k = 5 - 4s for the user's stiffness s
+    dgFloat32 m_stiffness = 1.4f;                    ///< k = 5 - 4s for the user's stiffness s
     dgFloat32 m_forces[kForceSlots] = {}; ///< forces of the last solve of the rows that name a slot
     dgJointDestructorCallback m_destructor = nullptr;
 

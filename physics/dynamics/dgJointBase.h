@@ -7,8 +7,10 @@
 class dgBody;
 class dgJointBase;
 class dgJointLink;
+class dgVector;
 class dgWorld;
 struct dgJointParams;
+struct dgPointParam;
 
 using dgJointDestructorCallback = void (*)(dgJointBase* joint);
 
@@ -55,4 +57,21 @@ public:
     virtual dgFloat32 GetExtraParameter() const;
     /// Fills the joint's constraint rows; returns their number.
     virtual dgInt32 SubmitConstraints(dgJointParams& params) = 0;
+
+    // Row builders: each writes row i of params, with every w of the Jacobian 0.
+    /// The motion of global point p0 fixed in body0 and p1 fixed in body1.
+    void InitPointParam(dgPointParam& pp, dgFloat32 stiffness, const dgVector& p0, const dgVector& p1) const;
+    /// A row that drives (p1 - p0) . dir to zero; dir unit and global.
+    void AddLinearRow(dgInt32 i, dgJointParams& params, const dgVector& dir, const dgPointParam& pp,
+                      dgFloat32* force) const;
+    /// A row that drives the angle about the unit global dir to zero.
+    void AddAngularRow(dgInt32 i, dgJointParams& params, const dgVector& dir, dgFloat32 stiffness,
+                       dgFloat32 angle, dgFloat32* force) const;
+    /// A row from two halves of six floats each (linear, then angular), asking for no acceleration.
+    void AddGeneralRow(dgInt32 i, dgJointParams& params, const dgFloat32* jacobian0, const dgFloat32* jacobian1,
+                       dgFloat32* force) const;
+    /// The acceleration a spring ks and damper kd ask along row i, which is already written, for the
+    /// stretch (p1 - p0) along the row plus x.
+    dgFloat32 CalcSpringDamperAcceleration(dgInt32 i, const dgJointParams& params, dgFloat32 x, const dgVector& p0,
+                                           const dgVector& p1, dgFloat32 ks, dgFloat32 kd) const;
 };

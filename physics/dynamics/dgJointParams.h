@@ -26,10 +26,10 @@ struct dgRowBounds {
     static constexpr dgInt32 kNonNegative = -2;
     static constexpr dgInt32 kClamped = -3;
 
-    dgFloat32 m_min;   ///< lowest force; for a friction row a coefficient of the normal force
-    dgFloat32 m_max;   ///< highest force; likewise
-    dgInt32 m_class;   ///< kUnbounded, kNonNegative, kClamped or a normal row's index
-    dgInt32 m_slot;    ///< the row's index when it was written, where its feedback pointer was stored
+    dgFloat32 m_min; ///< lowest force; for a friction row a coefficient of the normal force
+    dgFloat32 m_max; ///< highest force; likewise
+    dgInt32 m_class; ///< kUnbounded, kNonNegative, kClamped or a normal row's index
+    dgInt32 m_slot;  ///< the row's index when it was written, where its feedback pointer was stored
 };
 
 static_assert(sizeof(dgRowBounds) == 16);

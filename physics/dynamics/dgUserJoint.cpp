@@ -16,6 +16,10 @@ void dgUserJoint::Release(dgWorld* world) {
     delete this;
 }
 
-void* dgUserJoint::operator new(std::size_t size) { return dgMalloc(size); }
+void* dgUserJoint::operator new(std::size_t size) {
+    return dgMalloc(size);
+}
 
-void dgUserJoint::operator delete(void* block) { dgFree(block); }
+void dgUserJoint::operator delete(void* block) {
+    dgFree(block);
+}
