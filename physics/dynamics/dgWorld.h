@@ -9,6 +9,7 @@
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
 #include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgMaterialPair.h"
 
@@ -67,6 +68,7 @@ public:
     dgTree<dgMaterialPair, dgUnsigned32> m_materialPairs; ///< key: larger group id * 65536 + smaller
     dgTree<dgCollisionCacheEntry, dgUnsigned32> m_collisionCache;
     dgRecyclePool<dgBody> m_bodyPool;
+    dgContactJointPool m_contactJointPool;
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
@@ -153,6 +155,8 @@ public:
     /// Destroys at once, or at the end of the running update.
     void DestroyJoint(dgJointBase* joint);
     void DestroyJointNow(dgJointBase* joint);
+    /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
+    dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }
     void FreezeBody(dgBody* body);
     void UnfreezeBody(dgBody* body);
     /// Moves the body to matrix and every body jointed to it (up to kMaxLinkedBodies) by the same
