@@ -1,0 +1,103 @@
+// Row writing: every awake joint writes its rows once per sub-step, a resting contact pair up to 48.
+
+#include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgConstraint.h"
+#include "physics/dynamics/dgContactJoint.h"
+#include "physics/dynamics/dgJointParams.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr dgUnsigned32 kFrictionBoth =
+    dgContactMaterial::kCollidable | dgContactMaterial::kFriction0 | dgContactMaterial::kFriction1;
+
+void MovingBodies(dgBody& body0, dgBody& body1) {
+    body0.m_matrix = dgGetIdentityMatrix();
+    body0.m_matrix.posit = dgVector(0.0f, 0.5f, 0.0f, 1.0f);
+    body0.m_globalCentreOfMass = body0.m_matrix.posit;
+    body0.m_veloc = dgVector(0.2f, -1.0f, 0.1f, 0.0f);
+    body0.m_omega = dgVector(0.3f, 0.1f, -0.2f, 0.0f);
+    body1.m_matrix = dgGetIdentityMatrix();
+    body1.m_globalCentreOfMass = dgVector(0.0f, -0.5f, 0.0f, 1.0f);
+}
+
+void BM_dgContactJoint_SubmitConstraints(benchmark::State& state) {
+    dgBody body0;
+    dgBody body1;
+    MovingBodies(body0, body1);
+    dgContactJoint joint;
+    joint.m_body0 = &body0;
+    joint.m_body1 = &body1;
+    const dgInt32 points = static_cast<dgInt32>(state.range(0));
+    for (dgInt32 i = 0; i < points; i++) {
+        dgContact& point = joint.m_points.Append()->GetInfo();
+        point.m_point.m_point = dgVector(dgFloat32(i % 4) * 0.25f, 0.0f, dgFloat32(i / 4) * 0.25f, 1.0f);
+        point.m_point.m_normal = dgVector(0.0f, 1.0f, 0.0f, 0.0f);
+        point.m_point.m_penetration = 0.01f;
+        point.m_dir0 = dgVector(1.0f, 0.0f, 0.0f, 0.0f);
+        point.m_dir1 = dgVector(0.0f, 0.0f, 1.0f, 0.0f);
+        point.m_softness = 0.1f;
+        point.m_elasticity = 0.4f;
+        point.m_flags = kFrictionBoth;
+    }
+    joint.SetPointCount(points);
+    dgJointParams params;
+    params.m_timeStep = 1.0f / 60.0f;
+    params.m_invTimeStep = 60.0f;
+    dgInt32 rows = 0;
+    for (auto _ : state) {
+        params.ResetBounds(joint.m_maxRows);
+        rows = joint.SubmitConstraints(params);
+        benchmark::DoNotOptimize(params.m_accelerations[0]);
+    }
+    state.counters["rows"] = rows;
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_dgContactJoint_SubmitConstraints)->Arg(1)->Arg(4)->Arg(16);
+
+/// Six rows of a two-body joint pinned at a point: three linear, three angular.
+class SixRowJoint : public dgConstraint {
+public:
+    dgInt32 SubmitConstraints(dgJointParams& params) override {
+        dgVector angles;
+        dgMatrix matrix0;
+        dgMatrix matrix1;
+        CalcGlobalFrames(angles, matrix0, matrix1);
+        dgPointParam pp;
+        InitPointParam(pp, m_stiffness, matrix0.posit, matrix1.posit);
+        AddLinearRow(0, params, matrix0.front, pp, &m_forces[0]);
+        AddLinearRow(1, params, matrix0.up, pp, &m_forces[1]);
+        AddLinearRow(2, params, matrix0.right, pp, &m_forces[2]);
+        AddAngularRow(3, params, matrix0.front, m_stiffness, angles.x, &m_forces[3]);
+        AddAngularRow(4, params, matrix0.up, m_stiffness, angles.y, &m_forces[4]);
+        AddAngularRow(5, params, matrix0.right, m_stiffness, angles.z, &m_forces[5]);
+        return 6;
+    }
+};
+
+void BM_dgConstraint_SixRows(benchmark::State& state) {
+    dgBody body0;
+    dgBody body1;
+    MovingBodies(body0, body1);
+    SixRowJoint joint;
+    joint.Init();
+    joint.m_body0 = &body0;
+    joint.m_body1 = &body1;
+    joint.CalcPinFrames(dgVector(0.0f, 0.0f, 0.0f, 1.0f), dgVector(0.0f, 1.0f, 0.0f, 0.0f));
+    body0.m_matrix = dgRotationMatrixY(0.1f);
+    body0.m_matrix.posit = dgVector(0.01f, 0.5f, 0.0f, 1.0f);
+    dgJointParams params;
+    params.m_timeStep = 1.0f / 60.0f;
+    params.m_invTimeStep = 60.0f;
+    for (auto _ : state) {
+        params.ResetBounds(joint.m_maxRows);
+        benchmark::DoNotOptimize(joint.SubmitConstraints(params));
+    }
+    state.SetItemsProcessed(state.iterations() * 6);
+}
+BENCHMARK(BM_dgConstraint_SixRows);
+
+} // namespace
+
+BENCHMARK_MAIN();
