@@ -228,11 +228,18 @@ TEST(dgUserJoint, IsMadeAsAConstraintOfItsKindAndFreedThroughItsRelease) {
     EXPECT_EQ(joint->m_body0, &body0);
     EXPECT_EQ(joint->m_body1, &body1);
     EXPECT_NEAR(joint->GetStiffness(), 0.9f, kRoundingTol);
+    EXPECT_EQ(world->GetJointCount(), 1);
+    ASSERT_NE(body0.m_jointRing, nullptr);
+    EXPECT_EQ(body0.m_jointRing->m_joint, joint);
     joint->SetJointDestructor(RecordDestroyed);
-    // Release hands the memory back; the sanitizer build reports a leak or a double free.
-    joint->Release(world);
+    // The world unlinks it and its release hands the memory back; the sanitizer build reports a leak or
+    // a double free.
+    world->DestroyJointNow(joint);
     ASSERT_EQ(g_destroyed.size(), 1u);
     EXPECT_EQ(g_destroyed[0], joint);
+    EXPECT_EQ(world->GetJointCount(), 0);
+    EXPECT_EQ(body0.m_jointRing, nullptr);
+    EXPECT_EQ(body1.m_jointRing, nullptr);
     delete world;
 }
 

@@ -1,3 +1,5 @@
+#include "WorldTestSupport.h"
+
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointParams.h"
@@ -280,4 +282,75 @@ TEST(dgContactJointPool, ReleasedJointsAreHandedOutAgainFirstAndEmpty) {
     EXPECT_EQ(again->m_activeNode->GetInfo(), again);
     EXPECT_EQ(world->CreateContactJoint(), joints[10]);
     EXPECT_EQ(pool.m_activeList.GetCount(), 70);
+}
+
+namespace {
+
+/// A world with two boxes, body0 with mass, and contact joints between them.
+class ContactJointsInAWorld : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_world.reset(new dgWorld);
+        dgCollision* shape = MakeTestShape();
+        m_body0 = m_world->CreateBody(shape);
+        m_body1 = m_world->CreateBody(shape);
+        dgRefRelease(shape);
+        MakeDynamic(m_body0);
+    }
+
+    dgContactJoint* Touch(dgInt32 points) {
+        dgContactJoint* joint = m_world->CreateContactJoint();
+        m_world->AttachJoint(joint, m_body0, m_body1);
+        for (dgInt32 i = 0; i < points; i++) {
+            joint->m_points.Append();
+        }
+        joint->SetPointCount(points);
+        return joint;
+    }
+
+    std::unique_ptr<dgWorld> m_world;
+    dgBody* m_body0 = nullptr;
+    dgBody* m_body1 = nullptr;
+};
+
+} // namespace
+
+TEST_F(ContactJointsInAWorld, StaleJointsAreDestroyedThroughTheWorldAndHandedOutAgainEmpty) {
+    dgContactJointPool& pool = m_world->m_contactJointPool;
+    dgContactJoint* stale = Touch(3);
+    dgContactJoint* kept = Touch(2);
+    EXPECT_EQ(m_world->GetJointCount(), 2);
+
+    pool.m_staleList.Append(stale);
+    pool.ReleaseContactList(m_world.get());
+    EXPECT_EQ(pool.m_staleList.GetCount(), 0);
+    EXPECT_EQ(pool.m_activeList.GetCount(), 1);
+    EXPECT_EQ(m_world->GetJointCount(), 1);
+    EXPECT_EQ(stale->m_link, nullptr);
+    // Each body's ring now holds the kept joint only.
+    ASSERT_NE(m_body0->m_jointRing, nullptr);
+    EXPECT_EQ(m_body0->m_jointRing->m_joint, kept);
+    EXPECT_EQ(m_body1->m_jointRing->m_joint, kept);
+
+    dgContactJoint* again = m_world->CreateContactJoint();
+    EXPECT_EQ(again, stale);
+    EXPECT_EQ(again->m_points.GetCount(), 0);
+    EXPECT_EQ(again->m_pointCount, 0);
+    EXPECT_EQ(again->m_maxRows, 0);
+}
+
+TEST_F(ContactJointsInAWorld, DestroyingABodyReleasesItsContactJointsAndTheWorldTearsDownTheRest) {
+    dgContactJointPool& pool = m_world->m_contactJointPool;
+    Touch(4);
+    Touch(1);
+    // A joint the contact calculation took but never attached is the pool's to free.
+    m_world->CreateContactJoint()->m_points.Append();
+    m_world->DestroyBodyNow(m_body1);
+    EXPECT_EQ(pool.m_activeList.GetCount(), 1);
+    EXPECT_EQ(pool.m_joints.GetReleasedCount(), 2);
+    EXPECT_EQ(m_body0->m_jointRing, nullptr);
+
+    Touch(0);
+    // The sanitizer build reports any point or joint the teardown loses.
+    m_world.reset();
 }
