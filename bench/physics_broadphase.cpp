@@ -17,8 +17,10 @@ namespace {
 
 std::int64_t g_pairCount = 0;
 
-void CountPair(dgWorld*, dgBody*, dgBody*) {
+// The begin callback of the scene's one material: counts the pair and keeps it from the narrow phase.
+dgUnsigned8 CountPair(dgMaterialPair*, dgBody*, dgBody*) {
     g_pairCount++;
+    return 0;
 }
 
 // About one body per 16 square units of ground, stacked up to 10 high: each box touches a few others.
@@ -32,7 +34,8 @@ struct Field {
         m_half = 2.0f * std::sqrt(static_cast<dgFloat32>(count));
         const dgFloat32 wall = m_half + 10.0f;
         m_scene->BroadPhase().SetWorldSize(dgVector(-wall, -10.0f, -wall, 1.0f), dgVector(wall, 30.0f, wall, 1.0f));
-        m_scene->BroadPhase().SetPairCallback(CountPair);
+        dgWorld* world = m_scene->World();
+        world->GetMaterialPair(world->GetDefaultGroupId(), world->GetDefaultGroupId())->m_beginCallback = CountPair;
         std::mt19937 random(23);
         std::uniform_real_distribution<dgFloat32> ground(-m_half, m_half);
         std::uniform_real_distribution<dgFloat32> height(0.0f, 8.0f);

@@ -11,10 +11,6 @@
 
 class dgWorld;
 
-/// Receives each pair of bodies whose boxes overlap, the body of the outer walk first. Stands in for the
-/// world's contact calculation until that exists.
-using dgBroadPhasePairCallback = void (*)(dgWorld* world, dgBody* body0, dgBody* body1);
-
 /// One body's entry in one axis list.
 class dgBroadPhaseAxisNode {
 public:
@@ -77,7 +73,8 @@ public:
     void UpdateBody(dgBody* body);
 
     /// Once per step: forces and boxes of the active bodies, then every overlapping pair with a moving
-    /// body and no null collision goes to the pair callback, once.
+    /// body and no null collision goes to the world's contact calculation once, the body of the outer
+    /// walk first.
     void UpdatePairs();
     /// Casts the segment against the bodies of the cells it enters, nearest cell first, until the filter's
     /// best parameter lies before the next cell.
@@ -85,9 +82,6 @@ public:
                  dgRayCastPrefilter preFilter);
     /// Calls callback once for each body whose box overlaps min..max (strictly).
     void ForEachBodyInBox(const dgVector& min, const dgVector& max, dgBodyIterator callback);
-
-    /// Null (the default) reports nothing.
-    void SetPairCallback(dgBroadPhasePairCallback callback);
 
     dgBroadPhaseCell* GetRootCell() const { return m_root; }
     dgInt32 GetMovedThreshold() const { return m_movedThreshold; }
@@ -128,7 +122,6 @@ private:
     dgUnsigned64 m_frameCounter = 1;
     dgInt32 m_movedThreshold = 1;
     dgList<dgBody*> m_movedBodies;
-    dgBroadPhasePairCallback m_pairCallback = nullptr;
     dgGrowableArray<dgBody*> m_activeSnapshot; ///< the active set as the force pass found it
     dgGrowableArray<dgBody*> m_pendingOverflow; ///< force-pass bodies beyond the world's work area
 };

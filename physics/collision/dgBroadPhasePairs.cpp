@@ -54,10 +54,6 @@ void RefreshSortAxis(dgBroadPhaseCell* cell) {
 
 } // namespace
 
-void dgBroadPhase::SetPairCallback(dgBroadPhasePairCallback callback) {
-    m_pairCallback = callback;
-}
-
 bool dgBroadPhase::IsSkipped(const dgBody* body) const {
     return body->m_collision == nullptr || body->m_collision->IsType(m_skipTypeId);
 }
@@ -72,8 +68,8 @@ void dgBroadPhase::TestPair(dgBody* body0, dgBody* body1) {
     if (IsSkipped(body0) || IsSkipped(body1)) {
         return;
     }
-    if (m_pairCallback != nullptr) {
-        m_pairCallback(m_world, body0, body1);
+    if (m_world != nullptr) {
+        m_world->CalculateContacts(body0, body1);
     }
 }
 

@@ -168,6 +168,29 @@ public:
     /// Changes the velocity of the global point by velocityChange; static bodies ignore it.
     void AddBodyImpulse(dgBody* body, const dgVector& velocityChange, const dgVector& point);
 
+    // Contacts of body pairs.
+    /// Records the narrow phase of one pair gathers at most.
+    static constexpr dgInt32 kMaxPairRecords = 128;
+    /// Contact points a pair keeps at most.
+    static constexpr dgInt32 kMaxPairPoints = 16;
+    /// Turns two bodies whose boxes overlap into the points of their contact joint, which is created,
+    /// refreshed or left as it was. Jointed pairs that must not collide, pairs without a collidable
+    /// material and pairs whose begin callback answers 0 are skipped.
+    void CalculateContacts(dgBody* body0, dgBody* body1);
+    /// The pair of a convex body and a convex or soup body (soups give no contacts yet).
+    void ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material);
+    /// The number of last step's points that may be kept without the narrow phase (0: recompute);
+    /// jointOut gets the pair's contact joint, or null, either way.
+    dgInt32 ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jointOut);
+    /// Refreshes the material values of the first count points of the joint and stamps it.
+    void ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* material, dgInt32 count);
+    /// Fills the pair's joint (made and attached when null) from count records, reusing its points by
+    /// position; a static body ends up as body 1. Returns the joint's row count, 3 per kept point.
+    dgInt32 ProcessContacts(dgContactJoint* joint, dgBody* body0, dgBody* body1, dgMaterialPair* material,
+                            dgInt32 count, dgContactPoint* contacts);
+    /// The first contact joint between the two bodies; null when there is none.
+    static dgContactJoint* FindContactJoint(const dgBody* body0, const dgBody* body1);
+
     // Material groups.
     /// A new group id with its pairs to every group so far; the default id once kMaxGroupCount exist.
     dgInt32 CreateGroupId();
