@@ -179,6 +179,9 @@ public:
     void CalculateContacts(dgBody* body0, dgBody* body1);
     /// The pair of a convex body and a convex or soup body (soups give no contacts yet).
     void ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material);
+    /// The pair of a compound body and a convex or compound body, child pair by child pair, each child
+    /// placed from its own body's matrix.
+    void CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material);
     /// The number of last step's points that may be kept without the narrow phase (0: recompute);
     /// jointOut gets the pair's contact joint, or null, either way.
     dgInt32 ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jointOut);

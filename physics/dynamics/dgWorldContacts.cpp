@@ -1,9 +1,13 @@
+#include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexPairDispatch.h"
+#include "physics/collision/dgIntersections.h"
+#include "physics/core/dgScratchArray.h"
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgWorld.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -100,6 +104,106 @@ void CopyMaterial(dgContact& point, const dgMaterialPair& material) {
     point.m_flags = (point.m_flags & ~(kMaterialBits | kAccelerationBits)) | (material.m_flags & kMaterialBits);
 }
 
+// Records of a compound pair are thinned to this many once more than kPruneAbove have gathered.
+constexpr dgInt32 kPruneAbove = 96;
+constexpr dgFloat32 kPruneTolerance = 0.01f;
+
+/// Gathers the records of a compound's child pairs into one array, thinned as they come so that the
+/// next pair always has room.
+class ChildContacts {
+public:
+    ChildContacts(dgWorld* world, dgMaterialPair* material) : m_world(world), m_material(material) {}
+
+    /// The child callback, then the narrow phase of the two bodies as their shapes stand.
+    void Add(dgBody* body0, dgBody* body1) {
+        if (m_material->m_compoundChildCallback != nullptr &&
+            m_material->m_compoundChildCallback(m_material, body0, body1) == 0) {
+            return;
+        }
+        dgFloat32 timeOfImpact = m_world->GetTimeStep();
+        m_count += CalculateConvexContacts(&timeOfImpact, body0, body1, m_contacts + m_count,
+                                           dgWorld::kMaxPairRecords - m_count);
+        if (m_count > kPruneAbove) {
+            m_count = PruneContacts(m_count, m_contacts, dgWorld::kMaxPairPoints, kPruneTolerance);
+        }
+    }
+
+    dgContactPoint* GetContacts() { return m_contacts; }
+    dgInt32 GetCount() const { return m_count; }
+
+private:
+    dgWorld* m_world;
+    dgMaterialPair* m_material;
+    dgInt32 m_count = 0;
+    dgContactPoint m_contacts[dgWorld::kMaxPairRecords];
+};
+
+/// The body's shape and collision matrix, put back when the compound road is done with its children.
+class SavedShape {
+public:
+    explicit SavedShape(dgBody* body)
+        : m_body(body), m_collision(body->m_collision), m_collisionMatrix(body->m_collisionMatrix) {}
+    ~SavedShape() {
+        m_body->m_collision = m_collision;
+        m_body->m_collisionMatrix = m_collisionMatrix;
+    }
+    SavedShape(const SavedShape&) = delete;
+    SavedShape& operator=(const SavedShape&) = delete;
+
+private:
+    dgBody* m_body;
+    dgCollision* m_collision;
+    dgMatrix m_collisionMatrix;
+};
+
+/// Each child's world matrix and box for this body alone: a compound shared by several bodies caches
+/// only the placement of the last one refreshed. A continuous body's child boxes reach over its motion.
+struct ChildPlacements {
+    const dgCompoundCollision* m_compound;
+    dgScratchArray<dgMatrix> m_matrices;
+    dgScratchArray<dgCompoundCollision::ChildBox> m_boxes;
+
+    ChildPlacements(const dgBody* body, dgFloat32 dt)
+        : m_compound(static_cast<const dgCompoundCollision*>(body->m_collision)),
+          m_matrices(m_compound->GetChildCount()), m_boxes(m_compound->GetChildCount()) {
+        m_compound->CalcChildPlacements(body->m_collisionMatrix, m_matrices.GetData(), m_boxes.GetData());
+        if ((body->m_flags & dgBody::kContinuousCollision) == 0) {
+            return;
+        }
+        const dgVector d = body->m_veloc.Scale(dt).Add(body->m_force.Scale(body->m_invMass.w * dt * dt));
+        if (!std::isfinite(d.x) || !std::isfinite(d.y) || !std::isfinite(d.z)) {
+            return;
+        }
+        for (dgInt32 i = 0; i < m_boxes.GetCount(); i++) {
+            for (dgInt32 axis = 0; axis < 3; axis++) {
+                m_boxes[i].m_min[axis] += std::min(d[axis], 0.0f);
+                m_boxes[i].m_max[axis] += std::max(d[axis], 0.0f);
+            }
+        }
+    }
+
+    /// Makes the child the body's shape, placed for this body.
+    void Place(dgBody* body, dgInt32 index) const {
+        body->m_collision = m_compound->GetChild(index);
+        body->m_collisionMatrix = m_matrices[index];
+    }
+};
+
+struct ChildPairContext {
+    dgBody* m_body0;
+    dgBody* m_body1;
+    const ChildPlacements* m_placements0;
+    const ChildPlacements* m_placements1;
+    ChildContacts* m_contacts;
+};
+
+void ChildPairContacts(void* context, dgInt32 index0, dgInt32 index1) {
+    const auto& pair = *static_cast<const ChildPairContext*>(context);
+    pair.m_placements0->Place(pair.m_body0, index0);
+    pair.m_placements1->Place(pair.m_body1, index1);
+    pair.m_contacts->Add(pair.m_body0, pair.m_body1);
+}
+
 /// The point in the body's own frame, w 1.
 dgVector LocalPoint(const dgBody* body, const dgVector& p) {
     dgVector local = body->m_matrix.InverseTransformVector(p);
@@ -158,7 +262,12 @@ void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1) {
     }
 
     const dgUnsigned32 convexId = GetConvexClassId();
-    if (body0->m_collision->IsType(convexId)) {
+    const dgUnsigned32 compoundId = GetCompoundClassId();
+    if (body0->m_collision->IsType(compoundId)) {
+        CompoundContacts(body0, body1, material);
+    } else if (body1->m_collision->IsType(compoundId)) {
+        CompoundContacts(body1, body0, material);
+    } else if (body0->m_collision->IsType(convexId)) {
         ConvexContacts(body0, body1, material);
     } else if (body1->m_collision->IsType(convexId)) {
         ConvexContacts(body1, body0, material);
@@ -190,6 +299,48 @@ void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPa
     }
     count = ReduceContacts(count, contacts, kMaxPairPoints);
     ProcessContacts(joint, convexBody, otherBody, material, count, contacts);
+}
+
+void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material) {
+    dgContactJoint* joint = nullptr;
+    const dgInt32 kept = ReuseContacts(compoundBody, otherBody, joint);
+    if (kept > 0) {
+        ProcessCachedContacts(joint, material, kept);
+        return;
+    }
+    const bool otherCompound = otherBody->m_collision->IsType(GetCompoundClassId());
+    // A polygon soup gives no contacts until the convex-against-soup road exists.
+    if (!otherCompound && !otherBody->m_collision->IsType(GetConvexClassId())) {
+        return;
+    }
+
+    ChildContacts gathered(this, material);
+    {
+        SavedShape saved0(compoundBody);
+        SavedShape saved1(otherBody);
+        const ChildPlacements placements0(compoundBody, m_timeStep);
+        if (otherCompound) {
+            const ChildPlacements placements1(otherBody, m_timeStep);
+            ChildPairContext context{compoundBody, otherBody, &placements0, &placements1, &gathered};
+            dgCompoundCollision::ForEachOverlappingChildPair(
+                placements0.m_boxes.GetCount(), placements0.m_boxes.GetData(), placements1.m_boxes.GetCount(),
+                placements1.m_boxes.GetData(), ChildPairContacts, &context);
+        } else {
+            for (dgInt32 i = 0; i < placements0.m_boxes.GetCount(); i++) {
+                const dgCompoundCollision::ChildBox& box = placements0.m_boxes[i];
+                if (BoxesOverlap(box.m_min, box.m_max, otherBody->m_minBox, otherBody->m_maxBox)) {
+                    placements0.Place(compoundBody, i);
+                    gathered.Add(compoundBody, otherBody);
+                }
+            }
+        }
+    }
+    dgInt32 count = gathered.GetCount();
+    if (count == 0) {
+        return;
+    }
+    count = ReduceContacts(count, gathered.GetContacts(), kMaxPairPoints);
+    ProcessContacts(joint, compoundBody, otherBody, material, count, gathered.GetContacts());
 }
 
 dgInt32 dgWorld::ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jointOut) {

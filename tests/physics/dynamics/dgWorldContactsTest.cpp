@@ -1,3 +1,4 @@
+#include "physics/collision/dgCompoundCollision.h"
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgWorld.h"
 
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 #include <vector>
@@ -50,6 +52,14 @@ void LogEnd(dgMaterialPair*) {
     g_log->m_end++;
 }
 
+int g_childCalls = 0;
+dgUnsigned8 g_childAnswer = 1;
+
+dgUnsigned8 CountChild(dgMaterialPair*, dgBody*, dgBody*) {
+    g_childCalls++;
+    return g_childAnswer;
+}
+
 // A unit cube resting 0.05 deep in a static 10 x 1 x 10 floor whose top is y = 0.5.
 class dgWorldContacts : public ::testing::Test {
 protected:
@@ -77,6 +87,23 @@ protected:
     }
 
     dgContactJoint* Joint() const { return dgWorld::FindContactJoint(m_cube, m_floor); }
+
+    /// A dynamic body holding a compound of cubes of side size, one at each offset.
+    dgBody* CompoundBody(const std::vector<dgVector>& offsets, dgFloat32 size, const dgMatrix& matrix) {
+        std::vector<dgCollision*> children;
+        for (const dgVector& offset : offsets) {
+            children.push_back(m_world->CreateBox(size, size, size, At(offset.x, offset.y, offset.z)));
+        }
+        dgCollision* compound = m_world->CreateCompound(static_cast<dgInt32>(children.size()), children.data());
+        for (dgCollision* child : children) {
+            m_world->ReleaseCollision(child);
+        }
+        dgBody* body = m_world->CreateBody(compound);
+        m_world->ReleaseCollision(compound);
+        MakeDynamic(body);
+        body->SetMatrix(matrix);
+        return body;
+    }
 
     /// Recomputes the pair as if the cube had moved.
     void Recompute() {
@@ -347,6 +374,74 @@ TEST_F(dgWorldContacts, TheWorldsStepTurnsOverlappingBodiesIntoAContactJoint) {
     EXPECT_EQ(joint->m_body0, m_cube);
     EXPECT_EQ(joint->m_contactStamp, m_world->m_stepStamp);
     EXPECT_GE(joint->m_pointCount, 3);
+}
+
+// ---- Compound bodies ------------------------------------------------------------------------------------
+
+TEST_F(dgWorldContacts, CompoundAgainstCompoundWithManyChildrenKeepsAtMostSixteenPoints) {
+    std::vector<dgVector> offsets;
+    for (int i = 0; i < 20; i++) {
+        for (int k = 0; k < 10; k++) {
+            offsets.emplace_back(0.5f * static_cast<dgFloat32>(i) - 4.75f, 0.0f, 0.5f * static_cast<dgFloat32>(k) - 2.25f, 1.0f);
+        }
+    }
+    dgBody* lower = CompoundBody(offsets, 0.5f, At(0.0f, 10.0f, 0.0f));
+    dgBody* upper = CompoundBody(offsets, 0.5f, At(0.1f, 10.45f, 0.1f));
+    g_childCalls = 0;
+    m_material->m_compoundChildCallback = CountChild;
+    m_world->CalculateContacts(lower, upper);
+    dgContactJoint* joint = dgWorld::FindContactJoint(lower, upper);
+    ASSERT_NE(joint, nullptr);
+    EXPECT_GT(g_childCalls, 200); // every child meets several of the other's
+    EXPECT_GT(joint->m_pointCount, 0);
+    EXPECT_LE(joint->m_pointCount, dgWorld::kMaxPairPoints);
+    EXPECT_LE(joint->m_points.GetCount(), dgWorld::kMaxPairPoints);
+    // The bodies' own shapes are back.
+    EXPECT_TRUE(lower->m_collision->IsType(m_world->GetCompoundClassId()));
+    EXPECT_TRUE(MatrixNear(upper->m_collisionMatrix, At(0.1f, 10.45f, 0.1f), kRoundingTol));
+    // Each point names the children that made it.
+    dgListNode<dgContact>* node = joint->m_points.GetFirst();
+    for (dgInt32 i = 0; i < joint->m_pointCount; i++, node = node->GetNext()) {
+        EXPECT_FALSE(node->GetInfo().m_point.m_collision0->IsType(m_world->GetCompoundClassId()));
+        EXPECT_FALSE(node->GetInfo().m_point.m_collision1->IsType(m_world->GetCompoundClassId()));
+    }
+}
+
+TEST_F(dgWorldContacts, CompoundSharedByTwoBodiesTouchesWithEachBodysOwnPlacement) {
+    dgBody* resting = CompoundBody({dgVector(-1.0f, 0.0f, 0.0f, 1.0f), dgVector(1.0f, 0.0f, 0.0f, 1.0f)}, 1.0f,
+                                   At(0.0f, kRestingY, 0.0f));
+    // The second body of the same compound is placed last, far from the floor.
+    dgBody* elsewhere = m_world->CreateBody(resting->m_collision);
+    MakeDynamic(elsewhere);
+    elsewhere->SetMatrix(At(50.0f, 20.0f, 0.0f));
+
+    g_childCalls = 0;
+    m_material->m_compoundChildCallback = CountChild;
+    m_world->CalculateContacts(resting, m_floor);
+    dgContactJoint* joint = dgWorld::FindContactJoint(resting, m_floor);
+    ASSERT_NE(joint, nullptr);
+    EXPECT_EQ(g_childCalls, 2);
+    ASSERT_GE(joint->m_pointCount, 3);
+    dgListNode<dgContact>* node = joint->m_points.GetFirst();
+    for (dgInt32 i = 0; i < joint->m_pointCount; i++, node = node->GetNext()) {
+        const dgVector& p = node->GetInfo().m_point.m_point;
+        EXPECT_NEAR(p.y, 0.45f, 0.05f);
+        EXPECT_LE(std::fabs(p.x), 1.5f + 1e-3f);
+    }
+
+    // At rest, the points are kept without a child pair reaching the narrow phase.
+    resting->m_flags |= dgBody::kEquilibrium;
+    m_world->CalculateContacts(resting, m_floor);
+    EXPECT_EQ(g_childCalls, 2);
+
+    // A child callback answering 0 keeps its child out.
+    g_childAnswer = 0;
+    resting->m_flags &= ~dgBody::kEquilibrium;
+    m_world->DestroyJointNow(joint);
+    m_world->CalculateContacts(m_floor, resting);
+    g_childAnswer = 1;
+    EXPECT_EQ(g_childCalls, 4);
+    EXPECT_EQ(dgWorld::FindContactJoint(resting, m_floor), nullptr);
 }
 
 } // namespace
