@@ -105,7 +105,9 @@ void dgWorld::StepDynamics(dgFloat32 dt) {
     m_inStep = 0;
 }
 
-void dgWorld::UpdateDynamics() {}
+void dgWorld::UpdateDynamics() {
+    m_dynamicsUpdate.Update(*this);
+}
 
 void dgWorld::DestroyPendingObjects() {
     // Each destruction erases its own entry, and callbacks run from it may erase others: always

@@ -12,6 +12,7 @@
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgMaterialPair.h"
+#include "physics/dynamics/dgWorldDynamicsUpdate.h"
 
 #include <cstdint>
 
@@ -95,6 +96,7 @@ public:
     dgFloat32 m_maxSubStep = 1.0f / 60.0f;
     dgUnsigned8 m_inUpdate = 0;                 ///< 1 while a sub-step runs: destructions are deferred
     DestructionFrame* m_destructions = nullptr; ///< innermost body being destroyed
+    dgWorldDynamicsUpdate m_dynamicsUpdate;     ///< islands, solver and integration of each sub-step
 
     dgWorld();
     ~dgWorld();
@@ -268,7 +270,7 @@ public:
     static void operator delete(void* block);
 
 private:
-    /// The islands, the solver and the integration of one sub-step; they come with the dynamics update.
+    /// The islands, the solver and the integration of one sub-step.
     void UpdateDynamics();
     void DestroyPendingObjects();
     bool IsBeingDestroyed(const dgBody* body) const;

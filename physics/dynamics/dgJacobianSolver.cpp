@@ -1,0 +1,559 @@
+#include "physics/dynamics/dgJacobianSolver.h"
+
+#include "physics/core/dgMemory.h"
+#include "physics/dynamics/dgBody.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr dgFloat32 kRegularisation = 0.001f;
+constexpr dgFloat32 kPreSolveResidual = 1.0e-4f;
+constexpr dgFloat32 kSolvedResidual = 0.1f;
+constexpr dgFloat32 kAtBound = 1.0e-5f;
+constexpr dgFloat32 kSmallStep = 1.0e-8f;
+constexpr dgFloat32 kMinCurvature = 1.0e-16f;
+constexpr dgFloat32 kMinDirection = 1.0e-16f;
+constexpr dgFloat32 kMinZr = 1.0e-17f;
+constexpr dgInt32 kMaxSolvePasses = 8;
+
+template <typename T>
+void Grow(T*& array, dgInt32 used, dgInt32 capacity) {
+    T* grown = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(capacity)));
+    if (array != nullptr) {
+        std::memcpy(static_cast<void*>(grown), static_cast<const void*>(array),
+                    sizeof(T) * static_cast<std::size_t>(used));
+        dgFree(array);
+    }
+    array = grown;
+}
+
+dgFloat32 Dot(const dgVector& a, const dgVector& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+void AddScaled(dgVector& acc, const dgVector& v, dgFloat32 s) {
+    acc.x += v.x * s;
+    acc.y += v.y * s;
+    acc.z += v.z * s;
+}
+
+dgFloat32 RowDot(const dgJacobianPair& j, const dgVector* acc0, const dgVector* acc1) {
+    return Dot(j.m_jacobian0.m_linear, acc0[0]) + Dot(j.m_jacobian0.m_angular, acc0[1]) +
+           Dot(j.m_jacobian1.m_linear, acc1[0]) + Dot(j.m_jacobian1.m_angular, acc1[1]);
+}
+
+/// Force, torque of an island body as applied so far (zero for the static slot).
+void AppliedForce(const dgSolverWorkArea& area, dgInt32 index, dgVector* out) {
+    const dgBody* body = area.m_bodies[index];
+    if (index == 0 || body == nullptr) {
+        out[0] = dgVector();
+        out[1] = dgVector();
+    } else {
+        out[0] = body->m_force;
+        out[1] = body->m_torque;
+    }
+}
+
+/// Rows of the first n whose force sits at a bound with the residual pushing past it leave the active
+/// set; the rest start a new search direction. Returns the active count; zr and rmax as out values.
+dgInt32 ScanActiveRows(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+    zr = 0.0f;
+    rmax = 0.0f;
+    dgInt32 i = 0;
+    while (i < n) {
+        const dgRowBounds& bounds = area.m_bounds[i];
+        const dgFloat32 lambda = area.m_force[i];
+        const dgFloat32 r = area.m_residual[i];
+        if (std::fabs(lambda - bounds.m_min) < kAtBound && r < 0.0f) {
+            area.m_force[i] = bounds.m_min;
+        } else if (std::fabs(lambda - bounds.m_max) < kAtBound && r > 0.0f) {
+            area.m_force[i] = bounds.m_max;
+        } else {
+            const dgFloat32 z = area.m_invDiagonal[i] * r;
+            area.m_z[i] = z;
+            area.m_p[i] = z;
+            zr += z * r;
+            rmax = std::max(rmax, std::fabs(r));
+            i++;
+            continue;
+        }
+        n--;
+        dgSwapRows(area, i, n);
+    }
+    return n;
+}
+
+void NewDirection(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+    zr = 0.0f;
+    rmax = 0.0f;
+    for (dgInt32 i = 0; i < n; i++) {
+        const dgFloat32 r = area.m_residual[i];
+        const dgFloat32 z = area.m_invDiagonal[i] * r;
+        area.m_z[i] = z;
+        area.m_p[i] = z;
+        zr += z * r;
+        rmax = std::max(rmax, std::fabs(r));
+    }
+}
+
+void Step(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha) {
+    for (dgInt32 i = 0; i < n; i++) {
+        area.m_force[i] += alpha * area.m_p[i];
+        area.m_residual[i] -= alpha * area.m_q[i];
+    }
+}
+
+dgFloat32 MaxResidual(const dgSolverWorkArea& area, dgInt32 n) {
+    dgFloat32 rmax = 0.0f;
+    for (dgInt32 i = 0; i < n; i++) {
+        rmax = std::max(rmax, std::fabs(area.m_residual[i]));
+    }
+    return rmax;
+}
+
+void WriteFeedback(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, bool zero) {
+    for (dgInt32 i = begin; i < end; i++) {
+        if (area.m_feedback[i] != nullptr) {
+            *area.m_feedback[i] = zero ? 0.0f : area.m_force[i];
+        }
+    }
+}
+
+/// Orders the rows unbounded first, then bounded, then friction, each block in gathering order, by
+/// exchanges (each row moves once). The permutation must be the identity. Returns the non-friction count.
+dgInt32 PartitionRows(dgSolverWorkArea& area) {
+    const dgInt32 n = area.m_rowCount;
+    dgInt32* order = area.m_rowOrder;
+    dgInt32 count = 0;
+    for (dgInt32 i = 0; i < n; i++) {
+        if (area.m_bounds[i].m_class == dgRowBounds::kUnbounded) {
+            order[count++] = i;
+        }
+    }
+    for (dgInt32 i = 0; i < n; i++) {
+        const dgInt32 rowClass = area.m_bounds[i].m_class;
+        if (rowClass != dgRowBounds::kUnbounded && rowClass < 0) {
+            order[count++] = i;
+        }
+    }
+    const dgInt32 normalCount = count;
+    for (dgInt32 i = 0; i < n; i++) {
+        if (area.m_bounds[i].m_class >= 0) {
+            order[count++] = i;
+        }
+    }
+    // where[g]: the position of gathered row g; m_permutation[k]: the gathered row at position k.
+    dgInt32* where = area.m_inversePermutation;
+    for (dgInt32 i = 0; i < n; i++) {
+        where[i] = i;
+    }
+    for (dgInt32 k = 0; k < n; k++) {
+        const dgInt32 from = where[order[k]];
+        const dgInt32 displaced = area.m_permutation[k];
+        dgSwapRows(area, k, from);
+        where[displaced] = from;
+        where[order[k]] = k;
+    }
+    return normalCount;
+}
+
+/// True when a row the solve pinned at a bound (positions first..last-1) is pulled back inside it, with
+/// the residual of all count rows refreshed.
+bool PinnedRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 last, dgInt32 count) {
+    dgCalcResidual(area, count);
+    for (dgInt32 i = first; i < last; i++) {
+        const dgRowBounds& bounds = area.m_bounds[i];
+        const dgFloat32 lambda = area.m_force[i];
+        const dgFloat32 r = area.m_residual[i];
+        if ((std::fabs(lambda - bounds.m_min) < kAtBound && r > kSolvedResidual) ||
+            (std::fabs(lambda - bounds.m_max) < kAtBound && r < -kSolvedResidual)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Solves the first `active` rows with the residual of all `count` rows in place. A row pinned on the
+/// way keeps its bound only while the residual presses it there: otherwise the solve runs again, so a
+/// bad first guess of the active set does not stay. Returns the active count.
+dgInt32 SolveActiveRows(dgSolverWorkArea& area, dgInt32 active, dgInt32 count) {
+    dgInt32 n = dgSolveRows(area, active);
+    for (dgInt32 pass = 0; pass < kMaxSolvePasses && n < active && PinnedRowWantsOut(area, n, active, count);
+         pass++) {
+        n = dgSolveRows(area, active);
+    }
+    return n;
+}
+
+} // namespace
+
+dgSolverWorkArea::dgSolverWorkArea() {
+    ReserveBodies(512);
+    ReserveRows(1024);
+    Clear();
+}
+
+dgSolverWorkArea::~dgSolverWorkArea() {
+    dgFree(m_bodies);
+    dgFree(m_invMass);
+    dgFree(m_invInertia);
+    dgFree(m_accumulators);
+    dgFree(m_bodyPairs);
+    dgFree(m_jacobians);
+    dgFree(m_jMinv);
+    dgFree(m_bounds);
+    dgFree(m_feedback);
+    dgFree(m_invDiagonal);
+    dgFree(m_regularisation);
+    dgFree(m_rhs);
+    dgFree(m_frictionFloor);
+    dgFree(m_residual);
+    dgFree(m_force);
+    dgFree(m_q);
+    dgFree(m_z);
+    dgFree(m_p);
+    dgFree(m_permutation);
+    dgFree(m_inversePermutation);
+    dgFree(m_rowOrder);
+}
+
+void dgSolverWorkArea::ReserveBodies(dgInt32 count) {
+    if (count <= m_bodyCapacity) {
+        return;
+    }
+    const dgInt32 capacity = std::max(count, m_bodyCapacity * 2);
+    Grow(m_bodies, m_bodyCount, capacity);
+    Grow(m_invMass, m_bodyCount, capacity);
+    Grow(m_invInertia, m_bodyCount, capacity);
+    Grow(m_accumulators, 2 * m_bodyCount, 2 * capacity);
+    m_bodyCapacity = capacity;
+}
+
+void dgSolverWorkArea::ReserveRows(dgInt32 count) {
+    if (count <= m_rowCapacity) {
+        return;
+    }
+    const dgInt32 capacity = std::max(count, m_rowCapacity * 2);
+    const dgInt32 used = m_rowCount;
+    Grow(m_bodyPairs, 2 * used, 2 * capacity);
+    Grow(m_jacobians, used, capacity);
+    Grow(m_jMinv, used, capacity);
+    Grow(m_bounds, used, capacity);
+    Grow(m_feedback, used, capacity);
+    Grow(m_invDiagonal, used, capacity);
+    Grow(m_regularisation, used, capacity);
+    Grow(m_rhs, used, capacity);
+    Grow(m_frictionFloor, used, capacity);
+    Grow(m_residual, used, capacity);
+    Grow(m_force, used, capacity);
+    Grow(m_q, used, capacity);
+    Grow(m_z, used, capacity);
+    Grow(m_p, used, capacity);
+    Grow(m_permutation, used, capacity);
+    Grow(m_inversePermutation, used, capacity);
+    Grow(m_rowOrder, used, capacity);
+    m_rowCapacity = capacity;
+}
+
+void dgSolverWorkArea::Clear() {
+    m_rowCount = 0;
+    m_bodyCount = 1;
+    m_bodies[0] = nullptr;
+    m_invMass[0] = 0.0f;
+    m_invInertia[0] = dgGetZeroMatrix();
+}
+
+void dgBuildRowMatrix(dgSolverWorkArea& area) {
+    area.m_invInertia[0] = dgGetZeroMatrix();
+    area.m_invMass[0] = 0.0f;
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        const dgInt32 i0 = area.m_bodyPairs[2 * i];
+        const dgInt32 i1 = area.m_bodyPairs[2 * i + 1];
+        const dgJacobianPair& j = area.m_jacobians[i];
+        dgJacobianPair& jm = area.m_jMinv[i];
+        jm.m_jacobian0.m_linear = j.m_jacobian0.m_linear.Scale(area.m_invMass[i0]);
+        jm.m_jacobian0.m_angular = area.m_invInertia[i0].RotateVector(j.m_jacobian0.m_angular);
+        jm.m_jacobian1.m_linear = j.m_jacobian1.m_linear.Scale(area.m_invMass[i1]);
+        jm.m_jacobian1.m_angular = area.m_invInertia[i1].RotateVector(j.m_jacobian1.m_angular);
+
+        dgVector applied0[2];
+        dgVector applied1[2];
+        AppliedForce(area, i0, applied0);
+        AppliedForce(area, i1, applied1);
+        const dgFloat32 a = RowDot(jm, applied0, applied1);
+        area.m_rhs[i] -= a;
+
+        const dgFloat32 d = Dot(j.m_jacobian0.m_linear, jm.m_jacobian0.m_linear) +
+                            Dot(j.m_jacobian0.m_angular, jm.m_jacobian0.m_angular) +
+                            Dot(j.m_jacobian1.m_linear, jm.m_jacobian1.m_linear) +
+                            Dot(j.m_jacobian1.m_angular, jm.m_jacobian1.m_angular);
+        const dgFloat32 k = area.m_regularisation[i];
+        if (!(d > dgSolverWorkArea::kMinDiagonal)) {
+            // Nothing this row acts on can move: an infinite inverse would turn the island into NaN.
+            area.m_regularisation[i] = 0.0f;
+            area.m_invDiagonal[i] = 0.0f;
+            area.m_rhs[i] = 0.0f;
+            area.m_bounds[i].m_min = 0.0f;
+            area.m_bounds[i].m_max = 0.0f;
+            area.m_bounds[i].m_class = dgRowBounds::kClamped;
+            continue;
+        }
+        area.m_regularisation[i] = kRegularisation * k * d;
+        area.m_invDiagonal[i] = 1.0f / ((kRegularisation * k + 1.0f) * d);
+    }
+}
+
+void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+    dgVector* acc = area.m_accumulators;
+    for (dgInt32 b = 0; b < 2 * area.m_bodyCount; b++) {
+        acc[b] = dgVector();
+    }
+    for (dgInt32 i = 0; i < n; i++) {
+        const dgJacobianPair& j = area.m_jacobians[i];
+        dgVector* acc0 = acc + 2 * area.m_bodyPairs[2 * i];
+        dgVector* acc1 = acc + 2 * area.m_bodyPairs[2 * i + 1];
+        AddScaled(acc0[0], j.m_jacobian0.m_linear, x[i]);
+        AddScaled(acc0[1], j.m_jacobian0.m_angular, x[i]);
+        AddScaled(acc1[0], j.m_jacobian1.m_linear, x[i]);
+        AddScaled(acc1[1], j.m_jacobian1.m_angular, x[i]);
+    }
+    for (dgInt32 i = 0; i < n; i++) {
+        const dgVector* acc0 = acc + 2 * area.m_bodyPairs[2 * i];
+        const dgVector* acc1 = acc + 2 * area.m_bodyPairs[2 * i + 1];
+        y[i] = RowDot(area.m_jMinv[i], acc0, acc1) + area.m_regularisation[i] * x[i];
+    }
+}
+
+dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n) {
+    dgMultiplyRows(area, n, area.m_force, area.m_q);
+    dgFloat32 rmax = 0.0f;
+    for (dgInt32 i = 0; i < n; i++) {
+        const dgFloat32 r = area.m_rhs[i] - area.m_q[i];
+        area.m_residual[i] = r;
+        rmax = std::max(rmax, std::fabs(r));
+    }
+    return rmax;
+}
+
+dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n) {
+    if (area.m_solverModel == 0) {
+        return n;
+    }
+    if (area.m_solverModel == 1) {
+        const dgInt32 extra = static_cast<dgInt32>(std::sqrt(static_cast<dgFloat32>(std::max(n - 16, 0))));
+        return std::min(n, extra + 16);
+    }
+    return std::min(area.m_solverModel, n);
+}
+
+dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
+    dgFloat32 zr = 0.0f;
+    dgFloat32 rmax = 0.0f;
+    n = ScanActiveRows(area, n, zr, rmax);
+    dgInt32 budget = dgGetIterationBudget(area, n);
+    dgInt32 iteration = 0;
+    while (iteration < budget && rmax > kSolvedResidual) {
+        dgMultiplyRows(area, n, area.m_p, area.m_q);
+        dgFloat32 pq = 0.0f;
+        for (dgInt32 i = 0; i < n; i++) {
+            pq += area.m_p[i] * area.m_q[i];
+        }
+        pq = std::max(pq, kMinCurvature);
+        dgFloat32 alpha = zr / pq;
+
+        dgInt32 hit = -1;
+        dgFloat32 hitValue = 0.0f;
+        bool stalled = false;
+        for (dgInt32 i = 0; i < n; i++) {
+            const dgFloat32 p = area.m_p[i];
+            const dgFloat32 lambda = area.m_force[i];
+            const dgFloat32 next = lambda + alpha * p;
+            const dgRowBounds& bounds = area.m_bounds[i];
+            if (p < -kMinDirection && next <= bounds.m_min) {
+                alpha = (bounds.m_min - lambda) / p;
+                hit = i;
+                hitValue = bounds.m_min;
+            } else if (p > kMinDirection && next >= bounds.m_max) {
+                alpha = (bounds.m_max - lambda) / p;
+                hit = i;
+                hitValue = bounds.m_max;
+            } else {
+                continue;
+            }
+            if (alpha < kSmallStep) {
+                stalled = true;
+                break;
+            }
+        }
+
+        if (hit < 0 && alpha != 0.0f) {
+            Step(area, n, alpha);
+            rmax = MaxResidual(area, n);
+            if (rmax > kSolvedResidual) {
+                dgFloat32 zrNext = 0.0f;
+                for (dgInt32 i = 0; i < n; i++) {
+                    area.m_z[i] = area.m_invDiagonal[i] * area.m_residual[i];
+                    zrNext += area.m_z[i] * area.m_residual[i];
+                }
+                const dgFloat32 beta = zrNext / std::max(zr, kMinZr);
+                for (dgInt32 i = 0; i < n; i++) {
+                    area.m_p[i] = area.m_z[i] + beta * area.m_p[i];
+                }
+                zr = zrNext;
+            }
+            iteration++;
+        } else if (hit >= 0 && alpha != 0.0f && !stalled) {
+            // Step to the bound the hit row reaches, which then leaves the active set.
+            n--;
+            dgSwapRows(area, hit, n);
+            area.m_force[n] = hitValue;
+            Step(area, n, alpha);
+            NewDirection(area, n, zr, rmax);
+            budget = dgGetIterationBudget(area, n);
+            iteration = 0;
+        } else if (hit >= 0) {
+            n--;
+            dgSwapRows(area, hit, n);
+            area.m_force[n] = hitValue;
+            n = ScanActiveRows(area, n, zr, rmax);
+            budget = dgGetIterationBudget(area, n);
+            iteration = 0;
+        } else {
+            break;
+        }
+    }
+    return n;
+}
+
+void dgApplyRowForces(dgSolverWorkArea& area) {
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        const dgFloat32 lambda = area.m_force[i];
+        const dgJacobianPair& j = area.m_jacobians[i];
+        const dgInt32 i0 = area.m_bodyPairs[2 * i];
+        const dgInt32 i1 = area.m_bodyPairs[2 * i + 1];
+        if (i0 != 0) {
+            dgBody* body = area.m_bodies[i0];
+            AddScaled(body->m_force, j.m_jacobian0.m_linear, lambda);
+            AddScaled(body->m_torque, j.m_jacobian0.m_angular, lambda);
+        }
+        if (i1 != 0) {
+            dgBody* body = area.m_bodies[i1];
+            AddScaled(body->m_force, j.m_jacobian1.m_linear, lambda);
+            AddScaled(body->m_torque, j.m_jacobian1.m_angular, lambda);
+        }
+    }
+}
+
+void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
+    if (i == j) {
+        return;
+    }
+    std::swap(area.m_bodyPairs[2 * i], area.m_bodyPairs[2 * j]);
+    std::swap(area.m_bodyPairs[2 * i + 1], area.m_bodyPairs[2 * j + 1]);
+    std::swap(area.m_jacobians[i], area.m_jacobians[j]);
+    std::swap(area.m_jMinv[i], area.m_jMinv[j]);
+    std::swap(area.m_bounds[i], area.m_bounds[j]);
+    std::swap(area.m_feedback[i], area.m_feedback[j]);
+    std::swap(area.m_invDiagonal[i], area.m_invDiagonal[j]);
+    std::swap(area.m_regularisation[i], area.m_regularisation[j]);
+    std::swap(area.m_rhs[i], area.m_rhs[j]);
+    std::swap(area.m_frictionFloor[i], area.m_frictionFloor[j]);
+    std::swap(area.m_residual[i], area.m_residual[j]);
+    std::swap(area.m_force[i], area.m_force[j]);
+    std::swap(area.m_q[i], area.m_q[j]);
+    std::swap(area.m_z[i], area.m_z[j]);
+    std::swap(area.m_p[i], area.m_p[j]);
+    std::swap(area.m_permutation[i], area.m_permutation[j]);
+}
+
+void dgSolveIsland(dgSolverWorkArea& area) {
+    // Warm start from last step's forces; bounded rows start inside their bounds.
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        dgFloat32 force = area.m_feedback[i] != nullptr ? *area.m_feedback[i] : 0.0f;
+        if (!std::isfinite(force)) {
+            force = 0.0f;
+        }
+        const dgRowBounds& bounds = area.m_bounds[i];
+        if (bounds.m_class == dgRowBounds::kNonNegative || bounds.m_class == dgRowBounds::kClamped) {
+            force = std::clamp(force, bounds.m_min, bounds.m_max);
+        }
+        area.m_force[i] = force;
+        area.m_permutation[i] = i;
+    }
+
+    // Unbounded rows first, then bounded ones, then friction, each block in gathering order.
+    const dgInt32 normalCount = PartitionRows(area);
+
+    dgInt32 active = normalCount;
+    if (area.m_frictionModel == 0) {
+        if (dgCalcResidual(area, normalCount) > kPreSolveResidual) {
+            active = SolveActiveRows(area, normalCount, normalCount);
+        }
+    }
+    if (normalCount == area.m_rowCount) {
+        WriteFeedback(area, 0, area.m_rowCount, false);
+        dgApplyRowForces(area);
+        return;
+    }
+
+    // Friction rows name their normal row by gathering index: map it to where that row is now.
+    dgInt32* inverse = area.m_inversePermutation;
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        inverse[area.m_permutation[i]] = i;
+    }
+    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
+        area.m_bounds[i].m_class = inverse[area.m_bounds[i].m_class];
+    }
+
+    const dgInt32 gathered = area.m_rowCount;
+    dgInt32 i = normalCount;
+    while (i < area.m_rowCount) {
+        dgRowBounds& bounds = area.m_bounds[i];
+        const dgFloat32 normal = std::max(area.m_force[bounds.m_class], 0.0f);
+        const dgFloat32 lo = normal * bounds.m_min;
+        const dgFloat32 hi = normal * bounds.m_max;
+        if (!(std::min(hi, -lo) > area.m_frictionFloor[i])) {
+            area.m_rowCount--;
+            dgSwapRows(area, i, area.m_rowCount);
+            continue;
+        }
+        bounds.m_min = lo;
+        bounds.m_max = hi;
+        area.m_force[i] = std::clamp(area.m_force[i], lo, hi);
+        i++;
+    }
+
+    if (area.m_frictionModel == 0) {
+        // Normal rows the first solve left at a bound go behind the friction rows.
+        const dgInt32 fixed = normalCount - active;
+        const dgInt32 friction = area.m_rowCount - normalCount;
+        if (friction >= fixed) {
+            for (dgInt32 k = 0; k < fixed; k++) {
+                dgSwapRows(area, active + k, area.m_rowCount - 1 - k);
+            }
+        } else {
+            for (dgInt32 k = 0; k < friction; k++) {
+                dgSwapRows(area, active + k, normalCount + k);
+            }
+        }
+        active = area.m_rowCount - fixed;
+    } else {
+        active = area.m_rowCount;
+    }
+
+    // The residual counts the rows held at a bound too, so their forces are not forgotten.
+    dgCalcResidual(area, area.m_rowCount);
+    if (MaxResidual(area, active) > kPreSolveResidual) {
+        SolveActiveRows(area, active, area.m_rowCount);
+    }
+
+    // Every solved row reports its own force, wherever partitioning moved it; dropped friction rows push
+    // nothing, so they report 0.
+    WriteFeedback(area, 0, area.m_rowCount, false);
+    WriteFeedback(area, area.m_rowCount, gathered, true);
+    dgApplyRowForces(area);
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The constraint solver of one island: its rows in flat arrays that grow to fit, and the scalar kernels
+// (multiply, residual, solve, apply, swap) kept as separate functions so a packed build can mirror them.
+
+#include "physics/core/dgMatrix.h"
+#include "physics/core/dgTypes.h"
+#include "physics/core/dgVector.h"
+#include "physics/dynamics/dgJointParams.h"
+
+class dgBody;
+
+/// Everything one island's solve needs: bodies by island index (slot 0 the static world, with zero
+/// inverse mass and inertia) and rows in parallel arrays. Capacities grow to fit the island.
+class dgSolverWorkArea {
+public:
+    /// Below this a row's diagonal counts as zero: the row moves nothing and takes no force.
+    static constexpr dgFloat32 kMinDiagonal = 1.0e-12f;
+
+    // Per island body (index 0 the static world).
+    dgBody** m_bodies = nullptr;
+    dgFloat32* m_invMass = nullptr;
+    dgMatrix* m_invInertia = nullptr; ///< world-space inverse inertia; zero for slot 0
+    dgVector* m_accumulators = nullptr; ///< two per body: force, torque (MultiplyRows' scratch)
+
+    // Per row.
+    dgInt32* m_bodyPairs = nullptr; ///< two island indices per row
+    dgJacobianPair* m_jacobians = nullptr;
+    dgJacobianPair* m_jMinv = nullptr; ///< J times each body's inverse mass or inverse inertia
+    dgRowBounds* m_bounds = nullptr;
+    dgFloat32** m_feedback = nullptr; ///< where each row's force goes; null: nowhere
+    dgFloat32* m_invDiagonal = nullptr;
+    dgFloat32* m_regularisation = nullptr; ///< the joint's stiffness value until the matrix is built
+    dgFloat32* m_rhs = nullptr;
+    dgFloat32* m_frictionFloor = nullptr;
+    dgFloat32* m_residual = nullptr;
+    dgFloat32* m_force = nullptr;
+    dgFloat32* m_q = nullptr; ///< A p
+    dgFloat32* m_z = nullptr;
+    dgFloat32* m_p = nullptr;
+    dgInt32* m_permutation = nullptr; ///< each row's index when it was gathered
+    dgInt32* m_inversePermutation = nullptr;
+    dgInt32* m_rowOrder = nullptr; ///< partitioning scratch
+
+    dgInt32 m_bodyCapacity = 0;
+    dgInt32 m_rowCapacity = 0;
+    dgInt32 m_rowCount = 0;
+    dgInt32 m_bodyCount = 0; ///< island bodies plus the static slot
+    dgInt32 m_solverModel = 0;
+    dgInt32 m_frictionModel = 0;
+    dgFloat32 m_frictionThreshold = 0.25f;
+
+    dgSolverWorkArea();
+    ~dgSolverWorkArea();
+    dgSolverWorkArea(const dgSolverWorkArea&) = delete;
+    dgSolverWorkArea& operator=(const dgSolverWorkArea&) = delete;
+
+    /// Room for count island entries (slot 0 included); what is stored is kept.
+    void ReserveBodies(dgInt32 count);
+    /// Room for count rows; what is stored is kept.
+    void ReserveRows(dgInt32 count);
+    /// Sets slot 0 to the static world and forgets every row and body.
+    void Clear();
+};
+
+/// J M^-1, the right-hand side net of the applied forces, the diagonal and its regularisation per row.
+/// A row whose diagonal is not above kMinDiagonal becomes a row held at force 0.
+void dgBuildRowMatrix(dgSolverWorkArea& area);
+/// Solves the rows, writes each solved row's force to its feedback slot and adds the forces to the bodies.
+void dgSolveIsland(dgSolverWorkArea& area);
+/// y = A x over the first n rows.
+void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y);
+/// r = rhs - A lambda over the first n rows; returns the largest |r|.
+dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n);
+/// Projected preconditioned conjugate gradient over the first n rows; returns how many stay active.
+dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n);
+/// Adds each row's force along its Jacobian to its bodies' force and torque accumulators.
+void dgApplyRowForces(dgSolverWorkArea& area);
+/// Exchanges rows i and j in every per-row array.
+void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j);
+/// Conjugate-gradient iterations allowed for n active rows under the solver model.
+dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n);

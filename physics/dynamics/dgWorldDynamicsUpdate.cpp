@@ -1,0 +1,337 @@
+#include "physics/dynamics/dgWorldDynamicsUpdate.h"
+
+#include "physics/core/dgMemory.h"
+#include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgContactJoint.h"
+#include "physics/dynamics/dgJointBase.h"
+#include "physics/dynamics/dgJointLink.h"
+#include "physics/dynamics/dgWorld.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+/// Rest thresholds grow with the island (up to this factor), so big stacks can settle.
+constexpr dgFloat32 kRestGrowth = 1.1f;
+constexpr dgFloat32 kMaxRestFactor = 5.0f;
+
+template <typename T>
+void Reserve(T*& array, dgInt32& capacity, dgInt32 used, dgInt32 count) {
+    if (count <= capacity) {
+        return;
+    }
+    const dgInt32 grown = std::max({count, capacity * 2, 64});
+    T* fresh = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(grown)));
+    if (array != nullptr) {
+        std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(array),
+                    sizeof(T) * static_cast<std::size_t>(used));
+        dgFree(array);
+    }
+    array = fresh;
+    capacity = grown;
+}
+
+bool HasMass(const dgBody* body) {
+    return body != nullptr && body->m_invMass.w != 0.0f;
+}
+
+dgFloat32 LengthSquared(const dgVector& v) {
+    return v.x * v.x + v.y * v.y + v.z * v.z;
+}
+
+void RemoveFromActiveSet(dgWorld& world, dgBody* body) {
+    world.m_activeBodies.RemoveNode(body->m_activeNode);
+    body->m_activeNode = nullptr;
+}
+
+} // namespace
+
+dgWorldDynamicsUpdate::~dgWorldDynamicsUpdate() {
+    dgFree(m_joints);
+    dgFree(m_stack);
+    dgFree(m_lookup);
+    dgFree(m_activeSnapshot);
+}
+
+dgUnsigned64 dgWorldDynamicsUpdate::GetSolverStamp(const dgBody* body) {
+    return (static_cast<dgUnsigned64>(body->m_solverMarks[1]) << 32) | body->m_solverMarks[0];
+}
+
+void dgWorldDynamicsUpdate::SetSolverStamp(dgBody* body, dgUnsigned64 stamp) {
+    // Stamps stay far below 2^60, so bit 28 of the high word stays free for the linked-body walk.
+    body->m_solverMarks[0] = static_cast<dgUnsigned32>(stamp);
+    body->m_solverMarks[1] = static_cast<dgUnsigned32>(stamp >> 32) | (body->m_solverMarks[1] & (1u << 28));
+}
+
+void dgWorldDynamicsUpdate::AddGyroscopicTorque(dgBody* body) {
+    if ((body->m_flags & dgBody::kGyroscopicTorque) == 0) {
+        return;
+    }
+    const dgVector w = body->m_matrix.InverseRotateVector(body->m_omega);
+    const dgVector l(body->m_mass.x * w.x, body->m_mass.y * w.y, body->m_mass.z * w.z, 0.0f);
+    const dgVector g = body->m_matrix.RotateVector(w.CrossProduct(l));
+    body->m_torque = dgVector(body->m_torque.x - g.x, body->m_torque.y - g.y, body->m_torque.z - g.z,
+                              body->m_torque.w);
+}
+
+void dgWorldDynamicsUpdate::ApplyDamping(dgBody* body) {
+    const dgFloat32 k = 1.0f - body->m_linearDamping;
+    body->m_veloc = dgVector(body->m_veloc.x * k, body->m_veloc.y * k, body->m_veloc.z * k, body->m_veloc.w);
+    const dgVector w = body->m_matrix.InverseRotateVector(body->m_omega);
+    const dgVector& a = body->m_angularDamping;
+    const dgVector damped(w.x - a.x * w.x, w.y - a.y * w.y, w.z - a.z * w.z, 0.0f);
+    const dgVector omega = body->m_matrix.RotateVector(damped);
+    body->m_omega = dgVector(omega.x, omega.y, omega.z, body->m_omega.w);
+}
+
+void dgWorldDynamicsUpdate::Update(dgWorld& world) {
+    m_area.m_solverModel = world.m_solverModel;
+    m_area.m_frictionModel = world.m_frictionModel;
+    m_area.m_frictionThreshold = world.m_frictionThreshold;
+    m_params.m_world = &world;
+    m_params.m_timeStep = world.m_timeStep;
+    m_params.m_invTimeStep = world.m_invTimeStep;
+
+    const dgUnsigned64 stamp = world.m_stepStamp;
+    const dgUnsigned64 done = stamp + 2;
+
+    // Island work freezes bodies and callbacks may wake others: walk a snapshot of the set.
+    const dgInt32 activeCount = world.m_activeBodies.GetCount();
+    Reserve(m_activeSnapshot, m_snapshotCapacity, 0, activeCount);
+    dgInt32 snapshotCount = 0;
+    for (auto* node = world.m_activeBodies.GetFirst(); node != nullptr; node = world.m_activeBodies.GetNext(node)) {
+        m_activeSnapshot[snapshotCount++] = node->GetInfo();
+    }
+
+    for (dgInt32 i = 0; i < snapshotCount; i++) {
+        dgBody* body = m_activeSnapshot[i];
+        if (body->m_activeNode == nullptr) {
+            continue;
+        }
+        if (!HasMass(body)) {
+            RemoveFromActiveSet(world, body);
+            if (body->m_autoActive != nullptr && (body->m_flags & dgBody::kActive) != 0) {
+                body->m_autoActive(body, 0);
+            }
+            body->m_flags = (body->m_flags & ~dgBody::kActive) | dgBody::kEquilibrium;
+            continue;
+        }
+        if (GetSolverStamp(body) >= done) {
+            continue;
+        }
+        const dgInt32 count = BuildIsland(world, body, stamp);
+        if (IntegrateIsland(world, count, world.m_timeStep, done)) {
+            PutIslandToRest(world, count);
+        }
+    }
+
+    world.m_contactJointPool.ReleaseContactList(&world);
+    world.m_stepStamp = stamp + 2;
+}
+
+void dgWorldDynamicsUpdate::AddIslandBody(dgBody* body, dgUnsigned64 mark) {
+    SetSolverStamp(body, mark);
+    const dgInt32 index = m_area.m_bodyCount;
+    m_area.ReserveBodies(index + 1);
+    m_area.m_bodies[index] = body;
+    m_area.m_bodyCount = index + 1;
+}
+
+void dgWorldDynamicsUpdate::AddJoint(dgJointBase* joint) {
+    Reserve(m_joints, m_jointCapacity, m_jointCount, m_jointCount + 1);
+    m_joints[m_jointCount++] = joint;
+}
+
+void dgWorldDynamicsUpdate::PushLink(dgJointLink* link, dgInt32& depth) {
+    Reserve(m_stack, m_stackCapacity, depth, depth + 1);
+    m_stack[depth++] = link;
+}
+
+dgInt32 dgWorldDynamicsUpdate::IslandIndex(const dgBody* body) const {
+    if (!HasMass(body)) {
+        return 0;
+    }
+    const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(body);
+    const IslandEntry* const begin = m_lookup;
+    const IslandEntry* const end = m_lookup + (m_area.m_bodyCount - 1);
+    const IslandEntry* found =
+        std::lower_bound(begin, end, key, [](const IslandEntry& e, std::uintptr_t k) { return e.m_key < k; });
+    dgAssert(found != end && found->m_key == key);
+    return found->m_index;
+}
+
+dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsigned64 stamp) {
+    const dgUnsigned64 mark = stamp + 1;
+    m_area.Clear();
+    m_jointCount = 0;
+
+    AddIslandBody(body, mark);
+    if (body->m_jointRing != nullptr) {
+        dgInt32 depth = 0;
+        PushLink(body->m_jointRing, depth);
+        while (depth > 0) {
+            dgJointLink* const head = m_stack[--depth];
+            dgJointLink* link = head;
+            do {
+                dgJointLink* const next = link->GetNextInRing();
+                dgBody* const own = link->m_body;
+                dgBody* const other = link->m_twin->m_body;
+                const bool otherJoins = HasMass(other) && GetSolverStamp(other) < mark;
+                if (otherJoins) {
+                    PushLink(link->m_twin, depth);
+                }
+                if (GetSolverStamp(own) < mark) {
+                    AddIslandBody(own, mark);
+                }
+                if (otherJoins) {
+                    AddIslandBody(other, mark);
+                }
+                dgJointBase* const joint = link->m_joint;
+                if (joint->m_kind == dgJointBase::kContactJoint && joint->m_stamp < mark) {
+                    auto* const contact = static_cast<dgContactJoint*>(joint);
+                    if (contact->m_contactStamp != stamp) {
+                        // The pair no longer touches: no rows, destroyed at the end of the update.
+                        contact->m_stamp = mark;
+                        contact->m_contactStamp = stamp;
+                        contact->m_staleMark = 1;
+                        world.m_contactJointPool.m_staleList.Append(contact);
+                    }
+                }
+                if (joint->m_stamp < mark) {
+                    joint->m_stamp = mark;
+                    AddJoint(joint);
+                }
+                link = next;
+            } while (link != head);
+        }
+    }
+
+    const dgInt32 count = m_area.m_bodyCount;
+    Reserve(m_lookup, m_lookupCapacity, 0, count);
+    for (dgInt32 i = 1; i < count; i++) {
+        dgBody* const member = m_area.m_bodies[i];
+        AddGyroscopicTorque(member);
+        ApplyDamping(member);
+        member->CalcInvInertiaMatrix(m_area.m_invInertia[i]);
+        m_area.m_invMass[i] = member->m_invMass.w;
+        m_lookup[i - 1] = IslandEntry{reinterpret_cast<std::uintptr_t>(member), i};
+    }
+    if (m_jointCount == 0) {
+        return count;
+    }
+    std::sort(m_lookup, m_lookup + (count - 1),
+              [](const IslandEntry& a, const IslandEntry& b) { return a.m_key < b.m_key; });
+    GatherRows(world);
+    if (m_area.m_rowCount > 0) {
+        dgBuildRowMatrix(m_area);
+        dgSolveIsland(m_area);
+    }
+    return count;
+}
+
+void dgWorldDynamicsUpdate::GatherRows(dgWorld& world) {
+    (void)world;
+    for (dgInt32 j = 0; j < m_jointCount; j++) {
+        dgJointBase* const joint = m_joints[j];
+        const dgInt32 reset = std::min<dgInt32>(joint->m_maxRows, dgJointParams::kMaxRows);
+        m_params.ResetBounds(reset);
+        const dgInt32 rows = std::clamp(joint->SubmitConstraints(m_params), 0, dgJointParams::kMaxRows);
+        if (rows == 0) {
+            continue;
+        }
+        const dgInt32 i0 = IslandIndex(joint->m_body0);
+        const dgInt32 i1 = IslandIndex(joint->m_body1);
+        const dgFloat32 invMassSum = m_area.m_invMass[i0] + m_area.m_invMass[i1];
+        const dgFloat32 floor = invMassSum > 0.0f ? m_area.m_frictionThreshold / invMassSum : 0.0f;
+
+        const dgInt32 first = m_area.m_rowCount;
+        m_area.ReserveRows(first + rows);
+        for (dgInt32 k = 0; k < rows; k++) {
+            const dgInt32 g = first + k;
+            m_area.m_jacobians[g] = m_params.m_jacobians[k];
+            dgRowBounds bounds = m_params.m_bounds[k];
+            if (bounds.m_class >= 0) {
+                // A friction row must name another row of its own joint.
+                bounds.m_class = bounds.m_class < rows && bounds.m_class != k ? bounds.m_class + first
+                                                                              : dgRowBounds::kUnbounded;
+            }
+            m_area.m_bounds[g] = bounds;
+            m_area.m_feedback[g] = m_params.m_forceFeedback[k];
+            m_area.m_rhs[g] = m_params.m_accelerations[k];
+            m_area.m_regularisation[g] = m_params.m_stiffness[k];
+            m_area.m_bodyPairs[2 * g] = i0;
+            m_area.m_bodyPairs[2 * g + 1] = i1;
+            m_area.m_frictionFloor[g] = floor;
+        }
+        m_area.m_rowCount = first + rows;
+    }
+}
+
+bool dgWorldDynamicsUpdate::IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done) {
+    const dgFloat32 factor =
+        std::min(std::pow(kRestGrowth, static_cast<dgFloat32>(count - 1)), kMaxRestFactor);
+    const dgFloat32 sA = 0.2f * factor;
+    const dgFloat32 sF = 12.0f * sA;
+    constexpr dgUnsigned32 kResting = dgBody::kAutoFreeze | dgBody::kEquilibrium;
+
+    bool rest = true;
+    for (dgInt32 i = 1; i < count; i++) {
+        dgBody* const body = m_area.m_bodies[i];
+        const dgFloat32 s = body->m_freezeThresholds[0];
+        const dgFloat32 o = body->m_freezeThresholds[1];
+        if ((body->m_flags & dgBody::kEquilibrium) != 0) {
+            const dgVector a = body->m_force.Scale(body->m_invMass.w);
+            const dgVector alpha = body->m_matrix.InverseRotateVector(body->m_torque).CompProduct(body->m_invMass);
+            if (!(LengthSquared(a) < sF * s && LengthSquared(alpha) < sF * o)) {
+                body->m_flags &= ~dgBody::kEquilibrium;
+                body->IntegrateStep(dt);
+            }
+        } else {
+            body->IntegrateStep(dt);
+            if (LengthSquared(body->m_force) < sF * s && LengthSquared(body->m_torque) < sF * o &&
+                LengthSquared(body->m_veloc) < sA * body->m_freezeThresholds[2] &&
+                LengthSquared(body->m_omega) < sA * body->m_freezeThresholds[3]) {
+                body->m_flags |= dgBody::kEquilibrium;
+            }
+        }
+        SetSolverStamp(body, done);
+        if ((body->m_flags & dgBody::kActive) == 0 && body->m_autoActive != nullptr) {
+            body->m_autoActive(body, 1);
+        }
+        body->m_flags |= dgBody::kActive;
+
+        const bool resting = (body->m_flags & kResting) == kResting;
+        if (i == 1) {
+            rest = resting;
+            continue;
+        }
+        if (!resting) {
+            rest = false;
+        }
+        // Only the body the island grew from stays in the active set; the others come through it.
+        if (body->m_activeNode != nullptr) {
+            if ((body->m_flags & dgBody::kAutoFreeze) != 0) {
+                RemoveFromActiveSet(world, body);
+            } else {
+                rest = false;
+            }
+        }
+    }
+    return rest;
+}
+
+void dgWorldDynamicsUpdate::PutIslandToRest(dgWorld& world, dgInt32 count) {
+    for (dgInt32 i = 1; i < count; i++) {
+        dgBody* const body = m_area.m_bodies[i];
+        body->m_flags &= ~dgBody::kActive;
+        if (body->m_autoActive != nullptr) {
+            body->m_autoActive(body, 0);
+        }
+    }
+    dgBody* const first = m_area.m_bodies[1];
+    if ((first->m_flags & dgBody::kAutoFreeze) != 0 && first->m_activeNode != nullptr) {
+        RemoveFromActiveSet(world, first);
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The dynamics half of a world step: islands grown from the active bodies over joints and contacts,
+// their rows solved, their bodies integrated, resting islands frozen and stale contact joints released.
+
+#include "physics/core/dgTypes.h"
+#include "physics/dynamics/dgJacobianSolver.h"
+#include "physics/dynamics/dgJointParams.h"
+
+#include <cstdint>
+
+class dgBody;
+class dgJointBase;
+class dgJointLink;
+class dgWorld;
+
+class dgWorldDynamicsUpdate {
+public:
+    /// An island body found by address: sorted by body for the rows' body pairs.
+    struct IslandEntry {
+        std::uintptr_t m_key;
+        dgInt32 m_index;
+    };
+
+    dgSolverWorkArea m_area;
+    dgJointParams m_params;
+    dgJointBase** m_joints = nullptr; ///< the island's joints
+    dgJointLink** m_stack = nullptr;  ///< links of rings still to walk
+    IslandEntry* m_lookup = nullptr;
+    dgBody** m_activeSnapshot = nullptr;
+    dgInt32 m_jointCount = 0;
+    dgInt32 m_jointCapacity = 0;
+    dgInt32 m_stackCapacity = 0;
+    dgInt32 m_lookupCapacity = 0;
+    dgInt32 m_snapshotCapacity = 0;
+
+    dgWorldDynamicsUpdate() = default;
+    ~dgWorldDynamicsUpdate();
+    dgWorldDynamicsUpdate(const dgWorldDynamicsUpdate&) = delete;
+    dgWorldDynamicsUpdate& operator=(const dgWorldDynamicsUpdate&) = delete;
+
+    /// Islands, solve, integration and rest of one sub-step of the world's time step, then the stale
+    /// contact joints are destroyed and the step stamp advances by 2.
+    void Update(dgWorld& world);
+    /// Grows the island from body (which has mass), prepares its bodies and solves its rows. Returns the
+    /// island's entry count: its bodies plus the static slot.
+    dgInt32 BuildIsland(dgWorld& world, dgBody* body, dgUnsigned64 stamp);
+    /// Integrates the solved island; true when all of it may go to rest.
+    bool IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done);
+    /// Clears the island's active bits and takes its first body out of the active set when it auto-freezes.
+    void PutIslandToRest(dgWorld& world, dgInt32 count);
+
+    /// Euler's torque-free term: torque -= omega x (I omega).
+    static void AddGyroscopicTorque(dgBody* body);
+    /// One step's linear and angular damping.
+    static void ApplyDamping(dgBody* body);
+    /// The 64-bit stamp of the body's last island (stamp + 1) or integration (stamp + 2).
+    static dgUnsigned64 GetSolverStamp(const dgBody* body);
+    static void SetSolverStamp(dgBody* body, dgUnsigned64 stamp);
+
+private:
+    void AddIslandBody(dgBody* body, dgUnsigned64 mark);
+    dgInt32 IslandIndex(const dgBody* body) const;
+    void GatherRows(dgWorld& world);
+    void PushLink(dgJointLink* link, dgInt32& depth);
+    void AddJoint(dgJointBase* joint);
+};
