@@ -19,6 +19,7 @@ constexpr dgFloat32 kMinCurvature = 1.0e-16f;
 constexpr dgFloat32 kMinDirection = 1.0e-16f;
 constexpr dgFloat32 kMinZr = 1.0e-17f;
 constexpr dgInt32 kMaxSolvePasses = 8;
+constexpr dgInt32 kMinCapacity = 64;
 
 template <typename T>
 void Grow(T*& array, dgInt32 used, dgInt32 capacity) {
@@ -191,11 +192,7 @@ dgInt32 SolveActiveRows(dgSolverWorkArea& area, dgInt32 active, dgInt32 count) {
 
 } // namespace
 
-dgSolverWorkArea::dgSolverWorkArea() {
-    ReserveBodies(512);
-    ReserveRows(1024);
-    Clear();
-}
+dgSolverWorkArea::dgSolverWorkArea() = default;
 
 dgSolverWorkArea::~dgSolverWorkArea() {
     dgFree(m_bodies);
@@ -225,7 +222,7 @@ void dgSolverWorkArea::ReserveBodies(dgInt32 count) {
     if (count <= m_bodyCapacity) {
         return;
     }
-    const dgInt32 capacity = std::max(count, m_bodyCapacity * 2);
+    const dgInt32 capacity = std::max({count, m_bodyCapacity * 2, kMinCapacity});
     Grow(m_bodies, m_bodyCount, capacity);
     Grow(m_invMass, m_bodyCount, capacity);
     Grow(m_invInertia, m_bodyCount, capacity);
@@ -237,7 +234,7 @@ void dgSolverWorkArea::ReserveRows(dgInt32 count) {
     if (count <= m_rowCapacity) {
         return;
     }
-    const dgInt32 capacity = std::max(count, m_rowCapacity * 2);
+    const dgInt32 capacity = std::max({count, m_rowCapacity * 2, kMinCapacity});
     const dgInt32 used = m_rowCount;
     Grow(m_bodyPairs, 2 * used, 2 * capacity);
     Grow(m_jacobians, used, capacity);
@@ -260,6 +257,7 @@ void dgSolverWorkArea::ReserveRows(dgInt32 count) {
 }
 
 void dgSolverWorkArea::Clear() {
+    ReserveBodies(1);
     m_rowCount = 0;
     m_bodyCount = 1;
     m_bodies[0] = nullptr;

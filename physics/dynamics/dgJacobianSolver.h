@@ -49,6 +49,7 @@ public:
     dgInt32 m_frictionModel = 0;
     dgFloat32 m_frictionThreshold = 0.25f;
 
+    /// Empty: the first island allocates.
     dgSolverWorkArea();
     ~dgSolverWorkArea();
     dgSolverWorkArea(const dgSolverWorkArea&) = delete;

@@ -158,8 +158,9 @@ dgInt32 dgWorldDynamicsUpdate::IslandIndex(const dgBody* body) const {
     const IslandEntry* const end = m_lookup + (m_area.m_bodyCount - 1);
     const IslandEntry* found =
         std::lower_bound(begin, end, key, [](const IslandEntry& e, std::uintptr_t k) { return e.m_key < k; });
-    dgAssert(found != end && found->m_key == key);
-    return found->m_index;
+    // A body joined during this update to one already integrated is not part of the island: it counts
+    // as fixed for this step.
+    return found != end && found->m_key == key ? found->m_index : 0;
 }
 
 dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsigned64 stamp) {
