@@ -374,3 +374,239 @@ TEST(dgWorldDynamicsUpdate, TheSameSceneSteppedTwiceGivesBitIdenticalTransforms)
         EXPECT_EQ(std::memcmp(&first[i], &second[i], sizeof(dgMatrix)), 0) << "body " << i;
     }
 }
+
+// ---- Against a plane, with contacts made by hand each step ------------------------------------------------
+
+namespace {
+
+/// A body touching the static plane n . x = 0 (body1 of the joint) through a contact joint whose points
+/// the body's force callback remakes every step: the four corners of a unit box's face towards the plane,
+/// or the lowest point of a ball of radius 0.5.
+struct PlaneContact {
+    dgContactJoint* m_joint = nullptr;
+    dgVector m_normal;
+    dgVector m_downhill; ///< first friction direction
+    bool m_ball = false;
+    dgFloat32 m_staticFriction = 0.9f;
+    dgFloat32 m_kineticFriction = 0.5f;
+    dgFloat32 m_elasticity = 0.0f;
+};
+
+void GravityAndPlaneContacts(dgBody* body) {
+    Gravity(body);
+    const PlaneContact& plane = *static_cast<const PlaneContact*>(body->m_userData);
+    dgContactJoint* joint = plane.m_joint;
+    joint->m_contactStamp = body->m_world->m_stepStamp;
+
+    std::vector<dgVector> corners;
+    if (plane.m_ball) {
+        corners.push_back(body->m_globalCentreOfMass.Sub(plane.m_normal.Scale(0.5f)));
+    } else {
+        for (int i = 0; i < 8; i++) {
+            const dgVector local((i & 1) ? 0.5f : -0.5f, (i & 2) ? 0.5f : -0.5f, (i & 4) ? 0.5f : -0.5f, 1.0f);
+            corners.push_back(body->m_matrix.TransformVector(local));
+        }
+    }
+    dgInt32 count = 0;
+    auto* node = joint->m_points.GetFirst();
+    for (const dgVector& corner : corners) {
+        const dgFloat32 distance = corner.DotProduct(plane.m_normal);
+        if (distance > 0.01f) {
+            continue;
+        }
+        if (node == nullptr) {
+            node = joint->m_points.Append();
+        }
+        dgContact& point = node->GetInfo();
+        point.m_point.m_point = corner.Sub(plane.m_normal.Scale(distance));
+        point.m_point.m_point.w = 1.0f;
+        point.m_point.m_normal = plane.m_normal;
+        point.m_point.m_body0 = body;
+        point.m_point.m_body1 = joint->m_body1;
+        point.m_point.m_penetration = std::max(-distance, 0.0f);
+        point.m_dir0 = plane.m_downhill;
+        point.m_dir1 = plane.m_normal.CrossProduct(plane.m_downhill);
+        point.m_softness = 0.1f;
+        point.m_elasticity = plane.m_elasticity;
+        point.m_staticFriction0 = point.m_staticFriction1 = plane.m_staticFriction;
+        point.m_kineticFriction0 = point.m_kineticFriction1 = plane.m_kineticFriction;
+        point.m_flags = dgContactMaterial::kCollidable | dgContactMaterial::kFriction0 | dgContactMaterial::kFriction1;
+        node = node->GetNext();
+        count++;
+    }
+    joint->SetPointCount(count);
+}
+
+/// A unit box resting on the plane through the origin tilted by angle about z (downhill towards +x).
+struct SlopeScene {
+    explicit SlopeScene(dgFloat32 angle, dgFloat32 staticFriction, dgFloat32 kineticFriction) {
+        const dgFloat32 c = std::cos(angle);
+        const dgFloat32 s = std::sin(angle);
+        m_plane.m_normal = dgVector(s, c, 0.0f, 0.0f);
+        m_plane.m_downhill = dgVector(c, -s, 0.0f, 0.0f);
+        m_plane.m_staticFriction = staticFriction;
+        m_plane.m_kineticFriction = kineticFriction;
+        dgBody* floor = m_scene.AddBody(dgVector(0.0f, -5.0f, 0.0f, 0.0f), 0.0f, false);
+        m_box = m_scene.AddBody(dgVector(), 1.0f);
+        const dgMatrix matrix(m_plane.m_downhill, m_plane.m_normal, dgVector(0.0f, 0.0f, 1.0f, 0.0f),
+                              m_plane.m_normal.Scale(0.5f));
+        dgMatrix placed = matrix;
+        placed.posit.w = 1.0f;
+        m_box->SetMatrix(placed);
+        m_box->m_linearDamping = 0.0f;
+        m_box->m_angularDamping = dgVector();
+        m_box->m_userData = &m_plane;
+        m_box->m_forceAndTorque = GravityAndPlaneContacts;
+        m_plane.m_joint = m_scene.m_world->CreateContactJoint();
+        m_scene.m_world->AttachJoint(m_plane.m_joint, m_box, floor);
+    }
+
+    dgFloat32 DownhillSpeed() const { return m_box->m_veloc.DotProduct(m_plane.m_downhill); }
+
+    DynamicsWorld m_scene;
+    PlaneContact m_plane;
+    dgBody* m_box = nullptr;
+};
+
+constexpr dgFloat32 kDegree = 0.01745328f;
+
+} // namespace
+
+TEST(dgWorldDynamicsUpdate, BoxOnAGentleSlopeIsHeldByStaticFriction) {
+    SlopeScene slope(20.0f * kDegree, 0.9f, 0.5f);
+    const dgVector start = slope.m_box->m_matrix.posit;
+    for (int i = 0; i < 600; i++) {
+        slope.m_scene.m_world->Update(kStep);
+    }
+    const dgVector moved = slope.m_box->m_matrix.posit.Sub(start);
+    EXPECT_LT(Length(moved), 0.01f);
+    EXPECT_EQ(slope.m_box->m_activeNode, nullptr) << "held boxes come to rest";
+}
+
+TEST(dgWorldDynamicsUpdate, BoxOnASteepSlopeSlidesWithKineticFriction) {
+    const dgFloat32 angle = 45.0f * kDegree;
+    SlopeScene slope(angle, 0.9f, 0.5f);
+    // Past the speed where kinetic friction takes over, the speed grows at g (sin - mu cos).
+    int step = 0;
+    for (; step < 120 && slope.DownhillSpeed() < 0.5f; step++) {
+        slope.m_scene.m_world->Update(kStep);
+    }
+    ASSERT_GE(slope.DownhillSpeed(), 0.5f) << "the box did not slide";
+    const dgFloat32 v0 = slope.DownhillSpeed();
+    for (int i = 0; i < 30; i++) {
+        slope.m_scene.m_world->Update(kStep);
+    }
+    const dgFloat32 acceleration = (slope.DownhillSpeed() - v0) / (30.0f * kStep);
+    const dgFloat32 expected = kGravity * (std::sin(angle) - 0.5f * std::cos(angle));
+    EXPECT_NEAR(acceleration, expected, 0.05f * expected);
+}
+
+TEST(dgWorldDynamicsUpdate, BallRisesFromTheFloorAtItsElasticityTimesTheImpactSpeed) {
+    for (const dgFloat32 elasticity : {0.3f, 0.6f}) {
+        DynamicsWorld scene;
+        PlaneContact plane;
+        plane.m_normal = dgVector(0.0f, 1.0f, 0.0f, 0.0f);
+        plane.m_downhill = dgVector(1.0f, 0.0f, 0.0f, 0.0f);
+        plane.m_ball = true;
+        plane.m_elasticity = elasticity;
+        dgBody* floor = scene.AddBody(dgVector(0.0f, -5.0f, 0.0f, 0.0f), 0.0f, false);
+        dgBody* ball = scene.AddBody(dgVector(0.0f, 2.5f, 0.0f, 0.0f), 1.0f);
+        ball->m_linearDamping = 0.0f;
+        ball->m_userData = &plane;
+        ball->m_forceAndTorque = GravityAndPlaneContacts;
+        plane.m_joint = scene.m_world->CreateContactJoint();
+        scene.m_world->AttachJoint(plane.m_joint, ball, floor);
+
+        dgFloat32 impact = 0.0f;
+        dgFloat32 rebound = 0.0f;
+        for (int i = 0; i < 120 && rebound <= 0.0f; i++) {
+            const dgFloat32 before = ball->m_veloc.y;
+            scene.m_world->Update(kStep);
+            if (before < 0.0f && ball->m_veloc.y > 0.0f) {
+                impact = -before;
+                rebound = ball->m_veloc.y;
+            }
+        }
+        ASSERT_GT(impact, 5.0f);
+        EXPECT_NEAR(rebound, elasticity * impact, 0.1f * elasticity * impact) << "elasticity " << elasticity;
+    }
+}
+
+// ---- Stacks on contacts made once where the boxes touch ----------------------------------------------------
+
+namespace {
+
+/// upper rests on lower over x in [x0, x1] at height y: four corner points.
+void Touch(dgWorld* world, dgBody* upper, dgBody* lower, dgFloat32 x0, dgFloat32 x1, dgFloat32 y) {
+    dgContactJoint* joint = world->CreateContactJoint();
+    world->AttachJoint(joint, upper, lower);
+    for (int i = 0; i < 4; i++) {
+        dgContact& point = joint->m_points.Append()->GetInfo();
+        point.m_point.m_point = dgVector((i & 1) ? x1 : x0, y, (i & 2) ? 0.5f : -0.5f, 1.0f);
+        point.m_point.m_normal = dgVector(0.0f, 1.0f, 0.0f, 0.0f);
+        point.m_point.m_body0 = upper;
+        point.m_point.m_body1 = lower;
+        point.m_dir0 = dgVector(1.0f, 0.0f, 0.0f, 0.0f);
+        point.m_dir1 = dgVector(0.0f, 0.0f, 1.0f, 0.0f);
+        point.m_softness = 0.1f;
+        point.m_staticFriction0 = point.m_staticFriction1 = 0.9f;
+        point.m_kineticFriction0 = point.m_kineticFriction1 = 0.5f;
+        point.m_flags = dgContactMaterial::kCollidable | dgContactMaterial::kFriction0 | dgContactMaterial::kFriction1;
+    }
+    joint->SetPointCount(4);
+}
+
+dgFloat32 LargestDrift(const std::vector<dgBody*>& bodies, const std::vector<dgVector>& start) {
+    dgFloat32 drift = 0.0f;
+    for (std::size_t i = 0; i < bodies.size(); i++) {
+        drift = std::max(drift, Length(bodies[i]->m_matrix.posit.Sub(start[i])));
+    }
+    return drift;
+}
+
+} // namespace
+
+TEST(dgWorldDynamicsUpdate, TowerOfTenAndPyramidOfTwentyRowsStandTenSeconds) {
+    for (const bool pyramid : {false, true}) {
+        DynamicsWorld scene;
+        dgBody* floor = scene.AddBody(dgVector(0.0f, -0.5f, 0.0f, 0.0f), 0.0f, false);
+        std::vector<dgBody*> bodies;
+        std::vector<dgBody*> below;
+        const int rows = pyramid ? 20 : 10;
+        for (int r = 0; r < rows; r++) {
+            const int count = pyramid ? rows - r : 1;
+            const dgFloat32 y = static_cast<dgFloat32>(r);
+            std::vector<dgBody*> row;
+            for (int k = 0; k < count; k++) {
+                const dgFloat32 x = static_cast<dgFloat32>(k) - 0.5f * static_cast<dgFloat32>(count - 1);
+                dgBody* box = scene.AddBody(dgVector(x, y + 0.5f, 0.0f, 0.0f));
+                box->m_forceAndTorque = GravityAndFreshContacts;
+                // Knocked a little, so the stack has to settle.
+                const dgFloat32 knock = static_cast<dgFloat32>((k + r) % 3 - 1);
+                box->m_veloc = dgVector(0.05f * knock, -0.1f, 0.03f * knock, 0.0f);
+                box->m_omega = dgVector(0.0f, 0.1f * knock, 0.05f * knock, 0.0f);
+                if (r == 0) {
+                    Touch(scene.m_world, box, floor, x - 0.5f, x + 0.5f, y);
+                } else if (!pyramid) {
+                    Touch(scene.m_world, box, below[0], x - 0.5f, x + 0.5f, y);
+                } else {
+                    Touch(scene.m_world, box, below[static_cast<std::size_t>(k)], x - 0.5f, x, y);
+                    Touch(scene.m_world, box, below[static_cast<std::size_t>(k) + 1], x, x + 0.5f, y);
+                }
+                row.push_back(box);
+                bodies.push_back(box);
+            }
+            below = row;
+        }
+        ASSERT_EQ(bodies.size(), pyramid ? 210u : 10u);
+        std::vector<dgVector> start;
+        for (const dgBody* body : bodies) {
+            start.push_back(body->m_matrix.posit);
+        }
+        for (int i = 0; i < 600; i++) {
+            scene.m_world->Update(kStep);
+        }
+        EXPECT_LT(LargestDrift(bodies, start), 0.01f) << (pyramid ? "pyramid" : "tower");
+        EXPECT_EQ(scene.m_world->m_activeBodies.GetCount(), 0) << (pyramid ? "pyramid" : "tower");
+    }
+}
