@@ -1,3 +1,4 @@
+#include "TestDevice.h"
 #include "platform/D3DXEffect.h"
 #include "platform/control.h"
 
@@ -20,13 +21,8 @@ protected:
         m_window = platform::CreateHostWindow("Effect Window", 64, 64);
         m_direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_direct3D);
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = m_window;
-        ASSERT_EQ(D3D_OK,
-                  m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &m_device));
+        D3DPRESENT_PARAMETERS parameters = test_device::Windowed(m_window, D3DFMT_UNKNOWN);
+        ASSERT_EQ(D3D_OK, test_device::Create(m_direct3D, parameters, &m_device));
     }
 
     void TearDown() override {

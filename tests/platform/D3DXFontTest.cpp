@@ -1,3 +1,4 @@
+#include "TestDevice.h"
 #include "platform/D3DXFont.h"
 #include "platform/control.h"
 #include "support/LitPixels.h"
@@ -20,15 +21,8 @@ protected:
         m_window = platform::CreateHostWindow("Font Window", 320, 240);
         m_direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_direct3D);
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = m_window;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(D3D_OK,
-                  m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &m_device));
+        D3DPRESENT_PARAMETERS parameters = test_device::Windowed(m_window);
+        ASSERT_EQ(D3D_OK, test_device::Create(m_direct3D, parameters, &m_device));
     }
 
     void TearDown() override {

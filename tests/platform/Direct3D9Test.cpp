@@ -1,3 +1,4 @@
+#include "TestDevice.h"
 #include "platform/Direct3D9.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
@@ -37,20 +38,11 @@ protected:
     }
 
     D3DPRESENT_PARAMETERS Windowed(UINT width = 0, UINT height = 0) const {
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.BackBufferWidth = width;
-        parameters.BackBufferHeight = height;
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = m_window;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-        return parameters;
+        return test_device::Windowed(m_window, D3DFMT_D24S8, width, height);
     }
 
     HRESULT Create(D3DPRESENT_PARAMETERS& parameters) {
-        return m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &m_device);
+        return test_device::Create(m_direct3D, parameters, &m_device);
     }
 
     HWND m_window = nullptr;

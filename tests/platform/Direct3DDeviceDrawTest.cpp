@@ -1,5 +1,6 @@
 // The device's user-pointer draws: vertex formats, every primitive type, and the fill, cull and shade
 // modes they are drawn with.
+#include "TestDevice.h"
 #include "platform/Direct3D9.h"
 #include "platform/control.h"
 #include "support/LitPixels.h"
@@ -32,15 +33,8 @@ protected:
         m_window = platform::CreateHostWindow("Draw Window", kWidth, kHeight);
         m_direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_direct3D);
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = m_window;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(D3D_OK,
-                  m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &m_device));
+        D3DPRESENT_PARAMETERS parameters = test_device::Windowed(m_window);
+        ASSERT_EQ(D3D_OK, test_device::Create(m_direct3D, parameters, &m_device));
         // Positions are pixels: x right, y down, depth as given.
         const D3DMATRIX pixels{
             {{2.0f / kWidth, 0, 0, 0}, {0, -2.0f / kHeight, 0, 0}, {0, 0, 1, 0}, {-1, 1, 0, 1}}};

@@ -1,4 +1,5 @@
 // The device's frame cycle, its loss and reset, and its fixed-function state.
+#include "TestDevice.h"
 #include "platform/Direct3D9.h"
 #include "platform/Win32Kernel.h"
 #include "platform/control.h"
@@ -38,14 +39,8 @@ protected:
             m_device->Release();
             m_device = nullptr;
         }
-        m_parameters = {};
-        m_parameters.Windowed = TRUE;
-        m_parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_parameters.hDeviceWindow = m_window;
-        m_parameters.EnableAutoDepthStencil = TRUE;
-        m_parameters.AutoDepthStencilFormat = depthStencil;
-        return m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_parameters, &m_device);
+        m_parameters = test_device::Windowed(m_window, depthStencil);
+        return test_device::Create(m_direct3D, m_parameters, &m_device);
     }
 
     DWORD State(D3DRENDERSTATETYPE state) const {
@@ -99,9 +94,7 @@ TEST_F(DeviceFrameTest, NewDeviceHasTheDocumentedDefaults) {
     m_parameters.EnableAutoDepthStencil = FALSE;
     m_device->Release();
     m_device = nullptr;
-    ASSERT_EQ(D3D_OK,
-              m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_parameters, &m_device));
+    ASSERT_EQ(D3D_OK, test_device::Create(m_direct3D, m_parameters, &m_device));
     EXPECT_EQ(D3DZB_FALSE, State(D3DRS_ZENABLE));
 }
 

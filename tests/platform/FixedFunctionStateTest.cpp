@@ -1,6 +1,7 @@
 // The device's render states as the drawing library sees them. The platform library carries OpenGL,
 // so the test looks its query functions up in the process instead of linking them itself; the device's
 // context is current on this thread after any call that sets state.
+#include "TestDevice.h"
 #include "platform/Direct3D9.h"
 #include "platform/control.h"
 
@@ -23,14 +24,8 @@ protected:
         m_window = platform::CreateHostWindow("State Window", 32, 32);
         m_direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(nullptr, m_direct3D);
-        m_parameters.Windowed = TRUE;
-        m_parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        m_parameters.hDeviceWindow = m_window;
-        m_parameters.EnableAutoDepthStencil = TRUE;
-        m_parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-        ASSERT_EQ(D3D_OK,
-                  m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                           D3DCREATE_SOFTWARE_VERTEXPROCESSING, &m_parameters, &m_device));
+        m_parameters = test_device::Windowed(m_window);
+        ASSERT_EQ(D3D_OK, test_device::Create(m_direct3D, m_parameters, &m_device));
         m_isEnabled = Lookup<GLboolean(GLenum)>("glIsEnabled");
         m_getIntegers = Lookup<void(GLenum, GLint*)>("glGetIntegerv");
         m_getFloats = Lookup<void(GLenum, GLfloat*)>("glGetFloatv");

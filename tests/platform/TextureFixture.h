@@ -2,6 +2,7 @@
 // A device of 64 x 48 pixels whose positions are pixels (x right, y down), unlit, inside no scene, and a
 // folder of its own for the image files a test writes.
 
+#include "TestDevice.h"
 #include "platform/D3DXTexture.h"
 #include "platform/Direct3D9.h"
 #include "platform/control.h"
@@ -52,15 +53,9 @@ protected:
     }
 
     IDirect3DDevice9* MakeDevice() {
-        D3DPRESENT_PARAMETERS parameters{};
-        parameters.Windowed = TRUE;
-        parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = m_window;
-        parameters.EnableAutoDepthStencil = TRUE;
-        parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
+        D3DPRESENT_PARAMETERS parameters = test_device::Windowed(m_window);
         IDirect3DDevice9* device = nullptr;
-        if (m_direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device) != D3D_OK) {
+        if (test_device::Create(m_direct3D, parameters, &device) != D3D_OK) {
             return nullptr;
         }
         const D3DMATRIX pixels = PixelProjection(kWidth, kHeight);
