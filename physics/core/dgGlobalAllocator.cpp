@@ -26,6 +26,10 @@ dgGlobalAllocator::dgGlobalAllocator() : m_live(0) {
 }
 
 dgGlobalAllocator::~dgGlobalAllocator() {
+    ReleaseCachedBlocks();
+}
+
+void dgGlobalAllocator::ReleaseCachedBlocks() {
     for (auto* node = m_sizes.GetFirst(); node != nullptr; node = m_sizes.GetNext(node)) {
         for (auto* block = node->GetInfo().GetFirst(); block != nullptr; block = block->GetNext()) {
             dgFree(static_cast<char*>(block->GetInfo()) - kHeader);

@@ -5,8 +5,9 @@
 #include "physics/core/dgTree.h"
 
 /// Blocks are dgMalloc blocks with a 16-byte header holding the size, so objects stay 16-byte aligned.
-/// Released blocks wait in a list per size and are reused oldest first; they go back to dgFree only
-/// when the cache is destroyed (process exit or library unload).
+/// Released blocks wait in a list per size and are reused oldest first; they go back to dgFree when the
+/// cache is flushed (the public interface does so whenever the memory hooks may change) or destroyed
+/// (process exit or library unload).
 class dgGlobalAllocator {
 public:
     /// The process-wide cache, made on first use.
@@ -20,6 +21,8 @@ public:
     void* Malloc(std::size_t size);
     /// Takes back a block from Malloc; null is ignored.
     void Free(void* block);
+    /// Hands every waiting block back to dgFree, so none outlives the memory hooks that made it.
+    void ReleaseCachedBlocks();
 
     /// Blocks handed out and not yet freed.
     dgInt32 GetLiveCount() const { return m_live; }

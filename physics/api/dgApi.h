@@ -1,0 +1,367 @@
+#pragma once
+// The physics engine's flat public interface: plain functions over opaque handles.
+//
+// Conventions of every function:
+// - The first argument is the handle acted on (the world when bodies, collisions and groups are made).
+// - A vector is 3 consecutive floats (x, y, z); a matrix is 16 floats, four rows of four: front, up,
+//   right, position. Results go through caller-supplied pointers of the same layouts.
+// - Numbers outside their range are clamped, never refused.
+// - Creation functions return null when memory runs out; nothing else is reported.
+// - Destroying a body during dgApiWorldUpdate takes effect at the end of the running sub-step; a world
+//   is never destroyed from inside its own update.
+// - Callbacks run on the caller's thread, inside the function that triggers them.
+
+#include <cstdint>
+
+class dgWorld;
+class dgBody;
+class dgCollision;
+class dgContactMaterial;
+class dgContactJoint;
+struct dgPolygonSoupQuery;
+struct dgPolygonSoupRay;
+
+/// A material pair: what bodies of two groups do when they touch.
+using dgMaterialPair = dgContactMaterial;
+
+// Memory hooks: process-wide, shared by every world.
+/// Returns a block of size bytes, or null when memory runs out.
+using dgMallocCallback = void* (*)(int size);
+/// Releases a block with the size that was asked for it.
+using dgFreeCallback = void (*)(void* ptr, int size);
+
+// Body callbacks.
+/// After each integration of an active body, with its 16-float matrix.
+using dgBodyTransformCallback = void (*)(dgBody* body, const float* matrix);
+/// Once per sub-step for each active body: apply forces here.
+using dgBodyForceAndTorqueCallback = void (*)(dgBody* body);
+/// state 1: the body enters the active set; 0: it leaves it.
+using dgBodyAutoActiveCallback = void (*)(dgBody* body, unsigned state);
+/// When the body is destroyed.
+using dgBodyDestructorCallback = void (*)(dgBody* body);
+/// When the broad phase finds the body's box outside the world box.
+using dgBodyLeaveWorldCallback = void (*)(dgBody* body);
+/// One body of an iteration or a box query.
+using dgBodyIteratorCallback = void (*)(dgBody* body);
+/// One displayed face: vertexCount points as consecutive (x, y, z) floats in world space.
+using dgBodyFaceCallback = void (*)(dgBody* body, int vertexCount, const float* points, int faceId);
+/// Fills the fluid plane (normal x, y, z and offset, world space) for a shape of the given user id
+/// placed by the 16-float matrix; zero means no plane.
+using dgBuoyancyPlaneCallback = int (*)(std::uintptr_t userId, void* context, const float* globalMatrix,
+                                        float* globalPlane);
+
+// World ray cast.
+/// One body hit below the current upper parameter: the world-space normal (3 floats), the collision id
+/// of the hit and its parameter (0 at the start point, 1 at the end); returns the upper parameter for
+/// the rest of the cast.
+using dgWorldRayFilterCallback = float (*)(dgBody* body, const float* normal, int collisionId, void* userData,
+                                           float t);
+/// Asked before a body's shape is cast; zero skips the shape.
+using dgWorldRayPrefilterCallback = unsigned (*)(dgBody* body, const dgCollision* collision, void* userData);
+
+// Material callbacks.
+/// Before the contacts of a pair are computed; zero skips the pair for this step.
+using dgContactBeginCallback = unsigned char (*)(dgMaterialPair* material, dgBody* body0, dgBody* body1);
+/// For each contact point; zero drops the point.
+using dgContactProcessCallback = unsigned char (*)(dgContactMaterial* contact, dgContactJoint* joint);
+/// After the contacts of a pair.
+using dgContactEndCallback = void (*)(dgMaterialPair* material);
+/// Before each child pair of a compound; zero skips the child.
+using dgCompoundChildCallback = unsigned char (*)(dgMaterialPair* material, dgBody* body0, dgBody* body1);
+
+// Polygon soups.
+/// For each face a tree collision hands to a collide query: the two bodies (the soup's first), the
+/// soup's vertex array and stride, and the face's vertex indices.
+using dgTreeCollisionCallback = void (*)(const dgBody* soupBody, const dgBody* otherBody,
+                                         const float* vertices, int strideBytes, int vertexCount,
+                                         const int* indices);
+/// Writing a stream: consumes byteCount bytes from buffer.
+using dgSoupSerializeCallback = void (*)(void* userData, const void* buffer, int byteCount);
+/// Reading a stream: fills buffer with byteCount bytes and returns nonzero, or 0 when it cannot.
+using dgSoupDeserializeCallback = int (*)(void* userData, void* buffer, int byteCount);
+/// A user mesh's faces that may touch the record's box, written into the record.
+using dgUserMeshCollideCallback = void (*)(dgPolygonSoupQuery* query);
+/// A user mesh's ray hit: the hit parameter (above 1 for none), normal and attribute into the record.
+using dgUserMeshRayHitCallback = float (*)(dgPolygonSoupRay* ray);
+/// Called with the user mesh's user data when the collision is deleted.
+using dgUserMeshDestroyCallback = void (*)(void* userData);
+
+// World.
+/// 153.
+int dgApiGetVersion();
+/// The runtime's malloc and free: the hooks used when dgApiWorldCreate is given a null one.
+void* dgApiDefaultMalloc(int size);
+void dgApiDefaultFree(void* ptr, int size);
+/// A world with a box of -100..100 on each axis. Installs the two hooks as the engine's memory hooks
+/// (both defaults when either is null). Null when memory runs out, or when another world is alive
+/// with different hooks.
+dgWorld* dgApiWorldCreate(dgMallocCallback allocate, dgFreeCallback release);
+/// Destroys the world with its bodies, joints, groups and cached shapes; null does nothing.
+void dgApiWorldDestroy(dgWorld* world);
+/// Steps timestep seconds (clamped to 0.001..1/60) in equal sub-steps no longer than the maximum
+/// sub-step; a NaN or negative step does nothing.
+void dgApiWorldUpdate(dgWorld* world, float timestep);
+/// Rate clamped to [59.999996, 999.99994] frames per second; the maximum sub-step becomes 1 / rate.
+void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate);
+void dgApiWorldSetSize(dgWorld* world, const float* minPoint, const float* maxPoint);
+/// Calls callback for every body whose box overlaps minPoint..maxPoint.
+void dgApiWorldForEachBodyInAABBDo(dgWorld* world, const float* minPoint, const float* maxPoint,
+                                   dgBodyIteratorCallback callback);
+/// Casts the segment p0-p1 through the world; nothing happens without a filter.
+void dgApiWorldRayCast(dgWorld* world, const float* p0, const float* p1, dgWorldRayFilterCallback filter,
+                       void* userData, dgWorldRayPrefilterCallback prefilter);
+/// Calls callback with every body of the world, in ascending handle order.
+void dgApiWorldForEachBodyDo(dgWorld* world, dgBodyIteratorCallback callback);
+/// Resets the world box to -100..100 and destroys every body at once.
+void dgApiWorldDestroyAllBodies(dgWorld* world);
+/// 0: the scalar solver build; any other value: the packed build where the processor has it.
+void dgApiWorldSetSimdMode(dgWorld* world, int mode);
+/// Values below 1 are stored as 0.
+void dgApiWorldSetSolverModel(dgWorld* world, int model);
+void dgApiWorldSetFrictionModel(dgWorld* world, int model);
+/// Seconds of the sub-step being run or last run (0 before the first step).
+float dgApiWorldGetTimeStep(dgWorld* world);
+void dgApiWorldSetBodyLeaveWorldCallback(dgWorld* world, dgBodyLeaveWorldCallback callback);
+/// Takes an active body out of the active set (auto-active callback with 0); others are left alone.
+void dgApiWorldFreezeBody(dgWorld* world, dgBody* body);
+/// Puts a frozen body into the active set (auto-active callback with 1); others are left alone.
+void dgApiWorldUnfreezeBody(dgWorld* world, dgBody* body);
+void dgApiWorldSetUserData(dgWorld* world, void* userData);
+void* dgApiWorldGetUserData(dgWorld* world);
+
+// Material groups and pairs (a pair is named by two group ids in either order).
+int dgApiMaterialGetDefaultGroupId(dgWorld* world);
+/// The next group id, with its pairs to every existing group and itself.
+int dgApiMaterialCreateGroupId(dgWorld* world);
+/// Removes every pair and group, then makes the default group 0 again.
+void dgApiMaterialDestroyAllGroupId(dgWorld* world);
+void dgApiMaterialSetDefaultCollidable(dgWorld* world, int id0, int id1, int state);
+/// Clamped to [0.01, 1].
+void dgApiMaterialSetDefaultSoftness(dgWorld* world, int id0, int id1, float value);
+/// Clamped to [0.01, 2].
+void dgApiMaterialSetDefaultElasticity(dgWorld* world, int id0, int id1, float value);
+/// Absolute values; a static friction below 0.01 switches friction off for the pair, otherwise both
+/// are held within [0.01, 2] with the static friction at least the kinetic one.
+void dgApiMaterialSetDefaultFriction(dgWorld* world, int id0, int id1, float staticFriction,
+                                     float kineticFriction);
+/// Each callback may be null.
+void dgApiMaterialSetCollisionCallback(dgWorld* world, int id0, int id1, void* userData,
+                                       dgContactBeginCallback begin, dgContactProcessCallback process,
+                                       dgContactEndCallback end);
+void dgApiMaterialSetCompoundCollisionCallback(dgWorld* world, int id0, int id1,
+                                               dgCompoundChildCallback callback);
+void* dgApiMaterialGetUserData(dgWorld* world, int id0, int id1);
+
+// Contact points: valid only inside a dgContactProcessCallback. Index 0 names tangent 0, any other
+// index tangent 1.
+/// The point is dropped after the callback.
+void dgApiContactDisable(dgContactMaterial* contact);
+void* dgApiContactGetUserData(const dgContactMaterial* contact);
+/// The attribute of the polygon-soup face touched; 0 between convex shapes.
+unsigned dgApiContactGetFaceAttribute(const dgContactMaterial* contact);
+/// Seconds of the running sub-step.
+float dgApiContactGetTimeStep(const dgContactMaterial* contact);
+void dgApiContactGetPositionAndNormal(const dgContactMaterial* contact, float* position, float* normal);
+void dgApiContactGetTangentDirections(const dgContactMaterial* contact, float* tangent0, float* tangent1);
+/// The user id of the convex collision through which body touches; 0 for other shapes.
+unsigned dgApiContactGetBodyCollisionId(const dgContactMaterial* contact, const dgBody* body);
+/// (velocity of body 1 - velocity of body 0) at the point, along the normal: positive on approach.
+float dgApiContactGetNormalSpeed(const dgContactMaterial* contact, const dgContactJoint* joint);
+/// (velocity of body 0 - velocity of body 1) at the point, along the tangent.
+float dgApiContactGetTangentSpeed(const dgContactMaterial* contact, const dgContactJoint* joint, int index);
+/// The force of the last solve on body 0: normal and both friction forces.
+void dgApiContactGetForce(const dgContactMaterial* contact, float* force);
+/// Clamped to [0.01, 0.7].
+void dgApiContactSetSoftness(dgContactMaterial* contact, float value);
+/// Clamped to [0.01, 2].
+void dgApiContactSetElasticity(dgContactMaterial* contact, float value);
+/// Held within [the tangent's kinetic friction, 2].
+void dgApiContactSetStaticFriction(dgContactMaterial* contact, float value, int index);
+/// Held within [0.01, the tangent's static friction].
+void dgApiContactSetKineticFriction(dgContactMaterial* contact, float value, int index);
+void dgApiContactSetFrictionState(dgContactMaterial* contact, int state, int index);
+void dgApiContactSetNormalAcceleration(dgContactMaterial* contact, float acceleration);
+/// A tangent acceleration drives the bodies along the tangent, as a conveyor does.
+void dgApiContactSetTangentAcceleration(dgContactMaterial* contact, float acceleration, int index);
+/// Turns tangent 0 onto the part of direction perpendicular to the normal (a direction along the
+/// normal changes nothing).
+void dgApiContactRotateTangentDirections(dgContactMaterial* contact, const float* direction);
+void dgApiContactNoOp();
+
+// Collision shapes. Solid shapes come from the world's cache: an equal shape already made is returned
+// with one more reference. offsetMatrix may be null (the identity). Release every handle made here with
+// dgApiCollisionRelease.
+dgCollision* dgApiCollisionCreateNull(dgWorld* world);
+/// Full edge lengths.
+dgCollision* dgApiCollisionCreateBox(dgWorld* world, float dx, float dy, float dz, const float* offsetMatrix);
+/// A sphere when the three radii agree within 1e-5, otherwise an ellipsoid.
+dgCollision* dgApiCollisionCreateSphere(dgWorld* world, float radiusX, float radiusY, float radiusZ,
+                                        const float* offsetMatrix);
+dgCollision* dgApiCollisionCreateCone(dgWorld* world, float radius, float height, const float* offsetMatrix);
+dgCollision* dgApiCollisionCreateCapsule(dgWorld* world, float radius, float height,
+                                         const float* offsetMatrix);
+dgCollision* dgApiCollisionCreateCylinder(dgWorld* world, float radius, float height,
+                                          const float* offsetMatrix);
+dgCollision* dgApiCollisionCreateChamferCylinder(dgWorld* world, float radius, float height,
+                                                 const float* offsetMatrix);
+/// Null when the points span no volume.
+dgCollision* dgApiCollisionCreateConvexHull(dgWorld* world, int count, const float* vertices,
+                                            int strideInBytes, const float* offsetMatrix);
+/// Not cached; null unless convexCollision is convex (a compound or the null shape is not).
+dgCollision* dgApiCollisionCreateConvexModifier(dgWorld* world, dgCollision* convexCollision);
+/// Not cached; holds a reference of each child.
+dgCollision* dgApiCollisionCreateCompound(dgWorld* world, int count, dgCollision* const* collisions);
+/// An empty tree collision (static polygon soup), to be filled between BeginBuild and EndBuild.
+dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionCallback faceCallback);
+/// A tree collision read from a stream written by dgApiTreeCollisionSerialize; null for a stream the
+/// reader refuses.
+dgCollision* dgApiTreeCollisionCreateFromSerialization(dgWorld* world, dgTreeCollisionCallback faceCallback,
+                                                       dgSoupDeserializeCallback callback, void* userData);
+/// A polygon soup over the application's own faces, with its box minPoint..maxPoint.
+dgCollision* dgApiUserMeshCollisionCreate(dgWorld* world, const float* minPoint, const float* maxPoint,
+                                          void* userData, dgUserMeshCollideCallback collideCallback,
+                                          dgUserMeshRayHitCallback rayHitCallback,
+                                          dgUserMeshDestroyCallback destroyCallback);
+
+// Tree collision building.
+void dgApiTreeCollisionBeginBuild(dgCollision* treeCollision);
+/// One face, its vertices in the given order; faces of more than 1024 vertices, and calls with no
+/// build open, are ignored.
+void dgApiTreeCollisionAddFace(dgCollision* treeCollision, int vertexCount, const float* vertices,
+                               int strideInBytes, int faceAttribute);
+/// Builds the tree (optimize nonzero also merges coplanar faces); ignored with no build open.
+void dgApiTreeCollisionEndBuild(dgCollision* treeCollision, int optimize);
+void dgApiTreeCollisionSerialize(dgCollision* treeCollision, dgSoupSerializeCallback callback,
+                                 void* userData);
+/// The attribute word stored just before a face's index list.
+int dgApiTreeCollisionGetFaceAtribute(dgCollision* treeCollision, const int* faceIndexArray);
+void dgApiTreeCollisionSetFaceAtribute(dgCollision* treeCollision, int* faceIndexArray, int attribute);
+
+// Shape properties.
+/// Ignored by shapes that are not convex.
+void dgApiConvexCollisionSetUserID(dgCollision* convexCollision, unsigned id);
+/// 0 for shapes without one.
+unsigned dgApiConvexCollisionGetUserID(dgCollision* convexCollision);
+float dgApiConvexCollisionCalculateVolume(dgCollision* convexCollision);
+/// Principal inertia of the unit-mass shape and its centre of mass.
+void dgApiConvexCollisionCalculateInertialMatrix(dgCollision* convexCollision, float* inertia, float* origin);
+/// The identity for shapes other than the convex modifier.
+void dgApiConvexModifierGetMatrix(dgCollision* convexCollision, float* matrix);
+/// Ignored by shapes other than the convex modifier.
+void dgApiConvexModifierSetMatrix(dgCollision* convexCollision, const float* matrix);
+/// Hit parameter along p0-p1 (above 1: no hit, normal and attribute untouched); the normal is in the
+/// caller's space, that of p0 and p1.
+float dgApiCollisionRayCast(dgCollision* collision, const float* p0, const float* p1, float* normal,
+                            int* attribute);
+/// Box of the shape placed by matrix.
+void dgApiCollisionCalculateAABB(dgCollision* collision, const float* matrix, float* minPoint,
+                                 float* maxPoint);
+
+// Queries between placed shapes (no bodies needed).
+/// Closest point of the placed shape to point and the normal from the shape towards it; 0 when the
+/// point is inside.
+int dgApiCollisionPointDistance(dgWorld* world, const float* point, dgCollision* collision,
+                                const float* matrix, float* contact, float* normal);
+/// Closest points and the unit normal from A towards B; 0 when the shapes overlap.
+int dgApiCollisionClosestPoint(dgWorld* world, dgCollision* collisionA, const float* matrixA,
+                               dgCollision* collisionB, const float* matrixB, float* contactA,
+                               float* contactB, float* normalAB);
+/// At most maxSize contacts: points and normals 3 floats each, penetrations one each. Returns the count.
+int dgApiCollisionCollide(dgWorld* world, int maxSize, dgCollision* collisionA, const float* matrixA,
+                          dgCollision* collisionB, const float* matrixB, float* contacts, float* normals,
+                          float* penetration);
+/// Contacts at the first touch of the two moving shapes within timestep; timeOfImpact starts as
+/// timestep. Returns the count.
+int dgApiCollisionCollideContinue(dgWorld* world, int maxSize, float timestep, dgCollision* collisionA,
+                                  const float* matrixA, const float* velocA, const float* omegaA,
+                                  dgCollision* collisionB, const float* matrixB, const float* velocB,
+                                  const float* omegaB, float* timeOfImpact, float* contacts, float* normals,
+                                  float* penetration);
+/// The next equal request builds a new shape; holders of this one keep it.
+void dgApiCollisionRemoveFromCache(dgWorld* world, dgCollision* collision);
+/// Drops one reference; at zero the shape leaves the cache and is deleted.
+void dgApiCollisionRelease(dgWorld* world, dgCollision* collision);
+
+// Angles (radians).
+void dgApiGetEulerAngle(const float* matrix, float* angles);
+/// Rotation Rx(angles[0]) Ry(angles[1]) Rz(angles[2]), position (0, 0, 0).
+void dgApiSetEulerAngle(const float* angles, float* matrix);
+
+// Bodies.
+/// A static body at the identity holding its own reference of collision; null when memory runs out.
+dgBody* dgApiBodyCreate(dgWorld* world, dgCollision* collision);
+void dgApiBodyDestroy(dgWorld* world, dgBody* body);
+void dgApiBodySetUserData(dgBody* body, void* userData);
+void* dgApiBodyGetUserData(const dgBody* body);
+dgWorld* dgApiBodyGetWorld(const dgBody* body);
+void dgApiBodySetTransformCallback(dgBody* body, dgBodyTransformCallback callback);
+void dgApiBodySetForceAndTorqueCallback(dgBody* body, dgBodyForceAndTorqueCallback callback);
+dgBodyForceAndTorqueCallback dgApiBodyGetForceAndTorqueCallback(const dgBody* body);
+void dgApiBodySetDestructorCallback(dgBody* body, dgBodyDestructorCallback callback);
+/// Stores the callback and, when it is not null, calls it at once with the body's active state.
+void dgApiBodySetAutoactiveCallback(dgBody* body, dgBodyAutoActiveCallback callback);
+void dgApiBodyGetMatrix(const dgBody* body, float* matrix);
+/// The force and torque applied in the last step.
+void dgApiBodyGetForce(const dgBody* body, float* force);
+void dgApiBodyGetTorque(const dgBody* body, float* torque);
+/// Local centre of mass.
+void dgApiBodyGetCentreOfMass(const dgBody* body, float* com);
+void dgApiBodyGetVelocity(const dgBody* body, float* velocity);
+void dgApiBodyGetOmega(const dgBody* body, float* omega);
+/// World-space box.
+void dgApiBodyGetAABB(const dgBody* body, float* minPoint, float* maxPoint);
+dgCollision* dgApiBodyGetCollision(const dgBody* body);
+void dgApiBodySetMaterialGroupId(dgBody* body, int id);
+int dgApiBodyGetMaterialGroupId(const dgBody* body);
+/// Replace the force / torque accumulator.
+void dgApiBodySetForce(dgBody* body, const float* force);
+void dgApiBodySetTorque(dgBody* body, const float* torque);
+/// Add to the force / torque accumulator.
+void dgApiBodyAddForce(dgBody* body, const float* force);
+void dgApiBodyAddTorque(dgBody* body, const float* torque);
+/// Replace the velocity / angular velocity; the body is no longer taken to be at rest.
+void dgApiBodySetVelocity(dgBody* body, const float* velocity);
+void dgApiBodySetOmega(dgBody* body, const float* omega);
+/// Nonzero: each step subtracts omega x (I omega) from the body's torque.
+void dgApiBodySetGyroscopicForces(dgBody* body, int state);
+/// Nonzero: the body's box is widened by its motion and its contacts are found continuously.
+void dgApiBodySetContinuousCollisionMode(dgBody* body, int state);
+int dgApiBodyGetContinuousCollisionMode(const dgBody* body);
+/// Nonzero: jointed pairs collide unless one of their own joints turns collision off.
+void dgApiBodySetLinkedCollision(dgBody* body, int state);
+int dgApiBodyGetLinkedCollision(const dgBody* body);
+/// Nonzero: the body may leave the active set when it comes to rest.
+void dgApiBodySetAutoFreeze(dgBody* body, int state);
+int dgApiBodyGetAutoFreeze(const dgBody* body);
+/// Absolute values; each inertia held within [mass / 100, mass * 100]; a mass below 0.001 is infinite
+/// (a static body, reported as mass 0).
+void dgApiBodySetMassMatrix(dgBody* body, float mass, float Ixx, float Iyy, float Izz);
+/// All four 0 for a body of infinite mass.
+void dgApiBodyGetMassMatrix(const dgBody* body, float* mass, float* Ixx, float* Iyy, float* Izz);
+void dgApiBodyGetInvMass(const dgBody* body, float* invMass, float* invIxx, float* invIyy, float* invIzz);
+/// The rotation is made orthonormal (front, then right = front x up, then up); scale never reaches the
+/// body.
+void dgApiBodySetMatrix(dgBody* body, const float* matrix);
+/// Moves the body and every body jointed to it by the same motion.
+void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix);
+/// The body takes a reference of collision and gives back its old one.
+void dgApiBodySetCollision(dgBody* body, dgCollision* collision);
+void dgApiBodySetCentreOfMass(dgBody* body, const float* com);
+/// Clamped to [0, 1].
+void dgApiBodySetLinearDamping(dgBody* body, float linearDamp);
+float dgApiBodyGetLinearDamping(const dgBody* body);
+/// Each clamped to [0, 1].
+void dgApiBodySetAngularDamping(dgBody* body, const float* angularDamp);
+void dgApiBodyGetAngularDamping(const dgBody* body, float* angularDamp);
+/// Speed and omega below which the body counts as at rest (each at least 0.010000001); the last
+/// argument is not used.
+void dgApiBodySetFreezeThreshold(dgBody* body, float freezeSpeed, float freezeOmega, int framesCount);
+void dgApiBodyGetFreezeThreshold(const dgBody* body, float* freezeSpeed, float* freezeOmega);
+/// Wakes a body of finite mass and changes the velocity of the world-space point by velocityChange;
+/// a body of infinite mass is left alone.
+void dgApiBodyAddImpulse(dgBody* body, const float* velocityChange, const float* point);
+void dgApiBodyAddBuoyancyForce(dgBody* body, float fluidDensity, float fluidLinearViscosity,
+                               float fluidAngularViscosity, const float* gravity,
+                               dgBuoyancyPlaneCallback planeCallback, void* context);
+/// Hands every face of the body's collision, in world space, to callback (user meshes hand none).
+void dgApiBodyForEachPolygonDo(dgBody* body, dgBodyFaceCallback callback);
