@@ -85,12 +85,13 @@ public:
     FloorWorld(const FloorWorld&) = delete;
     FloorWorld& operator=(const FloorWorld&) = delete;
 
-    /// A unit box of the given mass whose centre is at height y, under gravity.
-    dgBody* AddBox(float y, float mass = 1.0f) {
-        dgCollision* shape = dgApiCollisionCreateBox(m_world, 1.0f, 1.0f, 1.0f, nullptr);
+    /// A box of the given mass and edge lengths (a unit cube by default) whose centre is at height y,
+    /// under gravity.
+    dgBody* AddBox(float y, float mass = 1.0f, const Vec3& size = {1.0f, 1.0f, 1.0f}) {
+        dgCollision* shape = dgApiCollisionCreateBox(m_world, size[0], size[1], size[2], nullptr);
         dgBody* body = dgApiBodyCreate(m_world, shape);
         dgApiCollisionRelease(m_world, shape);
-        const float inertia = mass / 6.0f; // unit cube: m (1 + 1) / 12
+        const float inertia = mass * (size[0] * size[0] + size[1] * size[1] + size[2] * size[2]) / 18.0f;
         dgApiBodySetMassMatrix(body, mass, inertia, inertia, inertia);
         const Mat4 place = Translation(0.0f, y, 0.0f);
         dgApiBodySetMatrix(body, place.data());
