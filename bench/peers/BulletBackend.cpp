@@ -1,0 +1,138 @@
+// Bullet (btDiscreteDynamicsWorld) as a peer: default collision configuration, dynamic AABB tree broad
+// phase, sequential-impulse solver with its default 10 iterations, sleeping on with Bullet's own thresholds
+// and time. Bullet multiplies the two bodies' friction and restitution coefficients, so every body gets
+// sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0.
+
+#include "PeerBackend.h"
+#include "PeerSettings.h"
+
+#include <btBulletDynamicsCommon.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+class BulletBackend final : public PeerBackend {
+public:
+    BulletBackend()
+        : m_dispatcher(&m_configuration), m_world(&m_dispatcher, &m_broadPhase, &m_solver, &m_configuration) {
+        m_world.setGravity(btVector3(0.0f, -kPeerGravity, 0.0f));
+    }
+    ~BulletBackend() override {
+        for (int i = m_world.getNumCollisionObjects() - 1; i >= 0; i--) {
+            m_world.removeCollisionObject(m_world.getCollisionObjectArray()[i]);
+        }
+    }
+    BulletBackend(const BulletBackend&) = delete;
+    BulletBackend& operator=(const BulletBackend&) = delete;
+
+    const char* Name() const override { return "bullet"; }
+
+    bool Build(const PeerScene& scene) override {
+        const float friction = std::sqrt(kPeerFriction);
+        for (const PeerBody& desc : scene.bodies) {
+            btCollisionShape* shape = nullptr;
+            if (desc.shape == PeerShape::kBox) {
+                shape = Keep(std::make_unique<btBoxShape>(
+                    btVector3(0.5f * desc.size[0], 0.5f * desc.size[1], 0.5f * desc.size[2])));
+            } else {
+                shape = Keep(std::make_unique<btSphereShape>(desc.size[0]));
+            }
+            float inertia[3] = {0.0f, 0.0f, 0.0f};
+            if (desc.mass > 0.0f) {
+                PeerInertia(desc, inertia);
+            }
+            btRigidBody::btRigidBodyConstructionInfo info(desc.mass, nullptr, shape,
+                                                          btVector3(inertia[0], inertia[1], inertia[2]));
+            info.m_startWorldTransform.setOrigin(
+                btVector3(desc.position[0], desc.position[1], desc.position[2]));
+            info.m_startWorldTransform.setRotation(
+                btQuaternion(desc.rotation[0], desc.rotation[1], desc.rotation[2], desc.rotation[3]));
+            info.m_friction = friction;
+            info.m_restitution = 0.0f;
+            m_bodies.push_back(std::make_unique<btRigidBody>(info));
+            m_world.addRigidBody(m_bodies.back().get());
+        }
+        if (!scene.terrain.indices.empty()) {
+            m_terrainVertices = scene.terrain.vertices;
+            m_terrainIndices = scene.terrain.indices;
+            m_terrainMesh = std::make_unique<btTriangleIndexVertexArray>(
+                static_cast<int>(m_terrainIndices.size() / 3), m_terrainIndices.data(), 3 * sizeof(int),
+                static_cast<int>(m_terrainVertices.size() / 3), m_terrainVertices.data(), 3 * sizeof(float));
+            btCollisionShape* shape =
+                Keep(std::make_unique<btBvhTriangleMeshShape>(m_terrainMesh.get(), true));
+            btRigidBody::btRigidBodyConstructionInfo info(0.0f, nullptr, shape);
+            info.m_friction = friction;
+            info.m_restitution = 0.0f;
+            m_terrain = std::make_unique<btRigidBody>(info);
+            m_world.addRigidBody(m_terrain.get());
+        }
+        return true;
+    }
+
+    void Step(float dt) override { m_world.stepSimulation(dt, 1, dt); }
+
+    void GetPoses(std::vector<PeerPose>& poses) const override {
+        poses.resize(m_bodies.size());
+        for (size_t i = 0; i < m_bodies.size(); i++) {
+            const btTransform& transform = m_bodies[i]->getWorldTransform();
+            const btMatrix3x3& basis = transform.getBasis();
+            for (int k = 0; k < 3; k++) {
+                poses[i].position[k] = transform.getOrigin()[k];
+                const btVector3 axis = basis.getColumn(k);
+                for (int j = 0; j < 3; j++) {
+                    poses[i].axes[k][j] = axis[j];
+                }
+            }
+        }
+    }
+
+    int ContactCount() const override {
+        int count = 0;
+        for (int i = 0; i < m_dispatcher.getNumManifolds(); i++) {
+            const btPersistentManifold* manifold = m_dispatcher.getManifoldByIndexInternal(i);
+            if (Awake(manifold->getBody0()) || Awake(manifold->getBody1())) {
+                count += manifold->getNumContacts();
+            }
+        }
+        return count;
+    }
+
+    int SleepingCount() const override {
+        int count = 0;
+        for (const auto& body : m_bodies) {
+            count += !body->isStaticObject() && body->getActivationState() == ISLAND_SLEEPING ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    static bool Awake(const btCollisionObject* object) {
+        return !object->isStaticObject() && object->isActive();
+    }
+
+    btCollisionShape* Keep(std::unique_ptr<btCollisionShape> shape) {
+        m_shapes.push_back(std::move(shape));
+        return m_shapes.back().get();
+    }
+
+    // Declared in construction order: the world refers to all of the others.
+    btDefaultCollisionConfiguration m_configuration;
+    btCollisionDispatcher m_dispatcher;
+    btDbvtBroadphase m_broadPhase;
+    btSequentialImpulseConstraintSolver m_solver;
+    btDiscreteDynamicsWorld m_world;
+    std::vector<float> m_terrainVertices;
+    std::vector<int> m_terrainIndices;
+    std::unique_ptr<btTriangleIndexVertexArray> m_terrainMesh;
+    std::vector<std::unique_ptr<btCollisionShape>> m_shapes;
+    std::vector<std::unique_ptr<btRigidBody>> m_bodies;
+    std::unique_ptr<btRigidBody> m_terrain;
+};
+
+} // namespace
+
+std::unique_ptr<PeerBackend> MakeBulletBackend() {
+    return std::make_unique<BulletBackend>();
+}

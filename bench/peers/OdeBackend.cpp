@@ -1,0 +1,142 @@
+// ODE (dWorldQuickStep) as a peer: hash space, the quick-step solver with its default 20 iterations and
+// default ERP 0.2 and CFM 1e-5, auto-disable on with ODE's own thresholds. Contacts use the friction
+// pyramid scaled by the normal force (dContactApprox1) with mu 0.7 and no bounce, at most 8 per pair.
+
+#include "PeerBackend.h"
+#include "PeerSettings.h"
+
+#include <ode/ode.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int kMaxPairContacts = 8;
+
+class OdeBackend final : public PeerBackend {
+public:
+    OdeBackend() {
+        dInitODE2(0);
+        m_world = dWorldCreate();
+        m_space = dHashSpaceCreate(nullptr);
+        m_contacts = dJointGroupCreate(0);
+        dWorldSetGravity(m_world, 0.0, -kPeerGravity, 0.0);
+        dWorldSetAutoDisableFlag(m_world, 1);
+    }
+    ~OdeBackend() override {
+        dJointGroupDestroy(m_contacts);
+        dSpaceDestroy(m_space);
+        if (m_terrainData != nullptr) {
+            dGeomTriMeshDataDestroy(m_terrainData);
+        }
+        dWorldDestroy(m_world);
+        dCloseODE();
+    }
+    OdeBackend(const OdeBackend&) = delete;
+    OdeBackend& operator=(const OdeBackend&) = delete;
+
+    const char* Name() const override { return "ode"; }
+
+    bool Build(const PeerScene& scene) override {
+        for (const PeerBody& desc : scene.bodies) {
+            dGeomID geom = desc.shape == PeerShape::kBox
+                               ? dCreateBox(m_space, desc.size[0], desc.size[1], desc.size[2])
+                               : dCreateSphere(m_space, desc.size[0]);
+            const dQuaternion rotation = {desc.rotation[3], desc.rotation[0], desc.rotation[1],
+                                          desc.rotation[2]};
+            if (desc.mass > 0.0f) {
+                float inertia[3];
+                PeerInertia(desc, inertia);
+                dMass mass;
+                dMassSetParameters(&mass, desc.mass, 0.0, 0.0, 0.0, inertia[0], inertia[1], inertia[2], 0.0,
+                                   0.0, 0.0);
+                dBodyID body = dBodyCreate(m_world);
+                dBodySetMass(body, &mass);
+                dGeomSetBody(geom, body);
+            }
+            dGeomSetPosition(geom, desc.position[0], desc.position[1], desc.position[2]);
+            dGeomSetQuaternion(geom, rotation);
+            m_geoms.push_back(geom);
+        }
+        if (!scene.terrain.indices.empty()) {
+            m_terrainVertices = scene.terrain.vertices;
+            m_terrainIndices.assign(scene.terrain.indices.begin(), scene.terrain.indices.end());
+            m_terrainData = dGeomTriMeshDataCreate();
+            dGeomTriMeshDataBuildSingle(m_terrainData, m_terrainVertices.data(), 3 * sizeof(float),
+                                        static_cast<int>(m_terrainVertices.size() / 3),
+                                        m_terrainIndices.data(), static_cast<int>(m_terrainIndices.size()),
+                                        3 * sizeof(dTriIndex));
+            dCreateTriMesh(m_space, m_terrainData, nullptr, nullptr, nullptr);
+        }
+        return true;
+    }
+
+    void Step(float dt) override {
+        m_contactCount = 0;
+        dSpaceCollide(m_space, this, &OdeBackend::NearCallback);
+        dWorldQuickStep(m_world, dt);
+        dJointGroupEmpty(m_contacts);
+    }
+
+    void GetPoses(std::vector<PeerPose>& poses) const override {
+        poses.resize(m_geoms.size());
+        for (size_t i = 0; i < m_geoms.size(); i++) {
+            const dReal* position = dGeomGetPosition(m_geoms[i]);
+            const dReal* rotation = dGeomGetRotation(m_geoms[i]);
+            for (int k = 0; k < 3; k++) {
+                poses[i].position[k] = static_cast<float>(position[k]);
+                // ODE's rotation is row-major 3x4 with column k the world direction of local axis k.
+                for (int j = 0; j < 3; j++) {
+                    poses[i].axes[k][j] = static_cast<float>(rotation[4 * j + k]);
+                }
+            }
+        }
+    }
+
+    int ContactCount() const override { return m_contactCount; }
+
+    int SleepingCount() const override {
+        int count = 0;
+        for (dGeomID geom : m_geoms) {
+            dBodyID body = dGeomGetBody(geom);
+            count += body != nullptr && !dBodyIsEnabled(body) ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    static bool Awake(dBodyID body) { return body != nullptr && dBodyIsEnabled(body); }
+
+    static void NearCallback(void* data, dGeomID a, dGeomID b) {
+        auto* self = static_cast<OdeBackend*>(data);
+        dBodyID bodyA = dGeomGetBody(a);
+        dBodyID bodyB = dGeomGetBody(b);
+        if (!Awake(bodyA) && !Awake(bodyB)) {
+            return;
+        }
+        dContact contacts[kMaxPairContacts] = {};
+        const int count = dCollide(a, b, kMaxPairContacts, &contacts[0].geom, sizeof(dContact));
+        for (int i = 0; i < count; i++) {
+            contacts[i].surface.mode = dContactApprox1;
+            contacts[i].surface.mu = kPeerFriction;
+            dJointID joint = dJointCreateContact(self->m_world, self->m_contacts, &contacts[i]);
+            dJointAttach(joint, bodyA, bodyB);
+        }
+        self->m_contactCount += count;
+    }
+
+    dWorldID m_world;
+    dSpaceID m_space;
+    dJointGroupID m_contacts;
+    dTriMeshDataID m_terrainData = nullptr;
+    std::vector<float> m_terrainVertices;
+    std::vector<dTriIndex> m_terrainIndices;
+    std::vector<dGeomID> m_geoms; ///< one per scene body, in the scene's order; the space owns them
+    int m_contactCount = 0;
+};
+
+} // namespace
+
+std::unique_ptr<PeerBackend> MakeOdeBackend() {
+    return std::make_unique<OdeBackend>();
+}

@@ -1,0 +1,194 @@
+// The peer benchmark: each named scene, built from one description, stepped at fixed 1/60 s steps on one
+// thread by this engine and by the peer engines found at build time, one table per scene.
+//
+//   orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]
+//
+// --smoke runs a few steps of every scene (the CI check that every back-end builds and steps them).
+
+#include "PeerBackend.h"
+#include "PeerMeasure.h"
+#include "PeerSettings.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+/// Steps run before the clock starts: first contacts, pool and cache growth.
+constexpr int kWarmupSteps = 30;
+
+struct EngineEntry {
+    const char* name;
+    std::function<std::unique_ptr<PeerBackend>()> make;
+};
+
+std::vector<EngineEntry> Engines() {
+    std::vector<EngineEntry> engines = {{"dgApi", MakeDgApiBackend}};
+#if ORVALEN_PEER_BULLET
+    engines.push_back({"bullet", MakeBulletBackend});
+#endif
+#if ORVALEN_PEER_ODE
+    engines.push_back({"ode", MakeOdeBackend});
+#endif
+    return engines;
+}
+
+struct RunResult {
+    bool built = false;
+    double medianMs = 0.0;
+    int contacts = 0;
+    int atRest = 0;
+    int asleep = 0;
+    float penetration = 0.0f;
+    int drifting = 0; ///< bodies at rest at the drift reference and at the end
+    float maxDrift = 0.0f;
+    float meanDrift = 0.0f;
+};
+
+RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup, int driftFrom) {
+    RunResult result;
+    if (!engine.Build(scene)) {
+        return result;
+    }
+    result.built = true;
+    std::vector<PeerPose> initial(scene.bodies.size());
+    for (size_t i = 0; i < scene.bodies.size(); i++) {
+        initial[i] = PeerScene::InitialPose(scene.bodies[i]);
+    }
+    std::vector<PeerPose> beforeReference = initial, reference = initial, beforeLast, last;
+    std::vector<double> times;
+    for (int step = 0; step < steps; step++) {
+        if (step == driftFrom - 1) {
+            engine.GetPoses(beforeReference);
+        }
+        if (step == steps - 1) {
+            engine.GetPoses(beforeLast);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        engine.Step(kPeerStep);
+        const auto end = std::chrono::steady_clock::now();
+        if (step >= warmup) {
+            times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        }
+        if (step == driftFrom - 1) {
+            engine.GetPoses(reference);
+        }
+    }
+    engine.GetPoses(last);
+    if (!times.empty()) {
+        std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+        result.medianMs = times[times.size() / 2];
+    }
+    result.contacts = engine.ContactCount();
+    result.asleep = engine.SleepingCount();
+    result.penetration = PeerMaxPenetration(scene, last);
+    double driftSum = 0.0;
+    for (size_t i = 0; i < scene.bodies.size(); i++) {
+        if (scene.bodies[i].mass <= 0.0f || !PeerAtRest(beforeLast[i], last[i], kPeerStep)) {
+            continue;
+        }
+        result.atRest++;
+        if (!PeerAtRest(beforeReference[i], reference[i], kPeerStep)) {
+            continue;
+        }
+        float squared = 0.0f;
+        for (int k = 0; k < 3; k++) {
+            const float d = last[i].position[k] - reference[i].position[k];
+            squared += d * d;
+        }
+        const float drift = std::sqrt(squared);
+        result.drifting++;
+        result.maxDrift = std::max(result.maxDrift, drift);
+        driftSum += drift;
+    }
+    if (result.drifting > 0) {
+        result.meanDrift = static_cast<float>(driftSum / result.drifting);
+    }
+    return result;
+}
+
+void PrintTable(const PeerScene& scene, int steps, int warmup, int driftFrom,
+                const std::vector<std::pair<std::string, RunResult>>& rows) {
+    std::printf("\n%s: %d dynamic bodies%s, %d steps of 1/60 s (first %d untimed), drift from step %d\n",
+                scene.name.c_str(), scene.DynamicCount(),
+                scene.terrain.indices.empty() ? "" : " on a triangle terrain", steps, warmup, driftFrom);
+    std::printf("%-8s %10s %9s %8s %7s %13s %11s %11s\n", "engine", "ms/step", "contacts", "at rest",
+                "asleep", "max pen (mm)", "drift max", "drift mean");
+    for (const auto& [name, r] : rows) {
+        if (!r.built) {
+            std::printf("%-8s %10s %9s %8s %7s %13s %11s %11s\n", name.c_str(), "n/a", "n/a", "n/a", "n/a",
+                        "n/a", "n/a", "n/a");
+            continue;
+        }
+        std::printf("%-8s %10.3f %9d %8d %7d %13.2f %11.2f %11.2f\n", name.c_str(), r.medianMs, r.contacts,
+                    r.atRest, r.asleep, 1000.0f * r.penetration, 1000.0f * r.maxDrift, 1000.0f * r.meanDrift);
+    }
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool smoke = false;
+    int stepsOverride = 0;
+    std::vector<std::string> sceneNames, engineNames;
+    for (int i = 1; i < argc; i++) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--smoke") == 0) {
+            smoke = true;
+        } else if (std::strcmp(argv[i], "--steps") == 0 && hasValue) {
+            stepsOverride = std::atoi(argv[++i]);
+            if (stepsOverride < 1) {
+                return Usage();
+            }
+        } else if (std::strcmp(argv[i], "--scene") == 0 && hasValue) {
+            sceneNames.emplace_back(argv[++i]);
+        } else if (std::strcmp(argv[i], "--engine") == 0 && hasValue) {
+            engineNames.emplace_back(argv[++i]);
+        } else {
+            return Usage();
+        }
+    }
+    if (sceneNames.empty()) {
+        sceneNames = PeerSceneNames();
+    }
+    std::vector<EngineEntry> engines;
+    for (const EngineEntry& engine : Engines()) {
+        if (engineNames.empty() ||
+            std::find(engineNames.begin(), engineNames.end(), engine.name) != engineNames.end()) {
+            engines.push_back(engine);
+        }
+    }
+    if (engines.empty()) {
+        std::fprintf(stderr, "orvalen_peer_bench: no such engine in this build\n");
+        return 2;
+    }
+    for (const std::string& name : sceneNames) {
+        PeerScene scene;
+        if (!MakePeerScene(name, scene)) {
+            std::fprintf(stderr, "orvalen_peer_bench: unknown scene %s\n", name.c_str());
+            return 2;
+        }
+        const int steps = stepsOverride > 0 ? stepsOverride : smoke ? 8 : scene.steps;
+        const int warmup = std::min(smoke ? 2 : kWarmupSteps, steps - 1);
+        const int driftFrom = scene.driftFrom < steps ? scene.driftFrom : steps / 2;
+        std::vector<std::pair<std::string, RunResult>> rows;
+        for (const EngineEntry& engine : engines) {
+            std::unique_ptr<PeerBackend> backend = engine.make();
+            rows.emplace_back(engine.name, Run(*backend, scene, steps, warmup, driftFrom));
+        }
+        PrintTable(scene, steps, warmup, driftFrom, rows);
+    }
+    return 0;
+}

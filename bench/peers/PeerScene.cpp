@@ -1,0 +1,183 @@
+#include "PeerScene.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+constexpr float kUnitBox[3] = {1.0f, 1.0f, 1.0f};
+
+/// Small deterministic generator, so that every engine and every run sees the same scene.
+class SceneRandom {
+public:
+    explicit SceneRandom(std::uint64_t seed) : m_state(seed) {}
+    /// Uniform in [lo, hi).
+    float Uniform(float lo, float hi) {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 7;
+        m_state ^= m_state << 17;
+        return lo + (hi - lo) * static_cast<float>((m_state >> 40) * (1.0 / 16777216.0));
+    }
+
+private:
+    std::uint64_t m_state;
+};
+
+PeerBody MakeBody(PeerShape shape, const float size[3], float mass, float x, float y, float z) {
+    PeerBody body{};
+    body.shape = shape;
+    for (int i = 0; i < 3; i++) {
+        body.size[i] = size[i];
+    }
+    body.mass = mass;
+    body.position[0] = x;
+    body.position[1] = y;
+    body.position[2] = z;
+    body.rotation[3] = 1.0f;
+    return body;
+}
+
+/// A uniformly distributed orientation (Shoemake's subgroup algorithm).
+void RandomRotation(SceneRandom& random, float q[4]) {
+    const float u0 = random.Uniform(0.0f, 1.0f);
+    const float a = 6.2831853f * random.Uniform(0.0f, 1.0f);
+    const float b = 6.2831853f * random.Uniform(0.0f, 1.0f);
+    const float r0 = std::sqrt(1.0f - u0);
+    const float r1 = std::sqrt(u0);
+    q[0] = r0 * std::sin(a);
+    q[1] = r0 * std::cos(a);
+    q[2] = r1 * std::sin(b);
+    q[3] = r1 * std::cos(b);
+}
+
+void AddFloor(PeerScene& scene) {
+    const float size[3] = {100.0f, 1.0f, 100.0f};
+    scene.bodies.push_back(MakeBody(PeerShape::kBox, size, 0.0f, 0.0f, -0.5f, 0.0f));
+}
+
+/// Rows of unit boxes in one plane, each row one box shorter and centred on the gaps of the row below.
+void MakePyramid(PeerScene& scene, int rows) {
+    constexpr float kSpacing = 1.05f;
+    AddFloor(scene);
+    for (int row = 0; row < rows; row++) {
+        const int count = rows - row;
+        for (int i = 0; i < count; i++) {
+            const float x = (static_cast<float>(i) - 0.5f * static_cast<float>(count - 1)) * kSpacing;
+            scene.bodies.push_back(
+                MakeBody(PeerShape::kBox, kUnitBox, 1.0f, x, 0.5f + static_cast<float>(row), 0.0f));
+        }
+    }
+}
+
+void MakeTower(PeerScene& scene, int height) {
+    AddFloor(scene);
+    for (int i = 0; i < height; i++) {
+        scene.bodies.push_back(
+            MakeBody(PeerShape::kBox, kUnitBox, 1.0f, 0.0f, 0.5f + static_cast<float>(i), 0.0f));
+    }
+}
+
+/// A side x side x side grid of randomly turned bodies, 2 m apart (more than a unit box's diagonal, so
+/// none overlap at the start), its lowest layer at height y0.
+void AddRain(PeerScene& scene, int side, float y0, bool withSpheres) {
+    constexpr float kSpacing = 2.0f;
+    constexpr float kSphereSize[3] = {0.5f, 0.5f, 0.5f};
+    SceneRandom random(0x5eed1234abcdull);
+    const float half = 0.5f * static_cast<float>(side - 1) * kSpacing;
+    for (int k = 0; k < side; k++) {
+        for (int j = 0; j < side; j++) {
+            for (int i = 0; i < side; i++) {
+                const bool sphere = withSpheres && ((i + j + k) & 1) != 0;
+                const float x = static_cast<float>(i) * kSpacing - half + random.Uniform(-0.1f, 0.1f);
+                const float z = static_cast<float>(j) * kSpacing - half + random.Uniform(-0.1f, 0.1f);
+                const float y = y0 + static_cast<float>(k) * kSpacing;
+                PeerBody body = sphere ? MakeBody(PeerShape::kSphere, kSphereSize, 1.0f, x, y, z)
+                                       : MakeBody(PeerShape::kBox, kUnitBox, 1.0f, x, y, z);
+                RandomRotation(random, body.rotation);
+                scene.bodies.push_back(body);
+            }
+        }
+    }
+}
+
+/// Rolling hills over cells x cells squares of 1 m centred on the origin, two triangles per square.
+void MakeTerrain(PeerTerrain& terrain, int cells) {
+    const float half = 0.5f * static_cast<float>(cells);
+    const int row = cells + 1;
+    for (int j = 0; j <= cells; j++) {
+        for (int i = 0; i <= cells; i++) {
+            const float x = static_cast<float>(i) - half;
+            const float z = static_cast<float>(j) - half;
+            terrain.vertices.push_back(x);
+            terrain.vertices.push_back(0.8f * std::sin(0.35f * x) * std::cos(0.3f * z));
+            terrain.vertices.push_back(z);
+        }
+    }
+    for (int j = 0; j < cells; j++) {
+        for (int i = 0; i < cells; i++) {
+            const int v = j * row + i;
+            // (b - a) x (c - a) points up for both triangles.
+            const int triangles[6] = {v, v + row, v + 1, v + 1, v + row, v + row + 1};
+            terrain.indices.insert(terrain.indices.end(), triangles, triangles + 6);
+        }
+    }
+}
+
+} // namespace
+
+int PeerScene::DynamicCount() const {
+    int count = 0;
+    for (const PeerBody& body : bodies) {
+        count += body.mass > 0.0f ? 1 : 0;
+    }
+    return count;
+}
+
+PeerPose PeerScene::InitialPose(const PeerBody& body) {
+    const float x = body.rotation[0], y = body.rotation[1], z = body.rotation[2], w = body.rotation[3];
+    PeerPose pose{};
+    for (int i = 0; i < 3; i++) {
+        pose.position[i] = body.position[i];
+    }
+    pose.axes[0][0] = 1.0f - 2.0f * (y * y + z * z);
+    pose.axes[0][1] = 2.0f * (x * y + z * w);
+    pose.axes[0][2] = 2.0f * (x * z - y * w);
+    pose.axes[1][0] = 2.0f * (x * y - z * w);
+    pose.axes[1][1] = 1.0f - 2.0f * (x * x + z * z);
+    pose.axes[1][2] = 2.0f * (y * z + x * w);
+    pose.axes[2][0] = 2.0f * (x * z + y * w);
+    pose.axes[2][1] = 2.0f * (y * z - x * w);
+    pose.axes[2][2] = 1.0f - 2.0f * (x * x + y * y);
+    return pose;
+}
+
+const std::vector<std::string>& PeerSceneNames() {
+    static const std::vector<std::string> names = {"pyramid_20", "tower_10", "rain_1000", "rain_soup_1000"};
+    return names;
+}
+
+bool MakePeerScene(const std::string& name, PeerScene& scene) {
+    scene = PeerScene{};
+    scene.name = name;
+    // Stacks start touching; their first second of settling under load is left out of the drift.
+    scene.steps = 600;
+    scene.driftFrom = 60;
+    if (name == "pyramid_20") {
+        MakePyramid(scene, 20);
+    } else if (name == "tower_10") {
+        MakeTower(scene, 10);
+    } else if (name == "rain_1000") {
+        AddFloor(scene);
+        AddRain(scene, 10, 3.0f, false);
+        scene.steps = 720;
+        scene.driftFrom = 480;
+    } else if (name == "rain_soup_1000") {
+        MakeTerrain(scene.terrain, 64);
+        AddRain(scene, 10, 4.0f, true);
+        scene.steps = 720;
+        scene.driftFrom = 480;
+    } else {
+        return false;
+    }
+    return true;
+}
