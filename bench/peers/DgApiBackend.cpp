@@ -1,15 +1,133 @@
+// This engine through its public interface, configured like the peers: gravity from the force callback,
+// the default material pair at friction 0.7 (static and kinetic) and elasticity 0.01 (its least), the
+// pair's default softness, the bodies' default damping and freeze thresholds with auto-freeze on, and
+// the scalar or packed solver build the world picks itself. A process callback on the pair counts the
+// contact points of each step.
+
 #include "PeerBackend.h"
+#include "PeerSettings.h"
+
+#include "physics/api/dgApi.h"
 
 namespace {
+
 class DgApiBackend final : public PeerBackend {
 public:
+    DgApiBackend() : m_world(dgApiWorldCreate(nullptr, nullptr)) {}
+    ~DgApiBackend() override { dgApiWorldDestroy(m_world); }
+    DgApiBackend(const DgApiBackend&) = delete;
+    DgApiBackend& operator=(const DgApiBackend&) = delete;
+
     const char* Name() const override { return "dgApi"; }
-    bool Build(const PeerScene&) override { return false; }
-    void Step(float) override {}
-    void GetPoses(std::vector<PeerPose>&) const override {}
-    int ContactCount() const override { return 0; }
-    int SleepingCount() const override { return 0; }
+
+    bool Build(const PeerScene& scene) override {
+        if (m_world == nullptr) {
+            return false;
+        }
+        const float worldMin[3] = {-500.0f, -500.0f, -500.0f};
+        const float worldMax[3] = {500.0f, 500.0f, 500.0f};
+        dgApiWorldSetSize(m_world, worldMin, worldMax);
+        const int group = dgApiMaterialGetDefaultGroupId(m_world);
+        dgApiMaterialSetDefaultFriction(m_world, group, group, kPeerFriction, kPeerFriction);
+        dgApiMaterialSetDefaultElasticity(m_world, group, group, 0.0f);
+        dgApiMaterialSetCollisionCallback(m_world, group, group, this, nullptr, &DgApiBackend::CountContact,
+                                          nullptr);
+
+        m_awake.assign(scene.bodies.size(), 0u);
+        for (size_t i = 0; i < scene.bodies.size(); i++) {
+            const PeerBody& desc = scene.bodies[i];
+            dgCollision* shape =
+                desc.shape == PeerShape::kBox
+                    ? dgApiCollisionCreateBox(m_world, desc.size[0], desc.size[1], desc.size[2], nullptr)
+                    : dgApiCollisionCreateSphere(m_world, desc.size[0], desc.size[0], desc.size[0], nullptr);
+            if (shape == nullptr) {
+                return false;
+            }
+            dgBody* body = dgApiBodyCreate(m_world, shape);
+            dgApiCollisionRelease(m_world, shape);
+            if (body == nullptr) {
+                return false;
+            }
+            const PeerPose pose = PeerScene::InitialPose(desc);
+            float matrix[16];
+            for (int row = 0; row < 3; row++) {
+                for (int k = 0; k < 3; k++) {
+                    matrix[4 * row + k] = pose.axes[row][k];
+                    matrix[12 + k] = pose.position[k];
+                }
+                matrix[4 * row + 3] = 0.0f;
+            }
+            matrix[15] = 1.0f;
+            dgApiBodySetMatrix(body, matrix);
+            if (desc.mass > 0.0f) {
+                float inertia[3];
+                PeerInertia(desc, inertia);
+                dgApiBodySetMassMatrix(body, desc.mass, inertia[0], inertia[1], inertia[2]);
+                dgApiBodySetForceAndTorqueCallback(body, &DgApiBackend::ApplyGravity);
+                dgApiBodySetUserData(body, &m_awake[i]);
+                dgApiBodySetAutoactiveCallback(body, &DgApiBackend::TrackActive);
+            }
+            m_bodies.push_back(body);
+        }
+        return scene.terrain.indices.empty() || BuildTerrain(scene.terrain);
+    }
+
+    void Step(float dt) override {
+        m_contactCount = 0;
+        dgApiWorldUpdate(m_world, dt);
+    }
+
+    void GetPoses(std::vector<PeerPose>& poses) const override {
+        poses.resize(m_bodies.size());
+        for (size_t i = 0; i < m_bodies.size(); i++) {
+            float matrix[16];
+            dgApiBodyGetMatrix(m_bodies[i], matrix);
+            for (int k = 0; k < 3; k++) {
+                poses[i].position[k] = matrix[12 + k];
+                // Rows front, up and right are the body's x, y and z axes in world space.
+                for (int j = 0; j < 3; j++) {
+                    poses[i].axes[k][j] = matrix[4 * k + j];
+                }
+            }
+        }
+    }
+
+    int ContactCount() const override { return m_contactCount; }
+
+    int SleepingCount() const override {
+        int count = 0;
+        for (size_t i = 0; i < m_bodies.size(); i++) {
+            count += dgApiBodyGetUserData(m_bodies[i]) != nullptr && m_awake[i] == 0u ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
+    // The tree collision is not in the library yet: the terrain scene runs on the peers only.
+    bool BuildTerrain(const PeerTerrain&) { return false; }
+
+    static void ApplyGravity(dgBody* body) {
+        float mass, ixx, iyy, izz;
+        dgApiBodyGetMassMatrix(body, &mass, &ixx, &iyy, &izz);
+        const float force[3] = {0.0f, -kPeerGravity * mass, 0.0f};
+        dgApiBodySetForce(body, force);
+    }
+
+    static void TrackActive(dgBody* body, unsigned state) {
+        *static_cast<unsigned*>(dgApiBodyGetUserData(body)) = state;
+    }
+
+    static unsigned char CountContact(dgContactMaterial* contact, dgContactJoint*) {
+        static_cast<DgApiBackend*>(dgApiContactGetUserData(contact))->m_contactCount++;
+        return 1;
+    }
+
+    dgWorld* m_world;
+    std::vector<dgBody*> m_bodies; ///< one per scene body, in the scene's order; the world owns them
+    std::vector<unsigned> m_awake; ///< the last state each dynamic body's auto-active callback reported
+    int m_contactCount = 0;
 };
+
 } // namespace
 
 std::unique_ptr<PeerBackend> MakeDgApiBackend() {
