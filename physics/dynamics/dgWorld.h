@@ -3,6 +3,7 @@
 // phase, the object pools and the solver's work area, and runs the step.
 
 #include "physics/collision/dgBroadPhase.h"
+#include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/core/dgList.h"
 #include "physics/core/dgRecyclePool.h"
 #include "physics/core/dgTree.h"
@@ -179,7 +180,7 @@ public:
     /// refreshed or left as it was. Jointed pairs that must not collide, pairs without a collidable
     /// material and pairs whose begin callback answers 0 are skipped.
     void CalculateContacts(dgBody* body0, dgBody* body1);
-    /// The pair of a convex body and a convex or soup body (soups give no contacts yet).
+    /// The pair of a convex body and a convex or soup body.
     void ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material);
     /// The pair of a compound body and a convex or compound body, child pair by child pair, each child
     /// placed from its own body's matrix.
@@ -258,6 +259,9 @@ public:
     /// gives it back through ReleaseCollision); never cached. Null for a null child, a child that is not
     /// convex, a compound or the null shape.
     dgCollision* CreateConvexModifier(dgCollision* child);
+    /// A polygon soup over the application's callbacks (one reference, the caller's); never cached.
+    dgCollision* CreateUserMesh(void* userData, dgPolygonSoupCollideCallback collide,
+                                dgPolygonSoupRayHitCallback rayHit, dgPolygonSoupDestroyCallback destroy);
     /// Drops one reference; a cached shape left with only the cache's reference leaves the cache and
     /// is deleted. Null is ignored.
     void ReleaseCollision(dgCollision* collision);

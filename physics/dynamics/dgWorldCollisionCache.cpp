@@ -205,6 +205,11 @@ dgCollision* dgWorld::CreateConvexModifier(dgCollision* child) {
         [](dgWorld* world, dgCollision* collision) { world->ReleaseCollision(collision); });
 }
 
+dgCollision* dgWorld::CreateUserMesh(void* userData, dgPolygonSoupCollideCallback collide,
+                                     dgPolygonSoupRayHitCallback rayHit, dgPolygonSoupDestroyCallback destroy) {
+    return new dgCollisionPolygonalSoup(userData, collide, rayHit, destroy);
+}
+
 void dgWorld::ReleaseCollision(dgCollision* collision) {
     if (collision == nullptr) {
         return;
