@@ -211,6 +211,14 @@ dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1)
     m_matrix = m_global1.Multiply(m_global0.Inverse());
 }
 
+dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1, const dgConvexCollision* shape1)
+    : m_body0(body0), m_body1(body1), m_collision0(AsConvex(body0)), m_collision1(shape1) {
+    dgAssert(m_collision0 != nullptr && m_collision1 != nullptr);
+    m_global0 = body0->m_collisionMatrix;
+    m_global1 = body1->m_collisionMatrix;
+    m_matrix = m_global1.Multiply(m_global0.Inverse());
+}
+
 void dgConvexPairSolver::SupportPoint(const dgVector& plane, dgInt32 index) {
     dgAssert(index >= 0 && index < kMaxPoints);
     const dgVector dir(plane.x, plane.y, plane.z, 0.0f);

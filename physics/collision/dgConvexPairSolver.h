@@ -35,6 +35,9 @@ public:
 
     /// The pair of the two bodies' shapes, both of which must be convex.
     dgConvexPairSolver(const dgBody* body0, const dgBody* body1);
+    /// Shape 1 is shape1 placed by body 1's collision matrix in place of body 1's own shape: a soup's
+    /// polygon proxy standing for one face of the soup body.
+    dgConvexPairSolver(const dgBody* body0, const dgBody* body1, const dgConvexCollision* shape1);
     dgConvexPairSolver(const dgConvexPairSolver&) = delete;
 
     /// Discrete contacts (at most wanted), normals from shape 1 towards shape 0; 0 when apart.

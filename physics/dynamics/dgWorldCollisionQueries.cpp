@@ -6,6 +6,7 @@
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexPairDispatch.h"
 #include "physics/collision/dgConvexPairSolver.h"
+#include "physics/collision/dgConvexSoupContacts.h"
 #include "physics/collision/dgIntersections.h"
 #include "physics/core/dgScratchArray.h"
 #include "physics/dynamics/dgWorld.h"
@@ -70,13 +71,22 @@ public:
     ContactGatherer(dgFloat32 window, dgContactPoint* contacts, dgInt32 capacity)
         : m_contacts(contacts), m_capacity(capacity), m_window(window), m_earliest(window) {}
 
-    void AddPair(dgBody* body0, dgBody* body1) {
+    void AddPair(dgBody* body0, dgBody* body1) { Add(body0, body1, CalculateConvexContacts); }
+    /// A convex body0 against the soup of body1.
+    void AddSoupPair(dgBody* body0, dgBody* body1) { Add(body0, body1, ConvexSoupContacts); }
+
+    dgInt32 GetCount() const { return m_count; }
+    dgFloat32 GetEarliest() const { return m_earliest; }
+
+private:
+    using PairContacts = dgInt32 (*)(dgFloat32*, dgBody*, dgBody*, dgContactPoint*, dgInt32);
+
+    void Add(dgBody* body0, dgBody* body1, PairContacts pairContacts) {
         while (m_count > 0 && m_capacity - m_count < kPairContacts) {
             m_count = PruneContacts(m_count, m_contacts, m_count / 2, kPruneTolerance);
         }
         dgFloat32 time = m_window;
-        const dgInt32 added =
-            CalculateConvexContacts(&time, body0, body1, m_contacts + m_count, m_capacity - m_count);
+        const dgInt32 added = pairContacts(&time, body0, body1, m_contacts + m_count, m_capacity - m_count);
         if (added == 0) {
             return;
         }
@@ -93,10 +103,6 @@ public:
         }
     }
 
-    dgInt32 GetCount() const { return m_count; }
-    dgFloat32 GetEarliest() const { return m_earliest; }
-
-private:
     dgContactPoint* m_contacts;
     dgInt32 m_capacity;
     dgInt32 m_count = 0;
@@ -275,9 +281,12 @@ dgInt32 dgWorld::ConvexQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, dgB
         !body0->m_collision->IsType(GetConvexClassId())) {
         return 0;
     }
-    // A polygon soup as body 1 gives no contacts: the convex-against-soup road is not here yet.
     if (!body1->m_collision->IsType(GetConvexClassId())) {
-        return 0;
+        dgInt32 count = ConvexSoupContacts(timeOfImpact, body0, body1, contacts, capacity);
+        if (count > 0) {
+            count = ReduceContacts(count, contacts, capacity);
+        }
+        return count;
     }
     ContactGatherer gatherer(*timeOfImpact, contacts, capacity);
     gatherer.AddPair(body0, body1);
@@ -300,10 +309,7 @@ dgInt32 dgWorld::CompoundQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, d
     dgAssert(body0->m_cell == nullptr && body1->m_cell == nullptr);
     const auto& compound0 = static_cast<const dgCompoundCollision&>(*body0->m_collision);
     const bool otherCompound = body1->m_collision->IsType(GetCompoundClassId());
-    // A polygon soup as body 1 gives no contacts: the convex-against-soup road is not here yet.
-    if (!otherCompound && !body1->m_collision->IsType(GetConvexClassId())) {
-        return 0;
-    }
+    const bool otherSoup = body1->m_collision->IsType(GetPolygonSoupClassId());
     const dgFloat32 window = *timeOfImpact;
     ContactGatherer gatherer(window, contacts, capacity);
     SavedPlacement saved0(body0);
@@ -327,7 +333,9 @@ dgInt32 dgWorld::CompoundQueryContacts(dgFloat32* timeOfImpact, dgBody* body0, d
         for (dgInt32 i = 0; i < count0; i++) {
             body0->m_collision = compound0.GetChild(i);
             body0->UpdateCollisionMatrix(window);
-            if (BoxesOverlap(body0->m_minBox, body0->m_maxBox, body1->m_minBox, body1->m_maxBox)) {
+            if (otherSoup) {
+                gatherer.AddSoupPair(body0, body1);
+            } else if (BoxesOverlap(body0->m_minBox, body0->m_maxBox, body1->m_minBox, body1->m_maxBox)) {
                 gatherer.AddPair(body0, body1);
             }
         }

@@ -1,6 +1,7 @@
 #include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexPairDispatch.h"
+#include "physics/collision/dgConvexSoupContacts.h"
 #include "physics/collision/dgIntersections.h"
 #include "physics/core/dgScratchArray.h"
 #include "physics/dynamics/dgContactJoint.h"
@@ -121,8 +122,10 @@ public:
             return;
         }
         dgFloat32 timeOfImpact = m_world->GetTimeStep();
-        m_count += CalculateConvexContacts(&timeOfImpact, body0, body1, m_contacts + m_count,
-                                           dgWorld::kMaxPairRecords - m_count);
+        const dgInt32 room = dgWorld::kMaxPairRecords - m_count;
+        m_count += body1->m_collision->IsType(m_world->GetConvexClassId())
+                       ? CalculateConvexContacts(&timeOfImpact, body0, body1, m_contacts + m_count, room)
+                       : ConvexSoupContacts(&timeOfImpact, body0, body1, m_contacts + m_count, room);
         if (m_count > kPruneAbove) {
             m_count = PruneContacts(m_count, m_contacts, dgWorld::kMaxPairPoints, kPruneTolerance);
         }
@@ -287,13 +290,11 @@ void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPa
         ProcessCachedContacts(joint, material, kept);
         return;
     }
-    // A polygon soup gives no contacts until the convex-against-soup road exists.
-    if (!otherBody->m_collision->IsType(GetConvexClassId())) {
-        return;
-    }
     dgContactPoint contacts[kMaxPairRecords];
     dgFloat32 timeOfImpact = m_timeStep;
-    dgInt32 count = CalculateConvexContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords);
+    dgInt32 count = otherBody->m_collision->IsType(GetConvexClassId())
+                        ? CalculateConvexContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords)
+                        : ConvexSoupContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords);
     if (count == 0) {
         return;
     }
@@ -309,10 +310,6 @@ void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMateri
         return;
     }
     const bool otherCompound = otherBody->m_collision->IsType(GetCompoundClassId());
-    // A polygon soup gives no contacts until the convex-against-soup road exists.
-    if (!otherCompound && !otherBody->m_collision->IsType(GetConvexClassId())) {
-        return;
-    }
 
     ChildContacts gathered(this, material);
     {
