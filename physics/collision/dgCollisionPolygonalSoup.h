@@ -49,8 +49,9 @@ using dgPolygonSoupRayHitCallback = dgFloat32 (*)(dgPolygonSoupRay* ray);
 /// Called with the user data when the shape is destroyed.
 using dgPolygonSoupDestroyCallback = void (*)(void* userData);
 /// Called for each face a tree collision hands to a collide query.
-using dgTreeCollisionFaceCallback = void (*)(dgBody* soupBody, dgBody* otherBody, const dgFloat32* vertices,
-                                             dgInt32 strideBytes, dgInt32 vertexCount, const dgInt32* indices);
+using dgTreeCollisionFaceCallback = void (*)(const dgBody* soupBody, const dgBody* otherBody,
+                                             const dgFloat32* vertices, dgInt32 strideBytes, dgInt32 vertexCount,
+                                             const dgInt32* indices);
 
 /// Never cached, no mass, no volume; a body holding it is static. Owns its polygon proxy.
 class dgCollisionPolygonalSoup : public dgCollision {

@@ -263,7 +263,7 @@ TEST(dgCollisionPolygonalSoup, DisplayShowsEveryTreeFacePlacedByTheBodyWithItsAt
 namespace {
 
 int g_facesHanded = 0;
-void CountFace(dgBody*, dgBody*, const dgFloat32*, dgInt32, dgInt32, const dgInt32*) {
+void CountFace(const dgBody*, const dgBody*, const dgFloat32*, dgInt32, dgInt32, const dgInt32*) {
     g_facesHanded++;
 }
 
