@@ -151,3 +151,56 @@ TEST(dgWorldSoup, BoxesAndSpheresRainingOnTerrainStayAboveIt) {
         EXPECT_LT(body->m_matrix.posit.y, 0.6f);
     }
 }
+
+namespace {
+
+// A user mesh of one quad on y = 0 over [-5, 5]^2, answered from the test's own arrays.
+struct QuadMesh {
+    static inline const dgFloat32 s_vertices[12] = {-5, 0, -5, -5, 0, 5, 5, 0, 5, 5, 0, -5};
+    static inline const dgInt32 s_indices[4] = {0, 1, 2, 3};
+    static inline const dgInt32 s_counts[1] = {4};
+    static inline const dgInt32 s_attributes[1] = {42};
+    static inline int s_queries = 0;
+
+    static void Collide(dgPolygonSoupQuery* query) {
+        s_queries++;
+        query->m_faceCount = 1;
+        query->m_vertices = s_vertices;
+        query->m_vertexStrideBytes = 12;
+        query->m_attributes = s_attributes;
+        query->m_indexCounts = s_counts;
+        query->m_indices = s_indices;
+        query->m_totalIndexCount = 4;
+    }
+};
+
+} // namespace
+
+TEST(dgWorldSoup, CompoundAndUserMeshBodiesRestOnSoups) {
+    SoupWorld scene;
+    dgWorld& world = *scene.m_world;
+    dgCollision* children[2] = {world.CreateBox(1, 1, 1, At(-1, 0, 0)), world.CreateBox(1, 1, 1, At(1, 0, 0))};
+    dgBody* pair = scene.Drop(world.CreateCompound(2, children), At(0.2f, 1.5f, 0.4f), 2.0f, 1.0f);
+    world.ReleaseCollision(children[0]);
+    world.ReleaseCollision(children[1]);
+
+    QuadMesh::s_queries = 0;
+    dgCollision* mesh = world.CreateUserMesh(nullptr, QuadMesh::Collide, nullptr, nullptr);
+    mesh->SetCollisionBBox(dgVector(-5, 0, -5, 1), dgVector(5, 0, 5, 1));
+    dgBody* slab = world.CreateBody(mesh);
+    slab->SetMatrix(At(30, 0, 0));
+    world.ReleaseCollision(mesh);
+    dgBody* box = scene.Drop(world.CreateBox(1, 1, 1, dgGetIdentityMatrix()), At(30.5f, 1.0f, 0), 1.0f, 1.0f / 6.0f);
+
+    for (int i = 0; i < 240; i++) {
+        world.Update(kStep);
+    }
+    EXPECT_NEAR(pair->m_matrix.posit.y, 0.5f, 0.05f);
+    EXPECT_GT(pair->m_matrix.up.y, 0.999f);
+    EXPECT_NEAR(box->m_matrix.posit.y, 0.5f, 0.05f);
+    EXPECT_GT(QuadMesh::s_queries, 0);
+    const dgContactJoint* joint = dgWorld::FindContactJoint(box, slab);
+    ASSERT_NE(joint, nullptr);
+    ASSERT_GT(joint->m_pointCount, 0);
+    EXPECT_EQ(joint->m_points.GetFirst()->GetInfo().m_point.m_attribute, 42);
+}
