@@ -71,20 +71,20 @@ using dgCompoundChildCallback = unsigned char (*)(dgMaterialPair* material, dgBo
 
 // Polygon soups.
 /// For each face a tree collision hands to a collide query: the two bodies (the soup's first), the
-/// soup's vertex array and stride, and the face's vertex indices.
-using dgTreeCollisionCallback = void (*)(const dgBody* soupBody, const dgBody* otherBody,
-                                         const float* vertices, int strideBytes, int vertexCount,
-                                         const int* indices);
+/// soup's vertex array and stride, and the face's vertex indices (its attribute is indices[-1]).
+using dgTreeCollisionFaceCallback = void (*)(const dgBody* soupBody, const dgBody* otherBody,
+                                             const float* vertices, int strideBytes, int vertexCount,
+                                             const int* indices);
 /// Writing a stream: consumes byteCount bytes from buffer.
 using dgSoupSerializeCallback = void (*)(void* userData, const void* buffer, int byteCount);
 /// Reading a stream: fills buffer with byteCount bytes and returns nonzero, or 0 when it cannot.
 using dgSoupDeserializeCallback = int (*)(void* userData, void* buffer, int byteCount);
-/// A user mesh's faces that may touch the record's box, written into the record.
-using dgUserMeshCollideCallback = void (*)(dgPolygonSoupQuery* query);
-/// A user mesh's ray hit: the hit parameter (above 1 for none), normal and attribute into the record.
-using dgUserMeshRayHitCallback = float (*)(dgPolygonSoupRay* ray);
+/// A user mesh's faces that may touch the query's box, written into the query.
+using dgPolygonSoupCollideCallback = void (*)(dgPolygonSoupQuery* query);
+/// A user mesh's nearest ray hit: its parameter (1 or more for none), normal and attribute into the ray.
+using dgPolygonSoupRayHitCallback = float (*)(dgPolygonSoupRay* ray);
 /// Called with the user mesh's user data when the collision is deleted.
-using dgUserMeshDestroyCallback = void (*)(void* userData);
+using dgPolygonSoupDestroyCallback = void (*)(void* userData);
 
 // World.
 /// 153.
@@ -212,21 +212,22 @@ dgCollision* dgApiCollisionCreateConvexModifier(dgWorld* world, dgCollision* con
 /// Not cached; holds a reference of each child.
 dgCollision* dgApiCollisionCreateCompound(dgWorld* world, int count, dgCollision* const* collisions);
 /// An empty tree collision (static polygon soup), to be filled between BeginBuild and EndBuild.
-dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionCallback faceCallback);
+dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionFaceCallback faceCallback);
 /// A tree collision read from a stream written by dgApiTreeCollisionSerialize; null for a stream the
 /// reader refuses.
-dgCollision* dgApiTreeCollisionCreateFromSerialization(dgWorld* world, dgTreeCollisionCallback faceCallback,
+dgCollision* dgApiTreeCollisionCreateFromSerialization(dgWorld* world,
+                                                       dgTreeCollisionFaceCallback faceCallback,
                                                        dgSoupDeserializeCallback callback, void* userData);
 /// A polygon soup over the application's own faces, with its box minPoint..maxPoint.
 dgCollision* dgApiUserMeshCollisionCreate(dgWorld* world, const float* minPoint, const float* maxPoint,
-                                          void* userData, dgUserMeshCollideCallback collideCallback,
-                                          dgUserMeshRayHitCallback rayHitCallback,
-                                          dgUserMeshDestroyCallback destroyCallback);
+                                          void* userData, dgPolygonSoupCollideCallback collideCallback,
+                                          dgPolygonSoupRayHitCallback rayHitCallback,
+                                          dgPolygonSoupDestroyCallback destroyCallback);
 
 // Tree collision building.
 void dgApiTreeCollisionBeginBuild(dgCollision* treeCollision);
-/// One face, its vertices in the given order; faces of more than 1024 vertices, and calls with no
-/// build open, are ignored.
+/// One face, its vertices in the given order; faces of fewer than 3 or more than 1024 vertices, and
+/// calls with no build open, are ignored.
 void dgApiTreeCollisionAddFace(dgCollision* treeCollision, int vertexCount, const float* vertices,
                                int strideInBytes, int faceAttribute);
 /// Builds the tree (optimize nonzero also merges coplanar faces); ignored with no build open.

@@ -2,6 +2,7 @@
 
 #include "physics/api/dgApi.h"
 #include "physics/api/dgApiHelpers.h"
+#include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <bit>
@@ -298,8 +299,14 @@ void dgApiBodyAddBuoyancyForce(dgBody* body, float fluidDensity, float fluidLine
 }
 
 void dgApiBodyForEachPolygonDo(dgBody* body, dgBodyFaceCallback callback) {
-    if (callback == nullptr || body->m_collision->IsType(body->m_world->GetPolygonSoupClassId())) {
+    if (callback == nullptr) {
         return;
     }
-    body->m_collision->ForEachDisplayFace(body, callback);
+    // A user mesh's faces are the application's own: it shows none of them here.
+    dgCollision* collision = body->m_collision;
+    if (collision->IsType(body->m_world->GetPolygonSoupClassId()) &&
+        static_cast<dgCollisionPolygonalSoup*>(collision)->GetTreeSoup() == nullptr) {
+        return;
+    }
+    collision->ForEachDisplayFace(body, callback);
 }

@@ -101,7 +101,7 @@ void dgApiWorldDestroy(dgWorld* world) {
     delete world;
     g_livingWorlds--;
     if (g_livingWorlds == 0) {
-        // The application may free its allocator once its last world is gone: nothing it made stays.
+        // Released object blocks waiting for reuse go back through the hooks that made them.
         dgGlobalAllocator::Instance().ReleaseCachedBlocks();
     }
 }
