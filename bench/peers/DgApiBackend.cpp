@@ -103,8 +103,28 @@ public:
     }
 
 private:
-    // The tree collision is not in the library yet: the terrain scene runs on the peers only.
-    bool BuildTerrain(const PeerTerrain&) { return false; }
+    /// The terrain as a tree collision, one face per triangle, on a static body.
+    bool BuildTerrain(const PeerTerrain& terrain) {
+        dgCollision* soup = dgApiTreeCollisionCreate(m_world, nullptr);
+        if (soup == nullptr) {
+            return false;
+        }
+        dgApiTreeCollisionBeginBuild(soup);
+        for (size_t t = 0; t + 2 < terrain.indices.size(); t += 3) {
+            float face[9];
+            for (int k = 0; k < 3; k++) {
+                const size_t v = 3 * static_cast<size_t>(terrain.indices[t + k]);
+                for (int j = 0; j < 3; j++) {
+                    face[3 * k + j] = terrain.vertices[v + j];
+                }
+            }
+            dgApiTreeCollisionAddFace(soup, 3, face, 3 * sizeof(float), 0);
+        }
+        dgApiTreeCollisionEndBuild(soup, 1);
+        dgBody* body = dgApiBodyCreate(m_world, soup);
+        dgApiCollisionRelease(m_world, soup);
+        return body != nullptr;
+    }
 
     static void ApplyGravity(dgBody* body) {
         float mass, ixx, iyy, izz;
