@@ -92,18 +92,10 @@ dgInt32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcPlaneIntersectio
         return 0;
     }
     if (std::fabs(normal.DotProduct(m_normal)) >= kParallelDot) {
-        // The caller's buffer holds kMaxPlaneIntersectionPoints: a larger face loses its flattest corners.
-        dgVector face[kMaxVertices];
-        for (dgInt32 i = 0; i < m_count; i++) {
-            face[i] = m_localPoly[i];
-        }
-        const dgInt32 count = ReducePolygon(m_count, m_normal, face, kMaxPlaneIntersectionPoints);
-        for (dgInt32 i = 0; i < count; i++) {
-            out[i] = face[i];
-        }
-        return count;
+        return WholeFace(out);
     }
     dgInt32 count = 0;
+    bool allBelow = true;
     dgVector p0 = m_localPoly[m_count - 1];
     dgFloat32 d0 = normal.DotProduct(p0.Sub(point));
     for (dgInt32 i = 0; i < m_count && count < kMaxPlaneIntersectionPoints; i++) {
@@ -111,6 +103,7 @@ dgInt32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcPlaneIntersectio
         const dgFloat32 d1 = normal.DotProduct(p1.Sub(point));
         const bool above0 = d0 > -kCrossingTolerance;
         const bool above1 = d1 > -kCrossingTolerance;
+        allBelow = allBelow && !above1;
         if (above0 != above1) {
             const dgFloat32 t = d0 / (d0 - d1);
             out[count++] = PointW1(p0.Add(p1.Sub(p0).Scale(t)));
@@ -118,11 +111,29 @@ dgInt32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcPlaneIntersectio
         p0 = p1;
         d0 = d1;
     }
+    // A slightly bent face (merged from nearly coplanar triangles) can lie wholly past a plane that is
+    // almost parallel to it: all of it is then in the overlap, not none of it.
+    if (count == 0 && allBelow && std::fabs(normal.DotProduct(m_normal)) >= kFaceDot) {
+        return WholeFace(out);
+    }
     if (count >= 2) {
         const dgVector d = out[count - 1].Sub(out[0]);
         if (d.DotProduct(d) < kSamePoint2) {
             count--;
         }
+    }
+    return count;
+}
+
+dgInt32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::WholeFace(dgVector* out) const {
+    // The caller's buffer holds kMaxPlaneIntersectionPoints: a larger face loses its flattest corners.
+    dgVector face[kMaxVertices];
+    for (dgInt32 i = 0; i < m_count; i++) {
+        face[i] = m_localPoly[i];
+    }
+    const dgInt32 count = ReducePolygon(m_count, m_normal, face, kMaxPlaneIntersectionPoints);
+    for (dgInt32 i = 0; i < count; i++) {
+        out[i] = face[i];
     }
     return count;
 }

@@ -61,6 +61,8 @@ private:
     dgVector FaceVertex(dgInt32 i) const;
     void CalcFaceNormal();
     void CopyFace();
+    /// The copied vertices to out, reduced to the caller's room; answers their number.
+    dgInt32 WholeFace(dgVector* out) const;
 
     dgVector m_normal;
     dgVector m_localPoly[kMaxVertices];

@@ -459,6 +459,15 @@ TEST(dgCollisionConvexPolygon, PlaneCutGivesTheFaceForParallelPlanesAndEdgeCross
     EXPECT_NEAR(std::fabs(out[0].z - out[1].z), 2.0f, kRoundingTol);
     EXPECT_EQ(proxy->CalcPlaneIntersection(dgVector(1, 0, 0, 0), P(3, 0, 0), out), 0);
 
+    // A bent quad (as merged from nearly coplanar triangles) wholly past a cut almost parallel to it is
+    // all in the overlap: a box sunk into it must still find the face.
+    const ProxyFace bent({P(-1, 0, -1), P(-1, 0, 1), P(1, 0.02f, 1), P(1, 0.05f, -1)});
+    bent.PointAt(*proxy);
+    ASSERT_TRUE(proxy->SetupTest(*box, touching));
+    const dgVector nearlyDown = dgVector(0.02f, -1, 0.02f, 0).Scale(1.0f / std::sqrt(1.0008f));
+    EXPECT_EQ(proxy->CalcPlaneIntersection(nearlyDown, P(0, -0.2f, 0), out), 4);
+    EXPECT_EQ(proxy->CalcPlaneIntersection(nearlyDown, P(0, 0.3f, 0), out), 0);
+
     // A face of more corners than the caller's buffer holds comes back thinned to fit.
     const ProxyFace wide(RegularPolygon(40));
     wide.PointAt(*proxy);
