@@ -2,6 +2,7 @@
 // every face handed to a callback lies inside the arrays, both walks end, and writing the database
 // again gives back exactly the bytes that were read. The seed corpus holds streams the engine wrote.
 
+#include "fuzz/FuzzByteReader.h"
 #include "physics/collision/dgDoublePlaneBSPPolygonSoup.h"
 
 #include <cmath>
@@ -12,27 +13,8 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-struct Reader {
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at;
-
-    static dgInt32 Read(void* userData, void* buffer, dgInt32 byteCount) {
-        auto* self = static_cast<Reader*>(userData);
-        if (byteCount < 0 || self->m_size - self->m_at < static_cast<std::size_t>(byteCount)) {
-            return 0;
-        }
-        std::memcpy(buffer, self->m_data + self->m_at, static_cast<std::size_t>(byteCount));
-        self->m_at += static_cast<std::size_t>(byteCount);
-        return 1;
-    }
-};
+using fuzz_support::Check;
+using Reader = fuzz_support::ByteReader;
 
 void Write(void* userData, const void* buffer, dgInt32 byteCount) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(userData);

@@ -2,6 +2,7 @@
 // shape whose contact roads (spheres, boxes, discrete and continuous), ray cast and display stay inside
 // its arrays and the callers' buffers. The seeds are engine-written streams.
 
+#include "fuzz/FuzzByteReader.h"
 #include "physics/collision/dgCollisionBox.h"
 #include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/collision/dgCollisionSphere.h"
@@ -15,27 +16,8 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-struct Reader {
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at;
-
-    static dgInt32 Read(void* userData, void* buffer, dgInt32 byteCount) {
-        auto* self = static_cast<Reader*>(userData);
-        if (byteCount < 0 || self->m_size - self->m_at < static_cast<std::size_t>(byteCount)) {
-            return 0;
-        }
-        std::memcpy(buffer, self->m_data + self->m_at, static_cast<std::size_t>(byteCount));
-        self->m_at += static_cast<std::size_t>(byteCount);
-        return 1;
-    }
-};
+using fuzz_support::Check;
+using Reader = fuzz_support::ByteReader;
 
 // Reads every shown point so that a face outside the arrays cannot go unnoticed.
 void ShowFace(dgBody*, dgInt32 count, const dgFloat32* points, dgInt32) {

@@ -11,6 +11,15 @@ dgCollision::dgCollision(dgUnsigned32 signature, const dgMatrix& offset, dgColli
 
 dgCollision::~dgCollision() = default;
 
+void dgCollision::ZeroInertia(dgVector& inertiaOut, dgVector& centreOut) {
+    inertiaOut.x = 0.0f;
+    inertiaOut.y = 0.0f;
+    inertiaOut.z = 0.0f;
+    centreOut.x = 0.0f;
+    centreOut.y = 0.0f;
+    centreOut.z = 0.0f;
+}
+
 dgUnsigned32 dgCollision::GetTypeId() const {
     return dgCollisionClassId;
 }

@@ -92,6 +92,10 @@ public:
     /// -0.0 counts and NaN does not).
     static bool IsIdentity(const dgMatrix& matrix);
 
+protected:
+    /// The mass properties of a shape without volume: inertia and centre both zero.
+    static void ZeroInertia(dgVector& inertiaOut, dgVector& centreOut);
+
 private:
     dgMatrix m_offset;
     dgUnsigned32 m_signature;

@@ -32,12 +32,7 @@ dgFloat32 dgCollisionNull::GetVolume() const {
 }
 
 void dgCollisionNull::CalcInertia(dgVector& inertiaOut, dgVector& centreOut) const {
-    inertiaOut.x = 0.0f;
-    inertiaOut.y = 0.0f;
-    inertiaOut.z = 0.0f;
-    centreOut.x = 0.0f;
-    centreOut.y = 0.0f;
-    centreOut.z = 0.0f;
+    ZeroInertia(inertiaOut, centreOut);
 }
 
 dgVector dgCollisionNull::CalcVolumeUnderPlane(const dgMatrix&, dgBuoyancyPlaneCallback, void*) const {

@@ -8,12 +8,7 @@ dgFloat32 dgCollisionPoint::GetVolume() const {
 }
 
 void dgCollisionPoint::CalcInertia(dgVector& inertiaOut, dgVector& centreOut) const {
-    inertiaOut.x = 0.0f;
-    inertiaOut.y = 0.0f;
-    inertiaOut.z = 0.0f;
-    centreOut.x = 0.0f;
-    centreOut.y = 0.0f;
-    centreOut.z = 0.0f;
+    ZeroInertia(inertiaOut, centreOut);
 }
 
 dgVector dgCollisionPoint::SupportVertex(const dgVector&) const {
