@@ -2,6 +2,7 @@
 
 #include "physics/core/dgClassIds.h"
 
+#include <cmath>
 #include <cstring>
 
 dgCollision::dgCollision(dgUnsigned32 signature, const dgMatrix& offset, dgCollisionType type)
@@ -18,6 +19,15 @@ void dgCollision::ZeroInertia(dgVector& inertiaOut, dgVector& centreOut) {
     centreOut.x = 0.0f;
     centreOut.y = 0.0f;
     centreOut.z = 0.0f;
+}
+
+dgVector dgCollision::PlacedHalfExtent(const dgMatrix& matrix, const dgVector& halfSize) {
+    dgVector extent(0.0f, 0.0f, 0.0f, 0.0f);
+    for (dgInt32 j = 0; j < 3; j++) {
+        extent[j] = std::fabs(matrix.front[j]) * halfSize.x + std::fabs(matrix.up[j]) * halfSize.y +
+                    std::fabs(matrix.right[j]) * halfSize.z;
+    }
+    return extent;
 }
 
 dgUnsigned32 dgCollision::GetTypeId() const {

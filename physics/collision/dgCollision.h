@@ -95,6 +95,8 @@ public:
 protected:
     /// The mass properties of a shape without volume: inertia and centre both zero.
     static void ZeroInertia(dgVector& inertiaOut, dgVector& centreOut);
+    /// Half extents along the global axes of a box of the given half size placed by matrix (w 0).
+    static dgVector PlacedHalfExtent(const dgMatrix& matrix, const dgVector& halfSize);
 
 private:
     dgMatrix m_offset;

@@ -62,11 +62,7 @@ dgVector dgCollisionBox::SupportVertex(const dgVector& dir) const {
 }
 
 void dgCollisionBox::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
-    dgVector extent(0.0f, 0.0f, 0.0f, 0.0f);
-    for (dgInt32 j = 0; j < 3; j++) {
-        extent[j] = std::fabs(matrix.front[j]) * m_size.x + std::fabs(matrix.up[j]) * m_size.y +
-                    std::fabs(matrix.right[j]) * m_size.z;
-    }
+    const dgVector extent = PlacedHalfExtent(matrix, m_size);
     minOut = matrix.posit.Sub(extent);
     maxOut = matrix.posit.Add(extent);
 }

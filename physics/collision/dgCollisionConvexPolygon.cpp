@@ -57,12 +57,7 @@ dgFloat32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::GetVolume() const 
 
 void dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcInertia(dgVector& inertiaOut,
                                                                      dgVector& centreOut) const {
-    inertiaOut.x = 0.0f;
-    inertiaOut.y = 0.0f;
-    inertiaOut.z = 0.0f;
-    centreOut.x = 0.0f;
-    centreOut.y = 0.0f;
-    centreOut.z = 0.0f;
+    ZeroInertia(inertiaOut, centreOut);
 }
 
 dgUnsigned32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcSignature() const {

@@ -180,11 +180,7 @@ void dgConvexCollision::SetVolumeAndCentre() {
 
 void dgConvexCollision::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
     const dgVector centre = matrix.TransformVector(m_boxOrigin);
-    dgVector extent(0.0f, 0.0f, 0.0f, 0.0f);
-    for (dgInt32 j = 0; j < 3; j++) {
-        extent[j] = std::fabs(matrix.front[j]) * m_boxSize.x + std::fabs(matrix.up[j]) * m_boxSize.y +
-                    std::fabs(matrix.right[j]) * m_boxSize.z;
-    }
+    const dgVector extent = PlacedHalfExtent(matrix, m_boxSize);
     minOut = centre.Sub(extent);
     maxOut = centre.Add(extent);
 }
