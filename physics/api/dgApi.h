@@ -18,6 +18,7 @@ class dgBody;
 class dgCollision;
 class dgContactMaterial;
 class dgContactJoint;
+class dgJointBase;
 struct dgPolygonSoupQuery;
 struct dgPolygonSoupRay;
 
@@ -49,6 +50,14 @@ using dgBodyFaceCallback = void (*)(dgBody* body, int vertexCount, const float* 
 /// placed by the 16-float matrix; zero means no plane.
 using dgBuoyancyPlaneCallback = int (*)(std::uintptr_t userId, void* context, const float* globalMatrix,
                                         float* globalPlane);
+
+// Joint callbacks.
+/// When the joint is released, once.
+using dgJointDestructorCallback = void (*)(dgJointBase* joint);
+/// At the start of every submit of a ball joint, before its angles are taken.
+using dgBallCallback = void (*)(dgJointBase* joint);
+/// Once per sub-step while the user joint's island is awake: add the joint's rows here.
+using dgUserJointSubmitCallback = void (*)(dgJointBase* joint);
 
 // World ray cast.
 /// One body hit below the current upper parameter: the world-space normal (3 floats), the collision id
@@ -366,3 +375,67 @@ void dgApiBodyAddBuoyancyForce(dgBody* body, float fluidDensity, float fluidLine
                                dgBuoyancyPlaneCallback planeCallback, void* context);
 /// Hands every face of the body's collision, in world space, to callback (user meshes hand none).
 void dgApiBodyForEachPolygonDo(dgBody* body, dgBodyFaceCallback callback);
+
+// Joints. Creation returns null, attaching nothing, for a null world or child, a child equal to its
+// parent, a body of another world, a point or pin that is not finite, or when memory runs out. A null
+// parent ties the child to the world.
+void dgApiJointSetUserData(dgJointBase* joint, void* userData);
+void* dgApiJointGetUserData(const dgJointBase* joint);
+/// Nonzero: the two joined bodies collide with each other (stored as 1); 0: their contacts are skipped.
+void dgApiJointSetCollisionState(dgJointBase* joint, int state);
+int dgApiJointGetCollisionState(const dgJointBase* joint);
+/// Clamped to [0, 1] (NaN as 0).
+void dgApiJointSetStiffness(dgJointBase* joint, float stiffness);
+float dgApiJointGetStiffness(const dgJointBase* joint);
+void dgApiJointSetDestructor(dgJointBase* joint, dgJointDestructorCallback callback);
+/// At once, or at the end of the running sub-step; a null joint, a joint of another world and a contact
+/// joint are ignored.
+void dgApiDestroyJoint(dgWorld* world, dgJointBase* joint);
+/// Pins the child's point at the world-space pivot to the parent.
+dgJointBase* dgApiJointCreateBall(dgWorld* world, const float* pivot, dgBody* child, dgBody* parent);
+/// Holds the body's axis now along pin (its front axis for a zero pin) parallel to the pin.
+dgJointBase* dgApiJointCreateUpVector(dgWorld* world, const float* pin, dgBody* body);
+/// A joint whose rows callback adds, at most maxRows of them (clamped to [0, 48]); a null callback adds
+/// none.
+dgJointBase* dgApiJointCreateUser(dgWorld* world, int maxRows, dgUserJointSubmitCallback callback,
+                                  dgBody* child, dgBody* parent);
+
+// Ball joints; given another kind of joint these do nothing (getters write zeros).
+void dgApiBallSetUserCallback(dgJointBase* ball, dgBallCallback callback);
+/// The joint angles of the last submit (radians, about front, up, right of the child's frame).
+void dgApiBallGetJointAngle(const dgJointBase* ball, float* angle);
+/// Angular velocity of the child relative to the parent on the child's joint axes.
+void dgApiBallGetJointOmega(const dgJointBase* ball, float* omega);
+/// The world-space force the joint's point rows applied in the last step.
+void dgApiBallGetJointForce(const dgJointBase* ball, float* force);
+/// The pin swings at most maxConeAngle from the world-space pin as it lies now and twists at most
+/// maxTwistAngle about it (absolute values, radians; each clamped to [5, 175] and [5, 90] degrees); an
+/// angle at or below one degree switches its limit off. A pin shorter than 0.03 takes x = 1.
+void dgApiBallSetConeLimits(dgJointBase* ball, const float* pin, float maxConeAngle, float maxTwistAngle);
+
+// Up-vector joints; given another kind of joint these do nothing (the getter writes zeros).
+void dgApiUpVectorGetPin(const dgJointBase* upVector, float* pin);
+/// The body turns towards the new pin over the next steps; made unit; a zero pin keeps the old one.
+void dgApiUpVectorSetPin(dgJointBase* upVector, const float* pin);
+
+// User joint rows: they act only inside the joint's own submit callback, on its rows of this submit. A
+// row past the joint's maximum, or with a value that is not finite, is not added; the row setters act
+// on the last row added and do nothing before the first or with a value that is not finite.
+/// Drives (pivot1 - pivot0) . dir to zero; pivot0 moves with the child, pivot1 with the parent.
+void dgApiUserJointAddLinearRow(dgJointBase* joint, const float* pivot0, const float* pivot1,
+                                const float* dir);
+/// Drives the relative angle about dir to zero.
+void dgApiUserJointAddAngularRow(dgJointBase* joint, float relativeAngle, const float* dir);
+/// A row from 6 floats per body (linear, then angular) asking no acceleration.
+void dgApiUserJointAddGeneralRow(dgJointBase* joint, const float* jacobian0, const float* jacobian1);
+/// Clamped to [0.05, 1e15]; the row becomes bounded.
+void dgApiUserJointSetRowMaximumFriction(dgJointBase* joint, float friction);
+/// Clamped to [-1e15, -0.05]; the row becomes bounded.
+void dgApiUserJointSetRowMinimumFriction(dgJointBase* joint, float friction);
+void dgApiUserJointSetRowAcceleration(dgJointBase* joint, float acceleration);
+/// The acceleration of a spring springK and damper springD over the row's stretch or angle.
+void dgApiUserJointSetRowSpringDamperAcceleration(dgJointBase* joint, float springK, float springD);
+/// Clamped to [0, 1]; 1 is the stiffest.
+void dgApiUserJointSetRowStiffness(dgJointBase* joint, float stiffness);
+/// The force of the row in the last step, at any time; 0 for an index outside the rows last added.
+float dgApiUserJointGetRowForce(const dgJointBase* joint, int row);

@@ -9,10 +9,12 @@
 #include "physics/core/dgTree.h"
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
+#include "physics/dynamics/dgBallJoint.h"
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgMaterialPair.h"
+#include "physics/dynamics/dgUpVectorJoint.h"
 #include "physics/dynamics/dgWorldDynamicsUpdate.h"
 
 #include <cstdint>
@@ -71,6 +73,10 @@ public:
     dgTree<dgCollisionCacheEntry, dgUnsigned32> m_collisionCache;
     dgRecyclePool<dgBody> m_bodyPool;
     dgContactJointPool m_contactJointPool;
+    // One pool per constraint class, in the order ball, hinge, slider, up-vector, corkscrew, universal:
+    // the world's destructor has destroyed every joint before the pools go.
+    dgRecyclePool<dgBallJoint> m_ballJointPool;
+    dgRecyclePool<dgUpVectorJoint> m_upVectorJointPool;
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
@@ -158,6 +164,15 @@ public:
     /// Destroys at once, or at the end of the running update.
     void DestroyJoint(dgJointBase* joint);
     void DestroyJointNow(dgJointBase* joint);
+    /// True when a joint may tie child to parent (null: the world): both bodies of this world, not
+    /// being destroyed, and not the same body.
+    bool CanJoin(const dgBody* child, const dgBody* parent) const;
+    /// A ball joint pinning child to parent (null: the world) at the global pivot; null for bodies
+    /// that cannot be joined or a pivot that is not finite.
+    dgBallJoint* CreateBallJoint(const dgVector& pivot, dgBody* child, dgBody* parent);
+    /// An up-vector joint holding the body's axis along the global pin (body's front axis for a zero
+    /// pin); null for a body that cannot be joined or a pin that is not finite.
+    dgUpVectorJoint* CreateUpVectorJoint(const dgVector& pin, dgBody* body);
     /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
     dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }
     void FreezeBody(dgBody* body);

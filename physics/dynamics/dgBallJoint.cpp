@@ -1,0 +1,197 @@
+#include "physics/dynamics/dgBallJoint.h"
+
+#include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgWorld.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr dgFloat32 kDegreeToRadian = 0.01745328f;
+constexpr dgFloat32 kMinConeAngle = 5.0f * kDegreeToRadian;
+constexpr dgFloat32 kMaxConeAngle = 175.0f * kDegreeToRadian;
+constexpr dgFloat32 kMinTwistAngle = 5.0f * kDegreeToRadian;
+constexpr dgFloat32 kMaxTwistAngle = 90.0f * kDegreeToRadian;
+// A little less than pi/2: the limits SetPivot leaves, switched off.
+constexpr dgFloat32 kDefaultLimit = 1.570795f;
+// Below these squared lengths a direction gives no axis.
+constexpr dgFloat32 kMinPivotArm2 = 0.001f;
+constexpr dgFloat32 kMinCrossLength2 = 0.001f;
+constexpr dgFloat32 kMinPinLength2 = 1.0e-6f;
+// Above this a limit point already separating is pushed a tenth harder so it does not creep back.
+constexpr dgFloat32 kSeparatingSpeed = 0.001f;
+constexpr dgFloat32 kSeparatingBoost = 1.1f;
+constexpr dgFloat32 kConeAxisEpsilon = 1.0e-8f;
+constexpr dgFloat32 kMinConeCos = -0.9999f;
+
+dgVector Direction(const dgVector& v) {
+    return dgVector(v.x, v.y, v.z, 0.0f);
+}
+
+dgVector Unit(const dgVector& v) {
+    return Direction(v.Scale(1.0f / std::sqrt(v.DotProduct(v))));
+}
+
+bool IsFinite(const dgVector& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+} // namespace
+
+void dgBallJoint::InitBall() {
+    Init();
+    m_kind = kBallJoint;
+    m_maxRows = 6;
+    m_angles = dgVector();
+    m_limitFlags = 0;
+    m_userCallback = nullptr;
+}
+
+void dgBallJoint::SetPivot(const dgVector& pivot) {
+    const dgMatrix& body0 = m_body0->m_matrix;
+    dgVector arm = pivot.Sub(body0.posit);
+    if (arm.DotProduct(arm) < kMinPivotArm2) {
+        arm = body0.front;
+    }
+    CalcPinFrames(pivot, arm);
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    CalcGlobalFrames(angles, matrix0, matrix1);
+    SetConeLimits(matrix0.front, -kDefaultLimit, kDefaultLimit, kDefaultLimit, matrix0.right);
+}
+
+void dgBallJoint::SetConeLimits(const dgVector& pin, dgFloat32 minAngle, dgFloat32 maxAngle, dgFloat32 twist,
+                                const dgVector& reference) {
+    if (!IsFinite(pin) || !IsFinite(reference) || !std::isfinite(minAngle) || !std::isfinite(maxAngle) ||
+        !std::isfinite(twist) || pin.DotProduct(pin) < kMinPinLength2) {
+        return;
+    }
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    CalcGlobalFrames(angles, matrix0, matrix1);
+
+    dgVector u = reference.CrossProduct(pin);
+    if (u.DotProduct(u) < kMinCrossLength2) {
+        u = dgBuildMatrixFromPin(Unit(pin)).up;
+    }
+    const dgMatrix& body0 = m_body0->m_matrix;
+    dgMatrix frame0;
+    frame0.front = Unit(body0.InverseRotateVector(pin));
+    frame0.up = Unit(body0.InverseRotateVector(u));
+    frame0.right = Direction(frame0.front.CrossProduct(frame0.up));
+    frame0.posit = body0.InverseTransformVector(matrix1.posit);
+    frame0.posit.w = 1.0f;
+
+    m_twistAngle = dgClamp(twist, kMinTwistAngle, kMaxTwistAngle);
+    m_coneAngle = dgClamp((maxAngle - minAngle) * 0.5f, kMinConeAngle, kMaxConeAngle);
+    m_coneCos = std::cos(m_coneAngle);
+
+    m_localMatrix0 = dgRotationMatrixX((minAngle + maxAngle) * 0.5f).Multiply(frame0);
+    const dgMatrix body1 = m_body1 != nullptr ? m_body1->m_matrix : dgGetIdentityMatrix();
+    m_localMatrix1 = m_localMatrix0.Multiply(body0).Multiply(body1.Inverse());
+}
+
+void dgBallJoint::GetJointOmega(dgVector& omega) const {
+    dgVector w = m_body0->m_omega;
+    if (m_body1 != nullptr) {
+        w = w.Sub(m_body1->m_omega);
+    }
+    const dgMatrix matrix0 = m_localMatrix0.Multiply(m_body0->m_matrix);
+    omega =
+        dgVector(matrix0.front.DotProduct(w), matrix0.up.DotProduct(w), matrix0.right.DotProduct(w), 1.0f);
+}
+
+void dgBallJoint::GetJointForce(dgVector& force) const {
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    CalcGlobalFrames(angles, matrix0, matrix1);
+    force = matrix0.front.Scale(m_forces[0])
+                .Add(matrix0.up.Scale(m_forces[1]))
+                .Add(matrix0.right.Scale(m_forces[2]));
+    force.w = matrix0.front.w;
+}
+
+void dgBallJoint::Release(dgWorld* world) {
+    dgConstraint::Release(world);
+    world->m_ballJointPool.Release(this);
+}
+
+dgInt32 dgBallJoint::SubmitConstraints(dgJointParams& params) {
+    if (m_userCallback != nullptr) {
+        m_userCallback(this);
+    }
+    dgVector euler;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    CalcGlobalFrames(euler, matrix0, matrix1);
+    m_angles = dgVector(-euler.x, -euler.y, -euler.z, euler.w);
+
+    dgPointParam pp;
+    InitPointParam(pp, m_stiffness, matrix0.posit, matrix1.posit);
+    AddLinearRow(0, params, matrix0.front, pp, &m_forces[0]);
+    AddLinearRow(1, params, matrix0.up, pp, &m_forces[1]);
+    AddLinearRow(2, params, matrix0.right, pp, &m_forces[2]);
+    dgInt32 n = 3;
+    if ((m_limitFlags & kTwistLimit) != 0) {
+        n = SubmitTwistLimit(params, n, matrix0, euler.x);
+    }
+    if ((m_limitFlags & kConeLimit) != 0) {
+        n = SubmitConeLimit(params, n, matrix0, matrix1);
+    }
+    return n;
+}
+
+dgInt32 dgBallJoint::SubmitTwistLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0,
+                                      dgFloat32 twist) {
+    dgVector dir;
+    dgFloat32 err;
+    if (twist > m_twistAngle) {
+        dir = matrix0.right;
+        err = twist - m_twistAngle;
+    } else if (twist < -m_twistAngle) {
+        dir = Direction(matrix0.right.Scale(-1.0f));
+        err = -m_twistAngle - twist;
+    } else {
+        return n;
+    }
+    const dgVector q = matrix0.posit.Add(matrix0.up.Scale(kLimitLever));
+    dgPointParam pp;
+    InitPointParam(pp, m_stiffness, q, q);
+    AddLimitRow(params, n, pp, dir, err, &m_forces[3]);
+    return n + 1;
+}
+
+dgInt32 dgBallJoint::SubmitConeLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0,
+                                     const dgMatrix& matrix1) {
+    const dgFloat32 c = matrix0.front.DotProduct(matrix1.front);
+    if (!(c < m_coneCos)) {
+        return n;
+    }
+    const dgVector q = matrix0.posit.Add(matrix0.front.Scale(kLimitLever));
+    dgPointParam pp;
+    InitPointParam(pp, m_stiffness, q, q);
+    // a: the axis the pin swings about; b: the way back into the cone.
+    dgVector a = Direction(matrix0.front.CrossProduct(matrix1.front));
+    a = a.Scale(1.0f / std::sqrt(a.DotProduct(a) + kConeAxisEpsilon));
+    AddLinearRow(n, params, a, pp, &m_forces[n]);
+    const dgVector b = Direction(a.CrossProduct(matrix0.front));
+    const dgFloat32 phi = std::acos(dgMax(c, kMinConeCos));
+    AddLimitRow(params, n + 1, pp, b, phi - m_coneAngle, &m_forces[n + 1]);
+    return n + 2;
+}
+
+void dgBallJoint::AddLimitRow(dgJointParams& params, dgInt32 n, const dgPointParam& pp, const dgVector& dir,
+                              dgFloat32 err, dgFloat32* force) const {
+    AddLinearRow(n, params, dir, pp, force);
+    dgFloat32 s = dir.DotProduct(pp.m_veloc1.Sub(pp.m_veloc0));
+    if (s > kSeparatingSpeed) {
+        s *= kSeparatingBoost;
+    }
+    params.m_bounds[n].m_min = 0.0f;
+    params.m_bounds[n].m_class = dgRowBounds::kNonNegative;
+    params.m_accelerations[n] = (kLimitLever * err + s) * params.m_invTimeStep;
+}

@@ -1,0 +1,131 @@
+// Joint life cycle through the flat interface: destruction by every road, deferred destruction from a
+// callback, the collision state and the memory a world with living joints gives back.
+
+#include "physics/api/dgApi.h"
+#include "ApiTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+
+namespace {
+
+std::map<std::uintptr_t, int> g_destructions;
+
+void CountDestruction(dgJointBase* joint) {
+    g_destructions[reinterpret_cast<std::uintptr_t>(dgApiJointGetUserData(joint))]++;
+}
+
+dgJointBase* Tagged(dgJointBase* joint, std::uintptr_t tag) {
+    dgApiJointSetUserData(joint, reinterpret_cast<void*>(tag));
+    dgApiJointSetDestructor(joint, CountDestruction);
+    return joint;
+}
+
+dgJointBase* BallAt(FloorWorld& scene, const Vec3& pivot, dgBody* child, dgBody* parent) {
+    return dgApiJointCreateBall(scene.m_world, pivot.data(), child, parent);
+}
+
+void AddRowToWorld(dgJointBase* joint) {
+    const Vec3 p = {0.0f, 5.0f, 0.0f};
+    const Vec3 dir = {0.0f, 1.0f, 0.0f};
+    dgApiUserJointAddLinearRow(joint, p.data(), p.data(), dir.data());
+}
+
+dgJointBase* g_doomed = nullptr;
+bool g_destroyedInsideStep = false;
+
+void DestroyDoomedJoint(dgBody* body) {
+    ApplyGravity(body);
+    dgApiDestroyJoint(dgApiBodyGetWorld(body), g_doomed);
+    g_destroyedInsideStep = g_destructions.count(1) != 0;
+}
+
+int g_pairBegins = 0;
+
+unsigned char CountBoxPairs(dgMaterialPair*, dgBody* body0, dgBody* body1) {
+    g_pairBegins += dgApiBodyGetUserData(body0) != nullptr && dgApiBodyGetUserData(body1) != nullptr ? 1 : 0;
+    return 1;
+}
+
+} // namespace
+
+TEST(dgApiJoint, DestructorRunsOnceWhicheverWayTheJointDies) {
+    g_destructions.clear();
+    {
+        FloorWorld scene;
+        dgBody* a = scene.AddBox(5.0f);
+        dgBody* b = scene.AddBox(7.0f);
+        dgBody* c = scene.AddBox(9.0f);
+        dgJointBase* byCall = Tagged(BallAt(scene, {0.0f, 6.0f, 0.0f}, a, nullptr), 1);
+        Tagged(BallAt(scene, {0.0f, 8.0f, 0.0f}, b, a), 2);
+        const Vec3 up = {0.0f, 1.0f, 0.0f};
+        Tagged(dgApiJointCreateUpVector(scene.m_world, up.data(), c), 3);
+        Tagged(dgApiJointCreateUser(scene.m_world, 3, AddRowToWorld, c, b), 4);
+        scene.Step(10);
+
+        dgApiDestroyJoint(scene.m_world, byCall);
+        dgApiDestroyJoint(scene.m_world, byCall);
+        EXPECT_EQ(g_destructions, (std::map<std::uintptr_t, int>{{1, 1}}));
+        dgApiBodyDestroy(scene.m_world, b);
+        EXPECT_EQ(g_destructions, (std::map<std::uintptr_t, int>{{1, 1}, {2, 1}, {4, 1}}));
+        scene.Step(10);
+    }
+    EXPECT_EQ(g_destructions, (std::map<std::uintptr_t, int>{{1, 1}, {2, 1}, {3, 1}, {4, 1}}));
+}
+
+TEST(dgApiJoint, DestroyedFromAForceCallbackItDiesAtTheEndOfTheSubStep) {
+    g_destructions.clear();
+    FloorWorld scene;
+    dgBody* bob = scene.AddBox(5.0f);
+    g_doomed = Tagged(BallAt(scene, {0.0f, 6.0f, 0.0f}, bob, nullptr), 1);
+    dgApiBodySetForceAndTorqueCallback(bob, DestroyDoomedJoint);
+    scene.Step(1);
+    EXPECT_FALSE(g_destroyedInsideStep);
+    EXPECT_EQ(g_destructions[1], 1);
+    // The joint still held the bob through the sub-step it was destroyed in.
+    EXPECT_NEAR(BodyPosition(bob)[1], 5.0f, 1.0e-3f);
+    scene.Step(10);
+    EXPECT_LT(BodyPosition(bob)[1], 4.9f);
+}
+
+TEST(dgApiJoint, CollisionStateDecidesWhetherTheJoinedBodiesTouch) {
+    FloorWorld scene;
+    dgBody* a = scene.AddBox(5.0f);
+    dgBody* b = scene.AddBox(5.5f);
+    dgApiBodySetUserData(a, &scene);
+    dgApiBodySetUserData(b, &scene);
+    dgJointBase* joint = BallAt(scene, {0.0f, 5.25f, 0.0f}, b, a);
+    dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, CountBoxPairs, nullptr, nullptr);
+
+    g_pairBegins = 0;
+    scene.Step(3);
+    EXPECT_EQ(g_pairBegins, 0);
+    dgApiJointSetCollisionState(joint, 7);
+    EXPECT_EQ(dgApiJointGetCollisionState(joint), 1);
+    scene.Step(3);
+    EXPECT_GT(g_pairBegins, 0);
+}
+
+TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
+    const auto run = [](dgMallocCallback allocate, dgFreeCallback release) {
+        FloorWorld scene(allocate, release);
+        dgBody* a = scene.AddBox(5.0f);
+        dgBody* b = scene.AddBox(7.0f);
+        for (int i = 0; i < 70; i++) {
+            BallAt(scene, {0.0f, 6.0f, 0.0f}, a, nullptr);
+        }
+        BallAt(scene, {0.0f, 8.0f, 0.0f}, b, a);
+        const Vec3 up = {0.0f, 1.0f, 0.0f};
+        dgApiJointCreateUpVector(scene.m_world, up.data(), b);
+        dgApiJointCreateUser(scene.m_world, 100, AddRowToWorld, b, nullptr);
+        scene.Step(5);
+    };
+    // The engine's process-wide pools are made on first use and kept: make them before counting.
+    run(nullptr, nullptr);
+    CountingHooks::s_live.clear();
+    run(CountingHooks::Allocate, CountingHooks::Release);
+    EXPECT_TRUE(CountingHooks::s_live.empty()) << CountingHooks::s_live.size();
+    CountingHooks::RestoreDefaults();
+}

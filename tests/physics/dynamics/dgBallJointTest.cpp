@@ -1,0 +1,197 @@
+#include "physics/dynamics/dgBallJoint.h"
+#include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgWorld.h"
+#include "support/JointScenes.h"
+#include "support/MathAssertions.h"
+#include "support/RandomGeometry.h"
+#include "JointTestBodies.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr dgFloat32 kDegree = 0.01745328f;
+
+dgInt32 Submit(dgBallJoint* joint) {
+    dgJointParams params;
+    params.m_timeStep = 1.0f / 60.0f;
+    params.m_invTimeStep = 60.0f;
+    params.ResetBounds(joint->m_maxRows);
+    return joint->SubmitConstraints(params);
+}
+
+/// Turns the body about the global axis through the origin, starting from its pose hanging at (0, -1, 0).
+void Turn(dgBody* body, const dgMatrix& rotation) {
+    dgMatrix hanging = dgGetIdentityMatrix();
+    hanging.posit = dgVector(0.0f, -1.0f, 0.0f, 1.0f);
+    body->SetMatrix(hanging.Multiply(rotation));
+}
+
+dgVector Euler(const dgBallJoint* joint) {
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    joint->CalcGlobalFrames(angles, matrix0, matrix1);
+    return angles;
+}
+
+void SwitchConeOn(dgJointBase* joint) {
+    static_cast<dgBallJoint*>(joint)->SetConeLimitState(true);
+}
+
+/// Weight and 5 N m about the vertical.
+void WeightAndTwist(dgBody* body) {
+    jointscene::Weight(body);
+    const jointscene::Vec3 torque = {0.0f, 5.0f, 0.0f};
+    dgApiBodyAddTorque(body, torque.data());
+}
+
+::testing::AssertionResult FramesCoincide(const dgBallJoint* joint) {
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    joint->CalcGlobalFrames(angles, matrix0, matrix1);
+    return MatrixNear(matrix0, matrix1, 1.0e-3f);
+}
+
+} // namespace
+
+TEST(dgBallJoint, SubmitWritesThreeToSixRowsAsFlagsAndPoseSelect) {
+    JointTestBodies scene;
+    scene.m_body0->SetMatrix(dgMatrix(dgGetIdentityMatrix().front, dgGetIdentityMatrix().up,
+                                      dgGetIdentityMatrix().right, dgVector(0.0f, -1.0f, 0.0f, 1.0f)));
+    dgBallJoint* joint =
+        scene.m_world.CreateBallJoint(dgVector(0.0f, 0.0f, 0.0f, 1.0f), scene.m_body0, nullptr);
+    ASSERT_NE(joint, nullptr);
+    EXPECT_EQ(joint->m_kind, dgJointBase::kBallJoint);
+    joint->SetConeLimits(dgVector(0.0f, -1.0f, 0.0f, 0.0f), -30.0f * kDegree, 30.0f * kDegree,
+                         20.0f * kDegree, dgVector(1.0f, 0.0f, 0.0f, 0.0f));
+    EXPECT_EQ(Submit(joint), 3);
+
+    // Twist about the hanging pin: inside the range, exactly at it (either way) and past it.
+    joint->SetTwistLimitState(true);
+    Turn(scene.m_body0, dgRotationMatrixY(10.0f * kDegree));
+    EXPECT_EQ(Submit(joint), 3);
+    for (const dgFloat32 sign : {1.0f, -1.0f}) {
+        Turn(scene.m_body0, dgRotationMatrixY(sign * 25.0f * kDegree));
+        const dgFloat32 twist = std::fabs(Euler(joint).x);
+        joint->m_twistAngle = twist;
+        EXPECT_EQ(Submit(joint), 3) << sign;
+        joint->m_twistAngle = twist * 0.99f;
+        EXPECT_EQ(Submit(joint), 4) << sign;
+        EXPECT_EQ(joint->m_angles.x, -Euler(joint).x);
+    }
+    joint->SetTwistLimitState(false);
+
+    // Swing off the pin: the cone pair comes only for c strictly below the cone's cosine.
+    Turn(scene.m_body0, dgRotationMatrixZ(40.0f * kDegree));
+    const dgFloat32 coneCos = joint->m_coneCos;
+    joint->SetUserCallback(SwitchConeOn);
+    EXPECT_EQ(Submit(joint), 5);
+    joint->m_coneCos = std::cos(40.0f * kDegree) - 1.0e-3f;
+    EXPECT_EQ(Submit(joint), 3);
+    joint->m_coneCos = coneCos;
+    joint->SetTwistLimitState(true);
+    Turn(scene.m_body0, dgRotationMatrixZ(40.0f * kDegree).Multiply(dgRotationMatrixY(30.0f * kDegree)));
+    EXPECT_EQ(Submit(joint), 6);
+}
+
+TEST(dgBallJoint, LimitsClampAndFramesCoincideInEveryPoseTheyAreMadeIn) {
+    JointTestBodies scene;
+    RandomGeometry random(31);
+    for (int i = 0; i < 50; i++) {
+        scene.m_body0->SetMatrix(random.RigidMatrix(3.0f));
+        scene.m_body1->SetMatrix(random.RigidMatrix(3.0f));
+        dgBallJoint* joint = scene.m_world.CreateBallJoint(random.Point(-3.0f, 3.0f), scene.m_body0,
+                                                           i % 2 == 0 ? scene.m_body1 : nullptr);
+        EXPECT_TRUE(FramesCoincide(joint)) << i;
+        scene.m_body0->SetMatrix(random.RigidMatrix(3.0f));
+        const dgFloat32 a = random.Float(-1.0f, 1.0f);
+        joint->SetConeLimits(random.UnitVector(), a - 0.5f, a + 0.5f, 0.3f, random.UnitVector());
+        EXPECT_TRUE(FramesCoincide(joint)) << i;
+        scene.m_world.DestroyJoint(joint);
+    }
+
+    dgBallJoint* joint =
+        scene.m_world.CreateBallJoint(dgVector(0.0f, 1.0f, 0.0f, 1.0f), scene.m_body0, nullptr);
+    const dgVector pin(0.0f, 0.0f, 1.0f, 0.0f);
+    const dgVector reference(1.0f, 0.0f, 0.0f, 0.0f);
+    joint->SetConeLimits(pin, -200.0f * kDegree, 200.0f * kDegree, 1.0f * kDegree, reference);
+    EXPECT_FLOAT_EQ(joint->m_coneAngle, 175.0f * kDegree);
+    EXPECT_FLOAT_EQ(joint->m_twistAngle, 5.0f * kDegree);
+    // min = -max: no roll, up = reference x pin; otherwise the frames roll by the mean.
+    const dgMatrix& body0 = scene.m_body0->m_matrix;
+    const dgVector up = reference.CrossProduct(pin);
+    EXPECT_TRUE(VectorNear(body0.RotateVector(joint->m_localMatrix0.up), up, kChainTol));
+    joint->SetConeLimits(pin, -10.0f * kDegree, 30.0f * kDegree, 1.0f, reference);
+    EXPECT_NEAR(body0.RotateVector(joint->m_localMatrix0.up).DotProduct(up), std::cos(10.0f * kDegree),
+                kChainTol);
+
+    // A pin that gives no axis, or anything not finite, leaves frames and limits as they were.
+    const dgMatrix frame0 = joint->m_localMatrix0;
+    const dgFloat32 cone = joint->m_coneAngle;
+    const dgFloat32 nan = std::numeric_limits<dgFloat32>::quiet_NaN();
+    joint->SetConeLimits(dgVector(0.0f, 0.0f, 1.0e-4f, 0.0f), -1.0f, 1.0f, 1.0f, reference);
+    joint->SetConeLimits(dgVector(nan, 0.0f, 1.0f, 0.0f), -1.0f, 1.0f, 1.0f, reference);
+    joint->SetConeLimits(pin, -1.0f, 1.0f, 1.0f, dgVector(nan, 0.0f, 0.0f, 0.0f));
+    joint->SetConeLimits(pin, nan, 1.0f, 1.0f, reference);
+    EXPECT_TRUE(MatrixNear(joint->m_localMatrix0, frame0, 0.0f));
+    EXPECT_EQ(joint->m_coneAngle, cone);
+}
+
+TEST(dgBallJoint, PendulumSwingsWithTheCompoundPeriodAndHoldsItsPivotAndWeight) {
+    using namespace jointscene;
+    Pendulum pendulum(5.0f * kDegree);
+    float largest = 0.0f;
+    const float period = pendulum.MeasurePeriod(largest);
+    const float expected = pendulum.ClosedFormPeriod();
+    EXPECT_NEAR(period, expected, 0.01f * expected);
+    EXPECT_LT(largest, 1.0e-3f);
+
+    Pendulum hanging(0.0f);
+    hanging.m_scene.Step(120);
+    Vec3 force;
+    dgApiBallGetJointForce(hanging.m_joint, force.data());
+    EXPECT_NEAR(Length(force), kGravity, 0.01f * kGravity);
+    EXPECT_NEAR(std::fabs(force[1]), Length(force), 1.0e-3f * kGravity);
+}
+
+TEST(dgBallJoint, ConeAndTwistLimitsStopTheSwingAndTheTwistNearTheirAngles) {
+    using namespace jointscene;
+    Pendulum cone(0.0f);
+    // Two sub-steps per step: the cone acts from the first sub-step past it, and at 3.7 rad/s one 1/60 s
+    // step alone would carry the bob 3.5 degrees beyond.
+    dgApiWorldSetMinimumFrameRate(cone.m_scene.m_world, 120.0f);
+    const Vec3 hanging = {0.0f, -1.0f, 0.0f};
+    dgApiBallSetConeLimits(cone.m_joint, hanging.data(), 30.0f * kDegree, 0.0f);
+    // Enough to carry a free bob to 80 degrees.
+    const Vec3 push = {4.0f, 0.0f, 0.0f};
+    dgApiBodySetVelocity(cone.m_bob, push.data());
+    float widest = 0.0f;
+    for (int step = 0; step < 300; step++) {
+        cone.m_scene.Step();
+        widest = std::fmax(widest, cone.SwingAngle());
+    }
+    EXPECT_LT(widest, 32.0f * kDegree);
+    EXPECT_GT(widest, 28.0f * kDegree);
+
+    // A wide plate, so the torque turns it slowly enough for the sub-steps to see the limit coming.
+    JointWorld scene;
+    dgApiWorldSetMinimumFrameRate(scene.m_world, 120.0f);
+    dgBody* body = scene.AddBox({2.0f, 0.1f, 2.0f}, 1.0f, JointWorld::Translation({0.0f, -0.5f, 0.0f}));
+    const Vec3 pivot = {0.0f, 0.0f, 0.0f};
+    dgJointBase* twist = dgApiJointCreateBall(scene.m_world, pivot.data(), body, nullptr);
+    dgApiBallSetConeLimits(twist, hanging.data(), 0.0f, 20.0f * kDegree);
+    dgApiBodySetForceAndTorqueCallback(body, WeightAndTwist);
+    float widestTwist = 0.0f;
+    for (int step = 0; step < 300; step++) {
+        scene.Step();
+        const Vec3 front = Row(Matrix(body), 0);
+        widestTwist = std::fmax(widestTwist, std::fabs(std::atan2(front[2], front[0])));
+    }
+    EXPECT_LT(widestTwist, 22.0f * kDegree);
+    EXPECT_GT(widestTwist, 18.0f * kDegree);
+}

@@ -1,0 +1,84 @@
+// The world's joint pools and joint creation: reuse order, refused input and what destruction ignores.
+
+#include "physics/api/dgApi.h"
+#include "physics/dynamics/dgBallJoint.h"
+#include "physics/dynamics/dgWorld.h"
+#include "JointTestBodies.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+const dgVector kOrigin(0.0f, 0.0f, 0.0f, 1.0f);
+
+} // namespace
+
+TEST(dgWorldJoints, ReleasedBallJointsComeBackFirstInReleaseOrderBeforeFreshSlots) {
+    JointTestBodies scene;
+    std::vector<dgBallJoint*> joints;
+    for (int i = 0; i < 200; i++) {
+        joints.push_back(
+            scene.m_world.CreateBallJoint(kOrigin, scene.m_body0, i % 2 == 0 ? scene.m_body1 : nullptr));
+    }
+    EXPECT_EQ(scene.m_world.GetJointCount(), 200);
+    std::vector<dgBallJoint*> released;
+    for (int i = 199; i >= 0; i -= 3) {
+        scene.m_world.DestroyJoint(joints[i]);
+        released.push_back(joints[i]);
+    }
+    for (dgBallJoint* expected : released) {
+        dgBallJoint* joint = scene.m_world.CreateBallJoint(kOrigin, scene.m_body1, scene.m_body0);
+        EXPECT_EQ(joint, expected);
+        EXPECT_EQ(joint->m_limitFlags, 0u);
+        EXPECT_EQ(joint->m_body0, scene.m_body1);
+    }
+    // 200 joints used 8 slots of the fourth page; the next is its ninth.
+    EXPECT_EQ(scene.m_world.CreateBallJoint(kOrigin, scene.m_body0, nullptr), joints[199] + 1);
+
+    // Every joint dies with its body, once.
+    scene.m_world.DestroyBody(scene.m_body0);
+    EXPECT_EQ(scene.m_world.GetJointCount(), 0);
+}
+
+TEST(dgWorldJoints, CreationRefusesBadInputAndDestructionIgnoresJointsNotItsOwn) {
+    JointTestBodies scene;
+    JointTestBodies other;
+    const float nan = NAN;
+    const float pivot[3] = {0.0f, 0.0f, 0.0f};
+    const float badPoint[3] = {nan, 0.0f, 0.0f};
+    const float infinitePin[3] = {0.0f, INFINITY, 0.0f};
+    dgWorld* world = &scene.m_world;
+    EXPECT_EQ(dgApiJointCreateBall(nullptr, pivot, scene.m_body0, nullptr), nullptr);
+    EXPECT_EQ(dgApiJointCreateBall(world, pivot, nullptr, scene.m_body1), nullptr);
+    EXPECT_EQ(dgApiJointCreateBall(world, pivot, scene.m_body0, scene.m_body0), nullptr);
+    EXPECT_EQ(dgApiJointCreateBall(world, pivot, other.m_body0, nullptr), nullptr);
+    EXPECT_EQ(dgApiJointCreateBall(world, pivot, scene.m_body0, other.m_body1), nullptr);
+    EXPECT_EQ(dgApiJointCreateBall(world, badPoint, scene.m_body0, scene.m_body1), nullptr);
+    EXPECT_EQ(dgApiJointCreateUpVector(world, infinitePin, scene.m_body0), nullptr);
+    EXPECT_EQ(dgApiJointCreateUpVector(world, pivot, other.m_body0), nullptr);
+    EXPECT_EQ(dgApiJointCreateUser(world, 3, nullptr, scene.m_body1, scene.m_body1), nullptr);
+    EXPECT_EQ(dgApiJointCreateUser(nullptr, 3, nullptr, scene.m_body1, nullptr), nullptr);
+    EXPECT_EQ(scene.m_world.GetJointCount(), 0);
+    EXPECT_EQ(scene.m_body0->m_jointRing, nullptr);
+
+    dgJointBase* ball = dgApiJointCreateBall(world, pivot, scene.m_body0, scene.m_body1);
+    dgContactJoint* contact = scene.m_world.CreateContactJoint();
+    scene.m_world.AttachJoint(contact, scene.m_body0, scene.m_body1);
+    dgApiDestroyJoint(world, nullptr);
+    dgApiDestroyJoint(&other.m_world, ball);
+    dgApiDestroyJoint(world, contact);
+    EXPECT_EQ(scene.m_world.GetJointCount(), 2);
+
+    // A cone of 0 switches the cone off; NaN stiffness counts as 0.
+    const float pin[3] = {0.0f, 1.0f, 0.0f};
+    dgApiBallSetConeLimits(ball, pin, 0.5f, 0.5f);
+    EXPECT_EQ(static_cast<dgBallJoint*>(ball)->GetConeLimitState(), 1);
+    dgApiBallSetConeLimits(ball, pin, 0.0f, 0.5f);
+    EXPECT_EQ(static_cast<dgBallJoint*>(ball)->GetConeLimitState(), 0);
+    EXPECT_EQ(static_cast<dgBallJoint*>(ball)->GetTwistLimitState(), 1);
+    dgApiJointSetStiffness(ball, nan);
+    EXPECT_EQ(dgApiJointGetStiffness(ball), 0.0f);
+}
