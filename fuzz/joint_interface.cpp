@@ -1,0 +1,366 @@
+// The joint functions of the flat interface driven from bytes: bodies, ball, up-vector and user joints
+// between them with raw float bit patterns, limits, pins, stiffness, destruction from callbacks, user
+// rows written from the input's tail, and steps. Nothing may crash; the world's joint count (contact
+// joints aside) must match the harness's own; every body must stay finite unless a value above 1e6
+// was fed; and a second run of the same input must leave exactly as many blocks alive as the first (the
+// first may make the engine's process-wide pools, which stay).
+//
+// Layout: byte 0 gives the length of the row script, the input's last bytes; the bytes between are
+// operations, one byte of code then its arguments.
+
+#include "physics/api/dgApi.h"
+#include "physics/dynamics/dgWorld.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+constexpr float kWildMagnitude = 1.0e6f;
+constexpr std::size_t kMaxBodies = 12;
+constexpr int kMaxSteps = 40;
+
+std::map<void*, int> g_live;
+
+void* CountedAllocate(int size) {
+    void* block = std::malloc(static_cast<std::size_t>(size));
+    g_live[block] = size;
+    return block;
+}
+
+void CountedRelease(void* block, int) {
+    g_live.erase(block);
+    std::free(block);
+}
+
+/// Bytes taken from the front; past the end every read gives zeros.
+struct Cursor {
+    const std::uint8_t* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_at = 0;
+
+    bool Done() const { return m_at >= m_size; }
+    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    /// A raw float of four bytes.
+    float Raw() {
+        std::uint32_t bits = 0;
+        for (int i = 0; i < 4; i++) {
+            bits = (bits << 8) | Byte();
+        }
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
+    /// One byte as a value in [-4, 4).
+    float Small() { return (static_cast<float>(Byte()) - 128.0f) / 32.0f; }
+};
+
+/// What one run of the harness keeps.
+struct Harness {
+    dgWorld* m_world = nullptr;
+    std::vector<dgBody*> m_bodies;
+    std::vector<dgJointBase*> m_joints;
+    Cursor m_rows;                        ///< the row script
+    dgJointBase* m_doomedJoint = nullptr; ///< destroyed from the next force callback
+    dgBody* m_doomedBody = nullptr;
+    bool m_wild = false;
+
+    /// A float of the script: small (flag clear) or raw (flag set); raw magnitudes above 1e6 make
+    /// the run wild.
+    float Value(Cursor& cursor, bool raw) {
+        const float v = raw ? cursor.Raw() : cursor.Small();
+        if (std::fabs(v) > kWildMagnitude) {
+            m_wild = true;
+        }
+        return v;
+    }
+    void Vector(Cursor& cursor, bool raw, float* out) {
+        for (int i = 0; i < 3; i++) {
+            out[i] = Value(cursor, raw);
+        }
+    }
+    dgBody* Body(std::uint8_t pick) const {
+        return m_bodies.empty() ? nullptr : m_bodies[pick % m_bodies.size()];
+    }
+    dgJointBase* Joint(std::uint8_t pick) const {
+        return m_joints.empty() ? nullptr : m_joints[pick % m_joints.size()];
+    }
+};
+
+Harness* g_harness = nullptr;
+
+void ForgetJoint(dgJointBase* joint) {
+    std::vector<dgJointBase*>& joints = g_harness->m_joints;
+    joints.erase(std::remove(joints.begin(), joints.end(), joint), joints.end());
+    if (g_harness->m_doomedJoint == joint) {
+        g_harness->m_doomedJoint = nullptr;
+    }
+}
+
+void ForgetBody(dgBody* body) {
+    std::vector<dgBody*>& bodies = g_harness->m_bodies;
+    bodies.erase(std::remove(bodies.begin(), bodies.end(), body), bodies.end());
+    if (g_harness->m_doomedBody == body) {
+        g_harness->m_doomedBody = nullptr;
+    }
+}
+
+void ForceAndDestroy(dgBody* body) {
+    const float weight[3] = {0.0f, -9.81f, 0.0f};
+    dgApiBodyAddForce(body, weight);
+    dgApiDestroyJoint(dgApiBodyGetWorld(body), g_harness->m_doomedJoint);
+    if (g_harness->m_doomedBody != nullptr) {
+        dgApiBodyDestroy(dgApiBodyGetWorld(body), g_harness->m_doomedBody);
+    }
+}
+
+/// Row commands from the script, from its start at every submit: up to eight per submit.
+void ScriptedRows(dgJointBase* joint) {
+    Cursor script = g_harness->m_rows;
+    script.m_at = 0;
+    for (int i = 0; i < 8 && !script.Done(); i++) {
+        const std::uint8_t code = script.Byte();
+        const bool raw = (code & 0x80) != 0;
+        // A row function aimed at another joint, outside that joint's submit, must do nothing.
+        dgJointBase* target = (code & 0x40) != 0 ? g_harness->Joint(script.Byte()) : joint;
+        float a[3];
+        float b[3];
+        float c[3];
+        switch (code % 10) {
+        case 0:
+            g_harness->Vector(script, raw, a);
+            g_harness->Vector(script, raw, b);
+            g_harness->Vector(script, raw, c);
+            dgApiUserJointAddLinearRow(target, a, b, c);
+            break;
+        case 1:
+            g_harness->Vector(script, raw, a);
+            dgApiUserJointAddAngularRow(target, g_harness->Value(script, raw), a);
+            break;
+        case 2: {
+            float halves[12];
+            for (float& v : halves) {
+                v = g_harness->Value(script, raw);
+            }
+            dgApiUserJointAddGeneralRow(target, halves, halves + 6);
+            break;
+        }
+        case 3:
+            dgApiUserJointSetRowMaximumFriction(target, g_harness->Value(script, raw));
+            break;
+        case 4:
+            dgApiUserJointSetRowMinimumFriction(target, g_harness->Value(script, raw));
+            break;
+        case 5:
+            dgApiUserJointSetRowAcceleration(target, g_harness->Value(script, raw));
+            break;
+        case 6:
+            dgApiUserJointSetRowSpringDamperAcceleration(target, g_harness->Value(script, raw),
+                                                         g_harness->Value(script, raw));
+            break;
+        case 7:
+            dgApiUserJointSetRowStiffness(target, g_harness->Value(script, raw));
+            break;
+        case 8:
+            Check(std::isfinite(dgApiUserJointGetRowForce(target, static_cast<int>(script.Byte()) - 8)) ||
+                  g_harness->m_wild);
+            break;
+        default:
+            dgApiJointSetStiffness(joint, g_harness->Value(script, raw));
+            break;
+        }
+    }
+}
+
+/// A ball callback that turns the twist limit on or off each submit.
+void ToggleTwist(dgJointBase* joint) {
+    const float pin[3] = {0.0f, -1.0f, 0.0f};
+    dgApiBallSetConeLimits(joint, pin, 0.5f, g_harness->m_world->m_stepStamp % 2 == 0 ? 0.3f : 0.0f);
+}
+
+dgJointBase* Adopt(Harness& h, dgJointBase* joint) {
+    if (joint != nullptr) {
+        dgApiJointSetDestructor(joint, ForgetJoint);
+        h.m_joints.push_back(joint);
+    }
+    return joint;
+}
+
+bool IsFinite(const dgBody* body) {
+    float m[16];
+    float v[3];
+    float w[3];
+    dgApiBodyGetMatrix(body, m);
+    dgApiBodyGetVelocity(body, v);
+    dgApiBodyGetOmega(body, w);
+    return std::all_of(m, m + 16, [](float x) { return std::isfinite(x); }) &&
+           std::all_of(v, v + 3, [](float x) { return std::isfinite(x); }) &&
+           std::all_of(w, w + 3, [](float x) { return std::isfinite(x); });
+}
+
+void CheckWorld(const Harness& h) {
+    const dgInt32 contacts = h.m_world->m_contactJointPool.m_activeList.GetCount();
+    Check(h.m_world->GetJointCount() - contacts == static_cast<dgInt32>(h.m_joints.size()));
+    for (const dgBody* body : h.m_bodies) {
+        Check(h.m_wild || IsFinite(body));
+    }
+}
+
+void AddBody(Harness& h, Cursor& ops) {
+    const std::uint8_t kind = ops.Byte();
+    float position[3];
+    h.Vector(ops, false, position);
+    const float mass = 0.5f + static_cast<float>(ops.Byte() % 8);
+    if (h.m_bodies.size() >= kMaxBodies) {
+        return;
+    }
+    dgCollision* shape = kind % 2 == 0 ? dgApiCollisionCreateBox(h.m_world, 0.5f, 0.5f, 0.5f, nullptr)
+                                       : dgApiCollisionCreateSphere(h.m_world, 0.3f, 0.3f, 0.3f, nullptr);
+    dgBody* body = dgApiBodyCreate(h.m_world, shape);
+    dgApiCollisionRelease(h.m_world, shape);
+    dgApiBodySetMassMatrix(body, kind % 5 == 4 ? 0.0f : mass, mass, mass, mass);
+    const float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, position[0], position[1], position[2], 1};
+    dgApiBodySetMatrix(body, matrix);
+    dgApiBodySetForceAndTorqueCallback(body, ForceAndDestroy);
+    dgApiBodySetDestructorCallback(body, ForgetBody);
+    h.m_bodies.push_back(body);
+}
+
+void RunOperation(Harness& h, Cursor& ops, int& steps) {
+    const std::uint8_t code = ops.Byte();
+    const bool raw = (code & 0x80) != 0;
+    float a[3];
+    switch (code % 13) {
+    case 0:
+        AddBody(h, ops);
+        break;
+    case 1: {
+        dgBody* child = h.Body(ops.Byte());
+        const std::uint8_t pick = ops.Byte();
+        h.Vector(ops, raw, a);
+        Adopt(h, dgApiJointCreateBall(h.m_world, a, child, pick % 3 == 0 ? nullptr : h.Body(pick)));
+        break;
+    }
+    case 2: {
+        dgBody* body = h.Body(ops.Byte());
+        h.Vector(ops, raw, a);
+        Adopt(h, dgApiJointCreateUpVector(h.m_world, a, body));
+        break;
+    }
+    case 3: {
+        dgBody* child = h.Body(ops.Byte());
+        const std::uint8_t pick = ops.Byte();
+        const int rows = static_cast<int>(static_cast<std::int16_t>(ops.Byte() << 8 | ops.Byte()));
+        Adopt(h, dgApiJointCreateUser(h.m_world, rows, pick % 5 == 0 ? nullptr : ScriptedRows, child,
+                                      pick % 3 == 0 ? nullptr : h.Body(pick)));
+        break;
+    }
+    case 4: {
+        dgJointBase* joint = h.Joint(ops.Byte());
+        h.Vector(ops, raw, a);
+        const float cone = h.Value(ops, raw);
+        const float twist = h.Value(ops, raw);
+        if (joint != nullptr) {
+            dgApiBallSetConeLimits(joint, a, cone, twist);
+        }
+        break;
+    }
+    case 5: {
+        dgJointBase* joint = h.Joint(ops.Byte());
+        h.Vector(ops, raw, a);
+        if (joint != nullptr) {
+            dgApiUpVectorSetPin(joint, a);
+            dgApiUpVectorGetPin(joint, a);
+        }
+        break;
+    }
+    case 6: {
+        dgJointBase* joint = h.Joint(ops.Byte());
+        const float stiffness = h.Value(ops, raw);
+        if (joint != nullptr) {
+            dgApiJointSetStiffness(joint, stiffness);
+            Check(dgApiJointGetStiffness(joint) >= 0.0f && dgApiJointGetStiffness(joint) <= 1.0f);
+            dgApiJointSetCollisionState(joint, ops.Byte() % 2);
+        }
+        break;
+    }
+    case 7:
+        dgApiDestroyJoint(h.m_world, h.Joint(ops.Byte()));
+        break;
+    case 8:
+        if (dgBody* body = h.Body(ops.Byte())) {
+            dgApiBodyDestroy(h.m_world, body);
+        }
+        break;
+    case 9:
+        h.m_doomedJoint = h.Joint(ops.Byte());
+        break;
+    case 10:
+        h.m_doomedBody = h.Body(ops.Byte());
+        break;
+    case 11:
+        if (dgJointBase* joint = h.Joint(ops.Byte())) {
+            dgApiBallSetUserCallback(joint, ToggleTwist);
+            float out[3];
+            dgApiBallGetJointAngle(joint, out);
+            dgApiBallGetJointOmega(joint, out);
+            dgApiBallGetJointForce(joint, out);
+        }
+        break;
+    default: {
+        const float dt = raw ? ops.Raw() : static_cast<float>(ops.Byte()) / 4096.0f;
+        if (steps < kMaxSteps) {
+            steps++;
+            dgApiWorldUpdate(h.m_world, dt);
+            CheckWorld(h);
+        }
+        break;
+    }
+    }
+}
+
+/// One run of the input in a world of its own under the counting hooks.
+void Run(const std::uint8_t* data, std::size_t size) {
+    Harness h;
+    g_harness = &h;
+    const std::size_t scriptSize = std::min<std::size_t>(data[0], size - 1);
+    h.m_rows = Cursor{data + size - scriptSize, scriptSize, 0};
+    Cursor ops{data + 1, size - 1 - scriptSize, 0};
+    h.m_world = dgApiWorldCreate(CountedAllocate, CountedRelease);
+    Check(h.m_world != nullptr);
+    int steps = 0;
+    while (!ops.Done()) {
+        RunOperation(h, ops, steps);
+    }
+    if (steps < kMaxSteps) {
+        dgApiWorldUpdate(h.m_world, 1.0f / 60.0f);
+        CheckWorld(h);
+    }
+    dgApiWorldDestroy(h.m_world);
+    Check(h.m_joints.empty() && h.m_bodies.empty());
+    g_harness = nullptr;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    Run(data, size);
+    const std::size_t afterFirst = g_live.size();
+    Run(data, size);
+    Check(g_live.size() == afterFirst);
+    return 0;
+}
