@@ -78,6 +78,7 @@ inline void Weight(dgBody* body) {
 class JointWorld {
 public:
     dgWorld* m_world = nullptr;
+    float m_damping = 0.0f; ///< linear and angular damping of the bodies added from now on, in [0, 1]
 
     explicit JointWorld(dgMallocCallback allocate = nullptr, dgFreeCallback release = nullptr)
         : m_world(dgApiWorldCreate(allocate, release)) {
@@ -90,16 +91,16 @@ public:
     JointWorld& operator=(const JointWorld&) = delete;
 
     /// A body of the shape and mass with the given principal inertias at the matrix, under gravity,
-    /// undamped and never put to sleep.
+    /// damped by m_damping and never put to sleep.
     dgBody* AddBody(dgCollision* shape, float mass, const Vec3& inertia, const Mat4& matrix) {
         dgBody* body = dgApiBodyCreate(m_world, shape);
         dgApiCollisionRelease(m_world, shape);
         dgApiBodySetMassMatrix(body, mass, inertia[0], inertia[1], inertia[2]);
         dgApiBodySetMatrix(body, matrix.data());
         dgApiBodySetForceAndTorqueCallback(body, Weight);
-        dgApiBodySetLinearDamping(body, 0.0f);
-        const Vec3 noDamping = {0.0f, 0.0f, 0.0f};
-        dgApiBodySetAngularDamping(body, noDamping.data());
+        dgApiBodySetLinearDamping(body, m_damping);
+        const Vec3 damping = {m_damping, m_damping, m_damping};
+        dgApiBodySetAngularDamping(body, damping.data());
         dgApiBodySetAutoFreeze(body, 0);
         return body;
     }
