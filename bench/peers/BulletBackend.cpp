@@ -1,7 +1,8 @@
 // Bullet (btDiscreteDynamicsWorld) as a peer: default collision configuration, dynamic AABB tree broad
 // phase, sequential-impulse solver with its default 10 iterations, sleeping on with Bullet's own thresholds
 // and time. Bullet multiplies the two bodies' friction and restitution coefficients, so every body gets
-// sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0.
+// sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0. Ball joints
+// are btPoint2PointConstraint.
 
 #include "PeerBackend.h"
 #include "PeerSettings.h"
@@ -20,6 +21,9 @@ public:
         m_world.setGravity(btVector3(0.0f, -kPeerGravity, 0.0f));
     }
     ~BulletBackend() override {
+        for (const auto& constraint : m_constraints) {
+            m_world.removeConstraint(constraint.get());
+        }
         for (int i = m_world.getNumCollisionObjects() - 1; i >= 0; i--) {
             m_world.removeCollisionObject(m_world.getCollisionObjectArray()[i]);
         }
@@ -53,6 +57,9 @@ public:
             info.m_restitution = 0.0f;
             m_bodies.push_back(std::make_unique<btRigidBody>(info));
             m_world.addRigidBody(m_bodies.back().get());
+        }
+        if (!BuildJoints(scene)) {
+            return false;
         }
         if (!scene.terrain.indices.empty()) {
             m_terrainVertices = scene.terrain.vertices;
@@ -108,6 +115,28 @@ public:
     }
 
 private:
+    /// Ball joints as point-to-point constraints, the jointed pair left out of the contacts; limits and
+    /// hinges are not built.
+    bool BuildJoints(const PeerScene& scene) {
+        for (const PeerJoint& desc : scene.joints) {
+            if (desc.kind != PeerJointKind::kBall || desc.coneAngle > 0.0f || desc.twistAngle > 0.0f) {
+                return false;
+            }
+            const btVector3 pivot(desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+            btRigidBody& child = *m_bodies[desc.child];
+            const btVector3 inChild = child.getWorldTransform().invXform(pivot);
+            if (desc.parent < 0) {
+                m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(child, inChild));
+            } else {
+                btRigidBody& parent = *m_bodies[desc.parent];
+                m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(
+                    child, parent, inChild, parent.getWorldTransform().invXform(pivot)));
+            }
+            m_world.addConstraint(m_constraints.back().get(), true);
+        }
+        return true;
+    }
+
     static bool Awake(const btCollisionObject* object) {
         return !object->isStaticObject() && object->isActive();
     }
@@ -129,6 +158,7 @@ private:
     std::vector<std::unique_ptr<btCollisionShape>> m_shapes;
     std::vector<std::unique_ptr<btRigidBody>> m_bodies;
     std::unique_ptr<btRigidBody> m_terrain;
+    std::vector<std::unique_ptr<btTypedConstraint>> m_constraints;
 };
 
 } // namespace

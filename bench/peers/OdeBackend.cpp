@@ -1,6 +1,7 @@
 // ODE (dWorldQuickStep) as a peer: hash space, the quick-step solver with its default 20 iterations and
 // default ERP 0.2 and CFM 1e-5, auto-disable on with ODE's own thresholds. Contacts use the friction
 // pyramid scaled by the normal force (dContactApprox1) with mu 0.7 and no bounce, at most 8 per pair.
+// Ball joints are dJointCreateBall; jointed pairs make no contacts.
 
 #include "PeerBackend.h"
 #include "PeerSettings.h"
@@ -58,6 +59,9 @@ public:
             dGeomSetQuaternion(geom, rotation);
             m_geoms.push_back(geom);
         }
+        if (!BuildJoints(scene)) {
+            return false;
+        }
         if (!scene.terrain.indices.empty()) {
             m_terrainVertices = scene.terrain.vertices;
             m_terrainIndices.assign(scene.terrain.indices.begin(), scene.terrain.indices.end());
@@ -105,13 +109,29 @@ public:
     }
 
 private:
+    /// Ball joints (dJointCreateBall); limits and hinges are not built.
+    bool BuildJoints(const PeerScene& scene) {
+        for (const PeerJoint& desc : scene.joints) {
+            if (desc.kind != PeerJointKind::kBall || desc.coneAngle > 0.0f || desc.twistAngle > 0.0f) {
+                return false;
+            }
+            dJointID joint = dJointCreateBall(m_world, nullptr);
+            dBodyID parent = desc.parent < 0 ? nullptr : dGeomGetBody(m_geoms[desc.parent]);
+            dJointAttach(joint, dGeomGetBody(m_geoms[desc.child]), parent);
+            dJointSetBallAnchor(joint, desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+        }
+        return true;
+    }
+
     static bool Awake(dBodyID body) { return body != nullptr && dBodyIsEnabled(body); }
 
     static void NearCallback(void* data, dGeomID a, dGeomID b) {
         auto* self = static_cast<OdeBackend*>(data);
         dBodyID bodyA = dGeomGetBody(a);
         dBodyID bodyB = dGeomGetBody(b);
-        if (!Awake(bodyA) && !Awake(bodyB)) {
+        // Jointed bodies don't touch each other.
+        if ((!Awake(bodyA) && !Awake(bodyB)) || (bodyA != nullptr && bodyB != nullptr &&
+                                                 dAreConnectedExcluding(bodyA, bodyB, dJointTypeContact))) {
             return;
         }
         dContact contacts[kMaxPairContacts] = {};

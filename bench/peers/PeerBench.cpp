@@ -1,5 +1,7 @@
 // The peer benchmark: each named scene, built from one description, stepped at fixed 1/60 s steps on one
-// thread by this engine and by the peer engines found at build time, one table per scene.
+// thread by this engine and by the peer engines found at build time, one table per scene. Scenes with
+// joints add the joint error: the largest and mean separation of each joint's two pivot points over
+// every step.
 //
 //   orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]
 //
@@ -51,6 +53,7 @@ struct RunResult {
     int drifting = 0; ///< bodies at rest at the drift reference and at the end
     float maxDrift = 0.0f;
     float meanDrift = 0.0f;
+    PeerJointError jointError; ///< over every step
 };
 
 RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup, int driftFrom) {
@@ -80,6 +83,10 @@ RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup
         }
         if (step == driftFrom - 1) {
             engine.GetPoses(reference);
+        }
+        if (!scene.joints.empty()) {
+            engine.GetPoses(last);
+            PeerAddJointSeparations(scene, last, result.jointError);
         }
     }
     engine.GetPoses(last);
@@ -123,17 +130,24 @@ void PrintTable(const PeerScene& scene, int steps, int warmup, int driftFrom,
     std::printf("\n%s: %d dynamic bodies%s, %d steps of 1/60 s (first %d untimed), drift from step %d\n",
                 scene.name.c_str(), scene.DynamicCount(),
                 scene.terrain.indices.empty() ? "" : " on a triangle terrain", steps, warmup, driftFrom);
-    std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s\n", "engine", "ms median", "ms mean", "contacts",
-                "at rest", "asleep", "max pen (mm)", "drift max", "drift mean");
+    const bool joints = !scene.joints.empty();
+    std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s%s\n", "engine", "ms median", "ms mean", "contacts",
+                "at rest", "asleep", "max pen (mm)", "drift max", "drift mean",
+                joints ? "  joint max (mm)  joint mean (mm)" : "");
     for (const auto& [name, r] : rows) {
         if (!r.built) {
-            std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s\n", name.c_str(), "n/a", "n/a", "n/a",
-                        "n/a", "n/a", "n/a", "n/a", "n/a");
+            std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s", name.c_str(), "n/a", "n/a", "n/a", "n/a",
+                        "n/a", "n/a", "n/a", "n/a");
+            std::printf("%s\n", joints ? "             n/a              n/a" : "");
             continue;
         }
-        std::printf("%-8s %10.4f %10.4f %9d %8d %7d %13.2f %11.2f %11.2f\n", name.c_str(), r.medianMs,
-                    r.meanMs, r.contacts, r.atRest, r.asleep, 1000.0f * r.penetration, 1000.0f * r.maxDrift,
+        std::printf("%-8s %10.4f %10.4f %9d %8d %7d %13.2f %11.2f %11.2f", name.c_str(), r.medianMs, r.meanMs,
+                    r.contacts, r.atRest, r.asleep, 1000.0f * r.penetration, 1000.0f * r.maxDrift,
                     1000.0f * r.meanDrift);
+        if (joints) {
+            std::printf(" %15.2f %16.2f", 1000.0 * r.jointError.largest, 1000.0 * r.jointError.Mean());
+        }
+        std::printf("\n");
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -306,6 +308,11 @@ float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& po
     std::vector<int> order(solids.size());
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return solids[a].lo[0] < solids[b].lo[0]; });
+    // Jointed bodies don't collide with each other: their overlap is the joint's business.
+    std::set<std::pair<int, int>> joined;
+    for (const PeerJoint& joint : scene.joints) {
+        joined.insert({std::min(joint.child, joint.parent), std::max(joint.child, joint.parent)});
+    }
     double depth = 0.0;
     for (size_t i = 0; i < order.size(); i++) {
         const Solid& a = solids[order[i]];
@@ -316,7 +323,9 @@ float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& po
                 b.lo[2] > a.hi[2] || a.lo[2] > b.hi[2]) {
                 continue;
             }
-            depth = std::max(depth, PairDepth(a, b));
+            if (joined.count({std::min(order[i], order[j]), std::max(order[i], order[j])}) == 0) {
+                depth = std::max(depth, PairDepth(a, b));
+            }
         }
     }
     TerrainGrid grid(scene.terrain);
@@ -326,4 +335,33 @@ float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& po
         }
     }
     return static_cast<float>(depth);
+}
+
+namespace {
+
+/// The point p, given in world space for the pose as built, carried along with the body to its pose now.
+Vec3 CarriedPoint(const PeerBody& body, const PeerPose& now, const float p[3]) {
+    const PeerPose built = PeerScene::InitialPose(body);
+    const Vec3 offset = Sub(FromFloats(p), FromFloats(built.position));
+    Vec3 point = FromFloats(now.position);
+    for (int i = 0; i < 3; i++) {
+        point = Add(point, Scale(FromFloats(now.axes[i]), Dot(offset, FromFloats(built.axes[i]))));
+    }
+    return point;
+}
+
+} // namespace
+
+void PeerAddJointSeparations(const PeerScene& scene, const std::vector<PeerPose>& poses,
+                             PeerJointError& error) {
+    for (const PeerJoint& joint : scene.joints) {
+        const Vec3 p0 = CarriedPoint(scene.bodies[joint.child], poses[joint.child], joint.pivot);
+        const Vec3 p1 = joint.parent < 0
+                            ? FromFloats(joint.pivot)
+                            : CarriedPoint(scene.bodies[joint.parent], poses[joint.parent], joint.pivot);
+        const double separation = Length(Sub(p0, p1));
+        error.largest = std::max(error.largest, separation);
+        error.sum += separation;
+        error.count++;
+    }
 }

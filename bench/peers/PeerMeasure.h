@@ -19,3 +19,17 @@ bool PeerAtRest(const PeerPose& before, const PeerPose& after, float dt);
 /// overlap over the fifteen separating axes); against terrain triangles the deepest box corner under a
 /// triangle, terrain vertex inside a box, or sphere reach below the surface.
 float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& poses);
+
+/// Pivot separations of a scene's joints: how far each child's pivot point has come from its parent's.
+struct PeerJointError {
+    double largest = 0.0; ///< m
+    double sum = 0.0;     ///< m, over every measurement
+    long count = 0;
+
+    double Mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+};
+
+/// Adds the separation of every joint of the scene in the given poses: the child's and the parent's
+/// points at the pivot as built, each carried along with its body (the parent's stays put for the world).
+void PeerAddJointSeparations(const PeerScene& scene, const std::vector<PeerPose>& poses,
+                             PeerJointError& error);

@@ -23,6 +23,20 @@ struct PeerBody {
     float rotation[4]; ///< unit quaternion x, y, z, w
 };
 
+enum class PeerJointKind { kBall, kHinge };
+
+/// A joint of the scene. The child's point at pivot is held on the parent's (or the world's) point there,
+/// both as built; a limit of 0 is off.
+struct PeerJoint {
+    PeerJointKind kind;
+    int child;        ///< index into the scene's bodies
+    int parent;       ///< index into the scene's bodies; -1: the world
+    float pivot[3];   ///< m, world space as built
+    float pin[3];     ///< hinge axis, or the axis of a ball's cone and twist, world space as built
+    float coneAngle;  ///< ball: largest swing of the pin, radians
+    float twistAngle; ///< ball: largest twist about the pin each way, radians
+};
+
 /// Static triangle mesh: three floats per vertex, three indices per triangle, counter-clockwise seen from
 /// the side the bodies rest on.
 struct PeerTerrain {
@@ -35,8 +49,9 @@ struct PeerScene {
     std::string name;
     std::vector<PeerBody> bodies;
     PeerTerrain terrain; ///< empty when the scene has none
-    int steps;           ///< steps of 1/60 s in a full run
-    int driftFrom;       ///< step whose poses the drift of resting bodies is measured from (0: as built)
+    std::vector<PeerJoint> joints;
+    int steps;     ///< steps of 1/60 s in a full run
+    int driftFrom; ///< step whose poses the drift of resting bodies is measured from (0: as built)
 
     int DynamicCount() const;
     /// The pose a body was built with.
