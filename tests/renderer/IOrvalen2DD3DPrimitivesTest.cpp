@@ -1,7 +1,7 @@
 // The primitive drawers: what the device receives from each, and what lands on the screen, in both
 // coordinate spaces, thin and thick.
-#include "AllocationFailure.h"
-#include "RendererFixture.h"
+#include "support/AllocationFailure.h"
+#include "support/RendererFixture.h"
 #include "renderer/IOrvalen2DD3D.h"
 #include "support/LitPixels.h"
 
@@ -14,14 +14,13 @@ namespace {
 constexpr float kPixelTolerance = 0.01f;
 constexpr const char* kDraw = "IDirect3DDevice9::DrawPrimitiveUP";
 
-class IOrvalen2DD3DPrimitives : public RendererFixture {
+class IOrvalen2DD3DPrimitives : public CameraRendererFixture {
 protected:
     void SetUp() override {
-        RendererFixture::SetUp();
-        ASSERT_EQ(1, StartWindowed());
-        ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
-        ASSERT_TRUE(m_handle->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f));
-        ASSERT_TRUE(m_handle->SetCamera(0, 0, -10, 0, 0, 0, 0, 1, 0));
+        CameraRendererFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         m_handle->SetLighting(false);
         ASSERT_EQ(1, m_handle->Create2DInterface());
         m_2d = static_cast<IOrvalen2DD3D*>(m_handle->Interface2D);
@@ -33,7 +32,7 @@ protected:
     void TearDown() override {
         m_handle->EndRendering();
         m_handle->Destroy2DInterface();
-        RendererFixture::TearDown();
+        CameraRendererFixture::TearDown();
     }
 
     platform::Image Frame() { return platform::ReadBackBuffer(Renderer().Device); }

@@ -1,4 +1,4 @@
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "renderer/IOrvalen2DD3D.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 // Texture parameters fed by material name from a 3D object's groups and a level's materials; the
 // object and the level are stand-ins holding only the tables the renderer reads.
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 

@@ -1,6 +1,6 @@
 #include "IOrvalen3D.h"
 #include "IOrvalenFont.h"
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "scene3d/IOrvalen3DD3D.h"
 #include "support/LitPixels.h"
 

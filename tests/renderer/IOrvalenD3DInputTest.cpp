@@ -1,4 +1,4 @@
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "platform/DirectInput8.h"
 #include "renderer/IOrvalenD3DInput.h"
 

@@ -1,5 +1,5 @@
-#include "AllocationFailure.h"
-#include "RendererFixture.h"
+#include "support/AllocationFailure.h"
+#include "support/RendererFixture.h"
 #include "renderer/IOrvalen2DD3D.h"
 #include "scene3d/IOrvalen3DD3D.h"
 

@@ -1,4 +1,4 @@
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 
 #include <bit>
 #include <utility>

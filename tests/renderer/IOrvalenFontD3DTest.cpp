@@ -1,5 +1,5 @@
-#include "AllocationFailure.h"
-#include "RendererFixture.h"
+#include "support/AllocationFailure.h"
+#include "support/RendererFixture.h"
 #include "renderer/IOrvalenFontD3D.h"
 #include "support/LitPixels.h"
 

@@ -2,7 +2,7 @@
 // A started renderer of 800 x 600 with a camera at z = -10 looking at the origin, lighting off, point
 // filtering and a 2D interface; image files are written into the test's own folder.
 
-#include "RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "TestImages.h"
 #include "renderer/IOrvalen2DD3D.h"
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-class TexturedRendererFixture : public RendererFixture {
+class TexturedRendererFixture : public CameraRendererFixture {
 protected:
     static constexpr std::uint32_t kBlack = 0xFF000000u;
     static constexpr std::uint32_t kRed = 0xFFFF0000u;
@@ -20,11 +20,10 @@ protected:
     static constexpr std::uint32_t kMagenta = 0xFFFF00FFu;
 
     void SetUp() override {
-        RendererFixture::SetUp();
-        ASSERT_EQ(1, StartWindowed());
-        ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
-        ASSERT_TRUE(m_handle->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f));
-        ASSERT_TRUE(m_handle->SetCamera(0, 0, -10, 0, 0, 0, 0, 1, 0));
+        CameraRendererFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         m_handle->SetLighting(false);
         ASSERT_TRUE(m_handle->SetFilter(0));
         ASSERT_EQ(1, m_handle->Create2DInterface());
@@ -37,7 +36,7 @@ protected:
         if (m_handle != nullptr && m_handle->Interface2D != nullptr) {
             m_handle->Destroy2DInterface();
         }
-        RendererFixture::TearDown();
+        CameraRendererFixture::TearDown();
     }
 
     /// Writes `image` into the working folder; the file's name.

@@ -1,4 +1,4 @@
-#include "renderer/RendererFixture.h"
+#include "support/RendererFixture.h"
 #include "scene3d/IOrvalen3DD3D.h"
 
 #include <memory>

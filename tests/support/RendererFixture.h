@@ -51,6 +51,15 @@ protected:
         return m_handle->Initialize(kWindowName, 800, 600, 0, true, true, log);
     }
 
+    /// StartWindowed, then one full viewport, a 45-degree projection from 1 to 1000 and a camera at
+    /// z = -10 looking at the origin; fails the test when any of them fails.
+    void StartWithCamera() {
+        ASSERT_EQ(1, StartWindowed());
+        ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
+        ASSERT_TRUE(m_handle->SetProjection(D3DX_PI / 4, 1.0f, 1000.0f));
+        ASSERT_TRUE(m_handle->SetCamera(0, 0, -10, 0, 0, 0, 0, 1, 0));
+    }
+
     static bool LogExists() { return std::filesystem::exists(kLogName); }
     static std::string LogText() {
         std::ifstream file(kLogName);
@@ -63,4 +72,15 @@ protected:
     HWND m_window = nullptr;
     std::filesystem::path m_folder;
     std::filesystem::path m_previous;
+};
+
+/// A renderer started by StartWithCamera.
+class CameraRendererFixture : public RendererFixture {
+protected:
+    void SetUp() override {
+        RendererFixture::SetUp();
+        if (!HasFatalFailure()) {
+            StartWithCamera();
+        }
+    }
 };
