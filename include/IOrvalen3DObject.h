@@ -15,6 +15,8 @@ public:
     float Position[3] = {0.0f, 0.0f, 0.0f}; ///< last translation set, or the body's
     float Rotation[3] = {0.0f, 0.0f, 0.0f}; ///< last angles set about x, y, z (radians)
     float Scale[3] = {0.0f, 0.0f, 0.0f};    ///< product of the scale factors per axis
+    std::int32_t DrawFlag = 0;              ///< set by the host to have the scene's Render draw the object
+    std::int32_t ShadowFlag = 0;            ///< set by the host to have the scene draw the shadow volume
 
     virtual ~IOrvalen3DObject() = default;
     /// The object's index in the scene's object table.

@@ -45,7 +45,18 @@ void IOrvalenD3D::Destroy2DInterface() {
 }
 
 std::int32_t IOrvalenD3D::Create3DInterface() {
-    return CreateInterface<IOrvalen3DD3D>(*this, Interface3D, "ERROR: Couldn't Create 3D Interface\n");
+    static constexpr const char* kFailureLine = "ERROR: Couldn't Create 3D Interface\n";
+    if (CreateInterface<IOrvalen3DD3D>(*this, Interface3D, kFailureLine) != 1) {
+        return -1;
+    }
+    // A scene whose physics world the engine refused would leave every later call on no world.
+    if (static_cast<IOrvalen3DD3D*>(Interface3D)->World == nullptr) {
+        delete Interface3D;
+        Interface3D = nullptr;
+        Log("%s", kFailureLine);
+        return -1;
+    }
+    return 1;
 }
 
 void IOrvalenD3D::Destroy3DInterface() {

@@ -1,10 +1,101 @@
-// The scene object itself: its renderer, gravity and teardown. Begin3D, End3D, the world reset and
-// the solver model are not drawn or simulated yet and do nothing.
+// The scene object itself: its physics world, its object tables, its renderer and gravity, the bracket
+// of the host's 3D drawing, and teardown.
 #include "scene3d/IOrvalen3DD3D.h"
 
+#include "physics/api/dgApi.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/IOrvalen3DD3DObject.h"
+#include "scene3d/SceneContactCallbacks.h"
 
-IOrvalen3DD3D::~IOrvalen3DD3D() = default;
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr float kWorldHalfSize = 10000.0f;
+/// XYZ | NORMAL | DIFFUSE | TEX2: the vertex format of Vertex3D.
+constexpr DWORD kVertex3DFormat = 0x252;
+
+} // namespace
+
+IOrvalen3DD3D::IOrvalen3DD3D() {
+    ResetWorld();
+}
+
+IOrvalen3DD3D::~IOrvalen3DD3D() {
+    DestroyAllObjects();
+    dgApiWorldDestroy(World);
+}
+
+void IOrvalen3DD3D::CreateWorld() {
+    // The interface's default hooks are the runtime's malloc and free; a host that makes worlds with the
+    // same hooks can keep them alive beside the scene's.
+    World = dgApiWorldCreate(dgApiDefaultMalloc, dgApiDefaultFree);
+    ObjectCount = 0;
+    if (World == nullptr) {
+        return;
+    }
+    // The objects reach their scene through their body's world.
+    dgApiWorldSetUserData(World, this);
+    const int id = dgApiMaterialGetDefaultGroupId(World);
+    dgApiMaterialSetDefaultSoftness(World, id, id, 0.05f);
+    dgApiMaterialSetDefaultElasticity(World, id, id, 0.4f);
+    dgApiMaterialSetDefaultCollidable(World, id, id, 1);
+    dgApiMaterialSetDefaultFriction(World, id, id, 1.0f, 0.5f);
+    InstallContactCallbacks(World, id, id);
+    const float minimum[3] = {-kWorldHalfSize, -kWorldHalfSize, -kWorldHalfSize};
+    const float maximum[3] = {kWorldHalfSize, kWorldHalfSize, kWorldHalfSize};
+    dgApiWorldSetSize(World, minimum, maximum);
+}
+
+void IOrvalen3DD3D::DestroyAllObjects() {
+    // Through the virtual table, as the host would; collision objects are not made yet.
+    for (std::uint32_t id = 0; id < ObjectCount && id < kMaxObjects; ++id) {
+        if (Objects[id] != nullptr) {
+            DestroyObject(static_cast<IOrvalen3DObject*>(Objects[id]));
+        }
+    }
+    ObjectCount = 0;
+}
+
+void IOrvalen3DD3D::ResetWorld() {
+    if (World == nullptr) {
+        CreateWorld();
+        return;
+    }
+    DestroyAllObjects();
+}
+
+IOrvalen3DD3D* IOrvalen3DD3D::OfBody(const dgBody* body) {
+    return body != nullptr ? static_cast<IOrvalen3DD3D*>(dgApiWorldGetUserData(dgApiBodyGetWorld(body)))
+                           : nullptr;
+}
+
+bool IOrvalen3DD3D::HasRoomForObject() const {
+    if (ObjectCount < kMaxObjects) {
+        return true;
+    }
+    Log("ERROR: Too Many Objects Created\n");
+    return false;
+}
+
+void IOrvalen3DD3D::AddToTable(IOrvalen3DD3DObject* object) {
+    Objects[ObjectCount] = object;
+    object->ID = static_cast<std::int32_t>(ObjectCount);
+    ++ObjectCount;
+}
+
+void IOrvalen3DD3D::Log(const char* format, ...) const {
+    if (Renderer == nullptr || Renderer->LogFile == nullptr) {
+        return;
+    }
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    Renderer->Log("%s", line);
+}
 
 void IOrvalen3DD3D::SetRenderer(IOrvalenRenderer** renderer) {
     Renderer = renderer != nullptr ? static_cast<IOrvalenD3D*>(*renderer) : nullptr;
@@ -19,10 +110,28 @@ void IOrvalen3DD3D::SetGravity(float x, float y, float z) {
     }
 }
 
-void IOrvalen3DD3D::Begin3D() {}
+void IOrvalen3DD3D::Begin3D() {
+    if (Renderer == nullptr || Renderer->Device == nullptr) {
+        return;
+    }
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    Renderer->Device->SetTransform(D3DTS_WORLD, &identity);
+    Renderer->Device->SetFVF(kVertex3DFormat);
+    SavedZBuffer = Renderer->GetZBuffer();
+    Renderer->SetZBuffer(true);
+}
 
-void IOrvalen3DD3D::End3D() {}
+void IOrvalen3DD3D::End3D() {
+    if (Renderer != nullptr) {
+        Renderer->SetZBuffer(SavedZBuffer);
+    }
+}
 
-void IOrvalen3DD3D::ResetWorld() {}
-
-void IOrvalen3DD3D::SetSolverModel(std::int32_t, std::int32_t) {}
+void IOrvalen3DD3D::SetSolverModel(std::int32_t solverModel, std::int32_t frictionModel) {
+    if (World == nullptr) {
+        return;
+    }
+    dgApiWorldSetSolverModel(World, solverModel < 0 ? 0 : solverModel);
+    dgApiWorldSetFrictionModel(World, frictionModel < 0 ? 0 : (frictionModel > 1 ? 1 : frictionModel));
+}

@@ -9,6 +9,8 @@
 #include <memory>
 
 class IOrvalenD3D;
+class dgWorld;
+class dgBody;
 class IOrvalen3DD3DObject;
 class IOrvalen3DD3DCollisionObject;
 
@@ -21,11 +23,14 @@ public:
     IOrvalenD3D* Renderer = nullptr;                ///< null until SetRenderer
     bool SavedZBuffer = false;                      ///< z-buffer state Begin3D found, given back by End3D
     std::unique_ptr<D3DLIGHT9> Lights[kLights];     ///< light slots 0-7, owned; null = no light
+    dgWorld* World = nullptr;                       ///< the physics world, owned; null when none could be made
     IOrvalen3DD3DObject* Objects[kMaxObjects] = {}; ///< 3D objects by id, owned; null = free or destroyed
     IOrvalen3DD3DCollisionObject* CollisionObjects[kMaxObjects] = {}; ///< collision objects by id, owned
     std::uint32_t ObjectCount = 0;                                    ///< the next id, shared by both tables
 
-    IOrvalen3DD3D() = default;
+    /// Makes the physics world; when the engine refuses it, `World` stays null and the scene is unusable
+    /// (every operation that needs the world does nothing and fails).
+    IOrvalen3DD3D();
     ~IOrvalen3DD3D() override;
     IOrvalen3DD3D(const IOrvalen3DD3D&) = delete;
     IOrvalen3DD3D& operator=(const IOrvalen3DD3D&) = delete;
@@ -119,4 +124,20 @@ public:
     bool CheckLevelEvent(std::int32_t id) override;
     void ResetLevelEvent(std::int32_t id) override;
     EventInfo GetLevelEvent(std::int32_t id) override;
+
+    /// Writes a line to the renderer's log when there is a renderer and its log is open.
+    void Log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    /// Group ids the host may hand to SetMaterialGroupID: the default group's and those made here.
+    bool IsMaterialGroup(std::int32_t id) const;
+    /// The scene whose world holds `body` (the world's user data), null for a body of another world.
+    static IOrvalen3DD3D* OfBody(const dgBody* body);
+    /// True below the object limit; otherwise logs the limit's line.
+    bool HasRoomForObject() const;
+    /// Enters a made object into the table under the next id; the scene owns it from here on.
+    void AddToTable(IOrvalen3DD3DObject* object);
+
+private:
+    void CreateWorld();
+    void DestroyAllObjects();
+    std::int32_t m_lastMaterialGroup = 0; ///< the highest group id CreateMaterialID handed out
 };

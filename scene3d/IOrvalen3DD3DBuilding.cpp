@@ -1,37 +1,8 @@
-// Building objects, collision objects and levels: not in place yet, so nothing is made.
+// Building objects from the host's mesh, collision objects and levels: not in place yet, so nothing is
+// made. Destroying 3D objects is in place for the primitives.
 #include "scene3d/IOrvalen3DD3D.h"
 
-IOrvalen3DObject* IOrvalen3DD3D::Cube(float, float, float, bool) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Cube(float, float, float) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Cylinder(float, float, bool) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Cylinder(float, float) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Sphere(float, float, float, bool) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Sphere(float, bool) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Sphere(float, float, float) {
-    return nullptr;
-}
-
-IOrvalen3DObject* IOrvalen3DD3D::Sphere(float) {
-    return nullptr;
-}
+#include "scene3d/IOrvalen3DD3DObject.h"
 
 IOrvalen3DObject* IOrvalen3DD3D::BeginObjectBuild(std::uint32_t, const Vertex3D*, bool) {
     return nullptr;
@@ -75,9 +46,23 @@ bool IOrvalen3DD3D::EndObjectBuild(IOrvalen3DObject*) {
     return false;
 }
 
-void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject*, bool) {}
+void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject* object, bool) {
+    if (object == nullptr) {
+        Log("ERROR: DestroyObject Failed - Null Object Passed\n");
+        return;
+    }
+    // Only the table's own entry is deleted: an object that was never entered is not the scene's.
+    const std::int32_t id = static_cast<IOrvalen3DD3DObject*>(object)->ID;
+    if (id < 0 || id >= kMaxObjects || Objects[id] != object) {
+        return;
+    }
+    delete Objects[id];
+    Objects[id] = nullptr;
+}
 
-void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject*) {}
+void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject* object) {
+    DestroyObject(object, false);
+}
 
 bool IOrvalen3DD3D::EndObjectBuild(IOrvalen3DObject*, StaticBody) {
     return false;

@@ -1,18 +1,177 @@
 #pragma once
-// The Direct3D implementation of the 3D object. The renderer core reads its material groups directly
-// to bind a group's texture to a shader effect by name, so these fields are public and keep their names.
+// The Direct3D implementation of the 3D object: its mesh as Vertex3D arrays and material groups, its
+// world and scale matrices, an optional physics body, key-frame animation and shadow-volume data. The
+// renderer core reads its material groups directly to bind a group's texture to a shader effect by
+// name, and the scene's callbacks read its physics fields, so the fields are public and keep their names.
 
 #include "IOrvalen3DObject.h"
 #include "platform/Direct3D9.h"
 
 #include <cstdint>
+#include <memory>
+
+class IOrvalenD3D;
+class dgBody;
+class dgJointBase;
+struct IDirect3DVertexBuffer9;
+
+/// One named frame range of an object's key-frame animation.
+struct AnimationRange {
+    std::int32_t Start = 0;
+    std::int32_t End = 0;
+    char Name[256] = {};
+};
+
+/// One edge of the shadow-volume silhouette: two vertex indices.
+struct ShadowEdge {
+    std::uint32_t First = 0;
+    std::uint32_t Second = 0;
+};
 
 class IOrvalen3DD3DObject : public IOrvalen3DObject {
 public:
     static constexpr int kMaxMaterials = 1000;
+    static constexpr int kMaxAnimations = 100;
+    static constexpr std::size_t kNameBytes = 256;
+    // How the physics controls shared with the collision object differ for a 3D object.
+    static constexpr bool kNoContactsMeansStatic = true;   ///< mode 2 gives the body mass 0
+    static constexpr bool kActivateStopsAutoFreeze = true; ///< Activate turns the body's auto-freeze off
 
-    char** MaterialNames = nullptr; ///< kMaxMaterials name buffers, one per group; owned
-    IDirect3DTexture9** Textures =
-        nullptr; ///< kMaxMaterials textures, one per group, null for none; one reference each
-    std::int32_t MaterialCount = 0; ///< groups in use
+    bool ActiveFlag = false;                    ///< set by Activate; friction off on level faces
+    std::unique_ptr<D3DMATERIAL9[]> Materials;  ///< one per group
+    char** MaterialNames = nullptr;             ///< kMaxMaterials name buffers of kNameBytes; owned
+    IDirect3DTexture9** Textures = nullptr;     ///< kMaxMaterials textures, null for none; one reference each
+    std::unique_ptr<std::unique_ptr<AnimationRange>[]> Animations; ///< kMaxAnimations ranges
+    D3DXMATRIX Matrix;                          ///< world matrix, row vectors
+    D3DXMATRIX ScaleMatrix;                     ///< the last SetScale's factors
+    IDirect3DVertexBuffer9* VertexBuffer = nullptr; ///< of the draw in progress, released by that draw
+    std::unique_ptr<Vertex3D[]> BaseVertices;   ///< as built; SetScale's hull is made from them
+    std::unique_ptr<Vertex3D[]> Vertices;       ///< as drawn; animation overwrites them
+    std::unique_ptr<std::unique_ptr<Vertex3D[]>[]> KeyFrames; ///< KeyFrameCount arrays of VertexCount
+    std::unique_ptr<std::unique_ptr<std::uint32_t[]>[]> IndexLists;         ///< kMaxMaterials, 3 per triangle
+    std::unique_ptr<std::unique_ptr<std::uint32_t[]>[]> TexCoordIndexLists; ///< kMaxMaterials, into TexCoords
+    std::unique_ptr<float[]> TexCoords;         ///< TexCoordCount pairs (u, v)
+    std::int32_t TexCoordCount = 0;             ///< pairs in TexCoords
+    std::unique_ptr<bool[]> UseTexCoords;       ///< per group: u0, v0 come from TexCoords
+    std::int32_t VertexCount = 0;
+    std::unique_ptr<std::int32_t[]> TriangleCounts; ///< per group
+    std::int32_t MaterialCount = 0;             ///< groups in use
+    std::int32_t KeyFrameCount = 0;
+    std::int32_t AnimationCount = 0;
+    std::int32_t ID = 0;                        ///< index in the scene's object table
+    dgBody* Body = nullptr;                     ///< owned; null for an object without a body
+    std::int32_t CollisionMode = 1;             ///< 0 static, 1 dynamic, 2 no contacts
+    float Mass = 1.0f;
+    float Inertia[3] = {1.0f, 1.0f, 1.0f};
+    float Force[3] = {0.0f, 0.0f, 0.0f};        ///< added to the body at every step with its weight
+    float Torque[3] = {0.0f, 0.0f, 0.0f};       ///< stored only
+    bool CustomFlag = false;                    ///< stored only
+    float CustomParameters[7] = {};             ///< stored only
+    std::int32_t ObjectFlag = 0;                ///< stored only
+    std::int32_t StartFrame = 0;
+    std::int32_t EndFrame = 0;
+    std::int32_t CurrentFrame = 0;
+    std::int32_t NextFrame = 0;
+    float AnimationTime = 0.0f;                 ///< seconds into the current frame step
+    float AnimationSpeed = 0.0f;                ///< frames per second
+    bool Playing = false;
+    bool Looping = false;
+    std::unique_ptr<ShadowEdge[]> ShadowEdges;
+    std::int32_t ShadowEdgeCount = 0;
+    std::unique_ptr<Vertex3D[]> ShadowVertices; ///< three per triangle
+    std::int32_t ShadowTriangleCount = 0;
+    bool VerticesChanged = true;
+    dgJointBase* UpVectorJoint = nullptr;       ///< lives in the body's world
+    bool HasUpVector = false;
+    BodyUserData UserData{0, this};             ///< the body's user data: kind 0, this object
+    IOrvalenD3D* Renderer = nullptr;            ///< null until SetRenderer
+
+    IOrvalen3DD3DObject();
+    ~IOrvalen3DD3DObject() override;
+    IOrvalen3DD3DObject(const IOrvalen3DD3DObject&) = delete;
+    IOrvalen3DD3DObject& operator=(const IOrvalen3DD3DObject&) = delete;
+
+    std::int32_t GetID() override;
+    void SetRenderer(IOrvalenRenderer** renderer) override;
+    bool Render() override;
+    bool RenderBlended() override;
+    bool RenderWithEffect(std::int32_t effect) override;
+    bool RenderShadowVolume() override;
+    void BuildShadowVolume(float x, float y, float z) override;
+    void ResetTransform() override;
+    void SetPosition(float x, float y, float z) override;
+    void SetRotation(float a, float b, float c) override;
+    /// Replaces the body by one whose hull is the base mesh scaled; when that hull or body cannot be made
+    /// nothing changes.
+    void SetScale(float sx, float sy, float sz) override;
+    void SetMatrix(const float* matrix) override;
+    /// The body's translation and its angles about x, y and z as SetRotation takes them.
+    void UpdateFromBody(float* position, float* rotation) override;
+    D3DXMATRIX GetMatrix() override;
+    bool CreateAnimation(std::int32_t frameCount, Vertex3D** frames) override;
+    bool AddAnimation(std::int32_t start, std::int32_t end, const char* name) override;
+    void SetAnimationSpeed(float framesPerSecond) override;
+    float GetAnimationSpeed() override;
+    void SetLooping(bool looping) override;
+    bool IsLooping() override;
+    bool SetAnimation(const char* name) override;
+    bool UpdateAnimation(float elapsed) override;
+    void SetAnimationTime(float time) override;
+    float GetAnimationTime() override;
+    bool StartAnimation(const char* name) override;
+    void PauseAnimation() override;
+    void PlayAnimation() override;
+    void RewindAnimation() override;
+    bool IsAnimationFinished() override;
+    void SetObjectFlag(bool value) override;
+    void SetMaterialDiffuse(const char* name, float r, float g, float b) override;
+    void SetMaterialAmbient(const char* name, float r, float g, float b) override;
+    void SetMaterialSpecular(const char* name, float r, float g, float b, float power) override;
+    void SetMaterialEmissive(const char* name, float r, float g, float b) override;
+    /// A failed load keeps the group's texture; a successful one releases the texture it replaces.
+    bool LoadTexture(const char* name, const char* file, std::uint32_t unused) override;
+    /// A negative count is refused; 0 empties the table.
+    void SetTexCoords(std::int32_t count, const float* uv) override;
+    void SetMass(float mass, float ix, float iy, float iz) override;
+    void SetCollisionMode(std::int32_t mode) override;
+    std::int32_t GetCollisionMode() override;
+    void SetFreeze(bool freeze) override;
+    bool GetAutoFreeze() override;
+    void SetFreezeThreshold(float speed, float omega) override;
+    void CreateUpVector(float x, float y, float z) override;
+    void SetUpVectorPin(float x, float y, float z) override;
+    D3DXVECTOR3 GetUpVectorPin() override;
+    void Activate() override;
+    void SetForce(float x, float y, float z) override;
+    D3DXVECTOR3 GetForce() override;
+    void AddForce(float x, float y, float z) override;
+    void SetTorque(float x, float y, float z) override;
+    D3DXVECTOR3 GetTorque() override;
+    void AddTorque(float x, float y, float z) override;
+    void SetVelocity(float x, float y, float z) override;
+    D3DXVECTOR3 GetVelocity() override;
+    void AddVelocity(float x, float y, float z) override;
+    void SetOmega(float x, float y, float z) override;
+    D3DXVECTOR3 GetOmega() override;
+    void AddOmega(float x, float y, float z) override;
+    void AddImpulse(float px, float py, float pz, float dx, float dy, float dz) override;
+    void SetCustomParameters(float a, float b, float c, float d, float e, float f, float g) override;
+    void SetCustomFlag(bool flag) override;
+    bool GetCustomFlag() override;
+    /// Ids the scene never handed out are refused; the body keeps its group.
+    void SetMaterialGroupID(std::int32_t id) override;
+    std::int32_t GetMaterialGroupID() override;
+
+    /// The group named `name` (exact bytes), -1 when there is none.
+    std::int32_t FindMaterial(const char* name) const;
+    /// Makes the two 1000-entry group tables the renderer reads (names and textures), all null.
+    bool MakeGroupTables();
+
+private:
+    /// The body, when there is one, takes Matrix.
+    void PlaceBody();
+    /// Matrix = Matrix x transform (row vectors: the transform comes after what Matrix did); the body follows.
+    void Transform(const D3DXMATRIX& transform);
+    /// The colour of the group named `name`, null for an unknown name.
+    D3DCOLORVALUE* MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour);
 };

@@ -36,6 +36,12 @@ public:
         Base::Textures = m_textureTable.data();
         Base::MaterialCount = static_cast<std::int32_t>(m_names.size());
     }
+    // The tables are this stand-in's, not the object's to free.
+    ~MaterialTables() override {
+        Base::MaterialNames = nullptr;
+        Base::Textures = nullptr;
+        Base::MaterialCount = 0;
+    }
 
 private:
     std::vector<std::string> m_names;

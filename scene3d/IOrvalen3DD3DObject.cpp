@@ -1,0 +1,246 @@
+// The 3D object itself: construction and teardown, its transform, its material groups and textures.
+#include "scene3d/IOrvalen3DD3DObject.h"
+
+#include "physics/api/dgApi.h"
+#include "platform/D3DXTexture.h"
+#include "renderer/IOrvalenD3D.h"
+#include "scene3d/BodyCallbacks.h"
+#include "scene3d/BodyControls.h"
+#include "scene3d/BodyPose.h"
+
+#include <cstring>
+#include <new>
+
+IOrvalen3DD3DObject::IOrvalen3DD3DObject() {
+    D3DXMatrixIdentity(&Matrix);
+    D3DXMatrixIdentity(&ScaleMatrix);
+}
+
+IOrvalen3DD3DObject::~IOrvalen3DD3DObject() {
+    // Whatever was allocated is freed, whether or not a group was ever counted.
+    for (int group = 0; group < kMaxMaterials; ++group) {
+        if (Textures != nullptr && Textures[group] != nullptr) {
+            Textures[group]->Release();
+        }
+        if (MaterialNames != nullptr) {
+            delete[] MaterialNames[group];
+        }
+    }
+    delete[] Textures;
+    delete[] MaterialNames;
+    if (Body != nullptr) {
+        dgApiBodyDestroy(dgApiBodyGetWorld(Body), Body);
+    }
+}
+
+std::int32_t IOrvalen3DD3DObject::GetID() {
+    return ID;
+}
+
+void IOrvalen3DD3DObject::SetRenderer(IOrvalenRenderer** renderer) {
+    Renderer = renderer != nullptr ? static_cast<IOrvalenD3D*>(*renderer) : nullptr;
+}
+
+void IOrvalen3DD3DObject::PlaceBody() {
+    if (Body != nullptr) {
+        dgApiBodySetMatrix(Body, &Matrix.m[0][0]);
+    }
+}
+
+void IOrvalen3DD3DObject::Transform(const D3DXMATRIX& transform) {
+    Matrix = Matrix * transform;
+    PlaceBody();
+}
+
+void IOrvalen3DD3DObject::ResetTransform() {
+    D3DXMatrixIdentity(&Matrix);
+    PlaceBody();
+    body_controls::Assign(Position, 0.0f, 0.0f, 0.0f);
+    body_controls::Assign(Rotation, 0.0f, 0.0f, 0.0f);
+    body_controls::Assign(Scale, 1.0f, 1.0f, 1.0f);
+}
+
+void IOrvalen3DD3DObject::SetPosition(float x, float y, float z) {
+    D3DXMATRIX translation;
+    D3DXMatrixTranslation(&translation, x, y, z);
+    Transform(translation);
+    body_controls::Assign(Position, x, y, z);
+}
+
+void IOrvalen3DD3DObject::SetRotation(float a, float b, float c) {
+    D3DXMATRIX rotation;
+    D3DXMatrixRotationYawPitchRoll(&rotation, b, a, c);
+    Transform(rotation);
+    body_controls::Assign(Rotation, a, b, c);
+}
+
+void IOrvalen3DD3DObject::SetMatrix(const float* matrix) {
+    if (matrix == nullptr) {
+        return;
+    }
+    D3DXMATRIX given;
+    std::memcpy(given.m, matrix, sizeof given.m);
+    Transform(given);
+}
+
+void IOrvalen3DD3DObject::SetScale(float sx, float sy, float sz) {
+    D3DXMATRIX scaling;
+    D3DXMatrixScaling(&scaling, sx, sy, sz);
+    if (Body != nullptr) {
+        // The new hull and body are made first: a scale that gives no hull changes nothing.
+        dgWorld* world = dgApiBodyGetWorld(Body);
+        const std::size_t count = static_cast<std::size_t>(VertexCount);
+        std::unique_ptr<float[]> points(new (std::nothrow) float[count * 3]);
+        if (points == nullptr || BaseVertices == nullptr) {
+            return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const D3DXVECTOR3 base(BaseVertices[i].x, BaseVertices[i].y, BaseVertices[i].z);
+            D3DXVECTOR3 scaled;
+            D3DXVec3TransformCoord(&scaled, &base, &scaling);
+            body_controls::Assign(&points[i * 3], scaled.x, scaled.y, scaled.z);
+        }
+        dgCollision* hull = dgApiCollisionCreateConvexHull(world, VertexCount, points.get(), 3 * sizeof(float), nullptr);
+        if (hull == nullptr) {
+            return;
+        }
+        dgBody* body = dgApiBodyCreate(world, hull);
+        dgApiCollisionRelease(world, hull);
+        if (body == nullptr) {
+            return;
+        }
+        // The rebuilt body is dynamic with the kept mass whatever the mode, without a transform
+        // callback and in the default material group.
+        dgApiBodyDestroy(world, Body);
+        Body = body;
+        dgApiBodySetMassMatrix(Body, Mass, Inertia[0], Inertia[1], Inertia[2]);
+        dgApiBodySetForceAndTorqueCallback(Body, ObjectRebuildForceCallback);
+        dgApiBodySetUserData(Body, &UserData);
+        PlaceBody();
+    }
+    Scale[0] *= sx;
+    Scale[1] *= sy;
+    Scale[2] *= sz;
+    ScaleMatrix = scaling;
+}
+
+void IOrvalen3DD3DObject::UpdateFromBody(float* position, float* rotation) {
+    float place[3] = {0.0f, 0.0f, 0.0f};
+    float angles[3] = {0.0f, 0.0f, 0.0f};
+    if (Body != nullptr) {
+        ReadBodyPose(Body, place, angles);
+    }
+    if (position != nullptr) {
+        std::memcpy(position, place, sizeof place);
+    }
+    if (rotation != nullptr) {
+        std::memcpy(rotation, angles, sizeof angles);
+    }
+}
+
+D3DXMATRIX IOrvalen3DD3DObject::GetMatrix() {
+    return Matrix;
+}
+
+void IOrvalen3DD3DObject::SetObjectFlag(bool value) {
+    ObjectFlag = value ? 1 : 0;
+}
+
+std::int32_t IOrvalen3DD3DObject::FindMaterial(const char* name) const {
+    if (name == nullptr || MaterialNames == nullptr) {
+        return -1;
+    }
+    for (std::int32_t group = 0; group < MaterialCount && group < kMaxMaterials; ++group) {
+        if (MaterialNames[group] != nullptr && std::strcmp(MaterialNames[group], name) == 0) {
+            return group;
+        }
+    }
+    return -1;
+}
+
+bool IOrvalen3DD3DObject::MakeGroupTables() {
+    MaterialNames = new (std::nothrow) char*[kMaxMaterials]();
+    Textures = new (std::nothrow) IDirect3DTexture9*[kMaxMaterials]();
+    return MaterialNames != nullptr && Textures != nullptr;
+}
+
+D3DCOLORVALUE* IOrvalen3DD3DObject::MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour) {
+    const std::int32_t group = FindMaterial(name);
+    return group >= 0 && Materials != nullptr ? &(Materials[group].*colour) : nullptr;
+}
+
+namespace {
+
+/// Alpha is left as it is.
+void SetColour(D3DCOLORVALUE* colour, float r, float g, float b) {
+    if (colour != nullptr) {
+        colour->r = r;
+        colour->g = g;
+        colour->b = b;
+    }
+}
+
+} // namespace
+
+void IOrvalen3DD3DObject::SetMaterialDiffuse(const char* name, float r, float g, float b) {
+    SetColour(MaterialColour(name, &D3DMATERIAL9::Diffuse), r, g, b);
+}
+
+void IOrvalen3DD3DObject::SetMaterialAmbient(const char* name, float r, float g, float b) {
+    SetColour(MaterialColour(name, &D3DMATERIAL9::Ambient), r, g, b);
+}
+
+void IOrvalen3DD3DObject::SetMaterialSpecular(const char* name, float r, float g, float b, float power) {
+    SetColour(MaterialColour(name, &D3DMATERIAL9::Specular), r, g, b);
+    const std::int32_t group = FindMaterial(name);
+    if (group >= 0 && Materials != nullptr) {
+        Materials[group].Power = power;
+    }
+}
+
+void IOrvalen3DD3DObject::SetMaterialEmissive(const char* name, float r, float g, float b) {
+    SetColour(MaterialColour(name, &D3DMATERIAL9::Emissive), r, g, b);
+}
+
+bool IOrvalen3DD3DObject::LoadTexture(const char* name, const char* file, std::uint32_t) {
+    const std::int32_t group = FindMaterial(name);
+    if (group < 0 || Textures == nullptr || Renderer == nullptr || Renderer->Device == nullptr) {
+        return false;
+    }
+    // Loaded into a local: a failed load keeps the group's texture.
+    IDirect3DTexture9* texture = nullptr;
+    if (D3DXCreateTextureFromFileExA(Renderer->Device, file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                     D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                     nullptr, &texture) != D3D_OK) {
+        return false;
+    }
+    if (Textures[group] != nullptr) {
+        Textures[group]->Release();
+    }
+    Textures[group] = texture;
+    return true;
+}
+
+void IOrvalen3DD3DObject::SetTexCoords(std::int32_t count, const float* uv) {
+    if (count < 0 || (count > 0 && uv == nullptr)) {
+        return;
+    }
+    const std::size_t values = static_cast<std::size_t>(count) * 2;
+    std::unique_ptr<float[]> table(new (std::nothrow) float[values]);
+    if (table == nullptr) {
+        return;
+    }
+    if (values > 0) {
+        std::memcpy(table.get(), uv, values * sizeof(float));
+    }
+    TexCoords = std::move(table);
+    TexCoordCount = count;
+}
+
+void IOrvalen3DD3DObject::SetMaterialGroupID(std::int32_t id) {
+    body_controls::SetMaterialGroupID(*this, id);
+}
+
+std::int32_t IOrvalen3DD3DObject::GetMaterialGroupID() {
+    return body_controls::GetMaterialGroupID(*this);
+}
