@@ -1,0 +1,64 @@
+// Whole scene updates at 1/60 s: the physics world stepped through the scene, with its force and
+// transform callbacks on every moving body and its contact callbacks on every pair, so that their cost
+// shows beside the engine's own rain_1000 (bench_physics_scenes), which applies gravity directly.
+
+#include "renderer/IOrvalenD3D.h"
+#include "scene3d/IOrvalen3DD3D.h"
+#include "support/SceneScenes.h"
+
+#include "physics/dynamics/dgContactJoint.h"
+#include "physics/dynamics/dgWorld.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+/// Contact points in use over all contact joints of the world.
+int CountContacts(const dgWorld* world) {
+    int contacts = 0;
+    for (auto* node = world->m_contactJointPool.m_activeList.GetFirst(); node != nullptr; node = node->GetNext()) {
+        contacts += node->GetInfo()->m_pointCount;
+    }
+    return contacts;
+}
+
+void BM_SceneRain(benchmark::State& state) {
+    const int steps = static_cast<int>(state.range(0));
+    double steppingSeconds = 0.0;
+    int bodies = 0;
+    int contacts = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Gravity lives in the renderer; the scene draws nothing here, so no device is needed.
+        IOrvalenD3D renderer(0);
+        auto scene = std::make_unique<IOrvalen3DD3D>();
+        IOrvalenRenderer* handle = &renderer;
+        scene->SetRenderer(&handle);
+        scene->SetGravity(0.0f, -10.0f, 0.0f);
+        scene_scenes::Rain(*scene);
+        bodies = static_cast<int>(scene->ObjectCount) - 1;
+        state.ResumeTiming();
+        const auto begin = std::chrono::steady_clock::now();
+        for (int i = 0; i < steps; i++) {
+            scene->Update(scene_scenes::kStep);
+        }
+        steppingSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        state.PauseTiming();
+        contacts = CountContacts(scene->World);
+        scene.reset();
+        state.ResumeTiming();
+    }
+    const double totalSteps = static_cast<double>(state.iterations()) * steps;
+    state.counters["ms_per_step"] = 1000.0 * steppingSeconds / totalSteps;
+    state.counters["bodies"] = bodies;
+    state.counters["contacts"] = contacts;
+}
+
+BENCHMARK(BM_SceneRain)->Name("scene_rain_1000")->Arg(240)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
