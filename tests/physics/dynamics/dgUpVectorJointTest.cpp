@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace jointscene;
@@ -39,19 +40,12 @@ struct UprightBox {
     }
 };
 
+/// Every float of the first count Jacobians and accelerations is finite.
 bool RowsAreFinite(const dgJointParams& params, dgInt32 count) {
-    for (dgInt32 i = 0; i < count; i++) {
-        const dgJacobian& j = params.m_jacobians[i].m_jacobian0;
-        for (int k = 0; k < 3; k++) {
-            if (!std::isfinite(j.m_linear[k]) || !std::isfinite(j.m_angular[k])) {
-                return false;
-            }
-        }
-        if (!std::isfinite(params.m_accelerations[i])) {
-            return false;
-        }
-    }
-    return true;
+    const dgFloat32* jacobians = &params.m_jacobians[0].m_jacobian0.m_linear.x;
+    return std::all_of(jacobians, jacobians + 16 * count, [](dgFloat32 v) { return std::isfinite(v); }) &&
+           std::all_of(params.m_accelerations, params.m_accelerations + count,
+                       [](dgFloat32 v) { return std::isfinite(v); });
 }
 
 } // namespace

@@ -79,6 +79,12 @@ TEST(dgWorldJoints, CreationRefusesBadInputAndDestructionIgnoresJointsNotItsOwn)
     dgApiBallSetConeLimits(ball, pin, 0.0f, 0.5f);
     EXPECT_EQ(static_cast<dgBallJoint*>(ball)->GetConeLimitState(), 0);
     EXPECT_EQ(static_cast<dgBallJoint*>(ball)->GetTwistLimitState(), 1);
+    // A pin along x shorter than 1 still finds an auxiliary axis across it.
+    const float shortPin[3] = {0.5f, 0.0f, 0.0f};
+    dgApiBallSetConeLimits(ball, shortPin, 0.5f, 0.5f);
+    const dgMatrix& frame = static_cast<dgBallJoint*>(ball)->m_localMatrix0;
+    EXPECT_TRUE(
+        std::isfinite(frame.up.x + frame.up.y + frame.up.z + frame.right.x + frame.right.y + frame.right.z));
     dgApiJointSetStiffness(ball, nan);
     EXPECT_EQ(dgApiJointGetStiffness(ball), 0.0f);
 }
