@@ -33,6 +33,7 @@ enum D3DFORMAT : std::uint32_t {
     D3DFMT_D24X8 = 77,
     D3DFMT_D24X4S4 = 79,
     D3DFMT_D16 = 80,
+    D3DFMT_VERTEXDATA = 100,
 };
 
 enum D3DDEVTYPE : std::uint32_t {
@@ -52,11 +53,19 @@ enum D3DPOOL : std::uint32_t {
 
 /// Usage flags of a resource.
 constexpr DWORD D3DUSAGE_RENDERTARGET = 0x1; ///< the device can draw into it; default pool only
+constexpr DWORD D3DUSAGE_WRITEONLY = 0x8;    ///< the application never reads what it locked
+
+/// Lock flags; taken and not needed, since a locked buffer is always the buffer's own memory.
+constexpr DWORD D3DLOCK_READONLY = 0x10;
+constexpr DWORD D3DLOCK_NOSYSLOCK = 0x800;
+constexpr DWORD D3DLOCK_NOOVERWRITE = 0x1000;
+constexpr DWORD D3DLOCK_DISCARD = 0x2000;
 
 enum D3DRESOURCETYPE : std::uint32_t {
     D3DRTYPE_SURFACE = 1,
     D3DRTYPE_VOLUME = 2,
     D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VERTEXBUFFER = 6,
 };
 
 /// Samples per pixel of a multisampled surface; 0 is none.
@@ -374,7 +383,27 @@ struct D3DSURFACE_DESC {
     UINT Height;
 };
 
+/// What a vertex buffer is: its size in bytes, usage, pool and the vertex format it was made for.
+struct D3DVERTEXBUFFER_DESC {
+    D3DFORMAT Format; ///< D3DFMT_VERTEXDATA
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
 struct IDirect3DDevice9;
+
+/// Vertices in memory of the device, read by stream draws.
+struct IDirect3DVertexBuffer9 : IUnknown {
+    /// Hands out the bytes from `offset` on, `size` of them (0: to the end). Refused with
+    /// D3DERR_INVALIDCALL for a null `data`, a range past the end, or a buffer already locked.
+    virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
+    /// Refused with D3DERR_INVALIDCALL when the buffer is not locked.
+    virtual HRESULT Unlock() = 0;
+    virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* description) = 0;
+};
 
 /// A texture of any kind, as the device's texture stages and effects take it.
 struct IDirect3DBaseTexture9 : IUnknown {
@@ -460,8 +489,24 @@ struct IDirect3DDevice9 : IUnknown {
     /// bytes apart, through the world, view and projection transforms, clipping and the viewport.
     /// Refused outside a scene, without a vertex format, and for a stride shorter than the format's
     /// vertex; drawing nothing is not refused.
+    /// Afterwards stream 0 has no buffer.
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                                     UINT stride) = 0;
+    /// Makes a vertex buffer of `length` bytes. Refused with D3DERR_INVALIDCALL for a length of 0, a
+    /// null `buffer` or a non-null `shared` (no resource sharing).
+    virtual HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                       IDirect3DVertexBuffer9** buffer, void** shared) = 0;
+    /// Binds `buffer` (null: none) to stream 0 to 15, its vertices `stride` bytes apart from byte
+    /// `offset` on. The device holds no reference: a buffer that goes is unbound.
+    virtual HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                                    UINT stride) = 0;
+    /// Hands out the stream's buffer with a reference added (null when none), its offset and stride.
+    virtual HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
+                                    UINT* stride) = 0;
+    /// Draws as DrawPrimitiveUP does, from the vertices of stream 0 starting at `startVertex`. Refused
+    /// also without a buffer on stream 0, while it is locked, and when the vertices needed run past its
+    /// end.
+    virtual HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) = 0;
     /// Binds a texture of this device to texture stage 0 to 7 (null: none); later draws sample it
     /// with the stage's sampler states and modulate the vertex colour by it. The device holds no
     /// reference: a texture that goes is unbound.

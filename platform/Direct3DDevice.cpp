@@ -6,6 +6,7 @@
 #include "platform/FaultInjector.h"
 #include "platform/LiveObjectCounter.h"
 #include "platform/TextureObject.h"
+#include "platform/VertexBufferObject.h"
 #include "platform/WindowRegistry.h"
 
 #include <GL/gl.h>
@@ -65,6 +66,10 @@ GLenum DepthStorageOf(D3DFORMAT format) {
     default:
         return GL_DEPTH24_STENCIL8;
     }
+}
+
+GLenum DepthAttachment(GLenum storage) {
+    return storage == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
 }
 
 bool HasAlpha(D3DFORMAT format) {
@@ -184,10 +189,9 @@ bool Direct3DDevice::CreateBuffers() {
         glGenRenderbuffers(1, &m_depthBuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
         Storage(samples, DepthStorageOf(m_parameters.AutoDepthStencilFormat), width, height);
-        const GLenum attachment = DepthStorageOf(m_parameters.AutoDepthStencilFormat) == GL_DEPTH24_STENCIL8
-                                      ? GL_DEPTH_STENCIL_ATTACHMENT
-                                      : GL_DEPTH_ATTACHMENT;
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, m_depthBuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER,
+                                  DepthAttachment(DepthStorageOf(m_parameters.AutoDepthStencilFormat)),
+                                  GL_RENDERBUFFER, m_depthBuffer);
     }
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         return false;
@@ -223,6 +227,7 @@ void Direct3DDevice::ResetStates() {
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_fvf = 0;
     std::fill(std::begin(m_textures), std::end(m_textures), nullptr);
+    std::fill(std::begin(m_streams), std::end(m_streams), StreamSource{});
     m_state.Reset(m_parameters.EnableAutoDepthStencil != FALSE);
     ApplyViewport();
     ApplyModelView();
@@ -381,6 +386,56 @@ platform::Image Direct3DDevice::ReadBackBuffer() {
             pixel |= 0xFF000000u;
         }
     }
+    return image;
+}
+
+platform::DepthStencilImage Direct3DDevice::ReadDepthStencil() {
+    if (!m_parameters.EnableAutoDepthStencil) {
+        return {};
+    }
+    m_context->MakeCurrent();
+    platform::DepthStencilImage image;
+    image.width = m_parameters.BackBufferWidth;
+    image.height = m_parameters.BackBufferHeight;
+    const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
+    image.depth.resize(count);
+    image.stencil.resize(count);
+    const auto width = static_cast<GLsizei>(image.width);
+    const auto height = static_cast<GLsizei>(image.height);
+    const GLenum storage = DepthStorageOf(m_parameters.AutoDepthStencilFormat);
+    const bool packed = storage == GL_DEPTH24_STENCIL8;
+    GLuint source = m_frameBuffer;
+    GLuint resolveFrameBuffer = 0;
+    GLuint resolveBuffer = 0;
+    if (m_resolveFrameBuffer != 0) {
+        // Multisampled depth is read through a single-sampled copy of the same storage.
+        glGenFramebuffers(1, &resolveFrameBuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, resolveFrameBuffer);
+        glGenRenderbuffers(1, &resolveBuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, resolveBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, storage, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, DepthAttachment(storage), GL_RENDERBUFFER, resolveBuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_frameBuffer);
+        glBlitFramebuffer(0, 0, width, height, 0, 0, width, height,
+                          GL_DEPTH_BUFFER_BIT | (packed ? GL_STENCIL_BUFFER_BIT : 0u), GL_NEAREST);
+        source = resolveFrameBuffer;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    if (packed) {
+        // Depth in the top 24 bits, stencil in the low 8.
+        std::vector<GLuint> words(count);
+        glReadPixels(0, 0, width, height, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8, words.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            image.depth[i] = static_cast<float>(words[i] >> 8) / 16777215.0f;
+            image.stencil[i] = static_cast<std::uint8_t>(words[i] & 0xFF);
+        }
+    } else {
+        glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, image.depth.data());
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, m_target.frameBuffer);
+    glDeleteFramebuffers(1, &resolveFrameBuffer);
+    glDeleteRenderbuffers(1, &resolveBuffer);
     return image;
 }
 
@@ -662,53 +717,157 @@ HRESULT Direct3DDevice::GetFVF(DWORD* fvf) {
     return D3D_OK;
 }
 
+namespace {
+
+/// Vertices that `primitiveCount` primitives of `type` read; none for a type the device does not have.
+std::optional<std::uint64_t> VerticesRead(D3DPRIMITIVETYPE type, UINT primitiveCount) {
+    const std::uint64_t count = primitiveCount;
+    switch (type) {
+    case D3DPT_POINTLIST:
+        return count;
+    case D3DPT_LINELIST:
+        return count * 2;
+    case D3DPT_LINESTRIP:
+        return count + 1;
+    case D3DPT_TRIANGLELIST:
+        return count * 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN:
+        return count + 2;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+bool Direct3DDevice::Accepts(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT stride,
+                             std::uint64_t& vertexCount) const {
+    const std::optional<std::uint64_t> read = VerticesRead(type, primitiveCount);
+    const std::optional<VertexFormat> format = VertexFormat::Of(m_fvf);
+    vertexCount = read.value_or(0);
+    // A stride shorter than the format's vertex means the format set is not the one the caller's
+    // vertices have.
+    return read && m_inScene && format && stride >= format->size &&
+           primitiveCount <= AdapterState::Instance().Configuration().caps.MaxPrimitiveCount &&
+           vertexCount <= static_cast<std::uint64_t>(INT32_MAX);
+}
+
+void Direct3DDevice::Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uint64_t vertexCount,
+                            const std::uint8_t* vertices, UINT stride) {
+    if (primitiveCount == 0) {
+        return;
+    }
+    // The last vertex is read only as far as the format reaches.
+    const std::size_t length =
+        static_cast<std::size_t>((vertexCount - 1) * stride + VertexFormat::Of(m_fvf)->size);
+    FaultInjector::Instance().RecordDraw(
+        {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(vertices, vertices + length)});
+    // A lost device takes draws and shows nothing of them.
+    if (m_loss == platform::DeviceLoss::Operational) {
+        DrawArrays(type, static_cast<int>(vertexCount), vertices, stride);
+    }
+}
+
 HRESULT Direct3DDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                                         UINT stride) {
     TracedOperation call("IDirect3DDevice9::DrawPrimitiveUP", {type, primitiveCount, stride});
     if (call.Faulted()) {
         return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
     }
-    const std::optional<VertexFormat> format = VertexFormat::Of(m_fvf);
-    std::uint64_t vertexCount = primitiveCount;
-    switch (type) {
-    case D3DPT_POINTLIST:
-        break;
-    case D3DPT_LINELIST:
-        vertexCount *= 2;
-        break;
-    case D3DPT_LINESTRIP:
-        vertexCount += 1;
-        break;
-    case D3DPT_TRIANGLELIST:
-        vertexCount *= 3;
-        break;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-        vertexCount += 2;
-        break;
-    default:
+    std::uint64_t vertexCount = 0;
+    if (!Accepts(type, primitiveCount, stride, vertexCount) || (primitiveCount > 0 && vertices == nullptr)) {
         return call.Return(D3DERR_INVALIDCALL);
     }
-    // A stride shorter than the format's vertex means the format set is not the one the caller's
-    // vertices have.
-    if (!m_inScene || !format || stride < format->size ||
-        primitiveCount > AdapterState::Instance().Configuration().caps.MaxPrimitiveCount ||
-        vertexCount > static_cast<std::uint64_t>(INT32_MAX) || (primitiveCount > 0 && vertices == nullptr)) {
-        return call.Return(D3DERR_INVALIDCALL);
-    }
-    if (primitiveCount == 0) {
-        return call.Return(D3D_OK);
-    }
-    const auto* bytes = static_cast<const std::uint8_t*>(vertices);
-    // The last vertex is read only as far as the format reaches.
-    const std::size_t length = static_cast<std::size_t>((vertexCount - 1) * stride + format->size);
-    FaultInjector::Instance().RecordDraw(
-        {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(bytes, bytes + length)});
-    // A lost device takes draws and shows nothing of them.
-    if (m_loss == platform::DeviceLoss::Operational) {
-        DrawArrays(type, static_cast<int>(vertexCount), bytes, stride);
-    }
+    // The user-pointer road takes stream 0 over and leaves it empty.
+    m_streams[0] = {};
+    Submit(type, primitiveCount, vertexCount, static_cast<const std::uint8_t*>(vertices), stride);
     return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    TracedOperation call("IDirect3DDevice9::DrawPrimitive", {type, startVertex, primitiveCount});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    const StreamSource& stream = m_streams[0];
+    std::uint64_t vertexCount = 0;
+    if (!Accepts(type, primitiveCount, stream.stride, vertexCount) || stream.buffer == nullptr ||
+        stream.buffer->Locked()) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    // Bytes from the buffer's start to the end of the last vertex read, in 64 bits: no count wraps.
+    const std::uint64_t first = stream.offset + std::uint64_t(startVertex) * stream.stride;
+    const std::uint64_t end =
+        vertexCount > 0 ? first + (vertexCount - 1) * stream.stride + VertexFormat::Of(m_fvf)->size : 0;
+    if (end > stream.buffer->Length()) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    Submit(type, primitiveCount, vertexCount, stream.buffer->Bytes() + first, stream.stride);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                           IDirect3DVertexBuffer9** buffer, void** shared) {
+    TracedOperation call("IDirect3DDevice9::CreateVertexBuffer", {length, usage, fvf, pool});
+    if (buffer != nullptr) {
+        *buffer = nullptr;
+    }
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_OUTOFVIDEOMEMORY));
+    }
+    const bool poolKnown = pool == D3DPOOL_DEFAULT || pool == D3DPOOL_MANAGED || pool == D3DPOOL_SYSTEMMEM;
+    if (length == 0 || buffer == nullptr || shared != nullptr || !poolKnown) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    *buffer = new VertexBufferObject(this, length, usage, fvf, pool);
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
+                                        UINT stride) {
+    TracedOperation call("IDirect3DDevice9::SetStreamSource",
+                         {stream, buffer != nullptr ? 1 : 0, offset, stride});
+    if (call.Faulted()) {
+        return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
+    }
+    VertexBufferObject* bound = buffer != nullptr ? VertexBufferObject::FromInterface(buffer) : nullptr;
+    if (stream >= kStreams || (buffer != nullptr && (bound == nullptr || bound->Device() != this))) {
+        return call.Return(D3DERR_INVALIDCALL);
+    }
+    m_streams[stream] = bound != nullptr ? StreamSource{bound, offset, stride} : StreamSource{};
+    return call.Return(D3D_OK);
+}
+
+HRESULT Direct3DDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
+                                        UINT* stride) {
+    if (stream >= kStreams || buffer == nullptr || offset == nullptr || stride == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *buffer = m_streams[stream].buffer;
+    if (*buffer != nullptr) {
+        (*buffer)->AddRef();
+    }
+    *offset = m_streams[stream].offset;
+    *stride = m_streams[stream].stride;
+    return D3D_OK;
+}
+
+void Direct3DDevice::VertexBufferBorn(const VertexBufferObject& buffer) {
+    if (buffer.Pool() == D3DPOOL_DEFAULT) {
+        DefaultPoolObjectBorn();
+    }
+}
+
+void Direct3DDevice::VertexBufferDied(const VertexBufferObject& buffer) {
+    if (buffer.Pool() == D3DPOOL_DEFAULT) {
+        DefaultPoolObjectDied();
+    }
+    for (StreamSource& stream : m_streams) {
+        if (stream.buffer == &buffer) {
+            stream = {};
+        }
+    }
 }
 
 void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices,
@@ -719,18 +878,31 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, step, vertices);
-    if (format.normal) {
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, step, vertices + *format.normal);
-    } else {
-        glNormal3f(0.0f, 0.0f, 0.0f);
+    // Colours and fog come lit and fogged as the device defines them; OpenGL's own lighting stays out of
+    // the draw, and its fog only turns a per-vertex coordinate into the blend.
+    m_vertexProcessor.Process(m_state, m_world, m_view, format, vertices, stride, vertexCount);
+    glPushAttrib(GL_ENABLE_BIT | GL_FOG_BIT);
+    glDisable(GL_LIGHTING);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_FLOAT, 0, m_vertexProcessor.Colours());
+    const bool specular = m_state.RenderState(D3DRS_SPECULARENABLE) != FALSE;
+    (specular ? glEnable : glDisable)(GL_COLOR_SUM);
+    if (specular) {
+        glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
+        glSecondaryColorPointer(3, GL_FLOAT, 0, m_vertexProcessor.Speculars());
     }
-    if (format.diffuse) {
-        // An ARGB word in memory is the bytes B, G, R, A.
-        glEnableClientState(GL_COLOR_ARRAY);
-        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, step, vertices + *format.diffuse);
-    } else {
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    const VertexProcessor::Fog fog = VertexProcessor::FogOf(m_state);
+    (fog != VertexProcessor::Fog::None ? glEnable : glDisable)(GL_FOG);
+    if (fog != VertexProcessor::Fog::None) {
+        glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
+        glEnableClientState(GL_FOG_COORD_ARRAY);
+        glFogCoordPointer(GL_FLOAT, 0, m_vertexProcessor.FogCoordinates());
+    }
+    if (fog == VertexProcessor::Fog::PerVertex) {
+        // Linear fog from 1 to 0 hands the coordinate through as the factor.
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogf(GL_FOG_START, 1.0f);
+        glFogf(GL_FOG_END, 0.0f);
     }
     for (DWORD set = 0; set < format.textureSets; ++set) {
         glClientActiveTexture(GL_TEXTURE0 + set);
@@ -760,6 +932,7 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
         break;
     }
     glDrawArrays(mode, 0, vertexCount);
+    glPopAttrib();
     glPopClientAttrib();
 }
 

@@ -9,12 +9,14 @@
 #include "platform/FixedFunctionState.h"
 #include "platform/GLContext.h"
 #include "platform/VertexFormat.h"
+#include "platform/VertexProcessor.h"
 #include "platform/control.h"
 
 #include <cstdint>
 #include <memory>
 
 class TextureObject;
+class VertexBufferObject;
 
 /// Where draws and clears go: the back buffer, or a texture level with its own depth-stencil buffer.
 struct DrawTarget {
@@ -28,6 +30,7 @@ struct DrawTarget {
 class Direct3DDevice final : public IDirect3DDevice9 {
 public:
     static constexpr DWORD kTextureStages = 8;
+    static constexpr UINT kStreams = 16;
 
     /// Makes a device for completed and checked presentation parameters; it holds a reference to
     /// `direct3D` until it is freed.
@@ -66,6 +69,12 @@ public:
     HRESULT GetFVF(DWORD* fvf) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                             UINT stride) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                               IDirect3DVertexBuffer9** buffer, void** shared) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride) override;
+    HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UINT* offset,
+                            UINT* stride) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
     HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
     HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
 
@@ -78,6 +87,8 @@ public:
     const D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state) const;
     /// The back buffer as ARGB, multisampling resolved.
     platform::Image ReadBackBuffer();
+    /// The depth and stencil of the automatic depth-stencil buffer; empty without one.
+    platform::DepthStencilImage ReadDepthStencil();
     /// Makes the device's drawing context current, for helpers that draw into its render target.
     void MakeCurrent() { m_context->MakeCurrent(); }
     bool InScene() const { return m_inScene; }
@@ -90,6 +101,10 @@ public:
     /// against a reset, and a texture that goes is unbound from every stage.
     void TextureBorn(const TextureObject& texture);
     void TextureDied(const TextureObject& texture);
+    /// Kept by the device's vertex buffers: default-pool ones count against a reset, and a buffer that
+    /// goes is unbound from every stream.
+    void VertexBufferBorn(const VertexBufferObject& buffer);
+    void VertexBufferDied(const VertexBufferObject& buffer);
     void DefaultPoolObjectBorn() { ++m_defaultPoolObjects; }
     void DefaultPoolObjectDied() { --m_defaultPoolObjects; }
 
@@ -106,7 +121,14 @@ private:
     void ApplyViewport();
     void ApplyModelView();
     void ApplyProjection();
-    /// Hands the vertices to OpenGL as client arrays of the current vertex format and draws them.
+    /// Whether a draw of `primitiveCount` primitives, `stride` bytes apart, can be taken now; writes
+    /// the number of vertices it reads.
+    bool Accepts(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT stride, std::uint64_t& vertexCount) const;
+    /// The one road of every accepted draw: recorded, then drawn unless the device is lost.
+    void Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uint64_t vertexCount,
+                const std::uint8_t* vertices, UINT stride);
+    /// Hands the vertices to OpenGL as client arrays of the current vertex format, with the colours and
+    /// fog the vertex processor gives them, and draws them.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
     /// Gives OpenGL's texture units the stages' textures and their samplers' states.
     void BindStageTextures();
@@ -132,5 +154,12 @@ private:
     TextureObject* m_textures[kTextureStages] = {}; ///< bound per stage; no reference held
     int m_defaultPoolObjects = 0;
     DWORD m_fvf = 0; ///< vertex format of the draws; 0 until set
+    struct StreamSource {
+        VertexBufferObject* buffer = nullptr; ///< no reference held
+        UINT offset = 0;
+        UINT stride = 0;
+    };
+    StreamSource m_streams[kStreams];
+    VertexProcessor m_vertexProcessor;
     platform::DeviceLoss m_loss = platform::DeviceLoss::Operational;
 };

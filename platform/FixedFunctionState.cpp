@@ -481,6 +481,16 @@ std::optional<bool> FixedFunctionState::LightEnabled(DWORD index) const {
     return found != m_lights.end() ? std::optional(found->second.enabled) : std::nullopt;
 }
 
+std::size_t FixedFunctionState::EnabledLights(std::array<const D3DLIGHT9*, kLitLights>& lights) const {
+    std::size_t count = 0;
+    for (const auto& [index, slot] : m_lights) {
+        if (slot.enabled && count < kLitLights) {
+            lights[count++] = &slot.light;
+        }
+    }
+    return count;
+}
+
 void FixedFunctionState::SetViewMatrix(const D3DMATRIX& view) {
     m_view = view;
     ApplyLights();

@@ -1,7 +1,8 @@
 #pragma once
 // The fixed-function state of one device (render states, sampler states, lights and material) as the
 // device reports it, and its translation into the OpenGL state of the device's context. The context
-// must be current whenever a state is set.
+// must be current whenever a state is set. Draws take their lighting and fog from the device's own
+// vertex processor, which reads the lights, material and fog states kept here.
 
 #include "platform/Direct3D9.h"
 
@@ -32,6 +33,8 @@ public:
     /// False when more than kLitLights lights would be on.
     bool EnableLight(DWORD index, bool enable);
     std::optional<bool> LightEnabled(DWORD index) const;
+    /// The lights switched on, in index order, into `lights`; returns how many there are.
+    std::size_t EnabledLights(std::array<const D3DLIGHT9*, kLitLights>& lights) const;
     const D3DMATERIAL9& Material() const { return m_material; }
     void SetMaterial(const D3DMATERIAL9& material);
     /// Lights are given in world space: OpenGL places them with the view matrix current at the time.

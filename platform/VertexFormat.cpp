@@ -18,7 +18,7 @@ std::optional<VertexFormat> VertexFormat::Of(DWORD fvf) {
         format.size += sizeof(DWORD);
     }
     if ((fvf & D3DFVF_SPECULAR) != 0) {
-        // Takes its room; the fixed-function colour sum is not drawn.
+        format.specular = format.size;
         format.size += sizeof(DWORD);
     }
     format.textureSets = textureSets;

@@ -11,6 +11,7 @@ struct VertexFormat {
     DWORD size = 0;              ///< bytes of one vertex
     std::optional<DWORD> normal; ///< byte offset of each component present
     std::optional<DWORD> diffuse;
+    std::optional<DWORD> specular;
     DWORD textureSets = 0;   ///< pairs of texture coordinates, 2 floats each, after a specular colour
     DWORD textureOffset = 0; ///< byte offset of the first pair
 

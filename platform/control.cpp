@@ -44,6 +44,11 @@ Image ReadBackBuffer(IDirect3DDevice9* device) {
     return live != nullptr ? live->ReadBackBuffer() : Image{};
 }
 
+DepthStencilImage ReadDepthStencil(IDirect3DDevice9* device) {
+    Direct3DDevice* live = Direct3DDevice::FromInterface(device);
+    return live != nullptr ? live->ReadDepthStencil() : DepthStencilImage{};
+}
+
 Image ReadTextureLevel(IDirect3DTexture9* texture, UINT level) {
     const TextureObject* live = TextureObject::FromInterface(texture);
     return live != nullptr ? live->ReadLevel(level) : Image{};

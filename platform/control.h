@@ -7,6 +7,7 @@
 // "D3DXCreateEffectFromFileA", "D3DXCreateTexture", "D3DXCreateTextureFromFileExA",
 // "D3DXGetImageInfoFromFileA", "D3DXCreateRenderToSurface", "IDirect3D9::<Method>",
 // "IDirect3DDevice9::<Method>", "IDirect3DTexture9::<Method>", "IDirect3DSurface9::<Method>",
+// "IDirect3DVertexBuffer9::<Method>" (Lock, Unlock),
 // "ID3DXFont::<Method>", "ID3DXEffect::<Method>" and "ID3DXRenderToSurface::<Method>". The selector argument
 // that a fault can be narrowed to is, by operation:
 //   IDirect3D9::CheckDepthStencilMatch      the depth-stencil format
@@ -14,6 +15,11 @@
 //   IDirect3DDevice9::SetTransform          the transform state (D3DTS_VIEW, D3DTS_PROJECTION, ...)
 //   IDirect3DDevice9::SetViewport           none (X, Y, Width, Height are in the trace)
 //   IDirect3DDevice9::DrawPrimitiveUP       the primitive type
+//   IDirect3DDevice9::DrawPrimitive         the primitive type (start vertex and count are in the trace)
+//   IDirect3DDevice9::CreateVertexBuffer    the length in bytes
+//   IDirect3DDevice9::SetStreamSource       the stream
+//   IDirect3DVertexBuffer9::Lock            the offset (size and flags are in the trace)
+//   IDirect3DVertexBuffer9::Unlock          none
 //   IDirect3DDevice9::Present, Reset,       none
 //     TestCooperativeLevel, BeginScene,
 //     EndScene, SetMaterial
@@ -54,6 +60,20 @@ Image ReadWindowPixels(HWND window);
 /// The device's back buffer (resolved when multisampled); alpha reads 0xFF for formats without it.
 /// Empty image for a null device.
 Image ReadBackBuffer(IDirect3DDevice9* device);
+/// Depth (0..1) and 8-bit stencil count of every pixel of a depth-stencil buffer, rows from the top;
+/// stencil counts read 0 for formats without stencil bits.
+struct DepthStencilImage {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<float> depth;
+    std::vector<std::uint8_t> stencil;
+
+    float DepthAt(UINT x, UINT y) const { return depth[static_cast<std::size_t>(y) * width + x]; }
+    int StencilAt(UINT x, UINT y) const { return stencil[static_cast<std::size_t>(y) * width + x]; }
+};
+/// The device's automatic depth-stencil buffer (resolved when multisampled). Empty for a null device
+/// or one made without a depth-stencil buffer.
+DepthStencilImage ReadDepthStencil(IDirect3DDevice9* device);
 /// Writes an image as an 8-bit RGBA PNG file; false when the file cannot be written or the image is empty.
 bool SavePng(const Image& image, const char* path);
 
@@ -158,7 +178,8 @@ struct DrawnPrimitives {
     UINT stride = 0;
     std::vector<std::uint8_t> vertices;
 };
-/// The draw calls devices accepted since the trace was last cleared, in order.
+/// The draw calls devices accepted since the trace was last cleared, in order: user-pointer draws and
+/// stream draws alike, each with the vertices it read.
 std::vector<DrawnPrimitives> DrawnPrimitiveCalls();
 
 // ---- Input ----

@@ -1,0 +1,39 @@
+#pragma once
+// The device's per-vertex fixed-function work, done in C++ where OpenGL's own pipeline follows other
+// rules: lighting by lights 0-7 (the range cut-off, the spot cone between Theta and Phi, the material
+// colour sources), fog on eye depth or on the distance from the eye, and how far a draw's texture
+// coordinates reach. Positions still go through OpenGL's transforms.
+
+#include "platform/FixedFunctionState.h"
+#include "platform/VertexFormat.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class VertexProcessor {
+public:
+    /// Which fog a draw gets: none; a factor per vertex (the vertex modes); a distance per vertex that
+    /// the rasteriser turns into a factor per pixel (the table modes, which win over the vertex modes).
+    enum class Fog { None, PerVertex, PerPixel };
+    static Fog FogOf(const FixedFunctionState& state);
+
+    /// Colours and fog coordinates of `count` vertices of `format` lying `stride` bytes apart, seen
+    /// through `world` and `view`. The outputs hold until the next call; their storage only grows.
+    void Process(const FixedFunctionState& state, const D3DMATRIX& world, const D3DMATRIX& view,
+                 const VertexFormat& format, const std::uint8_t* vertices, UINT stride, int count);
+    /// RGBA per vertex: the lit (or unlit) diffuse colour.
+    const float* Colours() const { return m_colours.data(); }
+    /// RGB per vertex: the specular colour, added after texturing while SPECULARENABLE is on.
+    const float* Speculars() const { return m_speculars.data(); }
+    /// Per vertex: the fog factor (PerVertex) or the fog distance (PerPixel).
+    const float* FogCoordinates() const { return m_fog.data(); }
+    /// Whether every coordinate of texture set `set` along `axis` (0: u, 1: v) lies within 0..1.
+    bool WithinUnit(DWORD set, int axis) const { return m_withinUnit[set][axis]; }
+
+private:
+    std::vector<float> m_colours; ///< scratch, grown to the largest draw
+    std::vector<float> m_speculars;
+    std::vector<float> m_fog;
+    std::array<std::array<bool, 2>, VertexFormat::kMaxTextureSets> m_withinUnit{};
+};
