@@ -84,7 +84,12 @@ void Storage(GLsizei samples, GLenum storage, GLsizei width, GLsizei height) {
     }
 }
 
-GLint AddressMode(DWORD mode) {
+/// Wrapping repeats the texture only beyond 0..1: a draw whose coordinates stay within it samples its
+/// edge texels as clamping does, so a quad's border pixels never blend in the texture's opposite edge.
+GLint AddressMode(DWORD mode, bool withinUnit) {
+    if (withinUnit && mode != D3DTADDRESS_BORDER) {
+        return GL_CLAMP_TO_EDGE;
+    }
     switch (mode) {
     case D3DTADDRESS_MIRROR:
         return GL_MIRRORED_REPEAT;
@@ -1006,8 +1011,10 @@ void Direct3DDevice::BindStageTextures() {
                         Smooth(sampler(D3DSAMP_MAGFILTER)) ? GL_LINEAR : GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
                         MinificationFilter(sampler(D3DSAMP_MINFILTER), sampler(D3DSAMP_MIPFILTER)));
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, AddressMode(sampler(D3DSAMP_ADDRESSU)));
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, AddressMode(sampler(D3DSAMP_ADDRESSV)));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
+                        AddressMode(sampler(D3DSAMP_ADDRESSU), m_vertexProcessor.WithinUnit(stage, 0)));
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
+                        AddressMode(sampler(D3DSAMP_ADDRESSV), m_vertexProcessor.WithinUnit(stage, 1)));
         const DWORD border = sampler(D3DSAMP_BORDERCOLOR);
         const float borderColour[4] = {((border >> 16) & 0xFF) / 255.0f, ((border >> 8) & 0xFF) / 255.0f,
                                        (border & 0xFF) / 255.0f, ((border >> 24) & 0xFF) / 255.0f};

@@ -130,7 +130,8 @@ private:
     /// Hands the vertices to OpenGL as client arrays of the current vertex format, with the colours and
     /// fog the vertex processor gives them, and draws them.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
-    /// Gives OpenGL's texture units the stages' textures and their samplers' states.
+    /// Gives OpenGL's texture units the stages' textures and their samplers' states, for the draw whose
+    /// vertices the vertex processor has just seen.
     void BindStageTextures();
 
     ULONG m_references = 1;

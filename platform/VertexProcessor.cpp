@@ -211,8 +211,9 @@ void VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& 
                      std::cos(light.Phi * 0.5f)};
     }
 
-    for (DWORD set = 0; set < format.textureSets; ++set) {
-        m_withinUnit[set] = {true, true};
+    // Sets the format lacks read the constant (0, 0).
+    for (auto& set : m_withinUnit) {
+        set = {true, true};
     }
     for (std::size_t v = 0; v < size; ++v) {
         const std::uint8_t* vertex = vertices + v * stride;
