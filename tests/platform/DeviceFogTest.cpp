@@ -24,18 +24,13 @@ protected:
         Set(D3DRS_FOGDENSITY, std::bit_cast<DWORD>(0.1f));
     }
 
-    void Set(D3DRENDERSTATETYPE state, DWORD value) {
-        ASSERT_EQ(D3D_OK, m_device->SetRenderState(state, value));
-    }
-
     /// Expects the centre pixel to be f red + (1 - f) blue, after drawing `triangles` red.
     void ExpectFogged(float f, std::vector<SceneVertex> triangles) {
         for (SceneVertex& vertex : triangles) {
             vertex.colour = kRed;
         }
         ASSERT_EQ(D3D_OK, m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
-        ASSERT_EQ(D3D_OK,
-                  DrawFromBuffer(D3DPT_TRIANGLELIST, static_cast<UINT>(triangles.size() / 3), triangles));
+        ASSERT_EQ(D3D_OK, DrawFromBuffer(triangles));
         const std::uint32_t pixel = Frame().At(kSide / 2, kSide / 2);
         EXPECT_NEAR(255.0f * f, (pixel >> 16) & 0xFF, kChannelTolerance);
         EXPECT_NEAR(255.0f * (1.0f - f), pixel & 0xFF, kChannelTolerance);

@@ -25,7 +25,7 @@ protected:
         Set(D3DRS_STENCILENABLE, TRUE);
         Set(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
         Set(D3DRS_STENCILPASS, operation);
-        ASSERT_EQ(D3D_OK, DrawFromBuffer(D3DPT_TRIANGLELIST, 2, quad));
+        ASSERT_EQ(D3D_OK, DrawFromBuffer(quad));
     }
 
     platform::DepthStencilImage Buffer() const { return platform::ReadDepthStencil(m_device); }
@@ -57,7 +57,8 @@ TEST_F(DeviceStencilDepth, LessEqualWithReferenceOnePassesWhereTheCountIsOneOrMo
     Count(D3DSTENCILOP_DECR, Quad(20, 0, 40, 64, 0.5f));   // 255; the rest stays 0
     Set(D3DRS_STENCILFUNC, D3DCMP_LESSEQUAL);
     Set(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
-    ASSERT_EQ(D3D_OK, DrawFromMemory(D3DPT_TRIANGLELIST, 2, Quad(0, 0, 64, 64, 0.5f)));
+    const std::vector<SceneVertex> screen = Quad(0, 0, 64, 64, 0.5f);
+    ASSERT_EQ(D3D_OK, m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, screen.data(), sizeof(SceneVertex)));
     const LitPixels lit = LitPixels::In(Frame());
     EXPECT_EQ(40 * 64, lit.count);
     EXPECT_EQ(0, lit.left);
@@ -81,9 +82,9 @@ TEST_F(DeviceStencilDepth, CounterClockwiseStatesChangeNothingWithoutTwoSidedMod
 
 TEST_F(DeviceStencilDepth, DepthIsWrittenOnlyWhileDepthWritesAreOn) {
     Set(D3DRS_ZWRITEENABLE, FALSE);
-    ASSERT_EQ(D3D_OK, DrawFromBuffer(D3DPT_TRIANGLELIST, 2, Quad(0, 0, 32, 64, 0.25f)));
+    ASSERT_EQ(D3D_OK, DrawFromBuffer(Quad(0, 0, 32, 64, 0.25f)));
     Set(D3DRS_ZWRITEENABLE, TRUE);
-    ASSERT_EQ(D3D_OK, DrawFromBuffer(D3DPT_TRIANGLELIST, 2, Quad(32, 0, 64, 64, 0.25f)));
+    ASSERT_EQ(D3D_OK, DrawFromBuffer(Quad(32, 0, 64, 64, 0.25f)));
     const platform::DepthStencilImage buffer = Buffer();
     EXPECT_EQ(1.0f, buffer.DepthAt(10, 10));
     EXPECT_NEAR(0.25f, buffer.DepthAt(50, 10), 1e-6f);

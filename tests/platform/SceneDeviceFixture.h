@@ -1,7 +1,6 @@
 #pragma once
-// A 64 x 64 device with a 24-bit depth and 8-bit stencil buffer, drawing vertices of the 3D scene's
-// format (position, normal, colour, two texture pairs) inside a scene, from memory or from a vertex
-// buffer.
+// A 64 x 64 device with a 24-bit depth and 8-bit stencil buffer, inside a scene, drawing vertices of the
+// 3D scene's format (position, normal, colour, two texture pairs) from memory or from a vertex buffer.
 
 #include "TestDevice.h"
 #include "platform/Direct3D9.h"
@@ -46,6 +45,10 @@ protected:
         platform::ResetPlatform();
     }
 
+    void Set(D3DRENDERSTATETYPE state, DWORD value) {
+        ASSERT_EQ(D3D_OK, m_device->SetRenderState(state, value));
+    }
+
     /// Positions are pixels (x right, y down) with depth as given.
     void UsePixelProjection() {
         const float s = 2.0f / static_cast<float>(kSide);
@@ -53,40 +56,23 @@ protected:
         ASSERT_EQ(D3D_OK, m_device->SetTransform(D3DTS_PROJECTION, &pixels));
     }
 
-    /// A left-handed perspective of 90 degrees, eye at the origin looking along +z, planes `near` and `far`.
+    /// A left-handed perspective of 90 degrees from the origin along +z, with its near and far planes.
     void UsePerspective(float nearPlane, float farPlane) {
         const float q = farPlane / (farPlane - nearPlane);
         const D3DMATRIX perspective{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, q, 1}, {0, 0, -nearPlane * q, 0}}};
         ASSERT_EQ(D3D_OK, m_device->SetTransform(D3DTS_PROJECTION, &perspective));
     }
 
-    HRESULT DrawFromMemory(D3DPRIMITIVETYPE type, UINT count, const std::vector<SceneVertex>& vertices) {
-        return m_device->DrawPrimitiveUP(type, count, vertices.data(), sizeof(SceneVertex));
-    }
-
-    /// Through a default-pool buffer made, filled, bound, drawn from and released, as the scene does.
-    HRESULT DrawFromBuffer(D3DPRIMITIVETYPE type, UINT count, const std::vector<SceneVertex>& vertices) {
-        IDirect3DVertexBuffer9* buffer = MakeBuffer(vertices);
-        if (buffer == nullptr) {
-            return E_FAIL;
-        }
-        HRESULT result = m_device->SetStreamSource(0, buffer, 0, sizeof(SceneVertex));
-        if (SUCCEEDED(result)) {
-            result = m_device->DrawPrimitive(type, 0, count);
-        }
-        buffer->Release();
-        return result;
-    }
-
+    /// A default-pool buffer holding `vertices`, as the scene makes one; null on failure.
     IDirect3DVertexBuffer9* MakeBuffer(const std::vector<SceneVertex>& vertices,
                                        D3DPOOL pool = D3DPOOL_DEFAULT) {
         IDirect3DVertexBuffer9* buffer = nullptr;
+        void* data = nullptr;
         const auto length = static_cast<UINT>(vertices.size() * sizeof(SceneVertex));
         if (FAILED(m_device->CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, kSceneFormat, pool, &buffer,
                                                 nullptr))) {
             return nullptr;
         }
-        void* data = nullptr;
         if (FAILED(buffer->Lock(0, 0, &data, 0))) {
             buffer->Release();
             return nullptr;
@@ -96,16 +82,28 @@ protected:
         return buffer;
     }
 
-    /// Two triangles covering [left, right) x [top, bottom) at one depth, all corners alike but place.
+    /// Made, bound, drawn from as a triangle list and released again, as the scene draws a group.
+    HRESULT DrawFromBuffer(const std::vector<SceneVertex>& triangles) {
+        IDirect3DVertexBuffer9* buffer = MakeBuffer(triangles);
+        HRESULT result =
+            buffer != nullptr ? m_device->SetStreamSource(0, buffer, 0, sizeof(SceneVertex)) : E_FAIL;
+        if (SUCCEEDED(result)) {
+            result = m_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(triangles.size() / 3));
+        }
+        if (buffer != nullptr) {
+            buffer->Release();
+        }
+        return result;
+    }
+
+    /// Two triangles over [left, right) x [top, bottom) at one depth, clockwise on the screen.
     static std::vector<SceneVertex> Quad(float left, float top, float right, float bottom, float z,
-                                         SceneVertex like = {0, 0, 0}) {
-        std::vector<SceneVertex> quad(6, like);
+                                         std::uint32_t colour = 0xFFFFFFFFu) {
         const float corners[6][2] = {{left, top},  {right, top},    {left, bottom},
                                      {right, top}, {right, bottom}, {left, bottom}};
-        for (int i = 0; i < 6; ++i) {
-            quad[i].x = corners[i][0];
-            quad[i].y = corners[i][1];
-            quad[i].z = z;
+        std::vector<SceneVertex> quad;
+        for (const auto& [x, y] : corners) {
+            quad.push_back({x, y, z, 0, 0, -1, colour});
         }
         return quad;
     }
