@@ -6,9 +6,14 @@
 // - A vector is 3 consecutive floats (x, y, z); a matrix is 16 floats, four rows of four: front, up,
 //   right, position. Results go through caller-supplied pointers of the same layouts.
 // - Numbers outside their range are clamped, never refused.
-// - Creation functions return null when memory runs out; nothing else is reported.
-// - Destroying a body during dgApiWorldUpdate takes effect at the end of the running sub-step; a world
-//   is never destroyed from inside its own update.
+// - Creation functions return null when memory runs out (a memory hook returns null at any of their
+//   requests), having undone their work; nothing else is reported. Running out of memory anywhere else
+//   (a step, a query, a build) ends the process with "dgMalloc: out of memory (<n> bytes)" on stderr.
+// - Destroying a body during dgApiWorldUpdate takes effect at the end of the running sub-step, and from
+//   the callback of a query or walk (box query, ray cast, dgApiWorldForEachBodyDo) at the end of that
+//   query; a world is never destroyed from inside its own update or query (the call is ignored).
+// - Everything that visits bodies in turn visits them in creation order, never in address order, so the
+//   same calls give the same results whatever else the process allocated.
 // - Callbacks run on the caller's thread, inside the function that triggers them.
 
 #include <cstdint>
@@ -113,15 +118,20 @@ void dgApiWorldUpdate(dgWorld* world, float timestep);
 /// Rate clamped to [59.999996, 999.99994] frames per second; the maximum sub-step becomes 1 / rate.
 void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate);
 void dgApiWorldSetSize(dgWorld* world, const float* minPoint, const float* maxPoint);
-/// Calls callback for every body whose box overlaps minPoint..maxPoint.
+/// Calls callback for every body whose box overlaps minPoint..maxPoint. The callback may destroy bodies
+/// (they go when the query returns), move them or make new ones (not visited).
 void dgApiWorldForEachBodyInAABBDo(dgWorld* world, const float* minPoint, const float* maxPoint,
                                    dgBodyIteratorCallback callback);
-/// Casts the segment p0-p1 through the world; nothing happens without a filter.
+/// Casts the segment p0-p1 through the world; nothing happens without a filter. The filter may destroy
+/// bodies (they go when the cast returns), move them or make new ones (not hit by this cast).
 void dgApiWorldRayCast(dgWorld* world, const float* p0, const float* p1, dgWorldRayFilterCallback filter,
                        void* userData, dgWorldRayPrefilterCallback prefilter);
-/// Calls callback with every body of the world, in ascending handle order.
+/// Calls callback with every body of the world, in creation order. The callback may destroy bodies (they
+/// go when the walk returns) or make new ones (not visited).
 void dgApiWorldForEachBodyDo(dgWorld* world, dgBodyIteratorCallback callback);
-/// Resets the world box to -100..100 and destroys every body at once.
+/// Resets the world box to -100..100 and destroys every body at once; from a destructor callback, the
+/// bodies already being destroyed are left to their destruction. Inside an update or query the bodies go
+/// at its end and the box is kept.
 void dgApiWorldDestroyAllBodies(dgWorld* world);
 /// 0: the scalar solver build; any other value: the packed build where the processor has it.
 void dgApiWorldSetSimdMode(dgWorld* world, int mode);
@@ -140,7 +150,8 @@ void* dgApiWorldGetUserData(dgWorld* world);
 
 // Material groups and pairs (a pair is named by two group ids in either order).
 int dgApiMaterialGetDefaultGroupId(dgWorld* world);
-/// The next group id, with its pairs to every existing group and itself.
+/// The next group id, with its pairs to every existing group and itself; the default id, with nothing
+/// made, when memory runs out or 65535 groups exist.
 int dgApiMaterialCreateGroupId(dgWorld* world);
 /// Removes every pair and group, then makes the default group 0 again.
 void dgApiMaterialDestroyAllGroupId(dgWorld* world);

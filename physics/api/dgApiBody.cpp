@@ -42,7 +42,7 @@ bool IsFiniteVector(const dgVector& v) {
 } // namespace
 
 dgBody* dgApiBodyCreate(dgWorld* world, dgCollision* collision) {
-    return world->CreateBody(collision);
+    return dgCreateOrFail([&] { return world->CreateBody(collision); });
 }
 
 void dgApiBodyDestroy(dgWorld* world, dgBody* body) {

@@ -6,6 +6,7 @@
 #include "physics/collision/dgCompoundCollision.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/core/dgClassIds.h"
+#include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <cmath>
@@ -21,56 +22,66 @@ bool IsConvex(const dgCollision* collision) {
 } // namespace
 
 dgCollision* dgApiCollisionCreateNull(dgWorld* world) {
-    return world->CreateNull();
+    return dgCreateOrFail([&]() -> dgCollision* { return world->CreateNull(); });
 }
 
 dgCollision* dgApiCollisionCreateBox(dgWorld* world, float dx, float dy, float dz,
                                      const float* offsetMatrix) {
-    return world->CreateBox(dx, dy, dz, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail(
+        [&]() -> dgCollision* { return world->CreateBox(dx, dy, dz, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateSphere(dgWorld* world, float radiusX, float radiusY, float radiusZ,
                                         const float* offsetMatrix) {
-    const float rx = std::fabs(radiusX);
-    const float ry = std::fabs(radiusY);
-    const float rz = std::fabs(radiusZ);
-    const dgMatrix offset = dgApiMatrix(offsetMatrix);
-    if (std::fabs(rx - ry) < kSameRadius && std::fabs(rx - rz) < kSameRadius) {
-        return world->CreateSphere(rx, offset);
-    }
-    return world->CreateEllipse(rx, ry, rz, offset);
+    return dgCreateOrFail([&]() -> dgCollision* {
+        const float rx = std::fabs(radiusX);
+        const float ry = std::fabs(radiusY);
+        const float rz = std::fabs(radiusZ);
+        const dgMatrix offset = dgApiMatrix(offsetMatrix);
+        if (std::fabs(rx - ry) < kSameRadius && std::fabs(rx - rz) < kSameRadius) {
+            return world->CreateSphere(rx, offset);
+        }
+        return world->CreateEllipse(rx, ry, rz, offset);
+    });
 }
 
 dgCollision* dgApiCollisionCreateCone(dgWorld* world, float radius, float height, const float* offsetMatrix) {
-    return world->CreateCone(radius, height, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail(
+        [&]() -> dgCollision* { return world->CreateCone(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateCapsule(dgWorld* world, float radius, float height,
                                          const float* offsetMatrix) {
-    return world->CreateCapsule(radius, height, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail(
+        [&]() -> dgCollision* { return world->CreateCapsule(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateCylinder(dgWorld* world, float radius, float height,
                                           const float* offsetMatrix) {
-    return world->CreateCylinder(radius, height, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail(
+        [&]() -> dgCollision* { return world->CreateCylinder(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateChamferCylinder(dgWorld* world, float radius, float height,
                                                  const float* offsetMatrix) {
-    return world->CreateChamferCylinder(radius, height, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail([&]() -> dgCollision* {
+        return world->CreateChamferCylinder(radius, height, dgApiMatrix(offsetMatrix));
+    });
 }
 
 dgCollision* dgApiCollisionCreateConvexHull(dgWorld* world, int count, const float* vertices,
                                             int strideInBytes, const float* offsetMatrix) {
-    return world->CreateConvexHull(count, vertices, strideInBytes, dgApiMatrix(offsetMatrix));
+    return dgCreateOrFail([&]() -> dgCollision* {
+        return world->CreateConvexHull(count, vertices, strideInBytes, dgApiMatrix(offsetMatrix));
+    });
 }
 
 dgCollision* dgApiCollisionCreateConvexModifier(dgWorld* world, dgCollision* convexCollision) {
-    return world->CreateConvexModifier(convexCollision);
+    return dgCreateOrFail([&]() -> dgCollision* { return world->CreateConvexModifier(convexCollision); });
 }
 
 dgCollision* dgApiCollisionCreateCompound(dgWorld* world, int count, dgCollision* const* collisions) {
-    return world->CreateCompound(count, collisions);
+    return dgCreateOrFail([&]() -> dgCollision* { return world->CreateCompound(count, collisions); });
 }
 
 void dgApiConvexCollisionSetUserID(dgCollision* convexCollision, unsigned id) {

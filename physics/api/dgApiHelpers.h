@@ -2,6 +2,7 @@
 // Conversions between the interface's plain float arrays and the engine's value types.
 
 #include "physics/core/dgMatrix.h"
+#include "physics/core/dgMemory.h"
 #include "physics/core/dgVector.h"
 
 /// A point of 3 floats, w = 1.

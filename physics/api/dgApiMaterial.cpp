@@ -53,7 +53,7 @@ int dgApiMaterialGetDefaultGroupId(dgWorld* world) {
 }
 
 int dgApiMaterialCreateGroupId(dgWorld* world) {
-    return world->CreateGroupId();
+    return dgCreateOrFail([&] { return world->CreateGroupId(); }, world->GetDefaultGroupId());
 }
 
 void dgApiMaterialDestroyAllGroupId(dgWorld* world) {

@@ -6,6 +6,7 @@
 #include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/collision/dgTreeCollisionSoup.h"
 #include "physics/core/dgClassIds.h"
+#include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgWorld.h"
 
 namespace {
@@ -24,24 +25,30 @@ dgCollisionPolygonalSoup* AsSoup(dgCollision* collision) {
 } // namespace
 
 dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionFaceCallback faceCallback) {
-    return dgCollisionPolygonalSoup::CreateTreeCollision(world, faceCallback);
+    return dgCreateOrFail(
+        [&]() -> dgCollision* { return dgCollisionPolygonalSoup::CreateTreeCollision(world, faceCallback); });
 }
 
 dgCollision* dgApiTreeCollisionCreateFromSerialization(dgWorld* world,
                                                        dgTreeCollisionFaceCallback faceCallback,
                                                        dgSoupDeserializeCallback callback, void* userData) {
-    return dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(world, faceCallback, callback, userData);
+    return dgCreateOrFail([&]() -> dgCollision* {
+        return dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(world, faceCallback, callback,
+                                                                       userData);
+    });
 }
 
 dgCollision* dgApiUserMeshCollisionCreate(dgWorld* world, const float* minPoint, const float* maxPoint,
                                           void* userData, dgPolygonSoupCollideCallback collideCallback,
                                           dgPolygonSoupRayHitCallback rayHitCallback,
                                           dgPolygonSoupDestroyCallback destroyCallback) {
-    dgCollision* mesh = world->CreateUserMesh(userData, collideCallback, rayHitCallback, destroyCallback);
-    if (mesh != nullptr) {
-        mesh->SetCollisionBBox(dgApiPoint(minPoint), dgApiPoint(maxPoint));
-    }
-    return mesh;
+    return dgCreateOrFail([&]() -> dgCollision* {
+        dgCollision* mesh = world->CreateUserMesh(userData, collideCallback, rayHitCallback, destroyCallback);
+        if (mesh != nullptr) {
+            mesh->SetCollisionBBox(dgApiPoint(minPoint), dgApiPoint(maxPoint));
+        }
+        return mesh;
+    });
 }
 
 void dgApiTreeCollisionBeginBuild(dgCollision* treeCollision) {

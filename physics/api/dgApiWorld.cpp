@@ -80,13 +80,16 @@ dgWorld* dgApiWorldCreate(dgMallocCallback allocate, dgFreeCallback release) {
     }
     dgSetMemoryAllocators(AllocateThroughHook, ReleaseThroughHook);
 
-    void* block = dgTryMalloc(sizeof(dgWorld));
-    if (block == nullptr) {
-        return nullptr;
-    }
-    dgWorld* world = ::new (block) dgWorld();
-    if (!world->IsValid()) {
+    dgWorld* world = dgCreateOrFail([] { return new dgWorld(); });
+    if (world != nullptr && !world->IsValid()) {
         delete world;
+        world = nullptr;
+    }
+    if (world == nullptr) {
+        if (g_livingWorlds == 0) {
+            // What the failed world released waits in the cache; no world is left to reuse it.
+            dgGlobalAllocator::Instance().ReleaseCachedBlocks();
+        }
         return nullptr;
     }
     g_livingWorlds++;
@@ -95,7 +98,7 @@ dgWorld* dgApiWorldCreate(dgMallocCallback allocate, dgFreeCallback release) {
 }
 
 void dgApiWorldDestroy(dgWorld* world) {
-    if (world == nullptr || world->m_inUpdate != 0) {
+    if (world == nullptr || world->DefersDestruction()) {
         return;
     }
     delete world;
@@ -152,27 +155,22 @@ void dgApiWorldForEachBodyDo(dgWorld* world, dgBodyIteratorCallback callback) {
     if (callback == nullptr) {
         return;
     }
-    // The next node is taken first: the callback may destroy the body it is given.
-    for (auto* node = world->m_bodies.GetFirst(); node != nullptr;) {
-        auto* next = dgTree<dgBody*, std::uintptr_t>::GetNext(node);
+    // Destructions asked by the callback wait for the end of the walk, and bodies it makes (serials past
+    // the last one now) are not visited.
+    const dgWorldQueryScope query(world);
+    const dgUnsigned64 lastSerial = world->m_bodySerial;
+    for (auto* node = world->m_bodies.GetFirst(); node != nullptr && node->GetKey() <= lastSerial;
+         node = dgBodyTree::GetNext(node)) {
         callback(node->GetInfo());
-        node = next;
     }
 }
 
 void dgApiWorldDestroyAllBodies(dgWorld* world) {
-    if (world->m_inUpdate != 0) {
-        // Inside the update the bodies go at the end of the sub-step, and the broad phase is left as it is.
-        for (auto* node = world->m_bodies.GetFirst(); node != nullptr;
-             node = dgTree<dgBody*, std::uintptr_t>::GetNext(node)) {
-            world->DestroyBody(node->GetInfo());
-        }
-        return;
+    // Deferred, the bodies go at the end of the sub-step or query, and the broad phase is left as it is.
+    if (!world->DefersDestruction()) {
+        SetWorldBox(world, kWorldHalfSize);
     }
-    SetWorldBox(world, kWorldHalfSize);
-    while (auto* node = world->m_bodies.GetRoot()) {
-        world->DestroyBodyNow(node->GetInfo());
-    }
+    world->DestroyAllBodies();
 }
 
 void dgApiWorldSetSimdMode(dgWorld* world, int mode) {

@@ -13,10 +13,6 @@ namespace {
 
 constexpr dgInt32 kNoChild = 4;
 
-std::uintptr_t BodyKey(const dgBody* body) {
-    return reinterpret_cast<std::uintptr_t>(body);
-}
-
 void AddKey(dgBroadPhaseAxisList& list, dgFloat32 key) {
     const dgFloat64 value = key;
     list.m_sum += value;
@@ -370,11 +366,15 @@ void dgBroadPhase::LeaveWorld(dgBody* body) {
     if (m_world == nullptr || m_world->m_leaveWorldCallback == nullptr) {
         return;
     }
-    m_world->m_leaveWorldCallback(body);
+    {
+        // Host code: a failure inside it must not unwind through it into a creator.
+        const dgFatalAllocations fatal;
+        m_world->m_leaveWorldCallback(body);
+    }
     if (BoxesOverlap(body->m_minBox, body->m_maxBox, m_minBox, m_maxBox)) {
         body->m_flags |= kept;
         if (body->m_activeNode == nullptr) {
-            body->m_activeNode = m_world->m_activeBodies.Insert(body, BodyKey(body));
+            body->m_activeNode = m_world->m_activeBodies.Insert(body, body->GetSerialKey());
         }
     }
 }

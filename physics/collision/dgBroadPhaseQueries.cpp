@@ -1,8 +1,10 @@
 #include "physics/collision/dgBroadPhase.h"
 
 #include "physics/collision/dgBroadPhaseCellStack.h"
+#include "physics/collision/dgInlineArray.h"
 #include "physics/collision/dgIntersections.h"
 #include "physics/core/dgMinHeap.h"
+#include "physics/dynamics/dgWorld.h"
 
 #include <cmath>
 
@@ -70,6 +72,26 @@ dgInt32 WalkAxis(const dgVector& p0, const dgVector& p1) {
     return axis;
 }
 
+// Bodies of one cell list copied before any callback runs: no more than this many without engine memory.
+constexpr dgInt32 kInlineCellBodies = 64;
+
+// Calls visit with each body of the list from first while the key stays below end. The bodies are copied
+// first: a callback may move bodies, which relinks the list. (Destructions wait for the query's end.)
+template <class Visit> void VisitCellBodies(AxisNode* first, dgFloat32 end, Visit visit) {
+    dgInt32 count = 0;
+    for (AxisNode* node = first; node != nullptr && node->GetInfo().m_key < end; node = node->GetNext()) {
+        count++;
+    }
+    dgInlineArray<dgBody*, kInlineCellBodies> bodies(count);
+    AxisNode* node = first;
+    for (dgInt32 i = 0; i < count; i++, node = node->GetNext()) {
+        bodies[i] = node->GetInfo().m_body;
+    }
+    for (dgInt32 i = 0; i < count; i++) {
+        visit(bodies[i]);
+    }
+}
+
 } // namespace
 
 void dgBroadPhase::RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilter filter, void* userData,
@@ -92,14 +114,14 @@ void dgBroadPhase::RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilt
         }
     }
 
+    const dgWorldQueryScope query(m_world);
     dgFloat32 best = kFirstBest;
     while (heap.GetCount() > 0 && heap.GetKey(0) < best) {
         dgBroadPhaseCell* cell = heap.GetValue(0);
         heap.Pop();
-        for (AxisNode* node = cell->m_lists[axis].GetFirst(); node != nullptr && node->GetInfo().m_key < end;
-             node = node->GetNext()) {
-            best = node->GetInfo().m_body->RayCast(p0, p1, filter, preFilter, userData, best);
-        }
+        VisitCellBodies(cell->m_lists[axis].GetFirst(), end, [&](dgBody* body) {
+            best = body->RayCast(p0, p1, filter, preFilter, userData, best);
+        });
     }
 }
 
@@ -107,6 +129,7 @@ void dgBroadPhase::ForEachBodyInBox(const dgVector& min, const dgVector& max, dg
     if (callback == nullptr || m_root == nullptr) {
         return;
     }
+    const dgWorldQueryScope query(m_world);
     dgBroadPhaseCellStack stack;
     stack.Push(m_root);
     while (dgBroadPhaseCell* cell = stack.Pop()) {
@@ -116,13 +139,11 @@ void dgBroadPhase::ForEachBodyInBox(const dgVector& min, const dgVector& max, dg
             continue;
         }
         // The x list is sorted by box minimum: past the query's maximum nothing can overlap.
-        for (AxisNode* node = cell->m_lists[0].GetFirst(); node != nullptr && node->GetInfo().m_key < max.x;
-             node = node->GetNext()) {
-            dgBody* body = node->GetInfo().m_body;
+        stack.PushChildren(cell);
+        VisitCellBodies(cell->m_lists[0].GetFirst(), max.x, [&](dgBody* body) {
             if (BoxesOverlap(body->m_minBox, body->m_maxBox, min, max)) {
                 callback(body);
             }
-        }
-        stack.PushChildren(cell);
+        });
     }
 }

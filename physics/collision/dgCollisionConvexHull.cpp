@@ -362,8 +362,14 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
         faceSlot[faces[i]] = i;
     }
     auto* vertices = static_cast<dgVector*>(dgMalloc(sizeof(dgVector) * static_cast<std::size_t>(vertexCount)));
-    auto* edges = static_cast<dgConvexSimplexEdge*>(
-        dgMalloc(sizeof(dgConvexSimplexEdge) * static_cast<std::size_t>(edgeCount)));
+    dgConvexSimplexEdge* edges;
+    try {
+        edges = static_cast<dgConvexSimplexEdge*>(
+            dgMalloc(sizeof(dgConvexSimplexEdge) * static_cast<std::size_t>(edgeCount)));
+    } catch (const dgMemoryExhausted&) {
+        dgFree(vertices);
+        throw;
+    }
     for (dgInt32 v = 0; v < static_cast<dgInt32>(hull.m_points.size()); v++) {
         if (vertexNumber[v] >= 0) {
             const dgVector& q = hull.m_points[v];

@@ -4,6 +4,7 @@
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgTreeCollisionSoup.h"
 #include "physics/core/dgClassIds.h"
+#include "physics/core/dgMemory.h"
 
 #include <cmath>
 #include <cstring>
@@ -128,8 +129,13 @@ dgCollisionPolygonalSoup* dgCollisionPolygonalSoup::CreateTreeCollision(dgWorld*
                                                                         dgTreeCollisionFaceCallback faceCallback) {
     auto* soup = new dgTreeCollisionSoup(world, faceCallback);
     // The shape takes over the creator's reference of the soup and gives it back when it is destroyed.
-    return new dgCollisionPolygonalSoup(soup, dgTreeCollisionCollideCallback, dgTreeCollisionRayHitCallback,
-                                        dgTreeCollisionDestroyCallback);
+    try {
+        return new dgCollisionPolygonalSoup(soup, dgTreeCollisionCollideCallback,
+                                            dgTreeCollisionRayHitCallback, dgTreeCollisionDestroyCallback);
+    } catch (const dgMemoryExhausted&) {
+        dgTreeCollisionDestroyCallback(soup);
+        throw;
+    }
 }
 
 dgCollisionPolygonalSoup* dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(
@@ -139,7 +145,14 @@ dgCollisionPolygonalSoup* dgCollisionPolygonalSoup::CreateTreeCollisionFromStrea
     }
     dgCollisionPolygonalSoup* shape = CreateTreeCollision(world, faceCallback);
     dgTreeCollisionSoup* soup = shape->GetTreeSoup();
-    if (!soup->Deserialize(callback, userData)) {
+    bool read = false;
+    try {
+        read = soup->Deserialize(callback, userData);
+    } catch (const dgMemoryExhausted&) {
+        dgRefRelease(shape);
+        throw;
+    }
+    if (!read) {
         dgRefRelease(shape);
         return nullptr;
     }

@@ -39,8 +39,8 @@ void dgGlobalAllocator::ReleaseCachedBlocks() {
 }
 
 void* dgGlobalAllocator::Malloc(std::size_t size) {
-    m_live++;
     if (auto* node = m_sizes.Find(size)) {
+        m_live++;
         dgList<void*>& blocks = node->GetInfo();
         void* block = blocks.GetFirst()->GetInfo();
         blocks.Remove(blocks.GetFirst());
@@ -54,6 +54,7 @@ void* dgGlobalAllocator::Malloc(std::size_t size) {
     }
     char* start = static_cast<char*>(dgMalloc(size + kHeader));
     std::memcpy(start, &size, sizeof(size));
+    m_live++;
     return start + kHeader;
 }
 
@@ -62,10 +63,21 @@ void dgGlobalAllocator::Free(void* block) {
         return;
     }
     dgAssert(m_live > 0);
-    bool existed;
-    auto* node = m_sizes.FindOrInsert(BlockSize(block), existed);
-    node->GetInfo().Append(block);
     m_live--;
+    // Caching needs a node or two; when memory is short the block goes straight back instead, so
+    // releasing an object never fails (it runs in destructors, and while a failed creation unwinds).
+    const dgRecoverableAllocations scope;
+    bool existed = true;
+    decltype(m_sizes.GetRoot()) node = nullptr;
+    try {
+        node = m_sizes.FindOrInsert(BlockSize(block), existed);
+        node->GetInfo().Append(block);
+    } catch (const dgMemoryExhausted&) {
+        if (node != nullptr && !existed) {
+            m_sizes.RemoveNode(node);
+        }
+        dgFree(static_cast<char*>(block) - kHeader);
+    }
 }
 
 dgInt32 dgGlobalAllocator::GetCachedCount(std::size_t size) const {

@@ -187,9 +187,17 @@ public:
 
 private:
     template <class... Args> Node* MakeNode(Node* prev, Node* next, Args&&... args) {
-        m_count++;
+        // A refused allocation (or a value that fails to build) leaves the list as it was.
         void* memory = m_allocator->Malloc(sizeof(Node));
-        return new (memory) Node(m_allocator, prev, next, std::forward<Args>(args)...);
+        Node* node;
+        try {
+            node = new (memory) Node(m_allocator, prev, next, std::forward<Args>(args)...);
+        } catch (...) {
+            m_allocator->Free(memory);
+            throw;
+        }
+        m_count++;
+        return node;
     }
 
     // Unlinks a node and fixes the ends, keeping the count: the node is about to go back in.

@@ -14,6 +14,8 @@ constexpr std::size_t kAlignment = 16;
 
 dgMemAllocHook g_allocate = dgDefaultMalloc;
 dgMemFreeHook g_release = dgDefaultFree;
+// Open dgRecoverableAllocations scopes; process-wide like the hooks, since the engine has no threads.
+int g_recoverableDepth = 0;
 
 } // namespace
 
@@ -34,7 +36,26 @@ void dgSetMemoryAllocators(dgMemAllocHook allocate, dgMemFreeHook release) {
     g_release = release;
 }
 
+dgRecoverableAllocations::dgRecoverableAllocations() {
+    g_recoverableDepth++;
+}
+
+dgRecoverableAllocations::~dgRecoverableAllocations() {
+    g_recoverableDepth--;
+}
+
+dgFatalAllocations::dgFatalAllocations() : m_savedDepth(g_recoverableDepth) {
+    g_recoverableDepth = 0;
+}
+
+dgFatalAllocations::~dgFatalAllocations() {
+    g_recoverableDepth = m_savedDepth;
+}
+
 void dgOutOfMemory(std::size_t size) {
+    if (g_recoverableDepth > 0) {
+        throw dgMemoryExhausted{};
+    }
     std::fprintf(stderr, "dgMalloc: out of memory (%zu bytes)\n", size);
     std::abort();
 }

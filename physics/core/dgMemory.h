@@ -3,6 +3,8 @@
 
 #include "physics/core/dgTypes.h"
 
+#include <utility>
+
 /// Allocation hook: returns a block of at least size bytes, or null when memory runs out.
 using dgMemAllocHook = void* (*)(std::size_t size);
 /// Release hook: receives exactly the pointer and the size that the allocation hook handled.
@@ -30,6 +32,46 @@ void* dgTryMalloc(std::size_t size);
 /// Hands a dgMalloc block back to the release hook with the raw pointer and asked size; null is ignored.
 void dgFree(void* block);
 
-/// The one out-of-memory handler: writes "dgMalloc: out of memory (<n> bytes)" to stderr and aborts.
-/// Callers of dgMalloc therefore never see null for a non-zero size.
+/// Thrown by dgOutOfMemory while a dgRecoverableAllocations is alive; never leaves the engine.
+struct dgMemoryExhausted {};
+
+/// The one out-of-memory handler. While a dgRecoverableAllocations is alive it throws
+/// dgMemoryExhausted, which the creator that opened the scope turns into a null result after undoing
+/// its work; otherwise it writes "dgMalloc: out of memory (<n> bytes)" to stderr and aborts. Callers of
+/// dgMalloc therefore never see null for a non-zero size.
 [[noreturn]] void dgOutOfMemory(std::size_t size);
+
+/// Opened by a creator of the flat interface around its work: a refused allocation unwinds to it
+/// instead of ending the process. Scopes nest.
+class dgRecoverableAllocations {
+public:
+    dgRecoverableAllocations();
+    ~dgRecoverableAllocations();
+    dgRecoverableAllocations(const dgRecoverableAllocations&) = delete;
+    dgRecoverableAllocations& operator=(const dgRecoverableAllocations&) = delete;
+};
+
+/// Makes refused allocations fatal again while alive (the world step, and host callbacks run from a
+/// creator, where no caller could take the failure), whatever scopes enclose it.
+class dgFatalAllocations {
+public:
+    dgFatalAllocations();
+    ~dgFatalAllocations();
+    dgFatalAllocations(const dgFatalAllocations&) = delete;
+    dgFatalAllocations& operator=(const dgFatalAllocations&) = delete;
+
+private:
+    int m_savedDepth;
+};
+
+/// Runs create() under a dgRecoverableAllocations: its result, or fallback (null by default) when memory
+/// ran out, by which time create has undone its own work.
+template <class Create, class Result = decltype(std::declval<Create&>()())>
+Result dgCreateOrFail(Create create, Result fallback = Result{}) {
+    const dgRecoverableAllocations scope;
+    try {
+        return create();
+    } catch (const dgMemoryExhausted&) {
+        return fallback;
+    }
+}

@@ -25,8 +25,8 @@ dgPageAllocator::~dgPageAllocator() {
 }
 
 void* dgPageAllocator::Allocate() {
-    m_live++;
     if (m_freeHead != nullptr) {
+        m_live++;
         void* block = m_freeHead;
         m_freeHead = *static_cast<void**>(block);
         return block;
@@ -34,8 +34,14 @@ void* dgPageAllocator::Allocate() {
     dgListNode<dgPoolPage>* page = m_pages.GetFirst();
     if (page == nullptr || page->GetInfo().m_used == m_blocksPerPage) {
         void* buffer = dgMalloc(m_pageBytes);
-        page = m_pages.Prepend(buffer);
+        try {
+            page = m_pages.Prepend(buffer);
+        } catch (...) {
+            dgFree(buffer);
+            throw;
+        }
     }
+    m_live++;
     dgPoolPage& record = page->GetInfo();
     void* block = static_cast<char*>(record.m_buffer) + static_cast<std::size_t>(record.m_used) * m_blockSize;
     record.m_used++;

@@ -103,9 +103,16 @@ private:
             node = left ? node->GetLeft() : node->GetRight();
         }
         existed = false;
-        m_count++;
+        // A refused allocation (or a value that fails to build) leaves the tree as it was.
         void* memory = m_allocator->Malloc(sizeof(Node));
-        Node* node = new (memory) Node(m_allocator, parent, key, std::forward<Args>(args)...);
+        Node* node;
+        try {
+            node = new (memory) Node(m_allocator, parent, key, std::forward<Args>(args)...);
+        } catch (...) {
+            m_allocator->Free(memory);
+            throw;
+        }
+        m_count++;
         Link(node, parent, left);
         return node;
     }

@@ -31,6 +31,9 @@ using dgRayCastFilter = dgFloat32 (*)(dgBody* body, const dgFloat32* normal, dgI
                                       void* userData, dgFloat32 t);
 /// Called for each body of a box query.
 using dgBodyIterator = void (*)(dgBody* body);
+/// The world's body trees are keyed by creation serial, never by address, so every walk over them (and
+/// all that follows from it) is the same whatever addresses the allocator hands out.
+using dgBodyTree = dgTree<dgBody*, dgUnsigned64>;
 
 /// Rigid body: frame, motion, mass, world box, one collision shape, joints and callbacks.
 /// Every field starts zero or null (rotation the identity), so a body built on the stack is fully
@@ -66,12 +69,12 @@ public:
     dgFloat32 m_freezeThresholds[4] = {}; ///< speed, omega, then 0.1 of each
     dgFloat32 m_linearDamping = 0.0f;     ///< the user's value times 0.02
     dgUnsigned32 m_solverMarks[2] = {};   ///< dynamics bookkeeping; bit 28 of [1] marks the linked-body walk
-    dgUnsigned32 m_serial = 0;
-    dgUnsigned32 m_serialExtra = 0;
+    dgUnsigned32 m_serial = 0;            ///< creation serial in its world, low word
+    dgUnsigned32 m_serialExtra = 0;       ///< and high word
     dgInt32 m_materialGroupId = 0;
     dgWorld* m_world = nullptr;
     void* m_userData = nullptr;
-    dgTreeNode<dgBody*, std::uintptr_t>* m_activeNode =
+    dgTreeNode<dgBody*, dgUnsigned64>* m_activeNode =
         nullptr;                        ///< node in the world's active set; null while frozen
     dgCollision* m_collision = nullptr; ///< the body holds one reference
     dgJointLink* m_jointRing = nullptr; ///< head of the ring of the body's joint links; null without joints
@@ -90,6 +93,9 @@ public:
     dgUnsigned32 m_flags = 0;
 
     dgBody() = default;
+
+    /// The key of the body in its world's body trees: its creation serial.
+    dgUnsigned64 GetSerialKey() const { return (dgUnsigned64(m_serialExtra) << 32) | m_serial; }
 
     /// Mass 1e15 or more or without a finite inverse (0, negative, NaN), or a polygon-soup collision,
     /// makes the body static; such an inertia locks its axis.

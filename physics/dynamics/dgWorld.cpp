@@ -21,6 +21,16 @@ constexpr dgFloat32 kMinFrictionThreshold = 0.01f;
 } // namespace
 
 dgWorld::dgWorld() {
+    // The members free what they hold when construction fails; the work area is the body's own.
+    try {
+        ConstructParts();
+    } catch (const dgMemoryExhausted&) {
+        dgFree(m_workArea);
+        throw;
+    }
+}
+
+void dgWorld::ConstructParts() {
     m_defaultGroupId = CreateGroupId();
     m_workArea = dgTryMalloc(static_cast<std::size_t>(GetWorkAreaSize()));
 
@@ -63,10 +73,7 @@ dgWorld::~dgWorld() {
         ReleaseCollision(m_pointCollision);
         m_pointCollision = nullptr;
     }
-    // Destructor callbacks may destroy (or even make) bodies; take the root until none is left.
-    while (auto* node = m_bodies.GetRoot()) {
-        DestroyBodyNow(node->GetInfo());
-    }
+    DestroyAllBodies();
     m_materialPairs.RemoveAll();
     dgFree(m_workArea);
     m_workArea = nullptr;
@@ -85,6 +92,8 @@ bool dgWorld::IsValid() const {
 }
 
 void dgWorld::Update(dgFloat32 dt) {
+    // No caller could take a failure from inside the step: running out of memory there is fatal.
+    const dgFatalAllocations fatal;
     m_inUpdate = 1;
     StepDynamics(dt);
     m_inUpdate = 0;
@@ -107,6 +116,13 @@ void dgWorld::StepDynamics(dgFloat32 dt) {
 
 void dgWorld::UpdateDynamics() {
     m_dynamicsUpdate.Update(*this);
+}
+
+void dgWorld::EndQuery() {
+    m_queryDepth--;
+    if (!DefersDestruction()) {
+        DestroyPendingObjects();
+    }
 }
 
 void dgWorld::DestroyPendingObjects() {

@@ -67,8 +67,8 @@ public:
 
     dgRecyclePool<dgJointLinkPair> m_jointLinkPool;
     dgBroadPhase m_broadPhase;
-    dgTree<dgBody*, std::uintptr_t> m_bodies;
-    dgTree<dgBody*, std::uintptr_t> m_activeBodies;
+    dgBodyTree m_bodies;                                  ///< every body, in creation order
+    dgBodyTree m_activeBodies;                            ///< the active set, in creation order
     dgTree<dgMaterialPair, dgUnsigned32> m_materialPairs; ///< key: larger group id * 65536 + smaller
     dgTree<dgCollisionCacheEntry, dgUnsigned32> m_collisionCache;
     dgRecyclePool<dgBody> m_bodyPool;
@@ -88,8 +88,8 @@ public:
     dgInt32 m_bodyCount = 0;
     dgInt32 m_stepContactCount = 0;
     dgInt32 m_defaultGroupId = 0;
-    dgInt32 m_bodySerial = 0;
-    dgFloat32 m_timeStep = 0.0f; ///< seconds of the sub-step being run or last run
+    dgUnsigned64 m_bodySerial = 0; ///< serial of the last body made; 64 bits never wrap
+    dgFloat32 m_timeStep = 0.0f;   ///< seconds of the sub-step being run or last run
     dgFloat32 m_invTimeStep = 0.0f;
     dgFloat32 m_defaultFreezeThresholds[4] = {}; ///< speed, omega, then their derived values
     dgFloat32 m_frictionThreshold = 0.25f;
@@ -97,11 +97,12 @@ public:
     dgInt32 m_simdBuild = 0; ///< 1: the packed solver build runs, 0: the scalar one
     dgBodyLeaveWorldCallback m_leaveWorldCallback = nullptr;
     void* m_workArea = nullptr; ///< GetWorkAreaSize() bytes, owned; null when it could not be had
-    dgCollisionPoint* m_pointCollision = nullptr;         ///< the world holds one reference
-    dgTree<dgBody*, std::uintptr_t> m_pendingBodies;      ///< destructions asked during an update
+    dgCollisionPoint* m_pointCollision = nullptr; ///< the world holds one reference
+    dgBodyTree m_pendingBodies; ///< destructions asked during an update, done in creation order
     dgTree<dgJointBase*, std::uintptr_t> m_pendingJoints; ///< destructions asked during an update
     dgFloat32 m_maxSubStep = 1.0f / 60.0f;
     dgUnsigned8 m_inUpdate = 0;                 ///< 1 while a sub-step runs: destructions are deferred
+    dgInt32 m_queryDepth = 0;                   ///< queries running: destructions are deferred too
     DestructionFrame* m_destructions = nullptr; ///< innermost body being destroyed
     dgWorldDynamicsUpdate m_dynamicsUpdate;     ///< islands, solver and integration of each sub-step
 
@@ -113,6 +114,13 @@ public:
     /// False when construction could not get its work area or point probe; such a world must be
     /// destroyed at once.
     bool IsValid() const;
+
+    /// True while destructions wait for the end of the running sub-step or query.
+    bool DefersDestruction() const { return m_inUpdate != 0 || m_queryDepth != 0; }
+    /// A box query, ray cast or body walk begins: its callbacks may destroy bodies and joints, which
+    /// go when the outermost query ends (or with the sub-step, inside an update).
+    void BeginQuery() { m_queryDepth++; }
+    void EndQuery();
 
     // Step.
     /// One sub-step of dt seconds: the dynamics, then the destructions asked during them.
@@ -155,10 +163,14 @@ public:
 
     // Bodies and joints.
     /// A new static body at the identity holding one reference of collision; null for a null collision.
+    /// When memory runs out (dgMemoryExhausted) the world is left as it was.
     dgBody* CreateBody(dgCollision* collision);
     /// Destroys at once, or at the end of the running update.
     void DestroyBody(dgBody* body);
     void DestroyBodyNow(dgBody* body);
+    /// Every body, at once or (while destructions are deferred) at the end of the sub-step or query. A
+    /// body whose destruction is already under way is left to it.
+    void DestroyAllBodies();
     /// Links the joint into the rings of body0 and body1 (null: the fixed world).
     dgJointBase* AttachJoint(dgJointBase* joint, dgBody* body0, dgBody* body1);
     /// Destroys at once, or at the end of the running update.
@@ -289,10 +301,14 @@ public:
     static void operator delete(void* block);
 
 private:
+    /// Everything construction does beyond building the members.
+    void ConstructParts();
     /// The islands, the solver and the integration of one sub-step.
     void UpdateDynamics();
     void DestroyPendingObjects();
     bool IsBeingDestroyed(const dgBody* body) const;
+    /// Undoes a creation that ran out of memory part way: no callbacks, no trace.
+    void DiscardBody(dgBody* body);
     bool OwnsBody(const dgBody* body) const;
     /// Active set entry, auto-active callback and flag bit 0 of a body that wakes.
     void ActivateBody(dgBody* body);
@@ -301,4 +317,24 @@ private:
     /// Moves the body's ring head off link, when it is there, to the next link of the ring.
     static void AdvanceRingHead(dgJointLink* link);
     void MoveBodyAtRest(dgBody* body, const dgMatrix& matrix);
+};
+
+/// Holds a world's query open for its scope; a null world is allowed (a broad phase on its own).
+class dgWorldQueryScope {
+public:
+    explicit dgWorldQueryScope(dgWorld* world) : m_world(world) {
+        if (m_world != nullptr) {
+            m_world->BeginQuery();
+        }
+    }
+    ~dgWorldQueryScope() {
+        if (m_world != nullptr) {
+            m_world->EndQuery();
+        }
+    }
+    dgWorldQueryScope(const dgWorldQueryScope&) = delete;
+    dgWorldQueryScope& operator=(const dgWorldQueryScope&) = delete;
+
+private:
+    dgWorld* m_world;
 };

@@ -1,5 +1,6 @@
 #include "physics/dynamics/dgWorld.h"
 
+#include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgJointBase.h"
 
 namespace {
@@ -10,8 +11,8 @@ constexpr dgFloat32 kInfiniteInertia = 1.0e15f;
 /// Bit of the second solver mark that flags a body met by the linked-body walk.
 constexpr dgUnsigned32 kLinkedMark = 1u << 28;
 
-std::uintptr_t KeyOf(const void* object) {
-    return reinterpret_cast<std::uintptr_t>(object);
+std::uintptr_t KeyOf(const dgJointBase* joint) {
+    return reinterpret_cast<std::uintptr_t>(joint);
 }
 
 bool HasMass(const dgBody* body) {
@@ -44,31 +45,59 @@ dgBody* dgWorld::CreateBody(dgCollision* collision) {
     }
     dgBody* body = m_bodyPool.Alloc();
     *body = dgBody();
-    m_bodyCount++;
-    m_bodySerial++;
-    m_bodies.Insert(body, KeyOf(body));
+    // The serial is taken for good only when the body is made, so a failed creation leaves no trace.
+    const dgUnsigned64 serial = m_bodySerial + 1;
+    body->m_serial = static_cast<dgUnsigned32>(serial);
+    body->m_serialExtra = static_cast<dgUnsigned32>(serial >> 32);
     body->m_world = this;
     body->m_flags = dgBody::kActive | dgBody::kAutoFreeze | dgBody::kEquilibrium | dgBody::kJointPairFilter;
-    body->m_serial = static_cast<dgUnsigned32>(m_bodySerial);
-    body->m_serialExtra = 0;
-    body->m_activeNode = m_activeBodies.Insert(body, KeyOf(body));
     for (dgInt32 i = 0; i < 4; i++) {
         body->m_freezeThresholds[i] = m_defaultFreezeThresholds[i];
     }
     const dgFloat32 damping = kDefaultDamping * kDampingScale;
     body->m_linearDamping = damping;
     body->m_angularDamping = dgVector(damping, damping, damping, 0.0f);
-    collision->AddRef();
-    body->m_collision = collision;
     body->m_materialGroupId = m_defaultGroupId;
-    body->SetMassMatrix(kInfiniteMass, kInfiniteInertia, kInfiniteInertia, kInfiniteInertia);
-    m_broadPhase.Add(body);
-    body->SetMatrix(dgGetIdentityMatrix());
+    try {
+        m_bodies.Insert(body, body->GetSerialKey());
+        body->m_activeNode = m_activeBodies.Insert(body, body->GetSerialKey());
+        collision->AddRef();
+        body->m_collision = collision;
+        body->SetMassMatrix(kInfiniteMass, kInfiniteInertia, kInfiniteInertia, kInfiniteInertia);
+        m_broadPhase.Add(body);
+        body->SetMatrix(dgGetIdentityMatrix());
+    } catch (const dgMemoryExhausted&) {
+        DiscardBody(body);
+        throw;
+    }
+    m_bodySerial = serial;
+    m_bodyCount++;
     return body;
 }
 
+void dgWorld::DiscardBody(dgBody* body) {
+    m_broadPhase.Remove(body);
+    if (body->m_collision != nullptr) {
+        ReleaseCollision(body->m_collision);
+        body->m_collision = nullptr;
+    }
+    if (body->m_activeNode != nullptr) {
+        m_activeBodies.RemoveNode(body->m_activeNode);
+        body->m_activeNode = nullptr;
+    }
+    auto* node = m_bodies.Find(body->GetSerialKey());
+    if (node != nullptr && node->GetInfo() == body) {
+        m_bodies.RemoveNode(node);
+    }
+    m_bodyPool.Release(body);
+}
+
 bool dgWorld::OwnsBody(const dgBody* body) const {
-    return body != nullptr && body->m_world == this && m_bodies.Find(KeyOf(body)) != nullptr;
+    if (body == nullptr || body->m_world != this) {
+        return false;
+    }
+    const auto* node = m_bodies.Find(body->GetSerialKey());
+    return node != nullptr && node->GetInfo() == body;
 }
 
 bool dgWorld::IsBeingDestroyed(const dgBody* body) const {
@@ -84,9 +113,9 @@ void dgWorld::DestroyBody(dgBody* body) {
     if (!OwnsBody(body) || IsBeingDestroyed(body)) {
         return;
     }
-    if (m_inUpdate != 0) {
+    if (DefersDestruction()) {
         bool existed;
-        m_pendingBodies.FindOrInsert(body, KeyOf(body), existed);
+        m_pendingBodies.FindOrInsert(body, body->GetSerialKey(), existed);
         return;
     }
     DestroyBodyNow(body);
@@ -96,7 +125,7 @@ void dgWorld::DestroyBodyNow(dgBody* body) {
     if (!OwnsBody(body) || IsBeingDestroyed(body)) {
         return;
     }
-    m_pendingBodies.RemoveKey(KeyOf(body));
+    m_pendingBodies.RemoveKey(body->GetSerialKey());
     DestructionFrame frame{body, m_destructions};
     m_destructions = &frame;
 
@@ -116,10 +145,31 @@ void dgWorld::DestroyBodyNow(dgBody* body) {
         m_activeBodies.RemoveNode(body->m_activeNode);
         body->m_activeNode = nullptr;
     }
-    m_bodies.RemoveKey(KeyOf(body));
+    m_bodies.RemoveKey(body->GetSerialKey());
     m_bodyPool.Release(body);
 
     m_destructions = frame.m_outer;
+}
+
+void dgWorld::DestroyAllBodies() {
+    if (DefersDestruction()) {
+        for (auto* node = m_bodies.GetFirst(); node != nullptr; node = dgBodyTree::GetNext(node)) {
+            DestroyBody(node->GetInfo());
+        }
+        return;
+    }
+    // Destructor callbacks may destroy other bodies (or all of them, from a destructor already running
+    // further out): look for the first body not under way each time.
+    for (;;) {
+        auto* node = m_bodies.GetFirst();
+        while (node != nullptr && IsBeingDestroyed(node->GetInfo())) {
+            node = dgBodyTree::GetNext(node);
+        }
+        if (node == nullptr) {
+            return;
+        }
+        DestroyBodyNow(node->GetInfo());
+    }
 }
 
 void dgWorld::LinkIntoRing(dgJointLink* link) {
@@ -164,7 +214,7 @@ void dgWorld::DestroyJoint(dgJointBase* joint) {
     if (joint == nullptr || joint->m_link == nullptr) {
         return;
     }
-    if (m_inUpdate != 0) {
+    if (DefersDestruction()) {
         bool existed;
         m_pendingJoints.FindOrInsert(joint, KeyOf(joint), existed);
         return;
@@ -219,7 +269,7 @@ void dgWorld::DestroyJointNow(dgJointBase* joint) {
 }
 
 void dgWorld::ActivateBody(dgBody* body) {
-    body->m_activeNode = m_activeBodies.Insert(body, KeyOf(body));
+    body->m_activeNode = m_activeBodies.Insert(body, body->GetSerialKey());
     if (body->m_autoActive != nullptr && (body->m_flags & dgBody::kActive) == 0) {
         body->m_autoActive(body, 1);
     }
@@ -297,7 +347,7 @@ void dgWorld::MoveBodyAtRest(dgBody* body, const dgMatrix& matrix) {
     body->m_flags = (body->m_flags & ~(dgBody::kActive | dgBody::kAutoFreeze)) | keptFlags;
     body->m_autoActive = autoActive;
     if (body->m_activeNode == nullptr) {
-        body->m_activeNode = m_activeBodies.Insert(body, KeyOf(body));
+        body->m_activeNode = m_activeBodies.Insert(body, body->GetSerialKey());
     }
     body->m_flags &= ~dgBody::kEquilibrium;
     body->m_veloc = dgVector(0.0f, 0.0f, 0.0f, 0.0f);

@@ -59,11 +59,19 @@ dgCollision* FindOrCreate(dgWorld& world, const dgUnsigned32* words, dgInt32 wor
     if (collision == nullptr || node != nullptr) {
         return collision;
     }
-    bool existed = false;
-    node = world.m_collisionCache.FindOrInsert(signature, existed);
-    dgAssert(!existed);
+    try {
+        bool existed = false;
+        node = world.m_collisionCache.FindOrInsert(signature, existed);
+        dgAssert(!existed);
+        node->GetInfo().SetKey(words, wordCount);
+    } catch (const dgMemoryExhausted&) {
+        if (node != nullptr) {
+            world.m_collisionCache.RemoveNode(node);
+        }
+        dgRefRelease(collision);
+        throw;
+    }
     node->GetInfo().m_collision = collision;
-    node->GetInfo().SetKey(words, wordCount);
     // One reference for the cache on top of the caller's.
     collision->AddRef();
     return collision;
@@ -101,10 +109,11 @@ dgCollisionCacheEntry::~dgCollisionCacheEntry() {
 
 void dgCollisionCacheEntry::SetKey(const dgUnsigned32* words, dgInt32 wordCount) {
     dgAssert(wordCount > 0);
-    dgFree(m_keyWords);
-    m_keyWords =
+    auto* copy =
         static_cast<dgUnsigned32*>(dgMalloc(static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32)));
-    std::memcpy(m_keyWords, words, static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32));
+    std::memcpy(copy, words, static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32));
+    dgFree(m_keyWords);
+    m_keyWords = copy;
     m_keyWordCount = wordCount;
 }
 

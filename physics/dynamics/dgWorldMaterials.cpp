@@ -1,5 +1,7 @@
 #include "physics/dynamics/dgWorld.h"
 
+#include "physics/core/dgMemory.h"
+
 namespace {
 dgMaterialPair DefaultMaterialPair() {
     dgMaterialPair pair;
@@ -27,11 +29,22 @@ dgInt32 dgWorld::CreateGroupId() {
         return m_defaultGroupId;
     }
     const dgMaterialPair pair = DefaultMaterialPair();
-    const dgInt32 id = m_groupCount++;
-    for (dgInt32 j = 0; j <= id; j++) {
-        m_materialPairs.Insert(pair,
-                               MaterialPairKey(static_cast<dgUnsigned32>(id), static_cast<dgUnsigned32>(j)));
+    const dgInt32 id = m_groupCount;
+    dgInt32 made = 0;
+    try {
+        for (; made <= id; made++) {
+            m_materialPairs.Insert(
+                pair, MaterialPairKey(static_cast<dgUnsigned32>(id), static_cast<dgUnsigned32>(made)));
+        }
+    } catch (const dgMemoryExhausted&) {
+        // Without all its pairs the group is not made.
+        for (dgInt32 j = 0; j < made; j++) {
+            m_materialPairs.RemoveKey(
+                MaterialPairKey(static_cast<dgUnsigned32>(id), static_cast<dgUnsigned32>(j)));
+        }
+        throw;
     }
+    m_groupCount++;
     return id;
 }
 
