@@ -5,6 +5,7 @@
 #include "physics/api/dgApi.h"
 #include "physics/api/dgApiHelpers.h"
 #include "physics/api/dgUserConstraint.h"
+#include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <bit>
@@ -123,14 +124,16 @@ dgJointBase* dgApiJointCreateBall(dgWorld* world, const float* pivot, dgBody* ch
     if (world == nullptr || pivot == nullptr) {
         return nullptr;
     }
-    return world->CreateBallJoint(dgApiPoint(pivot), child, parent);
+    return dgCreateOrFail(
+        [&]() -> dgJointBase* { return world->CreateBallJoint(dgApiPoint(pivot), child, parent); });
 }
 
 dgJointBase* dgApiJointCreateUpVector(dgWorld* world, const float* pin, dgBody* body) {
     if (world == nullptr || pin == nullptr) {
         return nullptr;
     }
-    return world->CreateUpVectorJoint(dgApiDirection(pin), body);
+    return dgCreateOrFail(
+        [&]() -> dgJointBase* { return world->CreateUpVectorJoint(dgApiDirection(pin), body); });
 }
 
 dgJointBase* dgApiJointCreateUser(dgWorld* world, int maxRows, dgUserJointSubmitCallback callback,
@@ -138,7 +141,8 @@ dgJointBase* dgApiJointCreateUser(dgWorld* world, int maxRows, dgUserJointSubmit
     if (world == nullptr) {
         return nullptr;
     }
-    return dgUserConstraint::Create(world, maxRows, callback, child, parent);
+    return dgCreateOrFail(
+        [&]() -> dgJointBase* { return dgUserConstraint::Create(world, maxRows, callback, child, parent); });
 }
 
 void dgApiBallSetUserCallback(dgJointBase* ball, dgBallCallback callback) {

@@ -43,7 +43,12 @@ dgUserConstraint* dgUserConstraint::Create(dgWorld* world, dgInt32 maxRows,
     if (block == nullptr) {
         return nullptr;
     }
-    return ::new (block) dgUserConstraint(world, child, parent, maxRows, callback);
+    try {
+        return ::new (block) dgUserConstraint(world, child, parent, maxRows, callback);
+    } catch (const dgMemoryExhausted&) {
+        dgFree(block);
+        throw;
+    }
 }
 
 dgInt32 dgUserConstraint::SubmitConstraints(dgJointParams& params) {

@@ -27,7 +27,8 @@ public:
     dgVector m_lastPoint1;
 
     /// A joint of child to parent (null: the world) taking at most maxRows rows (clamped to [0, 48]),
-    /// attached; null when the bodies cannot be joined or memory runs out.
+    /// attached; null when the bodies cannot be joined or its block cannot be had. When attaching runs out
+    /// of memory (dgMemoryExhausted) the block is given back.
     static dgUserConstraint* Create(dgWorld* world, dgInt32 maxRows, dgUserJointSubmitCallback callback,
                                     dgBody* child, dgBody* parent);
 

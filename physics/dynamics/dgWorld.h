@@ -180,10 +180,12 @@ public:
     /// being destroyed, and not the same body.
     bool CanJoin(const dgBody* child, const dgBody* parent) const;
     /// A ball joint pinning child to parent (null: the world) at the global pivot; null for bodies
-    /// that cannot be joined or a pivot that is not finite.
+    /// that cannot be joined or a pivot that is not finite. When memory runs out (dgMemoryExhausted) the
+    /// world is left as it was.
     dgBallJoint* CreateBallJoint(const dgVector& pivot, dgBody* child, dgBody* parent);
     /// An up-vector joint holding the body's axis along the global pin (body's front axis for a zero
-    /// pin); null for a body that cannot be joined or a pin that is not finite.
+    /// pin); null for a body that cannot be joined or a pin that is not finite. When memory runs out
+    /// (dgMemoryExhausted) the world is left as it was.
     dgUpVectorJoint* CreateUpVectorJoint(const dgVector& pin, dgBody* body);
     /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
     dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }

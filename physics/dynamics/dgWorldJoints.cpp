@@ -3,6 +3,8 @@
 
 #include "physics/dynamics/dgWorld.h"
 
+#include "physics/core/dgMemory.h"
+
 #include <cmath>
 
 namespace {
@@ -11,7 +13,8 @@ bool IsFinite(const dgVector& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-/// A joint of the pool, reset and attached to child and parent; null when they cannot be joined.
+/// A joint of the pool, reset and attached to child and parent; null when they cannot be joined. When
+/// memory runs out (dgMemoryExhausted) the joint goes back to its pool unattached.
 template <class Joint>
 Joint* AttachPooled(dgWorld& world, dgRecyclePool<Joint>& pool, void (Joint::*reset)(), dgBody* child,
                     dgBody* parent) {
@@ -19,8 +22,13 @@ Joint* AttachPooled(dgWorld& world, dgRecyclePool<Joint>& pool, void (Joint::*re
         return nullptr;
     }
     Joint* joint = pool.Alloc();
-    (joint->*reset)();
-    world.AttachJoint(joint, child, parent);
+    try {
+        (joint->*reset)();
+        world.AttachJoint(joint, child, parent);
+    } catch (const dgMemoryExhausted&) {
+        pool.Release(joint);
+        throw;
+    }
     return joint;
 }
 

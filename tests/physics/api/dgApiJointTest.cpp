@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 namespace {
@@ -127,5 +129,46 @@ TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
     CountingHooks::s_live.clear();
     run(CountingHooks::Allocate, CountingHooks::Release);
     EXPECT_TRUE(CountingHooks::s_live.empty()) << CountingHooks::s_live.size();
+    CountingHooks::RestoreDefaults();
+}
+
+TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
+    // 64 joints fill the first pages of the ball and link pools: the next joint needs fresh pages.
+    const auto creators = std::array<std::function<dgJointBase*(FloorWorld&, dgBody*)>, 3>{
+        [](FloorWorld& scene, dgBody* body) {
+            return BallAt(scene, {0.0f, 6.0f, 0.0f}, body, nullptr);
+        },
+        [](FloorWorld& scene, dgBody* body) {
+            const Vec3 up = {0.0f, 1.0f, 0.0f};
+            return dgApiJointCreateUpVector(scene.m_world, up.data(), body);
+        },
+        [](FloorWorld& scene, dgBody* body) {
+            return dgApiJointCreateUser(scene.m_world, 3, AddRowToWorld, body, nullptr);
+        }};
+    const auto run = [](const std::function<dgJointBase*(FloorWorld&, dgBody*)>& create, int refuse,
+                        dgMallocCallback allocate, dgFreeCallback release) {
+        FloorWorld scene(allocate, release);
+        dgBody* body = scene.AddBox(5.0f);
+        for (int i = 0; i < 64; i++) {
+            BallAt(scene, {0.0f, 6.0f, 0.0f}, body, nullptr);
+        }
+        CountingHooks::FailAt(refuse);
+        dgJointBase* joint = create(scene, body);
+        const bool refused = CountingHooks::s_refused;
+        CountingHooks::FailAt(0);
+        EXPECT_EQ(joint == nullptr, refused) << refuse;
+        scene.Step(2);
+        return refused;
+    };
+    for (const auto& create : creators) {
+        run(create, 0, nullptr, nullptr);
+        CountingHooks::s_live.clear();
+        int refusals = 0;
+        while (run(create, refusals + 1, CountingHooks::Allocate, CountingHooks::Release)) {
+            refusals++;
+            EXPECT_TRUE(CountingHooks::s_live.empty()) << refusals;
+        }
+        EXPECT_GT(refusals, 0);
+    }
     CountingHooks::RestoreDefaults();
 }
