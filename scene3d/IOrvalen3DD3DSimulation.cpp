@@ -6,6 +6,8 @@
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneContactCallbacks.h"
 
+#include <algorithm>
+
 namespace {
 
 /// Any fraction above 1 means nothing was hit.
@@ -102,7 +104,8 @@ std::int32_t IOrvalen3DD3D::CreateMaterialID() {
     for (std::int32_t other = 0; other <= id; ++other) {
         InstallContactCallbacks(World, id, other);
     }
-    m_lastMaterialGroup = id;
+    // At the engine's group limit the default id comes back; the ids handed out stay as they were.
+    m_lastMaterialGroup = std::max(m_lastMaterialGroup, id);
     return id;
 }
 

@@ -4,6 +4,8 @@
 #include "support/SceneScenes.h"
 
 #include "physics/api/dgApi.h"
+#include "physics/dynamics/dgWorld.h"
+#include "scene3d/SceneContactCallbacks.h"
 
 #include <cmath>
 #include <cstring>
@@ -100,6 +102,27 @@ TEST_F(SceneSimulation, BodiesOfAPairMadeNotCollidableFallThroughEachOther) {
     }
     EXPECT_LT(through->Position[1], -2.0f);
     EXPECT_NEAR(0.5f, held->Position[1], kContactTolerance) << "the default group still meets the floor";
+}
+
+TEST_F(SceneSimulation, NewGroupsPairWithEveryGroupThroughTheScenesCallbacks) {
+    const std::int32_t a = m_scene->CreateMaterialID();
+    const std::int32_t b = m_scene->CreateMaterialID();
+    for (const auto& [first, second] : {std::pair{a, 0}, {a, a}, {b, 0}, {b, a}, {b, b}}) {
+        const dgMaterialPair* pair = m_scene->World->GetMaterialPair(first, second);
+        ASSERT_NE(nullptr, pair);
+        EXPECT_EQ(ContactBegin, pair->m_beginCallback);
+        EXPECT_EQ(ContactProcess, pair->m_processCallback);
+        EXPECT_EQ(ContactEnd, pair->m_endCallback);
+    }
+}
+
+TEST_F(SceneSimulation, SolverModelsAreClampedOnTheWayToTheWorld) {
+    m_scene->SetSolverModel(-3, 5);
+    EXPECT_EQ(0, m_scene->World->m_solverModel);
+    EXPECT_EQ(1, m_scene->World->m_frictionModel);
+    m_scene->SetSolverModel(2, -1);
+    EXPECT_EQ(2, m_scene->World->m_solverModel);
+    EXPECT_EQ(0, m_scene->World->m_frictionModel);
 }
 
 TEST_F(SceneSimulation, ARayThatHitsNothingReturnsOneAndAHalfAndLeavesTheRecord) {
