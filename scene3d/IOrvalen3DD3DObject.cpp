@@ -28,6 +28,9 @@ IOrvalen3DD3DObject::~IOrvalen3DD3DObject() {
     }
     delete[] Textures;
     delete[] MaterialNames;
+    if (VertexBuffer != nullptr) {
+        VertexBuffer->Release();
+    }
     if (Body != nullptr) {
         dgApiBodyDestroy(dgApiBodyGetWorld(Body), Body);
     }

@@ -13,7 +13,6 @@
 class IOrvalenD3D;
 class dgBody;
 class dgJointBase;
-struct IDirect3DVertexBuffer9;
 
 /// One named frame range of an object's key-frame animation.
 struct AnimationRange {
@@ -44,7 +43,7 @@ public:
     std::unique_ptr<std::unique_ptr<AnimationRange>[]> Animations; ///< kMaxAnimations ranges
     D3DXMATRIX Matrix;                          ///< world matrix, row vectors
     D3DXMATRIX ScaleMatrix;                     ///< the last SetScale's factors
-    IDirect3DVertexBuffer9* VertexBuffer = nullptr; ///< of the draw in progress, released by that draw
+    IDirect3DVertexBuffer9* VertexBuffer = nullptr; ///< of the draw in progress; one reference
     std::unique_ptr<Vertex3D[]> BaseVertices;   ///< as built; SetScale's hull is made from them
     std::unique_ptr<Vertex3D[]> Vertices;       ///< as drawn; animation overwrites them
     std::unique_ptr<std::unique_ptr<Vertex3D[]>[]> KeyFrames; ///< KeyFrameCount arrays of VertexCount
