@@ -39,10 +39,10 @@ inline void Rain(IOrvalen3DD3D& scene) {
         for (int j = 0; j < 10; j++) {
             for (int k = 0; k < 10; k++) {
                 const float turn = 0.1f * static_cast<float>((i + 2 * j + 3 * k) % 7);
-                IOrvalen3DD3DObject* cube = scene.Cube(1.0f, 1.0f, 1.0f) != nullptr
-                                                ? scene.Objects[scene.ObjectCount - 1]
-                                                : nullptr;
+                auto* cube = static_cast<IOrvalen3DD3DObject*>(scene.Cube(1.0f, 1.0f, 1.0f));
                 if (cube != nullptr) {
+                    // The unit box's own inertia, as the physics benchmark gives its boxes.
+                    cube->SetMass(1.0f, 1.0f / 6.0f, 1.0f / 6.0f, 1.0f / 6.0f);
                     cube->SetRotation(turn, 0.0f, 0.0f);
                     cube->SetRotation(0.0f, 0.0f, 0.5f * turn);
                     cube->SetPosition(2.0f * static_cast<float>(i) - 9.0f, 2.0f + 2.0f * static_cast<float>(k),
