@@ -1,5 +1,6 @@
 #include "physics/collision/dgContactPoint.h"
 
+#include "physics/core/dgMemory.h"
 #include "physics/core/dgMinHeap.h"
 #include "physics/core/dgScratchArray.h"
 
@@ -29,7 +30,7 @@ public:
           m_sweep(count > kStackRecords ? m_heapBuffer.GetData() : m_sweepEntries, count),
           m_window(count > kStackRecords ? m_heapBuffer.GetData() + count : m_windowEntries, count),
           m_removed(count > kStackRecords ? m_flagBuffer.GetData() : m_removedFlags) {
-        std::memset(m_removed, 0, static_cast<std::size_t>(count));
+        dgZeroBytes(m_removed, static_cast<std::size_t>(count));
     }
 
     dgContactHeap& Sweep() { return m_sweep; }

@@ -63,7 +63,7 @@ private:
     void Grow() {
         const dgInt32 capacity = m_capacity * 2;
         auto* data = static_cast<dgUnsigned32*>(dgMalloc(sizeof(dgUnsigned32) * static_cast<std::size_t>(capacity)));
-        std::memcpy(data, m_data, sizeof(dgUnsigned32) * static_cast<std::size_t>(m_count));
+        dgCopyBytes(data, m_data, sizeof(dgUnsigned32) * static_cast<std::size_t>(m_count));
         if (m_data != m_inline) {
             dgFree(m_data);
         }
@@ -347,7 +347,7 @@ bool dgDoublePlaneBSPPolygonSoup::IsStreamConsistent(dgInt32 nodeCount) const {
         return true;
     }
     dgScratchArray<dgUnsigned8> referenced(nodeCount);
-    std::memset(referenced.GetData(), 0, static_cast<std::size_t>(nodeCount));
+    dgZeroBytes(referenced.GetData(), static_cast<std::size_t>(nodeCount));
     dgInt64 leaves = 0;
     for (dgInt32 i = 0; i < nodeCount; i++) {
         const dgDoublePlaneBSPNode& node = m_nodes[i];

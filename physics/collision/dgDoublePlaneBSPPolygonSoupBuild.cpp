@@ -223,7 +223,7 @@ bool dgDoublePlaneBSPPolygonSoup::BuildSoupTree(const dgPolygonSoupBuilder& buil
     m_nodes = static_cast<dgDoublePlaneBSPNode*>(dgMalloc(sizeof(dgDoublePlaneBSPNode) * static_cast<std::size_t>(faceCount - 1)));
 
     dgFloat32* vertices = buffer.GetData();
-    std::memcpy(vertices, builder.GetVertices(), 12 * static_cast<std::size_t>(vertexCount));
+    dgCopyBytes(vertices, builder.GetVertices(), 12 * static_cast<std::size_t>(vertexCount));
     dgVector boxMin(1.0e20f, 1.0e20f, 1.0e20f, 0.0f);
     dgVector boxMax(-1.0e20f, -1.0e20f, -1.0e20f, 0.0f);
     for (dgInt32 i = 0; i < vertexCount; i++) {
@@ -263,7 +263,7 @@ bool dgDoublePlaneBSPPolygonSoup::BuildSoupTree(const dgPolygonSoupBuilder& buil
         m_indices[out] = vertexCount + 2 * f;
         m_indices[out + 1] = vertexCount + 2 * f + 1;
         m_indices[out + 2] = in[0];
-        std::memcpy(m_indices + out + 3, face, sizeof(dgInt32) * static_cast<std::size_t>(count));
+        dgCopyBytes(m_indices + out + 3, face, sizeof(dgInt32) * static_cast<std::size_t>(count));
         out += count + 3;
         in += count + 1;
     }
@@ -281,6 +281,6 @@ bool dgDoublePlaneBSPPolygonSoup::BuildSoupTree(const dgPolygonSoupBuilder& buil
     m_vertexCount = vertexCount + distinct;
     m_vertexStride = 12;
     m_vertices = static_cast<dgFloat32*>(dgMalloc(12 * static_cast<std::size_t>(m_vertexCount)));
-    std::memcpy(m_vertices, vertices, 12 * static_cast<std::size_t>(m_vertexCount));
+    dgCopyBytes(m_vertices, vertices, 12 * static_cast<std::size_t>(m_vertexCount));
     return true;
 }

@@ -31,7 +31,7 @@ dgVector Unit(const dgVector& v, dgFloat32 epsilon2) {
 }
 
 void RemoveAt(dgInt32* indices, dgInt32& count, dgInt32 position) {
-    std::memmove(indices + position, indices + position + 1, sizeof(dgInt32) * static_cast<std::size_t>(count - position - 1));
+    dgMoveBytes(indices + position, indices + position + 1, sizeof(dgInt32) * static_cast<std::size_t>(count - position - 1));
     count--;
 }
 
@@ -57,7 +57,7 @@ template <class T> void dgPolygonSoupBuilder::dgSteppedArray<T>::Grow(dgInt32 in
     const dgInt32 capacity = (index / m_step + 1) * m_step;
     T* data = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(capacity)));
     if (m_data != nullptr) {
-        std::memcpy(data, m_data, sizeof(T) * static_cast<std::size_t>(m_capacity));
+        dgCopyBytes(data, m_data, sizeof(T) * static_cast<std::size_t>(m_capacity));
     }
     dgFree(m_data);
     m_data = data;
@@ -232,7 +232,7 @@ dgInt32 dgPolygonSoupBuilder::CleanLoop(dgInt32 count, dgInt32* indices, bool* c
 
 void dgPolygonSoupBuilder::AddCleanFace(dgInt32 count, dgInt32* indices, dgInt32 attribute) {
     dgInt32 loop[kMaxFaceVertices];
-    std::memcpy(loop, indices, sizeof(dgInt32) * static_cast<std::size_t>(count));
+    dgCopyBytes(loop, indices, sizeof(dgInt32) * static_cast<std::size_t>(count));
     bool convex = false;
     const dgInt32 kept = CleanLoop(count, loop, &convex);
     if (kept == 0) {
@@ -288,7 +288,7 @@ void dgPolygonSoupBuilder::AppendPiece(dgInt32 count, const dgInt32* indices, dg
     piece[0] = indices[0];
     for (dgInt32 start = 1; start + 1 < count;) {
         const dgInt32 take = count - start < kMaxPieceVertices - 1 ? count - start : kMaxPieceVertices - 1;
-        std::memcpy(piece + 1, indices + start, sizeof(dgInt32) * static_cast<std::size_t>(take));
+        dgCopyBytes(piece + 1, indices + start, sizeof(dgInt32) * static_cast<std::size_t>(take));
         AppendFace(take + 1, piece, attribute);
         start += take - 1;
     }
@@ -298,7 +298,7 @@ void dgPolygonSoupBuilder::AppendFace(dgInt32 count, const dgInt32* indices, dgI
     m_indices.Reserve(m_indexCount + count + 1);
     dgInt32* out = m_indices.GetData() + m_indexCount;
     out[0] = attribute;
-    std::memcpy(out + 1, indices, sizeof(dgInt32) * static_cast<std::size_t>(count));
+    dgCopyBytes(out + 1, indices, sizeof(dgInt32) * static_cast<std::size_t>(count));
     m_indexCount += count + 1;
     m_faceEntries[m_faceCount] = count + 1;
     m_faceCount++;
@@ -310,7 +310,7 @@ void dgPolygonSoupBuilder::End() {
     }
     const dgInt32 words = m_faceEntries[0];
     m_indices.Reserve(2 * words);
-    std::memcpy(m_indices.GetData() + words, m_indices.GetData(), sizeof(dgInt32) * static_cast<std::size_t>(words));
+    dgCopyBytes(m_indices.GetData() + words, m_indices.GetData(), sizeof(dgInt32) * static_cast<std::size_t>(words));
     m_faceEntries[1] = words;
     m_indexCount = 2 * words;
     m_faceCount = 2;
@@ -408,7 +408,7 @@ void dgPolygonSoupBuilder::CopyFacesTo(dgPolygonSoupBuilder& target, const dgUns
             if (remap[v] < 0) {
                 remap[v] = target.m_vertexCount;
                 target.m_vertices.Reserve(3 * (target.m_vertexCount + 1));
-                std::memcpy(target.m_vertices.GetData() + 3 * static_cast<std::ptrdiff_t>(target.m_vertexCount),
+                dgCopyBytes(target.m_vertices.GetData() + 3 * static_cast<std::ptrdiff_t>(target.m_vertexCount),
                             vertices + 3 * static_cast<std::ptrdiff_t>(v), 12);
                 target.m_vertexCount++;
             }
@@ -454,14 +454,14 @@ void dgPolygonSoupBuilder::Compact() {
         const dgInt32 entry = m_faceEntries[f];
         dgAssert(entry - 1 <= kMaxPieceVertices);
         const dgInt32 attribute = words[read];
-        std::memcpy(loop, words + read + 1, sizeof(dgInt32) * static_cast<std::size_t>(entry - 1));
+        dgCopyBytes(loop, words + read + 1, sizeof(dgInt32) * static_cast<std::size_t>(entry - 1));
         read += entry;
         const dgInt32 count = CleanLoop(entry - 1, loop, nullptr);
         if (count == 0) {
             continue;
         }
         words[write] = attribute;
-        std::memcpy(words + write + 1, loop, sizeof(dgInt32) * static_cast<std::size_t>(count));
+        dgCopyBytes(words + write + 1, loop, sizeof(dgInt32) * static_cast<std::size_t>(count));
         write += count + 1;
         m_faceEntries[faces++] = count + 1;
     }
@@ -475,7 +475,7 @@ void dgPolygonSoupBuilder::Compact() {
 void dgPolygonSoupBuilder::MergeCoplanarFaces() {
     dgPolygonSoupBuilder merged;
     merged.m_vertices.Reserve(3 * m_vertexCount);
-    std::memcpy(merged.m_vertices.GetData(), m_vertices.GetData(), 12 * static_cast<std::size_t>(m_vertexCount));
+    dgCopyBytes(merged.m_vertices.GetData(), m_vertices.GetData(), 12 * static_cast<std::size_t>(m_vertexCount));
     merged.m_vertexCount = m_vertexCount;
 
     dgScratchArray<dgInt32> starts(m_faceCount);

@@ -53,7 +53,7 @@ private:
         }
         const dgInt32 capacity = m_capacity * 2;
         T* data = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(capacity)));
-        std::memcpy(static_cast<void*>(data), m_data, sizeof(T) * static_cast<std::size_t>(m_count));
+        dgCopyBytes(static_cast<void*>(data), m_data, sizeof(T) * static_cast<std::size_t>(m_count));
         dgFree(m_data);
         m_data = data;
         m_capacity = capacity;

@@ -1,6 +1,7 @@
 #include "physics/core/dgHalfEdgeMesh.h"
 
 #include "physics/core/dgArrayHelpers.h"
+#include "physics/core/dgMemory.h"
 #include "physics/core/dgScratchArray.h"
 
 #include <cstring>
@@ -267,7 +268,7 @@ dgInt32 dgHalfEdgeMesh::CompactVertices(dgFloat32* outVertices, dgVertexView ver
     const auto number = [&](dgInt32 old) {
         if (newIndex[old] < 0) {
             const std::size_t stride = static_cast<std::size_t>(vertices.GetStrideInFloats());
-            std::memcpy(outVertices + vertexCount * stride, vertices[old], sizeof(dgFloat32) * stride);
+            dgCopyBytes(outVertices + vertexCount * stride, vertices[old], sizeof(dgFloat32) * stride);
             newIndex[old] = vertexCount++;
         }
     };

@@ -71,7 +71,7 @@ protected:
         }
         const dgInt32 capacity = m_capacity * 2;
         Entry* entries = static_cast<Entry*>(dgMalloc(sizeof(Entry) * static_cast<std::size_t>(capacity)));
-        std::memcpy(static_cast<void*>(entries), m_entries,
+        dgCopyBytes(static_cast<void*>(entries), m_entries,
                     sizeof(Entry) * static_cast<std::size_t>(m_count));
         dgFree(m_entries);
         m_entries = entries;

@@ -3,6 +3,7 @@
 
 #include "physics/core/dgTypes.h"
 
+#include <cstring>
 #include <utility>
 
 /// Allocation hook: returns a block of at least size bytes, or null when memory runs out.
@@ -28,6 +29,24 @@ void* dgMalloc(std::size_t size);
 /// As dgMalloc, but a request the hook refuses gives null instead of ending in dgOutOfMemory; for the
 /// few large blocks whose owner reports the failure itself.
 void* dgTryMalloc(std::size_t size);
+
+/// memcpy, memmove and memset for a length known only at run time. An empty array's block is null
+/// (dgMalloc(0)), and those calls must never be handed a null pointer, even to copy nothing.
+inline void dgCopyBytes(void* to, const void* from, std::size_t bytes) {
+    if (bytes != 0) {
+        std::memcpy(to, from, bytes);
+    }
+}
+inline void dgMoveBytes(void* to, const void* from, std::size_t bytes) {
+    if (bytes != 0) {
+        std::memmove(to, from, bytes);
+    }
+}
+inline void dgZeroBytes(void* to, std::size_t bytes) {
+    if (bytes != 0) {
+        std::memset(to, 0, bytes);
+    }
+}
 
 /// Hands a dgMalloc block back to the release hook with the raw pointer and asked size; null is ignored.
 void dgFree(void* block);

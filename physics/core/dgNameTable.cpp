@@ -43,7 +43,7 @@ const char* dgNameTable::Insert(dgUnsigned32 id, const char* text) {
         m_write += bytes;
         m_left -= bytes;
     }
-    std::memcpy(stored, text, bytes);
+    dgCopyBytes(stored, text, bytes);
     m_ids.Insert(stored, id);
     return stored;
 }

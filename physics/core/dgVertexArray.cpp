@@ -1,6 +1,7 @@
 #include "physics/core/dgVertexArray.h"
 
 #include "physics/core/dgFloatPrecisionGuard.h"
+#include "physics/core/dgMemory.h"
 #include "physics/core/dgScratchArray.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ class WeldTable {
 public:
     WeldTable(const dgFloat32* vertices, dgInt32 count, dgInt32 strideWords)
         : m_words(count * strideWords), m_newIndex(count), m_order(count), m_strideWords(strideWords) {
-        std::memcpy(m_words.GetData(), vertices, m_words.GetSizeInBytes());
+        dgCopyBytes(m_words.GetData(), vertices, m_words.GetSizeInBytes());
         for (dgInt32 i = 0; i < count; i++) {
             m_newIndex[i] = -1;
             m_order[i] = i;
@@ -153,7 +154,7 @@ dgInt32 dgWeldVertexList(dgFloat32* vertices, dgInt32 strideInBytes, dgInt32 fuz
     }
 
     for (dgInt32 u = 0; u < unique; u++) {
-        std::memcpy(vertices + static_cast<std::ptrdiff_t>(u) * strideWords, table.Row(uniqueRow[u]),
+        dgCopyBytes(vertices + static_cast<std::ptrdiff_t>(u) * strideWords, table.Row(uniqueRow[u]),
                     sizeof(dgFloat32) * strideWords);
     }
     for (dgInt32 row = 0; row < count; row++) {

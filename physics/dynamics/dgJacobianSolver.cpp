@@ -25,7 +25,7 @@ template <typename T>
 void Grow(T*& array, dgInt32 used, dgInt32 capacity) {
     T* grown = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(capacity)));
     if (array != nullptr) {
-        std::memcpy(static_cast<void*>(grown), static_cast<const void*>(array),
+        dgCopyBytes(static_cast<void*>(grown), static_cast<const void*>(array),
                     sizeof(T) * static_cast<std::size_t>(used));
         dgFree(array);
     }

@@ -111,7 +111,7 @@ void dgCollisionCacheEntry::SetKey(const dgUnsigned32* words, dgInt32 wordCount)
     dgAssert(wordCount > 0);
     auto* copy =
         static_cast<dgUnsigned32*>(dgMalloc(static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32)));
-    std::memcpy(copy, words, static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32));
+    dgCopyBytes(copy, words, static_cast<std::size_t>(wordCount) * sizeof(dgUnsigned32));
     dgFree(m_keyWords);
     m_keyWords = copy;
     m_keyWordCount = wordCount;

@@ -25,7 +25,7 @@ void Reserve(T*& array, dgInt32& capacity, dgInt32 used, dgInt32 count) {
     const dgInt32 grown = std::max({count, capacity * 2, 64});
     T* fresh = static_cast<T*>(dgMalloc(sizeof(T) * static_cast<std::size_t>(grown)));
     if (array != nullptr) {
-        std::memcpy(static_cast<void*>(fresh), static_cast<const void*>(array),
+        dgCopyBytes(static_cast<void*>(fresh), static_cast<const void*>(array),
                     sizeof(T) * static_cast<std::size_t>(used));
         dgFree(array);
     }

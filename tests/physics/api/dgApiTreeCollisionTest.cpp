@@ -211,6 +211,20 @@ TEST_F(dgApiTreeCollision, FacesOutsideAnOpenBuildOrAboveTheLimitAreIgnored) {
     dgApiCollisionRelease(m_world, tree);
 }
 
+TEST_F(dgApiTreeCollision, AnEmptyTreeBuiltEitherWayHitsNothingAndHoldsABody) {
+    for (const int optimize : {0, 1}) {
+        dgCollision* tree = dgApiTreeCollisionCreate(m_world, nullptr);
+        dgApiTreeCollisionBeginBuild(tree);
+        dgApiTreeCollisionEndBuild(tree, optimize);
+        EXPECT_GT(CastDown(tree, 0.5f, 0.5f).t, 1.0f) << optimize;
+        dgBody* body = dgApiBodyCreate(m_world, tree);
+        ASSERT_NE(body, nullptr);
+        dgApiWorldUpdate(m_world, kStep);
+        dgApiBodyDestroy(m_world, body);
+        dgApiCollisionRelease(m_world, tree);
+    }
+}
+
 namespace {
 
 std::set<int> g_touchedAttributes;
