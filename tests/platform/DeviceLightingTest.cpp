@@ -134,3 +134,22 @@ TEST_F(DeviceLighting, SpotLightsAreFullInsideThetaDarkOutsidePhiAndFallOffByThe
         }
     }
 }
+
+TEST_F(DeviceLighting, SpecularUsesTheHalfVectorOfAViewerAtTheEyeAndShowsOnlyWhileEnabled) {
+    D3DLIGHT9 green = White(D3DLIGHT_DIRECTIONAL);
+    green.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
+    green.Specular = {0.0f, 1.0f, 0.0f, 1.0f};
+    green.Direction = {0.0f, 0.0f, 1.0f};
+    Light(green);
+    D3DMATERIAL9 shiny{};
+    shiny.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    shiny.Power = 4.0f;
+    ASSERT_EQ(D3D_OK, m_device->SetMaterial(&shiny));
+    ExpectGrey(0, LitAt(kTowardsViewer));
+    ASSERT_EQ(D3D_OK, m_device->SetRenderState(D3DRS_SPECULARENABLE, TRUE));
+    // N = L = (0, 0, -1), V = -P / |P| for P = (20, 20, 0.5): (N.H)^4 with H = (L + V) / |L + V|.
+    const float p = std::sqrt(800.25f);
+    const float h[3] = {-20.0f / p, -20.0f / p, -0.5f / p - 1.0f};
+    const float nDotH = -h[2] / std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]);
+    EXPECT_NEAR(255.0f * std::pow(nDotH, 4.0f), LitAt(kTowardsViewer)[1], kChannelTolerance);
+}
