@@ -16,6 +16,8 @@
 //   same calls give the same results whatever else the process allocated.
 // - Callbacks run on the caller's thread, inside the function that triggers them.
 
+#include "physics/dynamics/dgJointMotorDesc.h"
+
 #include <cstdint>
 
 class dgWorld;
@@ -61,6 +63,15 @@ using dgBuoyancyPlaneCallback = int (*)(std::uintptr_t userId, void* context, co
 using dgJointDestructorCallback = void (*)(dgJointBase* joint);
 /// At the start of every submit of a ball joint, before its angles are taken.
 using dgBallCallback = void (*)(dgJointBase* joint);
+/// Each submit of a hinge or slider: fill the motor record (it arrives as (0, -1e15, 1e15, the
+/// sub-step)); nonzero asks for the motor row. A record with a value that is not finite, or with
+/// minFriction above maxFriction, writes no motor row.
+using dgHingeCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
+using dgSliderCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
+/// Each submit of a corkscrew (desc[0] sliding, desc[1] turning) or universal joint (desc[0] about pin 0,
+/// desc[1] about pin 1): bit 0 of the result asks for the motor row of desc[0], bit 1 for desc[1].
+using dgCorkscrewCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
+using dgUniversalCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
 /// Once per sub-step while the user joint's island is awake: add the joint's rows here.
 using dgUserJointSubmitCallback = void (*)(dgJointBase* joint);
 
@@ -404,6 +415,19 @@ void dgApiJointSetDestructor(dgJointBase* joint, dgJointDestructorCallback callb
 void dgApiDestroyJoint(dgWorld* world, dgJointBase* joint);
 /// Pins the child's point at the world-space pivot to the parent.
 dgJointBase* dgApiJointCreateBall(dgWorld* world, const float* pivot, dgBody* child, dgBody* parent);
+/// Lets the child turn about the world-space pin through the pivot (a zero pin: its front axis).
+dgJointBase* dgApiJointCreateHinge(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                   dgBody* parent);
+/// Lets the child slide along the world-space pin through the pivot.
+dgJointBase* dgApiJointCreateSlider(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                    dgBody* parent);
+/// Lets the child slide along and turn about the world-space pin through the pivot.
+dgJointBase* dgApiJointCreateCorkscrew(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                       dgBody* parent);
+/// Ties the child at the pivot, free to turn about pin0 (fixed in the child) and pin1 made square to it
+/// (fixed in the parent).
+dgJointBase* dgApiJointCreateUniversal(dgWorld* world, const float* pivot, const float* pin0, const float* pin1,
+                                       dgBody* child, dgBody* parent);
 /// Holds the body's axis now along pin (its front axis for a zero pin) parallel to the pin.
 dgJointBase* dgApiJointCreateUpVector(dgWorld* world, const float* pin, dgBody* body);
 /// A joint whose rows callback adds, at most maxRows of them (clamped to [0, 48]); a null callback adds
@@ -423,6 +447,41 @@ void dgApiBallGetJointForce(const dgJointBase* ball, float* force);
 /// maxTwistAngle about it (absolute values, radians; each clamped to [5, 175] and [5, 90] degrees); an
 /// angle at or below one degree switches its limit off. A pin shorter than 0.03 takes x = 1.
 void dgApiBallSetConeLimits(dgJointBase* ball, const float* pin, float maxConeAngle, float maxTwistAngle);
+
+// Hinge, slider, corkscrew and universal joints; given another kind of joint these do nothing (getters
+// read 0). Angles in radians, speeds relative: the child's minus the parent's. The stop functions give
+// the acceleration a motor row asks to bring the joint to the angle or position; they read the
+// record's timestep and give 0 for a null record or a step that is not positive and finite.
+void dgApiHingeSetUserCallback(dgJointBase* hinge, dgHingeCallback callback);
+float dgApiHingeGetJointAngle(const dgJointBase* hinge);
+float dgApiHingeGetJointOmega(const dgJointBase* hinge);
+float dgApiHingeCalculateStopAlpha(const dgJointBase* hinge, const dgJointMotorDesc* desc, float angle);
+/// The world-space force of the joint's rows other than the motor's in the last step.
+void dgApiHingeGetJointForce(const dgJointBase* hinge, float* force);
+void dgApiSliderSetUserCallback(dgJointBase* slider, dgSliderCallback callback);
+float dgApiSliderGetJointPosit(const dgJointBase* slider);
+float dgApiSliderGetJointVeloc(const dgJointBase* slider);
+float dgApiSliderCalculateStopAccel(const dgJointBase* slider, const dgJointMotorDesc* desc, float position);
+void dgApiSliderGetJointForce(const dgJointBase* slider, float* force);
+void dgApiCorkscrewSetUserCallback(dgJointBase* corkscrew, dgCorkscrewCallback callback);
+float dgApiCorkscrewGetJointPosit(const dgJointBase* corkscrew);
+float dgApiCorkscrewGetJointVeloc(const dgJointBase* corkscrew);
+float dgApiCorkscrewGetJointAngle(const dgJointBase* corkscrew);
+float dgApiCorkscrewGetJointOmega(const dgJointBase* corkscrew);
+float dgApiCorkscrewCalculateStopAlpha(const dgJointBase* corkscrew, const dgJointMotorDesc* desc, float angle);
+float dgApiCorkscrewCalculateStopAccel(const dgJointBase* corkscrew, const dgJointMotorDesc* desc,
+                                       float position);
+void dgApiCorkscrewGetJointForce(const dgJointBase* corkscrew, float* force);
+void dgApiUniversalSetUserCallback(dgJointBase* universal, dgUniversalCallback callback);
+/// The child's turn about pin 0.
+float dgApiUniversalGetJointAngle0(const dgJointBase* universal);
+/// The parent's turn against the child about pin 1.
+float dgApiUniversalGetJointAngle1(const dgJointBase* universal);
+float dgApiUniversalGetJointOmega0(const dgJointBase* universal);
+float dgApiUniversalGetJointOmega1(const dgJointBase* universal);
+float dgApiUniversalCalculateStopAlpha0(const dgJointBase* universal, const dgJointMotorDesc* desc, float angle);
+float dgApiUniversalCalculateStopAlpha1(const dgJointBase* universal, const dgJointMotorDesc* desc, float angle);
+void dgApiUniversalGetJointForce(const dgJointBase* universal, float* force);
 
 // Up-vector joints; given another kind of joint these do nothing (the getter writes zeros).
 void dgApiUpVectorGetPin(const dgJointBase* upVector, float* pin);

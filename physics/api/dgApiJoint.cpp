@@ -1,5 +1,5 @@
 // Joint functions of the flat interface: the functions every joint shares, creation, and the ball,
-// up-vector and user-joint functions. A per-type function given a joint of another type does nothing
+// hinge, slider, corkscrew, universal, up-vector and user-joint functions. A per-type function given a joint of another type does nothing
 // (its outputs read 0).
 
 #include "physics/api/dgApi.h"
@@ -26,6 +26,58 @@ bool AllFinite(const float* values, int count) {
             return false;
         }
     }
+    return true;
+}
+
+/// The joint as its class when it is of that kind, else null.
+template <class Joint, dgUnsigned16 kKind> Joint* As(const dgJointBase* joint) {
+    return joint != nullptr && joint->m_kind == kKind ? static_cast<Joint*>(const_cast<dgJointBase*>(joint))
+                                                      : nullptr;
+}
+
+/// A float getter of the joint's class, or 0 for a joint of another kind.
+template <class Joint, dgUnsigned16 kKind> float Read(const dgJointBase* joint, float (Joint::*get)() const) {
+    const Joint* typed = As<Joint, kKind>(joint);
+    return typed != nullptr ? (typed->*get)() : 0.0f;
+}
+
+/// A stop helper of the joint's class, or 0 for a joint of another kind.
+template <class Joint, dgUnsigned16 kKind>
+float Stop(const dgJointBase* joint, float (Joint::*stop)(float, const dgJointMotorDesc*) const,
+           const dgJointMotorDesc* desc, float target) {
+    const Joint* typed = As<Joint, kKind>(joint);
+    return typed != nullptr ? (typed->*stop)(target, desc) : 0.0f;
+}
+
+/// The joint's force of the last step, or zeros for a joint of another kind.
+template <class Joint, dgUnsigned16 kKind> void WriteForce(const dgJointBase* joint, float* out) {
+    dgVector force;
+    if (const Joint* typed = As<Joint, kKind>(joint)) {
+        typed->GetJointForce(force);
+    }
+    dgApiWriteVector(force, out);
+}
+
+template <class Joint, dgUnsigned16 kKind, class Callback> void SetCallback(dgJointBase* joint, Callback callback) {
+    if (Joint* typed = As<Joint, kKind>(joint)) {
+        typed->SetUserCallback(callback);
+    }
+}
+
+constexpr dgUnsigned16 kHinge = dgJointBase::kHingeJoint;
+constexpr dgUnsigned16 kSlider = dgJointBase::kSliderJoint;
+constexpr dgUnsigned16 kCorkscrew = dgJointBase::kCorkscrewJoint;
+constexpr dgUnsigned16 kUniversal = dgJointBase::kUniversalJoint;
+
+/// The pivot and pins as the world takes them; false when a pointer is null.
+bool PivotAndPins(const float* pivot, const float* pin0, const float* pin1, dgVector& p, dgVector& d0,
+                  dgVector& d1) {
+    if (pivot == nullptr || pin0 == nullptr || pin1 == nullptr) {
+        return false;
+    }
+    p = dgApiPoint(pivot);
+    d0 = dgApiDirection(pin0);
+    d1 = dgApiDirection(pin1);
     return true;
 }
 
@@ -128,6 +180,38 @@ dgJointBase* dgApiJointCreateBall(dgWorld* world, const float* pivot, dgBody* ch
         [&]() -> dgJointBase* { return world->CreateBallJoint(dgApiPoint(pivot), child, parent); });
 }
 
+dgJointBase* dgApiJointCreateHinge(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                   dgBody* parent) {
+    dgVector p, d, unused;
+    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
+               ? world->CreateHingeJoint(p, d, child, parent)
+               : nullptr;
+}
+
+dgJointBase* dgApiJointCreateSlider(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                    dgBody* parent) {
+    dgVector p, d, unused;
+    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
+               ? world->CreateSliderJoint(p, d, child, parent)
+               : nullptr;
+}
+
+dgJointBase* dgApiJointCreateCorkscrew(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
+                                       dgBody* parent) {
+    dgVector p, d, unused;
+    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
+               ? world->CreateCorkscrewJoint(p, d, child, parent)
+               : nullptr;
+}
+
+dgJointBase* dgApiJointCreateUniversal(dgWorld* world, const float* pivot, const float* pin0, const float* pin1,
+                                       dgBody* child, dgBody* parent) {
+    dgVector p, d0, d1;
+    return world != nullptr && PivotAndPins(pivot, pin0, pin1, p, d0, d1)
+               ? world->CreateUniversalJoint(p, d0, d1, child, parent)
+               : nullptr;
+}
+
 dgJointBase* dgApiJointCreateUpVector(dgWorld* world, const float* pin, dgBody* body) {
     if (world == nullptr || pin == nullptr) {
         return nullptr;
@@ -178,6 +262,111 @@ void dgApiBallSetConeLimits(dgJointBase* ball, const float* pin, float maxConeAn
     joint->SetTwistLimitState(twist > kMinLimitAngle);
     joint->SetThirdLimitState(false);
     joint->SetConeLimits(unitPin, -cone, cone, twist, reference);
+}
+
+void dgApiHingeSetUserCallback(dgJointBase* hinge, dgHingeCallback callback) {
+    SetCallback<dgHingeJoint, kHinge>(hinge, callback);
+}
+
+float dgApiHingeGetJointAngle(const dgJointBase* hinge) {
+    return Read<dgHingeJoint, kHinge>(hinge, &dgHingeJoint::GetJointAngle);
+}
+
+float dgApiHingeGetJointOmega(const dgJointBase* hinge) {
+    return Read<dgHingeJoint, kHinge>(hinge, &dgHingeJoint::GetJointOmega);
+}
+
+float dgApiHingeCalculateStopAlpha(const dgJointBase* hinge, const dgJointMotorDesc* desc, float angle) {
+    return Stop<dgHingeJoint, kHinge>(hinge, &dgHingeJoint::CalculateStopAlpha, desc, angle);
+}
+
+void dgApiHingeGetJointForce(const dgJointBase* hinge, float* force) {
+    WriteForce<dgHingeJoint, kHinge>(hinge, force);
+}
+
+void dgApiSliderSetUserCallback(dgJointBase* slider, dgSliderCallback callback) {
+    SetCallback<dgSliderJoint, kSlider>(slider, callback);
+}
+
+float dgApiSliderGetJointPosit(const dgJointBase* slider) {
+    return Read<dgSliderJoint, kSlider>(slider, &dgSliderJoint::GetJointPosit);
+}
+
+float dgApiSliderGetJointVeloc(const dgJointBase* slider) {
+    return Read<dgSliderJoint, kSlider>(slider, &dgSliderJoint::GetJointVeloc);
+}
+
+float dgApiSliderCalculateStopAccel(const dgJointBase* slider, const dgJointMotorDesc* desc, float position) {
+    return Stop<dgSliderJoint, kSlider>(slider, &dgSliderJoint::CalculateStopAccel, desc, position);
+}
+
+void dgApiSliderGetJointForce(const dgJointBase* slider, float* force) {
+    WriteForce<dgSliderJoint, kSlider>(slider, force);
+}
+
+void dgApiCorkscrewSetUserCallback(dgJointBase* corkscrew, dgCorkscrewCallback callback) {
+    SetCallback<dgCorkscrewJoint, kCorkscrew>(corkscrew, callback);
+}
+
+float dgApiCorkscrewGetJointPosit(const dgJointBase* corkscrew) {
+    return Read<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::GetJointPosit);
+}
+
+float dgApiCorkscrewGetJointVeloc(const dgJointBase* corkscrew) {
+    return Read<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::GetJointVeloc);
+}
+
+float dgApiCorkscrewGetJointAngle(const dgJointBase* corkscrew) {
+    return Read<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::GetJointAngle);
+}
+
+float dgApiCorkscrewGetJointOmega(const dgJointBase* corkscrew) {
+    return Read<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::GetJointOmega);
+}
+
+float dgApiCorkscrewCalculateStopAlpha(const dgJointBase* corkscrew, const dgJointMotorDesc* desc, float angle) {
+    return Stop<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::CalculateStopAlpha, desc, angle);
+}
+
+float dgApiCorkscrewCalculateStopAccel(const dgJointBase* corkscrew, const dgJointMotorDesc* desc,
+                                       float position) {
+    return Stop<dgCorkscrewJoint, kCorkscrew>(corkscrew, &dgCorkscrewJoint::CalculateStopAccel, desc, position);
+}
+
+void dgApiCorkscrewGetJointForce(const dgJointBase* corkscrew, float* force) {
+    WriteForce<dgCorkscrewJoint, kCorkscrew>(corkscrew, force);
+}
+
+void dgApiUniversalSetUserCallback(dgJointBase* universal, dgUniversalCallback callback) {
+    SetCallback<dgUniversalJoint, kUniversal>(universal, callback);
+}
+
+float dgApiUniversalGetJointAngle0(const dgJointBase* universal) {
+    return Read<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::GetJointAngle0);
+}
+
+float dgApiUniversalGetJointAngle1(const dgJointBase* universal) {
+    return Read<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::GetJointAngle1);
+}
+
+float dgApiUniversalGetJointOmega0(const dgJointBase* universal) {
+    return Read<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::GetJointOmega0);
+}
+
+float dgApiUniversalGetJointOmega1(const dgJointBase* universal) {
+    return Read<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::GetJointOmega1);
+}
+
+float dgApiUniversalCalculateStopAlpha0(const dgJointBase* universal, const dgJointMotorDesc* desc, float angle) {
+    return Stop<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::CalculateStopAlpha0, desc, angle);
+}
+
+float dgApiUniversalCalculateStopAlpha1(const dgJointBase* universal, const dgJointMotorDesc* desc, float angle) {
+    return Stop<dgUniversalJoint, kUniversal>(universal, &dgUniversalJoint::CalculateStopAlpha1, desc, angle);
+}
+
+void dgApiUniversalGetJointForce(const dgJointBase* universal, float* force) {
+    WriteForce<dgUniversalJoint, kUniversal>(universal, force);
 }
 
 void dgApiUpVectorGetPin(const dgJointBase* upVector, float* pin) {

@@ -12,8 +12,12 @@
 #include "physics/dynamics/dgBallJoint.h"
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgContactJoint.h"
+#include "physics/dynamics/dgCorkscrewJoint.h"
+#include "physics/dynamics/dgHingeJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgMaterialPair.h"
+#include "physics/dynamics/dgSliderJoint.h"
+#include "physics/dynamics/dgUniversalJoint.h"
 #include "physics/dynamics/dgUpVectorJoint.h"
 #include "physics/dynamics/dgWorldDynamicsUpdate.h"
 
@@ -76,7 +80,11 @@ public:
     // One pool per constraint class, in the order ball, hinge, slider, up-vector, corkscrew, universal:
     // the world's destructor has destroyed every joint before the pools go.
     dgRecyclePool<dgBallJoint> m_ballJointPool;
+    dgRecyclePool<dgHingeJoint> m_hingeJointPool;
+    dgRecyclePool<dgSliderJoint> m_sliderJointPool;
     dgRecyclePool<dgUpVectorJoint> m_upVectorJointPool;
+    dgRecyclePool<dgCorkscrewJoint> m_corkscrewJointPool;
+    dgRecyclePool<dgUniversalJoint> m_universalJointPool;
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
@@ -187,6 +195,19 @@ public:
     /// pin); null for a body that cannot be joined or a pin that is not finite. When memory runs out
     /// (dgMemoryExhausted) the world is left as it was.
     dgUpVectorJoint* CreateUpVectorJoint(const dgVector& pin, dgBody* body);
+    /// A hinge letting child turn about the global pin through the global pivot relative to parent
+    /// (null: the world); a zero pin takes child's front axis. Null for bodies that cannot be joined or
+    /// a pivot or pin that is not finite; the same for the slider and the corkscrew.
+    dgHingeJoint* CreateHingeJoint(const dgVector& pivot, const dgVector& pin, dgBody* child, dgBody* parent);
+    /// A slider letting child move along the global pin through the pivot.
+    dgSliderJoint* CreateSliderJoint(const dgVector& pivot, const dgVector& pin, dgBody* child, dgBody* parent);
+    /// A corkscrew letting child move along and turn about the global pin through the pivot.
+    dgCorkscrewJoint* CreateCorkscrewJoint(const dgVector& pivot, const dgVector& pin, dgBody* child,
+                                           dgBody* parent);
+    /// A universal joint at the pivot turning about pin0 (fixed in child) and pin1 made square to it
+    /// (fixed in parent; the pin's own right axis when pin1 lies along pin0). Null as for the hinge.
+    dgUniversalJoint* CreateUniversalJoint(const dgVector& pivot, const dgVector& pin0, const dgVector& pin1,
+                                           dgBody* child, dgBody* parent);
     /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
     dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }
     void FreezeBody(dgBody* body);

@@ -32,6 +32,20 @@ Joint* AttachPooled(dgWorld& world, dgRecyclePool<Joint>& pool, void (Joint::*re
     return joint;
 }
 
+/// A joint of the pool with frames from the pivot and one pin, or null as AttachPooled refuses it.
+template <class Joint>
+Joint* CreatePinned(dgWorld& world, dgRecyclePool<Joint>& pool, void (Joint::*reset)(), const dgVector& pivot,
+                    const dgVector& pin, dgBody* child, dgBody* parent) {
+    if (!IsFinite(pivot) || !IsFinite(pin)) {
+        return nullptr;
+    }
+    Joint* joint = AttachPooled(world, pool, reset, child, parent);
+    if (joint != nullptr) {
+        joint->CalcPinFrames(dgVector(pivot.x, pivot.y, pivot.z, 1.0f), dgVector(pin.x, pin.y, pin.z, 0.0f));
+    }
+    return joint;
+}
+
 } // namespace
 
 bool dgWorld::CanJoin(const dgBody* child, const dgBody* parent) const {
@@ -57,6 +71,35 @@ dgUpVectorJoint* dgWorld::CreateUpVectorJoint(const dgVector& pin, dgBody* body)
                                            : nullptr;
     if (joint != nullptr) {
         joint->InitPin(dgVector(pin.x, pin.y, pin.z, 0.0f));
+    }
+    return joint;
+}
+
+dgHingeJoint* dgWorld::CreateHingeJoint(const dgVector& pivot, const dgVector& pin, dgBody* child,
+                                        dgBody* parent) {
+    return CreatePinned(*this, m_hingeJointPool, &dgHingeJoint::InitHinge, pivot, pin, child, parent);
+}
+
+dgSliderJoint* dgWorld::CreateSliderJoint(const dgVector& pivot, const dgVector& pin, dgBody* child,
+                                          dgBody* parent) {
+    return CreatePinned(*this, m_sliderJointPool, &dgSliderJoint::InitSlider, pivot, pin, child, parent);
+}
+
+dgCorkscrewJoint* dgWorld::CreateCorkscrewJoint(const dgVector& pivot, const dgVector& pin, dgBody* child,
+                                                dgBody* parent) {
+    return CreatePinned(*this, m_corkscrewJointPool, &dgCorkscrewJoint::InitCorkscrew, pivot, pin, child,
+                        parent);
+}
+
+dgUniversalJoint* dgWorld::CreateUniversalJoint(const dgVector& pivot, const dgVector& pin0,
+                                                const dgVector& pin1, dgBody* child, dgBody* parent) {
+    dgUniversalJoint* joint =
+        IsFinite(pivot) && IsFinite(pin0) && IsFinite(pin1)
+            ? AttachPooled(*this, m_universalJointPool, &dgUniversalJoint::InitUniversal, child, parent)
+            : nullptr;
+    if (joint != nullptr) {
+        joint->CalcTwoPinFrames(dgVector(pivot.x, pivot.y, pivot.z, 1.0f), dgVector(pin0.x, pin0.y, pin0.z, 0.0f),
+                                dgVector(pin1.x, pin1.y, pin1.z, 0.0f));
     }
     return joint;
 }

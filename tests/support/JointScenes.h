@@ -133,6 +133,28 @@ public:
     }
 };
 
+/// Rotation about z by angle placed at p.
+inline Mat4 RotationZ(float angle, const Vec3& p) {
+    const float c = std::cos(angle);
+    const float s = std::sin(angle);
+    return {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, p[0], p[1], p[2], 1};
+}
+
+/// A 1 kg 0.1 x 1 x 0.1 m rod hanging from a world hinge at the origin about pin, turned by angle about
+/// z from straight down; its long axis is its up axis.
+struct HingedRod {
+    JointWorld m_scene;
+    dgBody* m_rod;
+    dgJointBase* m_hinge;
+
+    explicit HingedRod(float angle, const Vec3& pin = {0.0f, 0.0f, 1.0f}) {
+        const Vec3 centre = {0.5f * std::sin(angle), -0.5f * std::cos(angle), 0.0f};
+        m_rod = m_scene.AddBox({0.1f, 1.0f, 0.1f}, 1.0f, RotationZ(angle, centre));
+        const Vec3 pivot = {0.0f, 0.0f, 0.0f};
+        m_hinge = dgApiJointCreateHinge(m_scene.m_world, pivot.data(), pin.data(), m_rod, nullptr);
+    }
+};
+
 /// The moment of inertia about the pivot of a bob whose centre is length from it, from the inertia
 /// the body really has (the interface holds inertias within a factor 100 of the mass).
 inline float PivotInertia(const dgBody* bob, float length) {

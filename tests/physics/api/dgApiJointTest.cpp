@@ -122,6 +122,14 @@ TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
         const Vec3 up = {0.0f, 1.0f, 0.0f};
         dgApiJointCreateUpVector(scene.m_world, up.data(), b);
         dgApiJointCreateUser(scene.m_world, 100, AddRowToWorld, b, nullptr);
+        const Vec3 pivot = {0.0f, 7.0f, 0.0f};
+        const Vec3 x = {1.0f, 0.0f, 0.0f};
+        for (int i = 0; i < 65; i++) {
+            dgApiJointCreateHinge(scene.m_world, pivot.data(), x.data(), b, a);
+            dgApiJointCreateSlider(scene.m_world, pivot.data(), up.data(), b, a);
+            dgApiJointCreateCorkscrew(scene.m_world, pivot.data(), up.data(), b, a);
+            dgApiJointCreateUniversal(scene.m_world, pivot.data(), x.data(), up.data(), b, a);
+        }
         scene.Step(5);
     };
     // The engine's process-wide pools are made on first use and kept: make them before counting.
@@ -171,4 +179,26 @@ TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
         EXPECT_GT(refusals, 0);
     }
     CountingHooks::RestoreDefaults();
+}
+
+TEST(dgApiJoint, MotorJointFunctionsGivenAnotherKindOfJointDoNothing) {
+    FloorWorld scene;
+    dgBody* a = scene.AddBox(5.0f);
+    dgJointBase* ball = BallAt(scene, {0.0f, 6.0f, 0.0f}, a, nullptr);
+    const dgJointMotorDesc desc = {0.0f, -1.0f, 1.0f, 1.0f / 60.0f};
+    const float readings[] = {dgApiHingeGetJointAngle(ball), dgApiHingeGetJointOmega(ball),
+                              dgApiHingeCalculateStopAlpha(ball, &desc, 1.0f), dgApiSliderGetJointPosit(ball),
+                              dgApiSliderGetJointVeloc(ball), dgApiSliderCalculateStopAccel(ball, &desc, 1.0f),
+                              dgApiCorkscrewGetJointAngle(ball), dgApiCorkscrewCalculateStopAccel(ball, &desc, 1.0f),
+                              dgApiUniversalGetJointAngle1(ball), dgApiUniversalCalculateStopAlpha1(ball, &desc, 1.0f),
+                              dgApiHingeGetJointAngle(nullptr)};
+    for (const float reading : readings) {
+        EXPECT_EQ(reading, 0.0f);
+    }
+    float force[3] = {1.0f, 1.0f, 1.0f};
+    dgApiUniversalGetJointForce(ball, force);
+    EXPECT_EQ(force[0] + force[1] + force[2], 0.0f);
+    dgApiHingeSetUserCallback(ball, nullptr);
+    scene.Step(2);
+    EXPECT_NEAR(BodyPosition(a)[1], 5.0f, 1.0e-3f);
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -87,4 +88,64 @@ TEST(dgWorldJoints, CreationRefusesBadInputAndDestructionIgnoresJointsNotItsOwn)
         std::isfinite(frame.up.x + frame.up.y + frame.up.z + frame.right.x + frame.right.y + frame.right.z));
     dgApiJointSetStiffness(ball, nan);
     EXPECT_EQ(dgApiJointGetStiffness(ball), 0.0f);
+}
+
+TEST(dgWorldJoints, MotorJointPoolsHandReleasedJointsOutFirstAndCreationRefusesBadInput) {
+    using Create = dgJointBase* (*)(dgWorld*, const float*, const float*, const float*, dgBody*, dgBody*);
+    const Create creators[] = {
+        [](dgWorld* w, const float* p, const float* a, const float*, dgBody* c, dgBody* q) {
+            return dgApiJointCreateHinge(w, p, a, c, q);
+        },
+        [](dgWorld* w, const float* p, const float* a, const float*, dgBody* c, dgBody* q) {
+            return dgApiJointCreateSlider(w, p, a, c, q);
+        },
+        [](dgWorld* w, const float* p, const float* a, const float*, dgBody* c, dgBody* q) {
+            return dgApiJointCreateCorkscrew(w, p, a, c, q);
+        },
+        [](dgWorld* w, const float* p, const float* a, const float* b, dgBody* c, dgBody* q) {
+            return dgApiJointCreateUniversal(w, p, a, b, c, q);
+        },
+    };
+    const dgUnsigned16 kinds[] = {dgJointBase::kHingeJoint, dgJointBase::kSliderJoint, dgJointBase::kCorkscrewJoint,
+                                  dgJointBase::kUniversalJoint};
+    const float p[3] = {0.0f, 0.0f, 0.0f};
+    const float x[3] = {1.0f, 0.0f, 0.0f};
+    const float y[3] = {0.0f, 1.0f, 0.0f};
+    const float bad[3] = {0.0f, NAN, 0.0f};
+    for (int k = 0; k < 4; k++) {
+        JointTestBodies scene;
+        JointTestBodies other;
+        dgWorld* world = &scene.m_world;
+        dgBody* a = scene.m_body0;
+        dgBody* b = scene.m_body1;
+        const Create create = creators[k];
+        EXPECT_EQ(create(nullptr, p, x, y, a, b), nullptr) << k;
+        EXPECT_EQ(create(world, p, x, y, nullptr, b), nullptr) << k;
+        EXPECT_EQ(create(world, p, x, y, a, a), nullptr) << k;
+        EXPECT_EQ(create(world, p, x, y, other.m_body0, nullptr), nullptr) << k;
+        EXPECT_EQ(create(world, p, x, y, a, other.m_body1), nullptr) << k;
+        EXPECT_EQ(create(world, bad, x, y, a, b), nullptr) << k;
+        EXPECT_EQ(create(world, p, bad, y, a, b), nullptr) << k;
+        EXPECT_EQ(create(world, nullptr, x, y, a, b), nullptr) << k;
+        EXPECT_EQ(create(world, p, nullptr, y, a, b), nullptr) << k;
+        if (k == 3) {
+            EXPECT_EQ(create(world, p, x, bad, a, b), nullptr);
+            EXPECT_EQ(create(world, p, x, nullptr, a, b), nullptr);
+        }
+        EXPECT_EQ(scene.m_world.GetJointCount(), 0) << k;
+
+        dgJointBase* joints[3];
+        for (dgJointBase*& joint : joints) {
+            joint = create(world, p, x, y, a, b);
+            ASSERT_NE(joint, nullptr) << k;
+            EXPECT_EQ(joint->m_kind, kinds[k]);
+        }
+        dgApiDestroyJoint(world, joints[1]);
+        dgApiDestroyJoint(world, joints[0]);
+        EXPECT_EQ(create(world, p, x, y, b, nullptr), joints[1]) << k;
+        EXPECT_EQ(create(world, p, x, y, b, nullptr), joints[0]) << k;
+        const dgJointBase* fresh = create(world, p, x, y, b, nullptr);
+        EXPECT_GT(reinterpret_cast<std::uintptr_t>(fresh), reinterpret_cast<std::uintptr_t>(joints[2])) << k;
+        EXPECT_EQ(joints[1]->m_body1, nullptr);
+    }
 }
