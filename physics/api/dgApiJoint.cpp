@@ -183,33 +183,37 @@ dgJointBase* dgApiJointCreateBall(dgWorld* world, const float* pivot, dgBody* ch
 dgJointBase* dgApiJointCreateHinge(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
                                    dgBody* parent) {
     dgVector p, d, unused;
-    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
-               ? world->CreateHingeJoint(p, d, child, parent)
-               : nullptr;
+    if (world == nullptr || !PivotAndPins(pivot, pin, pin, p, d, unused)) {
+        return nullptr;
+    }
+    return dgCreateOrFail([&]() -> dgJointBase* { return world->CreateHingeJoint(p, d, child, parent); });
 }
 
 dgJointBase* dgApiJointCreateSlider(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
                                     dgBody* parent) {
     dgVector p, d, unused;
-    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
-               ? world->CreateSliderJoint(p, d, child, parent)
-               : nullptr;
+    if (world == nullptr || !PivotAndPins(pivot, pin, pin, p, d, unused)) {
+        return nullptr;
+    }
+    return dgCreateOrFail([&]() -> dgJointBase* { return world->CreateSliderJoint(p, d, child, parent); });
 }
 
 dgJointBase* dgApiJointCreateCorkscrew(dgWorld* world, const float* pivot, const float* pin, dgBody* child,
                                        dgBody* parent) {
     dgVector p, d, unused;
-    return world != nullptr && PivotAndPins(pivot, pin, pin, p, d, unused)
-               ? world->CreateCorkscrewJoint(p, d, child, parent)
-               : nullptr;
+    if (world == nullptr || !PivotAndPins(pivot, pin, pin, p, d, unused)) {
+        return nullptr;
+    }
+    return dgCreateOrFail([&]() -> dgJointBase* { return world->CreateCorkscrewJoint(p, d, child, parent); });
 }
 
 dgJointBase* dgApiJointCreateUniversal(dgWorld* world, const float* pivot, const float* pin0, const float* pin1,
                                        dgBody* child, dgBody* parent) {
     dgVector p, d0, d1;
-    return world != nullptr && PivotAndPins(pivot, pin0, pin1, p, d0, d1)
-               ? world->CreateUniversalJoint(p, d0, d1, child, parent)
-               : nullptr;
+    if (world == nullptr || !PivotAndPins(pivot, pin0, pin1, p, d0, d1)) {
+        return nullptr;
+    }
+    return dgCreateOrFail([&]() -> dgJointBase* { return world->CreateUniversalJoint(p, d0, d1, child, parent); });
 }
 
 dgJointBase* dgApiJointCreateUpVector(dgWorld* world, const float* pin, dgBody* body) {

@@ -24,7 +24,8 @@ bool dgMotorRowBounds(dgJointParams& params, dgInt32 i, const dgJointMotorDesc& 
         !std::isfinite(desc.m_maxFriction) || desc.m_minFriction > desc.m_maxFriction) {
         return false;
     }
-    if (desc.m_minFriction > -dgJointParams::kUnboundedForce || desc.m_maxFriction < dgJointParams::kUnboundedForce) {
+    if (desc.m_minFriction > -dgJointParams::kUnboundedForce ||
+        desc.m_maxFriction < dgJointParams::kUnboundedForce) {
         params.m_bounds[i].m_min = desc.m_minFriction;
         params.m_bounds[i].m_max = desc.m_maxFriction;
         params.m_bounds[i].m_class = dgRowBounds::kClamped;

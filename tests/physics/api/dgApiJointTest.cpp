@@ -142,7 +142,10 @@ TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
 
 TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
     // 64 joints fill the first pages of the ball and link pools: the next joint needs fresh pages.
-    const auto creators = std::array<std::function<dgJointBase*(FloorWorld&, dgBody*)>, 3>{
+    const Vec3 x = {1.0f, 0.0f, 0.0f};
+    const Vec3 y = {0.0f, 1.0f, 0.0f};
+    const Vec3 p = {0.0f, 6.0f, 0.0f};
+    const auto creators = std::array<std::function<dgJointBase*(FloorWorld&, dgBody*)>, 7>{
         [](FloorWorld& scene, dgBody* body) {
             return BallAt(scene, {0.0f, 6.0f, 0.0f}, body, nullptr);
         },
@@ -152,6 +155,18 @@ TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
         },
         [](FloorWorld& scene, dgBody* body) {
             return dgApiJointCreateUser(scene.m_world, 3, AddRowToWorld, body, nullptr);
+        },
+        [&](FloorWorld& scene, dgBody* body) {
+            return dgApiJointCreateHinge(scene.m_world, p.data(), x.data(), body, nullptr);
+        },
+        [&](FloorWorld& scene, dgBody* body) {
+            return dgApiJointCreateSlider(scene.m_world, p.data(), y.data(), body, nullptr);
+        },
+        [&](FloorWorld& scene, dgBody* body) {
+            return dgApiJointCreateCorkscrew(scene.m_world, p.data(), y.data(), body, nullptr);
+        },
+        [&](FloorWorld& scene, dgBody* body) {
+            return dgApiJointCreateUniversal(scene.m_world, p.data(), x.data(), y.data(), body, nullptr);
         }};
     const auto run = [](const std::function<dgJointBase*(FloorWorld&, dgBody*)>& create, int refuse,
                         dgMallocCallback allocate, dgFreeCallback release) {

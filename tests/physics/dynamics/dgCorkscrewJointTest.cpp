@@ -38,8 +38,8 @@ dgJointBase* Corkscrew(JointWorld& scene, const Vec3& velocity, const Vec3& omeg
 
 TEST(dgCorkscrewJoint, AnswerBitsPlaceTheSlidingThenTheTurningMotorRow) {
     JointTestBodies scene;
-    dgCorkscrewJoint* joint =
-        scene.m_world.CreateCorkscrewJoint(dgVector(0.0f, 0.0f, 0.0f, 1.0f), kPinX, scene.m_body0, scene.m_body1);
+    dgCorkscrewJoint* joint = scene.m_world.CreateCorkscrewJoint(dgVector(0.0f, 0.0f, 0.0f, 1.0f), kPinX,
+                                                                 scene.m_body0, scene.m_body1);
     dgJointParams params;
     EXPECT_EQ(SubmitAt60Hz(joint, params), 4);
     joint->SetUserCallback(AnswerTwoMotors);

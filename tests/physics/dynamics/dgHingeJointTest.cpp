@@ -50,7 +50,8 @@ unsigned StopAtThirtyDegrees(dgJointBase* joint, dgJointMotorDesc* desc) {
 float SpinAfter(int steps) {
     JointWorld scene;
     dgCollision* shape = dgApiCollisionCreateBox(scene.m_world, 1.0f, 1.0f, 1.0f, nullptr);
-    dgBody* body = scene.AddBody(shape, 1.0f, {0.5f, 0.5f, 0.5f}, JointWorld::Translation({0.0f, 0.0f, 0.0f}));
+    dgBody* body =
+        scene.AddBody(shape, 1.0f, {0.5f, 0.5f, 0.5f}, JointWorld::Translation({0.0f, 0.0f, 0.0f}));
     dgApiBodySetForceAndTorqueCallback(body, WeightAndTorque);
     const Vec3 pin = {0.0f, 1.0f, 0.0f};
     const Vec3 pivot = {0.0f, 0.0f, 0.0f};
@@ -126,7 +127,8 @@ TEST(dgHingeJoint, StopRuleHoldsARodAtItsTargetAndPullsHarderBelowIt) {
     joint->m_angle = 0.25f;
     const dgJointMotorDesc desc = FreeMotor();
     EXPECT_EQ(joint->CalculateStopAlpha(0.25f, &desc), 0.0f);
-    EXPECT_FLOAT_EQ(joint->CalculateStopAlpha(0.375f, &desc), -16.0f * joint->CalculateStopAlpha(0.125f, &desc));
+    EXPECT_FLOAT_EQ(joint->CalculateStopAlpha(0.375f, &desc),
+                    -16.0f * joint->CalculateStopAlpha(0.125f, &desc));
     // A record without a usable step gives nothing, never inf or NaN.
     for (const float step : {0.0f, -1.0f / 60.0f, NAN, INFINITY}) {
         const dgJointMotorDesc bad = {0.0f, -1.0f, 1.0f, step};
@@ -169,8 +171,8 @@ TEST(dgHingeJoint, MotorRowOnlyForAUsableRecordTheCallbackAsksFor) {
     EXPECT_EQ(params.m_bounds[5].m_max, 1.0e15f);
 
     // A NaN row would poison the island and inverted bounds admit no force: neither is written.
-    const dgJointMotorDesc refused[] = {{NAN, -1.0f, 1.0f, 0.0f}, {1.0f, 2.0f, 1.0f, 0.0f},
-                                        {1.0f, -INFINITY, 1.0f, 0.0f}};
+    const dgJointMotorDesc refused[] = {
+        {NAN, -1.0f, 1.0f, 0.0f}, {1.0f, 2.0f, 1.0f, 0.0f}, {1.0f, -INFINITY, 1.0f, 0.0f}};
     for (const dgJointMotorDesc& record : refused) {
         g_motors[0] = record;
         EXPECT_EQ(SubmitAt60Hz(joint, params), 5);

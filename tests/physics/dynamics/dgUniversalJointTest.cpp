@@ -41,8 +41,8 @@ void Unwrap(float angle, float& last, float& total) {
 bool RowsFinite(const dgJointParams& params, dgInt32 count) {
     for (dgInt32 i = 0; i < count; i++) {
         const dgJacobianPair& row = params.m_jacobians[i];
-        const dgVector parts[] = {row.m_jacobian0.m_linear, row.m_jacobian0.m_angular, row.m_jacobian1.m_linear,
-                                  row.m_jacobian1.m_angular};
+        const dgVector parts[] = {row.m_jacobian0.m_linear, row.m_jacobian0.m_angular,
+                                  row.m_jacobian1.m_linear, row.m_jacobian1.m_angular};
         for (const dgVector& v : parts) {
             if (!std::isfinite(v.DotProduct(v))) {
                 return false;
@@ -59,7 +59,8 @@ bool RowsFinite(const dgJointParams& params, dgInt32 count) {
 
 TEST(dgUniversalJoint, AnglesMeasureEachPinsTurn) {
     JointTestBodies scene;
-    dgUniversalJoint* joint = scene.m_world.CreateUniversalJoint(kOrigin, kPinX, kPinY, scene.m_body0, scene.m_body1);
+    dgUniversalJoint* joint =
+        scene.m_world.CreateUniversalJoint(kOrigin, kPinX, kPinY, scene.m_body0, scene.m_body1);
     dgJointParams params;
     EXPECT_EQ(SubmitAt60Hz(joint, params), 4);
     EXPECT_EQ(joint->GetJointAngle0(), 0.0f);
@@ -91,7 +92,8 @@ TEST(dgUniversalJoint, PinOneStaysSquareToPinZeroUnderTorqueAboutTheirCross) {
     const Vec3 pivot = {0.0f, 0.0f, 0.0f};
     const Vec3 pin0 = {1.0f, 0.0f, 0.0f};
     const Vec3 pin1 = {0.0f, 1.0f, 0.0f};
-    ASSERT_NE(dgApiJointCreateUniversal(scene.m_world, pivot.data(), pin0.data(), pin1.data(), rod, nullptr), nullptr);
+    ASSERT_NE(dgApiJointCreateUniversal(scene.m_world, pivot.data(), pin0.data(), pin1.data(), rod, nullptr),
+              nullptr);
     scene.Step(120);
     EXPECT_LT(std::fabs(Row(Matrix(rod), 0)[1]), 3.5e-3f);
 }
@@ -101,16 +103,20 @@ TEST(dgUniversalJoint, DriveShaftAtThirtyDegreesTurnsWholeTurnsWithItsInput) {
     const float bend = 30.0f * kDegree;
     const Vec3 axis1 = {std::cos(bend), std::sin(bend), 0.0f};
     dgBody* input = scene.AddBox({1.0f, 0.1f, 0.1f}, 1.0f, JointWorld::Translation({-0.5f, 0.0f, 0.0f}));
-    dgBody* output = scene.AddBox({1.0f, 0.1f, 0.1f}, 1.0f, RotationZ(bend, {0.5f * axis1[0], 0.5f * axis1[1], 0.0f}));
+    dgBody* output =
+        scene.AddBox({1.0f, 0.1f, 0.1f}, 1.0f, RotationZ(bend, {0.5f * axis1[0], 0.5f * axis1[1], 0.0f}));
     const Vec3 pinX = {1.0f, 0.0f, 0.0f};
-    dgJointBase* drive = dgApiJointCreateHinge(scene.m_world, Position(input).data(), pinX.data(), input, nullptr);
-    dgJointBase* held = dgApiJointCreateHinge(scene.m_world, Position(output).data(), axis1.data(), output, nullptr);
+    dgJointBase* drive =
+        dgApiJointCreateHinge(scene.m_world, Position(input).data(), pinX.data(), input, nullptr);
+    dgJointBase* held =
+        dgApiJointCreateHinge(scene.m_world, Position(output).data(), axis1.data(), output, nullptr);
     dgApiHingeSetUserCallback(drive, DriveAtTwo);
     const Vec3 pivot = {0.0f, 0.0f, 0.0f};
     const Vec3 cross0 = {0.0f, 0.0f, 1.0f};
     const Vec3 cross1 = {-axis1[1], axis1[0], 0.0f};
-    ASSERT_NE(dgApiJointCreateUniversal(scene.m_world, pivot.data(), cross0.data(), cross1.data(), input, output),
-              nullptr);
+    ASSERT_NE(
+        dgApiJointCreateUniversal(scene.m_world, pivot.data(), cross0.data(), cross1.data(), input, output),
+        nullptr);
 
     const float tenTurns = 20.0f * kPi;
     float last[2] = {0.0f, 0.0f};
@@ -131,7 +137,8 @@ TEST(dgUniversalJoint, DriveShaftAtThirtyDegreesTurnsWholeTurnsWithItsInput) {
 
 TEST(dgUniversalJoint, MotorRowsStopRuleAndParallelPinsStayFinite) {
     JointTestBodies scene;
-    dgUniversalJoint* joint = scene.m_world.CreateUniversalJoint(kOrigin, kPinX, kPinY, scene.m_body0, scene.m_body1);
+    dgUniversalJoint* joint =
+        scene.m_world.CreateUniversalJoint(kOrigin, kPinX, kPinY, scene.m_body0, scene.m_body1);
     joint->SetUserCallback(AnswerTwoMotors);
     g_motors[0] = FreeMotor(1.0f);
     g_motors[1] = FreeMotor(2.0f);
@@ -152,7 +159,8 @@ TEST(dgUniversalJoint, MotorRowsStopRuleAndParallelPinsStayFinite) {
     EXPECT_FLOAT_EQ(joint->CalculateStopAlpha0(0.0f, &desc), 0.0f);
 
     // Pins given parallel, and pins forced parallel afterwards (front0 turned onto up1).
-    dgUniversalJoint* given = scene.m_world.CreateUniversalJoint(kOrigin, kPinY, kPinY, scene.m_body0, nullptr);
+    dgUniversalJoint* given =
+        scene.m_world.CreateUniversalJoint(kOrigin, kPinY, kPinY, scene.m_body0, nullptr);
     EXPECT_TRUE(RowsFinite(params, SubmitAt60Hz(given, params)));
     scene.m_body0->SetMatrix(dgRotationMatrixZ(90.0f * kDegree));
     EXPECT_TRUE(RowsFinite(params, SubmitAt60Hz(joint, params)));
