@@ -4,7 +4,6 @@
 #include "physics/dynamics/dgConstraint.h"
 #include "physics/dynamics/dgJointParams.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -45,12 +44,16 @@ dgFloat32 dgMotorStopAccel(dgFloat32 value, dgFloat32 target, dgFloat32 speed, c
     if (desc == nullptr || !std::isfinite(desc->m_timestep) || !(desc->m_timestep > 0.0f)) {
         return 0.0f;
     }
-    const dgFloat32 invStep = 1.0f / desc->m_timestep;
+    // Divided rather than scaled by 1/h, so a step too small to invert still gives 0 for no speed; a
+    // NaN speed counts as none.
+    const dgFloat32 h = desc->m_timestep;
     if (value > target) {
-        return (target - value) * kStopGain - dgMax(speed, 0.0f) * kStopDamping * invStep;
+        const dgFloat32 away = speed > 0.0f ? speed : 0.0f;
+        return (target - value) * kStopGain - away * kStopDamping / h;
     }
     if (value < target) {
-        return (target - value) * belowGain * kStopGain - std::min(speed, 0.0f) * kStopDamping * invStep;
+        const dgFloat32 away = speed < 0.0f ? speed : 0.0f;
+        return (target - value) * belowGain * kStopGain - away * kStopDamping / h;
     }
     return 0.0f;
 }
