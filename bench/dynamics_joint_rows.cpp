@@ -4,9 +4,15 @@
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgConstraint.h"
 #include "physics/dynamics/dgContactJoint.h"
+#include "physics/dynamics/dgCorkscrewJoint.h"
+#include "physics/dynamics/dgHingeJoint.h"
 #include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgSliderJoint.h"
+#include "physics/dynamics/dgUniversalJoint.h"
 
 #include <benchmark/benchmark.h>
+
+#include <type_traits>
 
 namespace {
 
@@ -125,6 +131,65 @@ void BM_dgBallJoint_SubmitConstraints(benchmark::State& state) {
     TimeSubmits(state, joint);
 }
 BENCHMARK(BM_dgBallJoint_SubmitConstraints)->Arg(0)->Arg(1)->Arg(2);
+
+/// A motor callback asking for every motor row, within force bounds.
+dgUnsigned32 BoundedMotors(dgJointBase*, dgJointMotorDesc* desc) {
+    desc[0].m_accel = 2.0f;
+    desc[0].m_minFriction = -5.0f;
+    desc[0].m_maxFriction = 5.0f;
+    return 1;
+}
+
+dgUnsigned32 BothBoundedMotors(dgJointBase* joint, dgJointMotorDesc* desc) {
+    BoundedMotors(joint, desc + 1);
+    BoundedMotors(joint, desc);
+    return 3;
+}
+
+/// Times a motor joint between two moving bodies with frames from the origin and pin (and pin1 for
+/// the universal joint), body0 turned off them a little; arg 1 sets the motor callback.
+template <class Joint, class Callback>
+void TimeMotorJoint(benchmark::State& state, void (Joint::*reset)(), Callback callback) {
+    dgBody body0;
+    dgBody body1;
+    MovingBodies(body0, body1);
+    Joint joint;
+    (joint.*reset)();
+    Join(joint, body0, body1);
+    const dgVector origin(0.0f, 0.0f, 0.0f, 1.0f);
+    if constexpr (std::is_same_v<Joint, dgUniversalJoint>) {
+        joint.CalcTwoPinFrames(origin, dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, 1.0f, 0.0f, 0.0f));
+    } else {
+        joint.CalcPinFrames(origin, dgVector(0.0f, 1.0f, 0.0f, 0.0f));
+    }
+    if (state.range(0) != 0) {
+        joint.SetUserCallback(callback);
+    }
+    const dgVector posit = body0.m_matrix.posit;
+    body0.m_matrix = dgRotationMatrixY(0.2f).Multiply(dgRotationMatrixZ(0.05f));
+    body0.m_matrix.posit = posit;
+    TimeSubmits(state, joint);
+}
+
+void BM_dgHingeJoint_SubmitConstraints(benchmark::State& state) {
+    TimeMotorJoint(state, &dgHingeJoint::InitHinge, BoundedMotors);
+}
+BENCHMARK(BM_dgHingeJoint_SubmitConstraints)->Arg(0)->Arg(1);
+
+void BM_dgSliderJoint_SubmitConstraints(benchmark::State& state) {
+    TimeMotorJoint(state, &dgSliderJoint::InitSlider, BoundedMotors);
+}
+BENCHMARK(BM_dgSliderJoint_SubmitConstraints)->Arg(0)->Arg(1);
+
+void BM_dgCorkscrewJoint_SubmitConstraints(benchmark::State& state) {
+    TimeMotorJoint(state, &dgCorkscrewJoint::InitCorkscrew, BothBoundedMotors);
+}
+BENCHMARK(BM_dgCorkscrewJoint_SubmitConstraints)->Arg(0)->Arg(1);
+
+void BM_dgUniversalJoint_SubmitConstraints(benchmark::State& state) {
+    TimeMotorJoint(state, &dgUniversalJoint::InitUniversal, BothBoundedMotors);
+}
+BENCHMARK(BM_dgUniversalJoint_SubmitConstraints)->Arg(0)->Arg(1);
 
 } // namespace
 

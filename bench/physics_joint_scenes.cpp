@@ -1,6 +1,6 @@
 // Whole world steps of jointed scenes at 1/60 s. chain_100: 100 boxes of 0.1 x 0.1 x 0.4 m and 1 kg
 // joined end to end by ball joints, the first to the world, laid out horizontally and released for 600
-// steps. Counters: the cost of a step, the rows of the chain's island at the end, and the largest
+// steps; hinge_chain_100: the same links joined by hinges with parallel horizontal pins. Counters: the cost of a step, the rows of the chain's island at the end, and the largest
 // pivot separation while it swings (the whole run) and once it hangs (the last second).
 
 #include "physics/dynamics/dgWorld.h"
@@ -24,7 +24,7 @@ void BM_chain(benchmark::State& state) {
     int rows = 0;
     for (auto _ : state) {
         JointWorld scene;
-        Chain chain(scene, links, {0.0f, 0.0f, 0.0f});
+        Chain chain(scene, links, {0.0f, 0.0f, 0.0f}, state.range(2) != 0);
         swinging = 0.0f;
         hanging = 0.0f;
         for (int step = 0; step < steps; step++) {
@@ -45,7 +45,8 @@ void BM_chain(benchmark::State& state) {
     state.counters["sep_swing_m"] = swinging;
     state.counters["sep_hanging_m"] = hanging;
 }
-BENCHMARK(BM_chain)->Name("chain_100")->Args({100, 600})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_chain)->Name("chain_100")->Args({100, 600, 0})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_chain)->Name("hinge_chain_100")->Args({100, 600, 1})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // phase, sequential-impulse solver with its default 10 iterations, sleeping on with Bullet's own thresholds
 // and time. Bullet multiplies the two bodies' friction and restitution coefficients, so every body gets
 // sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0. Ball joints
-// are btPoint2PointConstraint.
+// are btPoint2PointConstraint, hinges btHingeConstraint.
 
 #include "PeerBackend.h"
 #include "PeerSettings.h"
@@ -115,22 +115,35 @@ public:
     }
 
 private:
-    /// Ball joints as point-to-point constraints, the jointed pair left out of the contacts; limits and
-    /// hinges are not built.
+    /// Ball joints as point-to-point constraints and hinges as hinge constraints, the jointed pair left
+    /// out of the contacts; ball limits are not built.
     bool BuildJoints(const PeerScene& scene) {
         for (const PeerJoint& desc : scene.joints) {
-            if (desc.kind != PeerJointKind::kBall || desc.coneAngle > 0.0f || desc.twistAngle > 0.0f) {
+            if (desc.kind == PeerJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
                 return false;
             }
             const btVector3 pivot(desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+            const btVector3 pin(desc.pin[0], desc.pin[1], desc.pin[2]);
             btRigidBody& child = *m_bodies[desc.child];
             const btVector3 inChild = child.getWorldTransform().invXform(pivot);
+            const btVector3 pinInChild = child.getWorldTransform().getBasis().transpose() * pin;
             if (desc.parent < 0) {
-                m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(child, inChild));
+                if (desc.kind == PeerJointKind::kHinge) {
+                    m_constraints.push_back(std::make_unique<btHingeConstraint>(child, inChild, pinInChild));
+                } else {
+                    m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(child, inChild));
+                }
             } else {
                 btRigidBody& parent = *m_bodies[desc.parent];
-                m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(
-                    child, parent, inChild, parent.getWorldTransform().invXform(pivot)));
+                const btVector3 inParent = parent.getWorldTransform().invXform(pivot);
+                if (desc.kind == PeerJointKind::kHinge) {
+                    const btVector3 pinInParent = parent.getWorldTransform().getBasis().transpose() * pin;
+                    m_constraints.push_back(std::make_unique<btHingeConstraint>(child, parent, inChild, inParent,
+                                                                                pinInChild, pinInParent));
+                } else {
+                    m_constraints.push_back(
+                        std::make_unique<btPoint2PointConstraint>(child, parent, inChild, inParent));
+                }
             }
             m_world.addConstraint(m_constraints.back().get(), true);
         }

@@ -2,7 +2,7 @@
 // the default material pair at friction 0.7 (static and kinetic) and elasticity 0.01 (its least), the
 // pair's default softness, the bodies' default damping and freeze thresholds with auto-freeze on, and
 // the scalar or packed solver build the world picks itself. A process callback on the pair counts the
-// contact points of each step. Ball joints leave the jointed pair out of the contacts.
+// contact points of each step. Ball joints and hinges leave the jointed pair out of the contacts.
 
 #include "PeerBackend.h"
 #include "PeerSettings.h"
@@ -103,18 +103,18 @@ public:
     }
 
 private:
-    /// Ball joints with their limits; hinges are not offered yet.
+    /// Ball joints with their limits, and hinges.
     bool BuildJoints(const std::vector<PeerJoint>& joints) {
         for (const PeerJoint& desc : joints) {
-            if (desc.kind != PeerJointKind::kBall) {
-                return false;
-            }
             dgBody* parent = desc.parent < 0 ? nullptr : m_bodies[desc.parent];
-            dgJointBase* joint = dgApiJointCreateBall(m_world, desc.pivot, m_bodies[desc.child], parent);
+            dgJointBase* joint =
+                desc.kind == PeerJointKind::kHinge
+                    ? dgApiJointCreateHinge(m_world, desc.pivot, desc.pin, m_bodies[desc.child], parent)
+                    : dgApiJointCreateBall(m_world, desc.pivot, m_bodies[desc.child], parent);
             if (joint == nullptr) {
                 return false;
             }
-            if (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f) {
+            if (desc.kind == PeerJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
                 dgApiBallSetConeLimits(joint, desc.pin, desc.coneAngle, desc.twistAngle);
             }
         }

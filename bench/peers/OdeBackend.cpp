@@ -1,7 +1,7 @@
 // ODE (dWorldQuickStep) as a peer: hash space, the quick-step solver with its default 20 iterations and
 // default ERP 0.2 and CFM 1e-5, auto-disable on with ODE's own thresholds. Contacts use the friction
 // pyramid scaled by the normal force (dContactApprox1) with mu 0.7 and no bounce, at most 8 per pair.
-// Ball joints are dJointCreateBall; jointed pairs make no contacts.
+// Ball joints are dJointCreateBall, hinges dJointCreateHinge; jointed pairs make no contacts.
 
 #include "PeerBackend.h"
 #include "PeerSettings.h"
@@ -109,16 +109,22 @@ public:
     }
 
 private:
-    /// Ball joints (dJointCreateBall); limits and hinges are not built.
+    /// Ball joints (dJointCreateBall) and hinges (dJointCreateHinge); ball limits are not built.
     bool BuildJoints(const PeerScene& scene) {
         for (const PeerJoint& desc : scene.joints) {
-            if (desc.kind != PeerJointKind::kBall || desc.coneAngle > 0.0f || desc.twistAngle > 0.0f) {
+            if (desc.kind == PeerJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
                 return false;
             }
-            dJointID joint = dJointCreateBall(m_world, nullptr);
+            const bool hinge = desc.kind == PeerJointKind::kHinge;
+            dJointID joint = hinge ? dJointCreateHinge(m_world, nullptr) : dJointCreateBall(m_world, nullptr);
             dBodyID parent = desc.parent < 0 ? nullptr : dGeomGetBody(m_geoms[desc.parent]);
             dJointAttach(joint, dGeomGetBody(m_geoms[desc.child]), parent);
-            dJointSetBallAnchor(joint, desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+            if (hinge) {
+                dJointSetHingeAnchor(joint, desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+                dJointSetHingeAxis(joint, desc.pin[0], desc.pin[1], desc.pin[2]);
+            } else {
+                dJointSetBallAnchor(joint, desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+            }
         }
         return true;
     }

@@ -123,21 +123,21 @@ void MakeTerrain(PeerTerrain& terrain, int cells) {
     }
 }
 
-/// links boxes of 0.1 x 0.1 x 0.4 m and 1 kg laid end to end along +x from the anchor and joined by ball
-/// joints at their shared ends, the first to the world at the anchor.
-void MakeChain(PeerScene& scene, int links, float anchorY) {
+/// links boxes of 0.1 x 0.1 x 0.4 m and 1 kg laid end to end along +x from the anchor and joined at their
+/// shared ends, the first to the world at the anchor: by ball joints, or by hinges about z.
+void MakeChain(PeerScene& scene, int links, float anchorY, PeerJointKind kind) {
     constexpr float kLinkSize[3] = {0.4f, 0.1f, 0.1f};
     for (int i = 0; i < links; i++) {
         const float x0 = kLinkSize[0] * static_cast<float>(i);
         scene.bodies.push_back(
             MakeBody(PeerShape::kBox, kLinkSize, 1.0f, x0 + 0.5f * kLinkSize[0], anchorY, 0.0f));
         PeerJoint joint{};
-        joint.kind = PeerJointKind::kBall;
+        joint.kind = kind;
         joint.child = i;
         joint.parent = i - 1;
         joint.pivot[0] = x0;
         joint.pivot[1] = anchorY;
-        joint.pin[0] = 1.0f;
+        joint.pin[kind == PeerJointKind::kHinge ? 2 : 0] = 1.0f;
         scene.joints.push_back(joint);
     }
 }
@@ -172,7 +172,7 @@ PeerPose PeerScene::InitialPose(const PeerBody& body) {
 
 const std::vector<std::string>& PeerSceneNames() {
     static const std::vector<std::string> names = {"pyramid_20", "tower_10", "rain_1000", "rain_soup_1000",
-                                                   "chain_100"};
+                                                   "chain_100", "hinge_chain_100"};
     return names;
 }
 
@@ -198,7 +198,9 @@ bool MakePeerScene(const std::string& name, PeerScene& scene) {
         scene.driftFrom = 480;
     } else if (name == "chain_100") {
         // Released horizontally, high enough that the hanging chain meets nothing.
-        MakeChain(scene, 100, 50.0f);
+        MakeChain(scene, 100, 50.0f, PeerJointKind::kBall);
+    } else if (name == "hinge_chain_100") {
+        MakeChain(scene, 100, 50.0f, PeerJointKind::kHinge);
     } else {
         return false;
     }
