@@ -61,6 +61,13 @@ float SpinAfter(int steps) {
     return Omega(body)[1];
 }
 
+/// The rod's omega after 30 steps swinging from 30 degrees without a callback.
+float FreeSwingOmega() {
+    HingedRod rod(30.0f * kDegree);
+    rod.m_scene.Step(30);
+    return dgApiHingeGetJointOmega(rod.m_hinge);
+}
+
 } // namespace
 
 TEST(dgHingeJoint, RodSwingsWithThePhysicalPendulumPeriod) {
@@ -176,10 +183,10 @@ TEST(dgHingeJoint, MotorRowOnlyForAUsableRecordTheCallbackAsksFor) {
     for (const dgJointMotorDesc& record : refused) {
         g_motors[0] = record;
         EXPECT_EQ(SubmitAt60Hz(joint, params), 5);
+        // The rod swings freely on its hinge as if the callback had asked nothing.
+        HingedRod rod(30.0f * kDegree);
+        dgApiHingeSetUserCallback(rod.m_hinge, AnswerOneMotor);
+        rod.m_scene.Step(30);
+        EXPECT_NEAR(dgApiHingeGetJointOmega(rod.m_hinge), FreeSwingOmega(), 1.0e-4f);
     }
-    HingedRod rod(30.0f * kDegree);
-    dgApiHingeSetUserCallback(rod.m_hinge, AnswerOneMotor);
-    rod.m_scene.Step(30);
-    EXPECT_TRUE(std::isfinite(Length(Position(rod.m_rod))));
-    EXPECT_GT(std::fabs(Position(rod.m_rod)[0]), 0.0f);
 }
