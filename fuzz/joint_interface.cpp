@@ -1,12 +1,13 @@
-// The joint functions of the flat interface driven from bytes: bodies, ball, up-vector and user joints
-// between them with raw float bit patterns, limits, pins, stiffness, destruction from callbacks, user
-// rows written from the input's tail, and steps. Nothing may crash; the world's joint count (contact
+// The joint functions of the flat interface driven from bytes: bodies, ball, hinge, slider, corkscrew,
+// universal, up-vector and user joints between them with raw float bit patterns, limits, pins,
+// stiffness, destruction from callbacks, user rows and motor records written from the input's tail,
+// the stop helpers, and steps. Nothing may crash; the world's joint count (contact
 // joints aside) must match the harness's own; every body must stay finite unless a value above 1e6
 // was fed; and a second run of the same input must leave exactly as many blocks alive as the first (the
 // first may make the engine's process-wide pools, which stay).
 //
 // Layout: byte 0 gives the length of the row script, the input's last bytes; the bytes between are
-// operations, one byte of code then its arguments.
+// operations, one byte of code then its arguments. The stop helpers must never give NaN.
 
 #include "physics/api/dgApi.h"
 #include "physics/dynamics/dgWorld.h"
@@ -189,6 +190,49 @@ void ToggleTwist(dgJointBase* joint) {
     dgApiBallSetConeLimits(joint, pin, 0.5f, g_harness->m_world->m_stepStamp % 2 == 0 ? 0.3f : 0.0f);
 }
 
+/// Every stop helper with the record; each acts only on its own kind of joint and none may give NaN.
+void CheckStops(const dgJointBase* joint, const dgJointMotorDesc* desc, float target) {
+    const float stops[] = {dgApiHingeCalculateStopAlpha(joint, desc, target),
+                           dgApiSliderCalculateStopAccel(joint, desc, target),
+                           dgApiCorkscrewCalculateStopAlpha(joint, desc, target),
+                           dgApiCorkscrewCalculateStopAccel(joint, desc, target),
+                           dgApiUniversalCalculateStopAlpha0(joint, desc, target),
+                           dgApiUniversalCalculateStopAlpha1(joint, desc, target)};
+    for (const float stop : stops) {
+        Check(!std::isnan(stop));
+    }
+}
+
+/// Motor records from the script, from its start at every submit: the answer, then per record a byte
+/// whose low four bits pick the fields to overwrite (accel, minimum, maximum, step) and whose top bit
+/// makes them raw, the fields, and a target for the stop helpers.
+unsigned ScriptedMotors(dgJointBase* joint, dgJointMotorDesc* desc, int count) {
+    Cursor script = g_harness->m_rows;
+    script.m_at = 0;
+    const unsigned answer = script.Byte();
+    for (int i = 0; i < count; i++) {
+        const std::uint8_t fields = script.Byte();
+        const bool raw = (fields & 0x80) != 0;
+        float* values[4] = {&desc[i].m_accel, &desc[i].m_minFriction, &desc[i].m_maxFriction,
+                            &desc[i].m_timestep};
+        for (int f = 0; f < 4; f++) {
+            if ((fields & (1 << f)) != 0) {
+                *values[f] = g_harness->Value(script, raw);
+            }
+        }
+        CheckStops(joint, &desc[i], g_harness->Value(script, raw));
+    }
+    return answer;
+}
+
+unsigned OneMotor(dgJointBase* joint, dgJointMotorDesc* desc) {
+    return ScriptedMotors(joint, desc, 1);
+}
+
+unsigned TwoMotors(dgJointBase* joint, dgJointMotorDesc* desc) {
+    return ScriptedMotors(joint, desc, 2);
+}
+
 dgJointBase* Adopt(Harness& h, dgJointBase* joint) {
     if (joint != nullptr) {
         dgApiJointSetDestructor(joint, ForgetJoint);
@@ -237,9 +281,71 @@ void AddBody(Harness& h, Cursor& ops) {
     h.m_bodies.push_back(body);
 }
 
+/// Codes 120 to 127 (either raw flag): 0-3 create a hinge, slider, corkscrew or universal joint, 4 sets
+/// or clears the motor callbacks of a joint (every kind's setter, only its own acts), 5 reads every
+/// getter and stop helper of a joint.
+void RunMotorOperation(Harness& h, Cursor& ops, int op, bool raw) {
+    if (op <= 3) {
+        dgBody* child = h.Body(ops.Byte());
+        const std::uint8_t pick = ops.Byte();
+        dgBody* parent = pick % 3 == 0 ? nullptr : h.Body(pick);
+        float pivot[3];
+        float pin0[3];
+        float pin1[3];
+        h.Vector(ops, raw, pivot);
+        h.Vector(ops, raw, pin0);
+        h.Vector(ops, raw, pin1);
+        dgJointBase* joint = op == 0   ? dgApiJointCreateHinge(h.m_world, pivot, pin0, child, parent)
+                             : op == 1 ? dgApiJointCreateSlider(h.m_world, pivot, pin0, child, parent)
+                             : op == 2
+                                 ? dgApiJointCreateCorkscrew(h.m_world, pivot, pin0, child, parent)
+                                 : dgApiJointCreateUniversal(h.m_world, pivot, pin0, pin1, child, parent);
+        Adopt(h, joint);
+        return;
+    }
+    dgJointBase* joint = h.Joint(ops.Byte());
+    const std::uint8_t choice = ops.Byte();
+    if (joint == nullptr) {
+        return;
+    }
+    if (op == 4) {
+        const bool set = choice % 2 == 0;
+        dgApiHingeSetUserCallback(joint, set ? OneMotor : nullptr);
+        dgApiSliderSetUserCallback(joint, set ? OneMotor : nullptr);
+        dgApiCorkscrewSetUserCallback(joint, set ? TwoMotors : nullptr);
+        dgApiUniversalSetUserCallback(joint, set ? TwoMotors : nullptr);
+        return;
+    }
+    const float readings[] = {dgApiHingeGetJointAngle(joint),      dgApiHingeGetJointOmega(joint),
+                              dgApiSliderGetJointPosit(joint),     dgApiSliderGetJointVeloc(joint),
+                              dgApiCorkscrewGetJointPosit(joint),  dgApiCorkscrewGetJointVeloc(joint),
+                              dgApiCorkscrewGetJointAngle(joint),  dgApiCorkscrewGetJointOmega(joint),
+                              dgApiUniversalGetJointAngle0(joint), dgApiUniversalGetJointAngle1(joint),
+                              dgApiUniversalGetJointOmega0(joint), dgApiUniversalGetJointOmega1(joint)};
+    for (const float reading : readings) {
+        Check(h.m_wild || std::isfinite(reading));
+    }
+    float force[3];
+    void (*const forces[])(const dgJointBase*, float*) = {dgApiHingeGetJointForce, dgApiSliderGetJointForce,
+                                                          dgApiCorkscrewGetJointForce,
+                                                          dgApiUniversalGetJointForce};
+    for (const auto get : forces) {
+        get(joint, force);
+        Check(h.m_wild || std::isfinite(force[0] + force[1] + force[2]));
+    }
+    const dgJointMotorDesc desc = {h.Value(ops, raw), h.Value(ops, raw), h.Value(ops, raw),
+                                   h.Value(ops, raw)};
+    CheckStops(joint, choice % 4 == 0 ? nullptr : &desc, h.Value(ops, raw));
+}
+
 void RunOperation(Harness& h, Cursor& ops, int& steps) {
     const std::uint8_t code = ops.Byte();
     const bool raw = (code & 0x80) != 0;
+    constexpr int kFirstMotorCode = 120;
+    if ((code & 0x7F) >= kFirstMotorCode) {
+        RunMotorOperation(h, ops, (code & 0x7F) - kFirstMotorCode, raw);
+        return;
+    }
     float a[3];
     switch (code % 13) {
     case 0:
