@@ -85,7 +85,6 @@ TEST(dgHingeJoint, RodSwingsWithThePhysicalPendulumPeriod) {
     ASSERT_EQ(crossings.size(), 11u);
     const float pivotInertia = (1.0f + 0.01f) / 12.0f + 0.25f;
     const float period = 2.0f * kPi * std::sqrt(pivotInertia / (kGravity * 0.5f));
-    EXPECT_NEAR(period, 1.640f, 1.0e-3f);
     EXPECT_NEAR((crossings[10] - crossings[0]) / 5.0f, period, 0.01f * period);
 }
 
