@@ -1,32 +1,14 @@
 #include "platform/D3DXEffect.h"
 
+#include "platform/BoundedFileReader.h"
 #include "platform/Direct3DDevice.h"
 #include "platform/EffectFileParser.h"
 #include "platform/EffectObject.h"
 #include "platform/FaultInjector.h"
 #include "platform/MemoryBuffer.h"
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
-
-namespace {
-
-/// The whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-} // namespace
 
 HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR file, const D3DXMACRO* defines,
                                   ID3DXInclude* include, DWORD flags, ID3DXEffectPool* pool,
@@ -45,13 +27,14 @@ HRESULT D3DXCreateEffectFromFileA(IDirect3DDevice9* device, LPCSTR file, const D
         defines != nullptr || include != nullptr || flags != 0 || pool != nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
     }
-    const std::optional<std::string> source = ReadFile(file);
-    if (!source) {
+    const std::optional<std::vector<std::uint8_t>> bytes = BoundedFileReader::Read(file);
+    if (!bytes) {
         return call.Return(E_FAIL);
     }
+    const std::string_view source(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     EffectDescription description;
     EffectParseError error;
-    if (!EffectFileParser::Parse(*source, description, error)) {
+    if (!EffectFileParser::Parse(source, description, error)) {
         if (errors != nullptr) {
             std::ostringstream text;
             text << file << '(' << error.line << ',' << error.column << "): error: " << error.message;

@@ -1,6 +1,7 @@
 #include "platform/D3DXTexture.h"
 
 #include "platform/AdapterState.h"
+#include "platform/BoundedFileReader.h"
 #include "platform/Direct3DDevice.h"
 #include "platform/FaultInjector.h"
 #include "platform/ImageFile.h"
@@ -8,27 +9,12 @@
 #include "platform/TextureObject.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
 namespace {
 
 constexpr UINT kDefaultSide = 256;
-
-/// The whole file, or nothing when it cannot be read.
-std::optional<std::vector<std::uint8_t>> ReadFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
 
 bool IsDefault(UINT value) {
     return value == 0 || value == D3DX_DEFAULT;
@@ -64,7 +50,7 @@ HRESULT D3DXGetImageInfoFromFileA(LPCSTR file, D3DXIMAGE_INFO* info) {
     if (file == nullptr || info == nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
     }
-    const std::optional<std::vector<std::uint8_t>> bytes = ReadFile(file);
+    const std::optional<std::vector<std::uint8_t>> bytes = BoundedFileReader::Read(file);
     if (!bytes) {
         return call.Return(D3DERR_NOTAVAILABLE);
     }
@@ -124,7 +110,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT
     if (!IsTextureFormat(format)) {
         return call.Return(D3DERR_NOTAVAILABLE);
     }
-    const std::optional<std::vector<std::uint8_t>> bytes = ReadFile(file);
+    const std::optional<std::vector<std::uint8_t>> bytes = BoundedFileReader::Read(file);
     if (!bytes) {
         return call.Return(D3DERR_NOTAVAILABLE);
     }

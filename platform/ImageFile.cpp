@@ -2,11 +2,32 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
-// Only the four formats the library reads; the decoder is given memory, never a file.
+namespace {
+
+/// What the decoder may ask for at once, raised for the image being decoded, and the largest request
+/// it made, refused or not.
+struct DecoderMemory {
+    std::size_t budget = ImageFile::kDecoderWorkspace;
+    std::size_t largestRequest = 0;
+} g_decoderMemory;
+
+void* DecoderAllocate(void* block, std::size_t bytes) {
+    g_decoderMemory.largestRequest = std::max(g_decoderMemory.largestRequest, bytes);
+    return bytes <= g_decoderMemory.budget ? std::realloc(block, bytes) : nullptr;
+}
+
+} // namespace
+
+// Only the four formats the library reads; the decoder is given memory, never a file, and takes its
+// blocks through the budget of the image it decodes. Its functions are this file's own, so that a
+// program with a decoder of its own cannot stand in for this one.
 #define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
 #define STBI_ONLY_BMP
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
@@ -14,7 +35,13 @@
 #define STBI_NO_STDIO
 #define STBI_NO_FAILURE_STRINGS
 #define STBI_MAX_DIMENSIONS 16384
+#define STBI_MALLOC(bytes) DecoderAllocate(nullptr, bytes)
+#define STBI_REALLOC(block, bytes) DecoderAllocate(block, bytes)
+#define STBI_FREE(block) std::free(block)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb/stb_image.h>
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -41,9 +68,9 @@ std::uint32_t BigEndian16(const std::uint8_t* bytes) {
     return (std::uint32_t(bytes[0]) << 8) | bytes[1];
 }
 
-/// Whether every Huffman table a JPEG defines fits the 256 codes a table can have. The decoder
-/// trusts the counts and writes past its tables otherwise.
-bool HuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
+/// Whether every segment of a JPEG lies inside the file and every Huffman table it defines fits the
+/// 256 codes a table can have: the decoder trusts the counts and writes past its tables otherwise.
+bool JpegSegmentsFit(const std::uint8_t* data, std::size_t size) {
     std::size_t at = 0;
     while (at + 1 < size) {
         if (data[at] != 0xFF) {
@@ -62,8 +89,10 @@ bool HuffmanTablesFit(const std::uint8_t* data, std::size_t size) {
         if (at + 4 > size) {
             return true; // the decoder finds the end itself
         }
-        const std::size_t length = BigEndian16(data + at + 2);
-        const std::size_t end = std::min(size, at + 2 + length);
+        const std::size_t end = at + 2 + BigEndian16(data + at + 2);
+        if (end > size) {
+            return false;
+        }
         if (marker == 0xC4) {
             for (std::size_t table = at + 4; table < end;) {
                 if (table + 17 > end) {
@@ -88,20 +117,52 @@ std::uint32_t BigEndian32(const std::uint8_t* bytes) {
     return (BigEndian16(bytes) << 16) | BigEndian16(bytes + 2);
 }
 
-/// Whether a PNG's first image-data chunk holds data: the decoder copies an empty first chunk into
-/// a buffer it has not made yet.
-bool FirstImageDataFilled(const std::uint8_t* data, std::size_t size) {
+/// Whether the data of every PNG chunk up to the end chunk lies inside the file (the decoder grows its
+/// buffer to a chunk's declared length before it reads), and the first image-data chunk holds data
+/// (the decoder copies an empty first chunk into a buffer it has not made yet).
+bool PngChunksFit(const std::uint8_t* data, std::size_t size) {
+    bool seenImageData = false;
     for (std::size_t at = 8; at + 8 <= size;) {
         const std::uint32_t length = BigEndian32(data + at);
-        if (std::memcmp(data + at + 4, "IDAT", 4) == 0) {
-            return length > 0;
+        if (length > size - at - 8) {
+            return false;
         }
-        if (std::memcmp(data + at + 4, "IEND", 4) == 0 || length > size) {
+        const bool imageData = std::memcmp(data + at + 4, "IDAT", 4) == 0;
+        if (imageData && !seenImageData && length == 0) {
+            return false;
+        }
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) {
             return true;
         }
+        seenImageData = seenImageData || imageData;
         at += 12 + std::size_t(length);
     }
     return true;
+}
+
+/// The most pixels a file of `size` bytes can describe: formats whose readers pad a short file with
+/// zeros would otherwise make a few bytes claim a picture of gigabytes.
+std::uint64_t MostPixels(D3DXIMAGE_FILEFORMAT format, const std::uint8_t* data, std::size_t size) {
+    constexpr std::uint64_t kDeflateBestRatio = 1032; // 258 bytes from one 2-bit code
+    switch (format) {
+    case D3DXIFF_PNG:
+        return 8 * kDeflateBestRatio * size; // 1-bit pixels
+    case D3DXIFF_JPG:
+        return 64 * 8 * size; // one bit at least for each 8 x 8 block
+    case D3DXIFF_BMP:
+        return 8 * std::uint64_t(size); // 1-bit pixels, no run-length coding
+    default:
+        // A run packet of a run-length TGA repeats one pixel of a byte or more up to 128 times.
+        return size > 2 && (data[2] & 8) != 0 ? 64 * std::uint64_t(size) : size;
+    }
+}
+
+/// What the decoder may ask for at once for an image: its pixels at 16 bits a channel for a block-sized
+/// margin, or the file's compressed data gathered twice over by doubling, with its workspace.
+std::size_t DecodeBudget(const ImageHeader& header, std::size_t size) {
+    constexpr std::uint64_t kBlockMargin = 32;
+    return static_cast<std::size_t>(8 * (header.width + kBlockMargin) * (header.height + kBlockMargin) +
+                                    2 * std::uint64_t(size) + ImageFile::kDecoderWorkspace);
 }
 
 struct StbFree {
@@ -116,8 +177,8 @@ std::optional<ImageHeader> ImageFile::ReadHeader(const std::uint8_t* data, std::
     }
     // Checked before the decoder sees the data: its header reader already builds the tables.
     const D3DXIMAGE_FILEFORMAT format = FormatOf(data, size);
-    if ((format == D3DXIFF_JPG && !HuffmanTablesFit(data, size)) ||
-        (format == D3DXIFF_PNG && !FirstImageDataFilled(data, size))) {
+    if ((format == D3DXIFF_JPG && !JpegSegmentsFit(data, size)) ||
+        (format == D3DXIFF_PNG && !PngChunksFit(data, size))) {
         return std::nullopt;
     }
     int width = 0;
@@ -129,7 +190,8 @@ std::optional<ImageHeader> ImageFile::ReadHeader(const std::uint8_t* data, std::
     }
     const auto w = static_cast<UINT>(width);
     const auto h = static_cast<UINT>(height);
-    if (w > kMaxSide || h > kMaxSide || std::uint64_t(w) * h > kMaxPixels) {
+    const std::uint64_t pixels = std::uint64_t(w) * h;
+    if (w > kMaxSide || h > kMaxSide || pixels > kMaxPixels || pixels > MostPixels(format, data, size)) {
         return std::nullopt;
     }
     return ImageHeader{w, h, components == 2 || components == 4, format};
@@ -143,8 +205,10 @@ std::optional<platform::Image> ImageFile::Decode(const std::uint8_t* data, std::
     int width = 0;
     int height = 0;
     int components = 0;
+    g_decoderMemory.budget = DecodeBudget(*header, size);
     const std::unique_ptr<stbi_uc, StbFree> rgba(
         stbi_load_from_memory(data, static_cast<int>(size), &width, &height, &components, 4));
+    g_decoderMemory.budget = kDecoderWorkspace;
     // The header and the decoded image must agree, or the header lied about the pixel count.
     if (rgba == nullptr || static_cast<UINT>(width) != header->width ||
         static_cast<UINT>(height) != header->height) {
@@ -161,4 +225,8 @@ std::optional<platform::Image> ImageFile::Decode(const std::uint8_t* data, std::
         source += 4;
     }
     return image;
+}
+
+std::size_t ImageFile::TakeLargestDecoderRequest() {
+    return std::exchange(g_decoderMemory.largestRequest, 0);
 }

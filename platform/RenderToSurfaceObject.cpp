@@ -54,8 +54,9 @@ RenderToSurfaceObject::RenderToSurfaceObject(Direct3DDevice* device, UINT width,
 }
 
 RenderToSurfaceObject::~RenderToSurfaceObject() {
+    // Not through EndScene: a failing EndScene would keep the surface, its texture and the device alive.
     if (m_surface != nullptr) {
-        EndScene(0);
+        FinishScene(0);
     }
     m_device->MakeCurrent();
     glDeleteFramebuffers(1, &m_frameBuffer);
@@ -141,6 +142,10 @@ HRESULT RenderToSurfaceObject::EndScene(DWORD mipFilter) {
     if (m_surface == nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
     }
+    return call.Return(FinishScene(mipFilter));
+}
+
+HRESULT RenderToSurfaceObject::FinishScene(DWORD mipFilter) {
     const HRESULT ended = m_device->EndScene();
     m_device->SetDrawTarget(m_savedTarget, m_savedViewport);
     TextureObject* texture = m_surface->Texture();
@@ -154,7 +159,7 @@ HRESULT RenderToSurfaceObject::EndScene(DWORD mipFilter) {
     Attach(nullptr);
     m_surface->Release();
     m_surface = nullptr;
-    return call.Return(ended);
+    return ended;
 }
 
 HRESULT D3DXCreateRenderToSurface(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format,

@@ -26,6 +26,8 @@ private:
     bool Accepts(const SurfaceObject* surface) const;
     /// Attaches or detaches the surface's level as the colour buffer; false when incomplete.
     bool Attach(const SurfaceObject* surface);
+    /// Ends the device's scene, gives the device back its target and lets go of the surface.
+    HRESULT FinishScene(DWORD mipFilter);
 
     ULONG m_references = 1;
     Direct3DDevice* m_device; ///< holds one reference

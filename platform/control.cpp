@@ -3,6 +3,7 @@
 #include "platform/AdapterState.h"
 #include "platform/Direct3DDevice.h"
 #include "platform/FaultInjector.h"
+#include "platform/ImageFile.h"
 #include "platform/InputState.h"
 #include "platform/KernelState.h"
 #include "platform/LiveObjectCounter.h"
@@ -228,6 +229,10 @@ void TurnMouseWheel(LONG dz) {
 
 void SetInputFocus(bool focused) {
     InputState::Instance().SetFocus(focused);
+}
+
+std::size_t TakeLargestImageDecoderRequest() {
+    return ImageFile::TakeLargestDecoderRequest();
 }
 
 int LiveObjects(const char* interfaceName) {

@@ -201,6 +201,12 @@ void TurnMouseWheel(LONG dz);
 /// coming to the front does, makes every acquired foreground device lose its acquisition.
 void SetInputFocus(bool focused);
 
+// ---- Image decoding ----
+
+/// The largest block the image decoder asked for since the last call (0 when none), in bytes, whether
+/// it was given or refused.
+std::size_t TakeLargestImageDecoderRequest();
+
 // ---- Objects ----
 
 /// Reference-counted objects alive, by interface name ("IDirect3D9", "IDirect3DDevice9", ...).

@@ -158,7 +158,15 @@ bool IOrvalenD3D::EndRenderToTexture(std::int32_t slot) {
         Log("ERROR: EndRenderToTexture Failed - Not A Valid RenderTarget\n");
         return false;
     }
-    entry->RenderToSurface->EndScene(0);
+    // Only the target being drawn into can be ended; a failed start leaves nothing to end.
+    if (RenderTargetProjection != &entry->Projection) {
+        Log("ERROR: EndRenderToTexture Failed - Not Rendering To Texture\n");
+        return false;
+    }
+    if (FAILED(entry->RenderToSurface->EndScene(0))) {
+        Log("ERROR: EndRenderToTexture Failed - Couldn't End Scene\n");
+        return false;
+    }
     if (Device == nullptr || FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix))) {
         Log("ERROR: EndRenderToTexture Failed - Couldn't Reset Projection\n");
         return false;

@@ -1,10 +1,14 @@
 // Textures loaded from image files: formats, the mip chain and its filters, the colour key, the size
 // limit of the device, and the header read without decoding.
 #include "TextureFixture.h"
+#include "platform/BoundedFileReader.h"
 #include "platform/ImageFile.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +38,21 @@ void ExpectQuadrants(const platform::Image& image, int tolerance) {
     EXPECT_TRUE(test_images::Near(kGreen, image.At(b, a), tolerance)) << std::hex << image.At(b, a);
     EXPECT_TRUE(test_images::Near(kBlue, image.At(a, b), tolerance)) << std::hex << image.At(a, b);
     EXPECT_TRUE(test_images::Near(kWhite, image.At(b, b), tolerance)) << std::hex << image.At(b, b);
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+/// Appends a PNG chunk; the decoder does not check the CRC, left zero.
+void AppendChunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& data) {
+    const auto length = static_cast<std::uint32_t>(data.size());
+    png.insert(png.end(), {std::uint8_t(length >> 24), std::uint8_t(length >> 16), std::uint8_t(length >> 8),
+                           std::uint8_t(length)});
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    png.insert(png.end(), 4, 0);
 }
 
 } // namespace
@@ -179,6 +198,65 @@ TEST_F(D3DXTexture, MissingAndForeignFilesAreRefused) {
     EXPECT_EQ(nullptr, Load(missing));
     EXPECT_EQ(nullptr, Load(text));
     EXPECT_EQ(0, platform::LiveObjects("IDirect3DTexture9"));
+}
+
+TEST_F(D3DXTexture, FilesClaimingMorePixelsThanTheyHoldAreRefusedBeforeTheDecoderAsksForMemory) {
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases;
+    // Found by fuzzing: 83 bytes whose second image-data chunk declares 0x56000000 bytes.
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    AppendChunk(png, "IHDR", {0, 0, 0, 16, 0, 0, 0, 16, 8, 6, 0, 0, 0});
+    AppendChunk(png, "IDAT", {0x78, 0x9C, 0x63, 0x60, 0x18, 0x05, 0xA3, 0x60});
+    png.insert(png.end(), {0x56, 0, 0, 0, 'I', 'D', 'A', 'T'});
+    png.resize(83, 0x00);
+    cases.emplace_back("chunk.png", png);
+    // A JPEG's frame header saying 16384 x 1024 (within the pixel limit) in a few hundred bytes.
+    std::vector<std::uint8_t> jpeg = ReadBytes(WriteImage("q.jpg", test_images::Quadrants(), Format::Jpeg));
+    const std::uint8_t frameMarker[] = {0xFF, 0xC0};
+    const auto frame = std::search(jpeg.begin(), jpeg.end(), std::begin(frameMarker), std::end(frameMarker));
+    ASSERT_NE(jpeg.end(), frame);
+    const std::uint8_t heightThenWidth[] = {0x04, 0x00, 0x40, 0x00};
+    std::copy_n(heightThenWidth, 4, frame + 5);
+    cases.emplace_back("frame.jpg", jpeg);
+    // A BMP of 4096 x 4096 pixels with the 16 x 16 picture's pixels behind it.
+    std::vector<std::uint8_t> bmp = ReadBytes(WriteImage("q.bmp", test_images::Quadrants(), Format::Bmp));
+    const std::uint8_t widthThenHeight[] = {0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00};
+    std::copy_n(widthThenHeight, 8, bmp.begin() + 18);
+    cases.emplace_back("header.bmp", bmp);
+    // An uncompressed 32-bit TGA of 16384 x 1024 pixels with 64 bytes of them.
+    std::vector<std::uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 0x00, 0x04, 32, 8};
+    tga.resize(tga.size() + 64, 0x7F);
+    cases.emplace_back("header.tga", tga);
+
+    IDirect3DTexture9* texture = Load(WriteImage("q.tga", test_images::Quadrants(), Format::Tga));
+    ASSERT_NE(nullptr, texture);
+    texture->Release();
+    EXPECT_GE(platform::TakeLargestImageDecoderRequest(), 16u * 16 * 4) << "the counter sees the pixels";
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = (m_folder / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        D3DXIMAGE_INFO info{};
+        EXPECT_EQ(D3DXERR_INVALIDDATA, D3DXGetImageInfoFromFileA(path.c_str(), &info));
+        EXPECT_EQ(nullptr, Load(path));
+        EXPECT_LE(platform::TakeLargestImageDecoderRequest(), ImageFile::kDecoderWorkspace);
+    }
+}
+
+TEST_F(D3DXTexture, OnlyRegularFilesUpToTheCapAreRead) {
+    const std::string folder = (m_folder / "folder.png").string();
+    const std::string pipe = (m_folder / "pipe.png").string();
+    const std::string huge = (m_folder / "huge.png").string();
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    std::ofstream(huge, std::ios::binary) << 'x';
+    std::filesystem::resize_file(huge, BoundedFileReader::kMostBytes + 1); // sparse: nothing is written
+    for (const std::string& path : {folder, pipe, huge, std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        D3DXIMAGE_INFO info{};
+        EXPECT_EQ(D3DERR_NOTAVAILABLE, D3DXGetImageInfoFromFileA(path.c_str(), &info));
+        EXPECT_EQ(nullptr, Load(path));
+    }
 }
 
 TEST_F(D3DXTexture, RenderTargetsLiveInTheDefaultPoolAndTheirSurfacesHoldThem) {

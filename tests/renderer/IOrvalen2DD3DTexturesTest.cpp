@@ -2,6 +2,9 @@
 // loaders ask of the library, failure roads and their log lines, and that nothing leaks.
 #include "TexturedRendererFixture.h"
 
+#include <filesystem>
+#include <sys/stat.h>
+
 namespace {
 
 constexpr const char* kLoad = "D3DXCreateTextureFromFileExA";
@@ -187,6 +190,26 @@ TEST_F(IOrvalen2DD3DTextures, GetImageInfoReadsTheSizeAndLeavesOutputsAloneOnFai
     EXPECT_EQ(480u, height);
     EXPECT_EQ(1u, depth);
     EXPECT_EQ(0, platform::LiveObjects("IDirect3DTexture9"));
+}
+
+TEST_F(IOrvalen2DD3DTextures, FoldersDevicesAndPipesAreFailedLoadsNotEndlessReads) {
+    std::filesystem::create_directory("folder.png");
+    ASSERT_EQ(0, mkfifo("pipe.png", 0600));
+    std::uint32_t width = 1;
+    std::uint32_t height = 2;
+    std::uint32_t depth = 3;
+    for (const char* path : {"folder.png", "/dev/zero", "pipe.png"}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(m_2d->LoadTexture(path, 5));
+        EXPECT_FALSE(m_2d->GetImageInfo(path, &width, &height, &depth));
+        EXPECT_FALSE(m_handle->LoadShaderEffect(path, 2));
+    }
+    EXPECT_EQ(1u, width);
+    EXPECT_EQ(nullptr, m_2d->Textures[5].Texture);
+    EXPECT_EQ("ERROR: LoadShaderEffect Failed - Couldn't Read <folder.png>\n"
+              "ERROR: LoadShaderEffect Failed - Couldn't Read </dev/zero>\n"
+              "ERROR: LoadShaderEffect Failed - Couldn't Read <pipe.png>\n",
+              NewLog()) << "a texture that cannot be loaded is not logged";
 }
 
 TEST_F(IOrvalen2DD3DTextures, SetTextureBindsTheEntrysTextureAndAnEmptyEntryBindsNone) {

@@ -142,3 +142,20 @@ TEST_F(IOrvalenD3DRenderToTexture, ARenderTargetOutlivesAResetUnlessTheRuntimeIs
               "D3D9 Device Successfully Reset\n",
               LogText().substr(before.size()));
 }
+
+TEST_F(IOrvalenD3DRenderToTexture, AnEndWithNoSceneOrAFailingEndSceneIsRefusedAndLeaksNothing) {
+    EXPECT_FALSE(m_handle->EndRenderToTexture(kTarget));
+    platform::FailCall("ID3DXRenderToSurface::BeginScene");
+    EXPECT_FALSE(m_handle->StartRenderToTexture(kTarget));
+    EXPECT_FALSE(m_handle->EndRenderToTexture(kTarget));
+    ASSERT_TRUE(m_handle->StartRenderToTexture(kTarget));
+    platform::InjectFault({"ID3DXRenderToSurface::EndScene", 1, 0, std::nullopt, 0});
+    EXPECT_FALSE(m_handle->EndRenderToTexture(kTarget));
+    EXPECT_EQ(&m_2d->Textures[kTarget].Projection, Renderer().RenderTargetProjection) << "still drawing into it";
+    EXPECT_EQ("ERROR: EndRenderToTexture Failed - Not Rendering To Texture\n"
+              "ERROR: StartRenderToTexture Failed - Couldn't Begin Scene\n"
+              "ERROR: EndRenderToTexture Failed - Not Rendering To Texture\n"
+              "ERROR: EndRenderToTexture Failed - Couldn't End Scene\n",
+              NewLog());
+    // The fault stays while the fixture destroys the renderer and counts the objects left alive.
+}
