@@ -1,5 +1,6 @@
 // Image files come from the host's disk: whatever the bytes, the header read and the decoder agree,
-// sizes stay within the bounds, and the colour key and mip chain work on what was decoded.
+// sizes stay within the bounds, a refused file costs no memory, and the colour key and mip chain work
+// on what was decoded.
 #include "platform/D3DXTexture.h"
 #include "platform/ImageFile.h"
 #include "platform/ImageFilter.h"
@@ -22,9 +23,12 @@ void Check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ImageFile::TakeLargestDecoderRequest();
     const std::optional<ImageHeader> header = ImageFile::ReadHeader(data, size);
     if (!header) {
         Check(!ImageFile::Decode(data, size));
+        // A refused file never gets the decoder past its own records.
+        Check(ImageFile::TakeLargestDecoderRequest() <= ImageFile::kDecoderWorkspace);
         return 0;
     }
     Check(header->width >= 1 && header->width <= ImageFile::kMaxSide);

@@ -68,9 +68,62 @@ std::uint32_t BigEndian16(const std::uint8_t* bytes) {
     return (std::uint32_t(bytes[0]) << 8) | bytes[1];
 }
 
-/// Whether every segment of a JPEG lies inside the file and every Huffman table it defines fits the
-/// 256 codes a table can have: the decoder trusts the counts and writes past its tables otherwise.
+/// Huffman tables a JPEG has defined so far, one bit for each class (DC, AC) and slot (0 to 3).
+using JpegTableSet = unsigned;
+
+constexpr JpegTableSet JpegTable(unsigned tableClass, unsigned slot) {
+    return tableClass <= 1 && slot <= 3 ? 1u << (tableClass * 4 + slot) : 0u;
+}
+
+/// Whether the tables of a table-definition segment [at, end) fit the 256 codes a table can have (the
+/// decoder trusts the counts and writes past its tables otherwise); adds them to `defined`.
+bool HuffmanTablesFit(const std::uint8_t* data, std::size_t at, std::size_t end, JpegTableSet& defined) {
+    for (std::size_t table = at; table < end;) {
+        if (table + 17 > end) {
+            return false;
+        }
+        std::size_t codes = 0;
+        for (std::size_t i = 1; i <= 16; ++i) {
+            codes += data[table + i];
+        }
+        if (codes > 256) {
+            return false;
+        }
+        defined |= JpegTable(data[table] >> 4, data[table] & 15);
+        table += 17 + codes;
+    }
+    return true;
+}
+
+/// Whether a scan header [at, end) uses only tables defined before it: the decoder reads an undefined
+/// table from memory it never filled and indexes its symbols with what it finds there.
+bool ScanTablesDefined(const std::uint8_t* data, std::size_t at, std::size_t end, JpegTableSet defined) {
+    if (at >= end) {
+        return true; // the decoder refuses a scan header this short itself
+    }
+    const std::size_t components = data[at];
+    const std::size_t spectrum = at + 1 + 2 * components; // start, end, approximation
+    if (spectrum + 3 > end) {
+        return true;
+    }
+    // DC coefficients are Huffman coded in a scan that starts at 0 and is not a refinement; AC ones
+    // in a scan that ends past 0.
+    const bool usesDc = data[spectrum] == 0 && (data[spectrum + 2] >> 4) == 0;
+    const bool usesAc = data[spectrum + 1] > 0;
+    for (std::size_t i = 0; i < components; ++i) {
+        const std::uint8_t tables = data[at + 2 + 2 * i];
+        const JpegTableSet needed = (usesDc ? JpegTable(0, tables >> 4) : 0u) | (usesAc ? JpegTable(1, tables & 15) : 0u);
+        if ((needed & defined) != needed) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// Whether every segment of a JPEG lies inside the file, its Huffman tables fit and its scans use
+/// only tables it defined.
 bool JpegSegmentsFit(const std::uint8_t* data, std::size_t size) {
+    JpegTableSet defined = 0;
     std::size_t at = 0;
     while (at + 1 < size) {
         if (data[at] != 0xFF) {
@@ -90,23 +143,9 @@ bool JpegSegmentsFit(const std::uint8_t* data, std::size_t size) {
             return true; // the decoder finds the end itself
         }
         const std::size_t end = at + 2 + BigEndian16(data + at + 2);
-        if (end > size) {
+        if (end > size || (marker == 0xC4 && !HuffmanTablesFit(data, at + 4, end, defined)) ||
+            (marker == 0xDA && !ScanTablesDefined(data, at + 4, end, defined))) {
             return false;
-        }
-        if (marker == 0xC4) {
-            for (std::size_t table = at + 4; table < end;) {
-                if (table + 17 > end) {
-                    return false;
-                }
-                std::size_t codes = 0;
-                for (std::size_t i = 1; i <= 16; ++i) {
-                    codes += data[table + i];
-                }
-                if (codes > 256) {
-                    return false;
-                }
-                table += 17 + codes;
-            }
         }
         at = std::max(end, at + 2);
     }

@@ -308,4 +308,15 @@ TEST(ImageFile, FilesThatWouldMisleadTheDecoderAreRefusedBeforeItSeesThem) {
     const std::size_t afterHeader = 8 + 12 + 13; // signature, then the header chunk
     png.insert(png.begin() + afterHeader, std::begin(emptyChunk), std::end(emptyChunk));
     EXPECT_FALSE(ImageFile::ReadHeader(png.data(), png.size()));
+
+    // Found by fuzzing: a scan whose first component takes its AC codes from table 2, never defined.
+    ASSERT_TRUE(test_images::Write(path, image, test_images::Format::Jpeg));
+    std::vector<std::uint8_t> scanned = ReadBytes(path);
+    std::filesystem::remove(path);
+    const std::uint8_t scanMarker[] = {0xFF, 0xDA};
+    const auto scan = std::search(scanned.begin(), scanned.end(), std::begin(scanMarker), std::end(scanMarker));
+    ASSERT_NE(scanned.end(), scan);
+    ASSERT_TRUE(ImageFile::ReadHeader(scanned.data(), scanned.size()));
+    scan[6] = 0x02; // length, count, first component's id, then its DC and AC table numbers
+    EXPECT_FALSE(ImageFile::ReadHeader(scanned.data(), scanned.size()));
 }
