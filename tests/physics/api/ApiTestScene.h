@@ -4,10 +4,14 @@
 
 #include "physics/api/dgApi.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <vector>
 
 using Vec3 = std::array<float, 3>;
 using Mat4 = std::array<float, 16>;
@@ -141,3 +145,27 @@ public:
     /// Puts the default hooks back for the tests that follow.
     static void RestoreDefaults() { dgApiWorldDestroy(dgApiWorldCreate(nullptr, nullptr)); }
 };
+
+/// A soup stream in memory; reads stop at limit.
+struct MemoryStream {
+    std::vector<unsigned char> bytes;
+    std::size_t readAt = 0;
+    std::size_t limit = SIZE_MAX;
+};
+
+inline void WriteToMemory(void* userData, const void* buffer, int byteCount) {
+    auto* stream = static_cast<MemoryStream*>(userData);
+    const auto* data = static_cast<const unsigned char*>(buffer);
+    stream->bytes.insert(stream->bytes.end(), data, data + byteCount);
+}
+
+inline int ReadFromMemory(void* userData, void* buffer, int byteCount) {
+    auto* stream = static_cast<MemoryStream*>(userData);
+    const std::size_t end = std::min(stream->bytes.size(), stream->limit);
+    if (byteCount < 0 || stream->readAt + static_cast<std::size_t>(byteCount) > end) {
+        return 0;
+    }
+    std::memcpy(buffer, stream->bytes.data() + stream->readAt, static_cast<std::size_t>(byteCount));
+    stream->readAt += static_cast<std::size_t>(byteCount);
+    return 1;
+}

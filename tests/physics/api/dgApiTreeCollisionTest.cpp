@@ -122,33 +122,6 @@ TEST_F(dgApiTreeCollision, VerticalRaysReturnTheFaceAttributeOfTheirCell) {
     dgApiCollisionRelease(m_world, tree);
 }
 
-namespace {
-
-struct MemoryStream {
-    std::vector<unsigned char> bytes;
-    std::size_t readAt = 0;
-    std::size_t limit = SIZE_MAX;
-};
-
-void WriteToMemory(void* userData, const void* buffer, int byteCount) {
-    auto* stream = static_cast<MemoryStream*>(userData);
-    const auto* data = static_cast<const unsigned char*>(buffer);
-    stream->bytes.insert(stream->bytes.end(), data, data + byteCount);
-}
-
-int ReadFromMemory(void* userData, void* buffer, int byteCount) {
-    auto* stream = static_cast<MemoryStream*>(userData);
-    const std::size_t end = std::min(stream->bytes.size(), stream->limit);
-    if (byteCount < 0 || stream->readAt + static_cast<std::size_t>(byteCount) > end) {
-        return 0;
-    }
-    std::memcpy(buffer, stream->bytes.data() + stream->readAt, static_cast<std::size_t>(byteCount));
-    stream->readAt += static_cast<std::size_t>(byteCount);
-    return 1;
-}
-
-} // namespace
-
 TEST_F(dgApiTreeCollision, SerialisedThroughMemoryItAnswersRaysIdentically) {
     dgCollision* tree = MakeGrid(m_world, true, 1);
     MemoryStream stream;
