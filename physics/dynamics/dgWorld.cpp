@@ -97,7 +97,10 @@ void dgWorld::Update(dgFloat32 dt) {
     m_inUpdate = 1;
     StepDynamics(dt);
     m_inUpdate = 0;
-    DestroyPendingObjects();
+    // A step run from a query's callback leaves them to the query, which still walks its bodies.
+    if (!DefersDestruction()) {
+        DestroyPendingObjects();
+    }
 }
 
 void dgWorld::StepDynamics(dgFloat32 dt) {
