@@ -98,6 +98,8 @@ public:
     void ApplyLights() override;
     void Reserved47() override;
 
+    /// Draws the objects whose DrawFlag is set, then, with a stencil buffer, darkens the shadows of those
+    /// whose ShadowFlag is set too, inside the host's frame; the renderer's cached states come back.
     void Render() override;
     void ResetWorld() override;
     void SetSolverModel(std::int32_t solverModel, std::int32_t frictionModel) override;
@@ -137,7 +139,15 @@ public:
     void AddToTable(IOrvalen3DD3DObject* object);
 
 private:
+    /// The light in slot `index`; null, after logging "<operation> Failed - Bad Index", when there is none.
+    D3DLIGHT9* LightAt(std::int32_t index, const char* operation) const;
+    /// Counts the shadow volumes of the noted objects into the stencil buffer and darkens where it is 1
+    /// or more.
+    void RenderShadows();
     void CreateWorld();
     void DestroyAllObjects();
     std::int32_t m_lastMaterialGroup = 0; ///< the highest group id CreateMaterialID handed out
+    /// Ids of the objects Render shadows this frame, noted before drawing clears their DrawFlag.
+    std::uint32_t m_shadowCasters[kMaxObjects] = {};
+    std::uint32_t m_shadowCasterCount = 0;
 };

@@ -11,6 +11,7 @@
 #include <memory>
 
 class IOrvalenD3D;
+struct ID3DXEffect;
 class dgBody;
 class dgJointBase;
 
@@ -94,8 +95,12 @@ public:
     void SetRenderer(IOrvalenRenderer** renderer) override;
     bool Render() override;
     bool RenderBlended() override;
+    /// W in the world-view-projection matrix is the world transform of this very draw; a refused matrix
+    /// changes nothing (DrawFlag stays set).
     bool RenderWithEffect(std::int32_t effect) override;
+    /// An empty volume draws nothing and succeeds.
     bool RenderShadowVolume() override;
+    /// Objects without a body are placed by ScaleMatrix x Matrix; without shadow arrays nothing is built.
     void BuildShadowVolume(float x, float y, float z) override;
     void ResetTransform() override;
     void SetPosition(float x, float y, float z) override;
@@ -171,6 +176,27 @@ private:
     void PlaceBody();
     /// Matrix = Matrix x transform (row vectors: the transform comes after what Matrix did); the body follows.
     void Transform(const D3DXMATRIX& transform);
+    /// ScaleMatrix x (the body's matrix, or Matrix without a body): the world transform of the next draw.
+    D3DXMATRIX PreparedWorldMatrix() const;
+    /// Starts a draw with `world`: clears DrawFlag, keeps `world` in Matrix for a body (refreshed from
+    /// it at every draw; a bodyless Matrix would take the scale again each time) and gives it to the device.
+    void CommitWorldMatrix(const D3DXMATRIX& world);
+    /// Draws the groups whose name is (`trans` true) or is not exactly "trans", or all of them; textures
+    /// go to stage 0, or to "Texture0" of `textureEffect` when it is given.
+    enum class GroupSelection { All, Opaque, Trans };
+    bool DrawGroups(GroupSelection selection, ID3DXEffect* textureEffect);
+    bool DrawGroup(std::int32_t group, ID3DXEffect* textureEffect);
+    /// The corner `corner` of group `group` as drawn: an index past the tables gives the default vertex
+    /// or texture coordinates (0, 0), never a read out of bounds.
+    Vertex3D GroupCorner(std::int32_t group, std::int32_t corner) const;
+    /// Makes VertexBuffer for `triangles` triangles, lets `fill` write the vertices into it, draws it
+    /// (through the current effect's passes when `withPasses`) and releases it on every road.
+    template <typename Fill> bool DrawTriangles(UINT triangles, bool withPasses, Fill fill);
+    bool DrawStream(UINT triangles, bool withPasses);
+    /// Appends the edge (a, b), or removes it (the last entry takes its place) when it is there either way.
+    void AddSilhouetteEdge(std::uint32_t a, std::uint32_t b);
+    /// Triangles of all groups: the shadow arrays hold three edges and eighteen vertices for each.
+    std::size_t TotalTriangles() const;
     /// The colour of the group named `name`, null for an unknown name.
     D3DCOLORVALUE* MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour);
 };

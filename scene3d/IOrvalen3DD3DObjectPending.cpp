@@ -1,24 +1,6 @@
-// Drawing, shadow volumes and key-frame animation of the 3D object: not in place yet, so nothing is drawn
-// and no object plays; each operation reports failure.
+// Key-frame animation of the 3D object: not in place yet, so no object plays; each operation reports
+// failure.
 #include "scene3d/IOrvalen3DD3DObject.h"
-
-bool IOrvalen3DD3DObject::Render() {
-    return false;
-}
-
-bool IOrvalen3DD3DObject::RenderBlended() {
-    return false;
-}
-
-bool IOrvalen3DD3DObject::RenderWithEffect(std::int32_t) {
-    return false;
-}
-
-bool IOrvalen3DD3DObject::RenderShadowVolume() {
-    return false;
-}
-
-void IOrvalen3DD3DObject::BuildShadowVolume(float, float, float) {}
 
 bool IOrvalen3DD3DObject::CreateAnimation(std::int32_t, Vertex3D**) {
     return false;

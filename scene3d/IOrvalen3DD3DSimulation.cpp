@@ -1,5 +1,5 @@
-// Stepping, ray casts, point queries and material groups of the scene. Contact events and drawing are
-// not in place yet: no event fires and nothing is drawn.
+// Stepping, ray casts, point queries and material groups of the scene. Contact events are not in place
+// yet: no event fires.
 #include "scene3d/IOrvalen3DD3D.h"
 
 #include "physics/api/dgApi.h"
@@ -49,8 +49,6 @@ float RayCastFilter(dgBody* body, const float*, int, void*, float t) {
 }
 
 } // namespace
-
-void IOrvalen3DD3D::Render() {}
 
 bool IOrvalen3DD3D::Update(float timeStep) {
     if (World == nullptr) {
