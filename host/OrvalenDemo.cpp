@@ -1,9 +1,10 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
-// projection and a camera, draws a frame with text, one of 2D shapes and one of textured quads and a
-// render target, saves what the window shows after each, shuts everything down again and prints what
+// projection and a camera, draws a frame with text, one of 2D shapes, one of textured quads and a
+// render target and one of a lit 3D scene with physics and shadows, saves what the window shows after each, shuts everything down again and prints what
 // it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
+#include "IOrvalen3DObject.h"
 #include "orvalen.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
@@ -289,6 +290,81 @@ bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
     return ok;
 }
 
+/// A floor, a stack of cubes, a sphere and a tube dropped under the scene's gravity and stepped for
+/// 3 s, then drawn under one directional light with every falling object's shadow on the floor.
+bool DrawSceneFrame(IOrvalenRenderer* renderer) {
+    if (!Report("Create3DInterface", renderer->Create3DInterface() == 1)) {
+        return false;
+    }
+    IOrvalen3D* scene = renderer->Interface3D;
+    bool ok = Report("SetProjection 45 degrees, planes 1 and 100", renderer->SetProjection(D3DX_PI / 4, 1, 100));
+    ok = Report("SetCamera from (4, 9, -14) at (0, 1, 0)", renderer->SetCamera(4, 9, -14, 0, 1, 0, 0, 1, 0)) && ok;
+    renderer->SetLighting(true);
+    renderer->SetCullMode(2);
+    scene->SetGravity(0, -10, 0);
+    const float light[3] = {0.5f, -1.0f, 0.3f};
+    ok = Report("CreateLight 0: directional, white", scene->CreateLight(0, 0)) && ok;
+    scene->SetLightDiffuse(1, 1, 1, 0);
+    scene->SetDirection(light[0], light[1], light[2], 0);
+    ok = Report("SetLight 0", scene->SetLight(0)) && ok;
+
+    IOrvalen3DObject* floor = scene->Cube(30, 1, 30);
+    IOrvalen3DObject* dropped[6] = {};
+    for (int i = 0; i < 4; ++i) {
+        dropped[i] = scene->Cube(1, 1, 1);
+    }
+    dropped[4] = scene->Sphere(0.7f);
+    dropped[5] = scene->Cylinder(0.5f, 1.5f);
+    for (IOrvalen3DObject* object : dropped) {
+        ok = object != nullptr && ok;
+    }
+    if (!Report("Cube floor, four cubes, a sphere and a cylinder", floor != nullptr && ok)) {
+        renderer->Destroy3DInterface();
+        return false;
+    }
+    floor->SetCollisionMode(0);
+    floor->SetPosition(0, -0.5f, 0);
+    floor->SetMaterialEmissive("default", 0.05f, 0.1f, 0.05f);
+    for (int i = 0; i < 4; ++i) {
+        // A stack leaning a little, so that it stands, or topples, by the physics alone.
+        dropped[i]->SetPosition(-2.0f + 0.1f * static_cast<float>(i), 0.55f + 1.05f * static_cast<float>(i), 0);
+        dropped[i]->SetMaterialEmissive("default", 0.25f, 0.05f, 0.0f);
+    }
+    dropped[4]->SetPosition(1.5f, 4, 0);
+    dropped[4]->SetMaterialEmissive("default", 0.0f, 0.1f, 0.3f);
+    dropped[5]->SetPosition(3.5f, 5, 1.5f);
+    dropped[5]->SetMaterialEmissive("default", 0.2f, 0.2f, 0.0f);
+    int steps = 0;
+    while (steps < 180 && scene->Update(1.0f / 60.0f)) {
+        ++steps;
+    }
+    ok = Report("Update 180 steps of 1/60 s", steps == 180) && ok;
+
+    ok = Report("Clear to sky blue", renderer->Clear(true, true, true, 0xFF87A8C8u)) && ok;
+    ok = Report("StartRendering", renderer->StartRendering()) && ok;
+    scene->Begin3D();
+    floor->DrawFlag = 1;
+    int drawn = 1;
+    for (IOrvalen3DObject* object : dropped) {
+        object->BuildShadowVolume(light[0], light[1], light[2]);
+        object->DrawFlag = 1;
+        object->ShadowFlag = 1;
+        ++drawn;
+    }
+    scene->Render();
+    scene->End3D();
+    ok = Report("EndRendering", renderer->EndRendering()) && ok;
+    ok = Report("ShowScene", renderer->ShowScene()) && ok;
+    std::printf("Stepped %d objects for %d steps; drew %d objects, %d of them with shadows\n", 7, steps, drawn,
+                drawn - 1);
+    const HWND window = FindWindowA(kWindowName, kWindowName);
+    ok = Report("Save out/frame_0003.png",
+                platform::SavePng(platform::ReadWindowPixels(window), "frame_0003.png")) &&
+         ok;
+    renderer->Destroy3DInterface();
+    return ok;
+}
+
 bool RunRenderer(IOrvalenRenderer* renderer) {
     char line[128];
     const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
@@ -308,7 +384,8 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
                 projection(0, 2), projection(0, 3));
     ok = DrawFrame(renderer) && ok;
     ok = DrawShapesFrame(renderer) && ok;
-    return DrawTexturesFrame(renderer) && ok;
+    ok = DrawTexturesFrame(renderer) && ok;
+    return DrawSceneFrame(renderer) && ok;
 }
 
 } // namespace
