@@ -3,7 +3,7 @@
 #include "physics/collision/dgBroadPhaseCellStack.h"
 #include "physics/collision/dgInlineArray.h"
 #include "physics/collision/dgIntersections.h"
-#include "physics/core/dgMinHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <cmath>

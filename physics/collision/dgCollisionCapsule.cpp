@@ -20,32 +20,7 @@ constexpr dgFloat32 kAxisCos = 0.9998f;
 constexpr dgFloat32 kGrazing = 1.0e-8f;
 
 const dgConvexEdgeTable& CapsuleEdges() {
-    static const dgConvexEdgeTable table = [] {
-        constexpr dgInt32 kQuads = (kRings - 1) * kRingPoints;
-        dgInt32 sizes[kQuads + 2];
-        dgInt32 indices[kQuads * 4 + 2 * kRingPoints];
-        dgInt32 n = 0;
-        for (dgInt32 row = 0; row < kRings - 1; row++) {
-            for (dgInt32 j = 0; j < kRingPoints; j++) {
-                const dgInt32 c = row * kRingPoints + j;
-                const dgInt32 p = row * kRingPoints + (j == 0 ? kRingPoints - 1 : j - 1);
-                sizes[row * kRingPoints + j] = 4;
-                indices[n++] = p;
-                indices[n++] = c;
-                indices[n++] = c + kRingPoints;
-                indices[n++] = p + kRingPoints;
-            }
-        }
-        sizes[kQuads] = kRingPoints;
-        sizes[kQuads + 1] = kRingPoints;
-        for (dgInt32 j = kRingPoints - 1; j >= 0; j--) {
-            indices[n++] = j;
-        }
-        for (dgInt32 j = 0; j < kRingPoints; j++) {
-            indices[n++] = (kRings - 1) * kRingPoints + j;
-        }
-        return dgConvexEdgeTable(kQuads + 2, sizes, indices);
-    }();
+    static const dgConvexEdgeTable table = dgConvexEdgeTable::RingBand(kRings, kRingPoints, false);
     return table;
 }
 

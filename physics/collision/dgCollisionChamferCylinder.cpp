@@ -18,32 +18,7 @@ constexpr dgFloat32 kAxisCos = 0.9998f;
 constexpr dgFloat32 kMinCutSpacing2 = 0.00390625f;
 
 const dgConvexEdgeTable& ChamferEdges() {
-    static const dgConvexEdgeTable table = [] {
-        constexpr dgInt32 kQuads = (kRings - 1) * kRingPoints;
-        dgInt32 sizes[kQuads + 2];
-        dgInt32 indices[kQuads * 4 + 2 * kRingPoints];
-        dgInt32 n = 0;
-        for (dgInt32 band = 0; band < kRings - 1; band++) {
-            for (dgInt32 j = 0; j < kRingPoints; j++) {
-                const dgInt32 k = band * kRingPoints + j;
-                const dgInt32 p = band * kRingPoints + (j == 0 ? kRingPoints - 1 : j - 1);
-                sizes[band * kRingPoints + j] = 4;
-                indices[n++] = k;
-                indices[n++] = p;
-                indices[n++] = p + kRingPoints;
-                indices[n++] = k + kRingPoints;
-            }
-        }
-        sizes[kQuads] = kRingPoints;
-        sizes[kQuads + 1] = kRingPoints;
-        for (dgInt32 j = 0; j < kRingPoints; j++) {
-            indices[n++] = j;
-        }
-        for (dgInt32 j = kRings * kRingPoints - 1; j >= (kRings - 1) * kRingPoints; j--) {
-            indices[n++] = j;
-        }
-        return dgConvexEdgeTable(kQuads + 2, sizes, indices);
-    }();
+    static const dgConvexEdgeTable table = dgConvexEdgeTable::RingBand(kRings, kRingPoints, true);
     return table;
 }
 

@@ -3,9 +3,10 @@
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexCollision.h"
 #include "physics/collision/dgIntersections.h"
+#include "physics/collision/dgPolyhedraMassIntegrator.h"
 #include "physics/core/dgClassIds.h"
+#include "physics/core/dgHeap.h"
 #include "physics/core/dgMemory.h"
-#include "physics/core/dgMinHeap.h"
 #include "physics/core/dgScratchArray.h"
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgWorld.h"
@@ -291,15 +292,7 @@ void dgCompoundCollision::CalcInertia(dgVector& inertiaOut, dgVector& centreOut)
         diagonal = diagonal.Add(childDiagonal);
         firstMoments = firstMoments.Add(childMoments);
     }
-    volume = dgMax(volume, kMinInertiaVolume);
-    const dgVector c = firstMoments.Scale(0.5f / volume);
-    const dgFloat32 inv3V = 1.0f / (3.0f * volume);
-    inertiaOut.x = diagonal.x * inv3V - (c.y * c.y + c.z * c.z);
-    inertiaOut.y = diagonal.y * inv3V - (c.x * c.x + c.z * c.z);
-    inertiaOut.z = diagonal.z * inv3V - (c.x * c.x + c.y * c.y);
-    centreOut.x = c.x;
-    centreOut.y = c.y;
-    centreOut.z = c.z;
+    dgInertiaFromMoments(volume, diagonal, firstMoments, kMinInertiaVolume, inertiaOut, centreOut);
 }
 
 dgVector dgCompoundCollision::CalcVolumeUnderPlane(const dgMatrix& matrix, dgBuoyancyPlaneCallback callback,

@@ -1,7 +1,7 @@
 #include "physics/collision/dgContactPoint.h"
 
 #include "physics/core/dgMemory.h"
-#include "physics/core/dgMinHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/core/dgScratchArray.h"
 
 #include <cstring>

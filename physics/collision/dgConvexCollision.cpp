@@ -4,7 +4,7 @@
 #include "physics/collision/dgPolyhedraMassIntegrator.h"
 #include "physics/core/dgClassIds.h"
 #include "physics/core/dgMemory.h"
-#include "physics/core/dgMinHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/dynamics/dgBody.h"
 
 #include <cmath>

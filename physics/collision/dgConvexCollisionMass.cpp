@@ -45,19 +45,15 @@ dgFloat32 dgConvexCollision::GetVolume() const {
     return CalcMassProperties(diagonal, products, firstMoments);
 }
 
+// A shape whose faces enclose (almost) nothing still gets a finite inertia.
+constexpr dgFloat32 kMinInertiaVolume = 0.001f;
+
 void dgConvexCollision::CalcInertia(dgVector& inertiaOut, dgVector& centreOut) const {
     dgVector diagonal;
     dgVector products;
     dgVector firstMoments;
-    const dgFloat32 volume = dgMax(CalcMassProperties(diagonal, products, firstMoments), 0.001f);
-    const dgVector c = firstMoments.Scale(0.5f / volume);
-    const dgFloat32 inv3V = 1.0f / (3.0f * volume);
-    inertiaOut.x = diagonal.x * inv3V - (c.y * c.y + c.z * c.z);
-    inertiaOut.y = diagonal.y * inv3V - (c.x * c.x + c.z * c.z);
-    inertiaOut.z = diagonal.z * inv3V - (c.x * c.x + c.y * c.y);
-    centreOut.x = c.x;
-    centreOut.y = c.y;
-    centreOut.z = c.z;
+    const dgFloat32 volume = CalcMassProperties(diagonal, products, firstMoments);
+    dgInertiaFromMoments(volume, diagonal, firstMoments, kMinInertiaVolume, inertiaOut, centreOut);
 }
 
 dgPlane dgConvexCollision::LocalFluidPlane(const dgMatrix& matrix, dgBuoyancyPlaneCallback callback,

@@ -13,6 +13,10 @@ public:
     /// faceCount faces of faceSizes[f] vertex indices each, listed back to back in indices, every face
     /// counter-clockwise seen from outside.
     dgConvexEdgeTable(dgInt32 faceCount, const dgInt32* faceSizes, const dgInt32* indices);
+    /// The closed band of a shape of revolution: rings of ringPoints vertices each, numbered ring after
+    /// ring, joined by quads, closed by the first and last rings as caps. The capsule's rings run one
+    /// way round its axis and the chamfer cylinder's the other: reversedRings turns every face over.
+    static dgConvexEdgeTable RingBand(dgInt32 rings, dgInt32 ringPoints, bool reversedRings);
     /// From a closed mesh whose faces are all built.
     explicit dgConvexEdgeTable(dgHalfEdgeMesh& mesh);
     ~dgConvexEdgeTable();

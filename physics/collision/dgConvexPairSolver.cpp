@@ -2,7 +2,7 @@
 
 #include "physics/collision/dgIntersections.h"
 #include "physics/core/dgClassIds.h"
-#include "physics/core/dgMaxHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/dynamics/dgBody.h"
 
 #include <array>

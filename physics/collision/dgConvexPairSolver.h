@@ -6,7 +6,7 @@
 #include "physics/collision/dgConvexCollision.h"
 #include "physics/collision/dgPlane.h"
 #include "physics/core/dgMatrix.h"
-#include "physics/core/dgMaxHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
 

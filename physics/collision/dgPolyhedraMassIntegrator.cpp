@@ -199,3 +199,16 @@ dgVector dgPolyhedraMassIntegrator::GetTP() const {
     return dgVector(static_cast<dgFloat32>(m_TP[0]), static_cast<dgFloat32>(m_TP[1]),
                     static_cast<dgFloat32>(m_TP[2]), 1.0f);
 }
+
+void dgInertiaFromMoments(dgFloat32 volume, const dgVector& diagonal, const dgVector& firstMoments,
+                          dgFloat32 minVolume, dgVector& inertiaOut, dgVector& centreOut) {
+    volume = dgMax(volume, minVolume);
+    const dgVector c = firstMoments.Scale(0.5f / volume);
+    const dgFloat32 inv3V = 1.0f / (3.0f * volume);
+    inertiaOut.x = diagonal.x * inv3V - (c.y * c.y + c.z * c.z);
+    inertiaOut.y = diagonal.y * inv3V - (c.x * c.x + c.z * c.z);
+    inertiaOut.z = diagonal.z * inv3V - (c.x * c.x + c.y * c.y);
+    centreOut.x = c.x;
+    centreOut.y = c.y;
+    centreOut.z = c.z;
+}

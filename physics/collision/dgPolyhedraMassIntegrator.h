@@ -41,3 +41,10 @@ private:
     dgFloat64 m_T2[3] = {};
     dgFloat64 m_TP[3] = {};
 };
+
+/// Principal inertia per unit mass about the centre of mass (inertiaOut x, y, z) and that centre
+/// (centreOut x, y, z), from a volume, the diagonal (y^2+z^2, x^2+z^2, x^2+y^2) of its second moments
+/// times 3 and its first moments times 2. The volume is raised to minVolume first, so a flat or empty
+/// solid gives a finite answer.
+void dgInertiaFromMoments(dgFloat32 volume, const dgVector& diagonal, const dgVector& firstMoments,
+                          dgFloat32 minVolume, dgVector& inertiaOut, dgVector& centreOut);

@@ -1,6 +1,6 @@
 #include "physics/core/dgHalfEdgeMesh.h"
 
-#include "physics/core/dgMaxHeap.h"
+#include "physics/core/dgHeap.h"
 #include "physics/core/dgMeshInfo.h"
 #include "physics/core/dgQuadric.h"
 #include "physics/core/dgScratchArray.h"

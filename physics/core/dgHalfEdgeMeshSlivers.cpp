@@ -1,7 +1,7 @@
 #include "physics/core/dgHalfEdgeMesh.h"
 
 #include "physics/core/dgGrowableArray.h"
-#include "physics/core/dgMaxHeap.h"
+#include "physics/core/dgHeap.h"
 
 #include <cmath>
 

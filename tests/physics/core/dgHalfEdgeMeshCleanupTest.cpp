@@ -1,5 +1,5 @@
 #include "physics/core/dgHalfEdgeMesh.h"
-#include "physics/core/dgMaxHeap.h"
+#include "physics/core/dgHeap.h"
 
 #include "MeshPassHelpers.h"
 #include "support/RandomGeometry.h"

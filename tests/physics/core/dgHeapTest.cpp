@@ -1,6 +1,5 @@
 #include "physics/core/dgArrayHelpers.h"
-#include "physics/core/dgMaxHeap.h"
-#include "physics/core/dgMinHeap.h"
+#include "physics/core/dgHeap.h"
 
 #include "RecordingMemoryHooks.h"
 
