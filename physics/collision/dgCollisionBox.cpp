@@ -27,10 +27,11 @@ const dgConvexEdgeTable& BoxEdges() {
 dgCollisionBox::dgCollisionBox(dgUnsigned32 signature, dgFloat32 x, dgFloat32 y, dgFloat32 z,
                                const dgMatrix& offset)
     : dgConvexCollision(signature, offset, kBoxCollision),
-      m_size(std::fabs(x) * 0.5f, std::fabs(y) * 0.5f, std::fabs(z) * 0.5f, 1.0f) {
+      m_halfExtents(std::fabs(x) * 0.5f, std::fabs(y) * 0.5f, std::fabs(z) * 0.5f, 1.0f) {
     for (dgInt32 k = 0; k < kBoxVertexCount; k++) {
-        m_vertices[k] = dgVector((k & 1) ? -m_size.x : m_size.x, (k & 2) ? -m_size.y : m_size.y,
-                                 (k & 4) ? -m_size.z : m_size.z, 1.0f);
+        m_vertices[k] = dgVector((k & 1) ? -m_halfExtents.x : m_halfExtents.x,
+                                 (k & 2) ? -m_halfExtents.y : m_halfExtents.y,
+                                 (k & 4) ? -m_halfExtents.z : m_halfExtents.z, 1.0f);
     }
     const dgConvexEdgeTable& edges = BoxEdges();
     SetPolyhedron(m_vertices, kBoxVertexCount, edges.GetEdges(), edges.GetCount());
@@ -52,17 +53,18 @@ bool dgCollisionBox::IsType(dgUnsigned32 typeId) const {
 void dgCollisionBox::SetCollisionBBox(const dgVector&, const dgVector&) {}
 
 dgUnsigned32 dgCollisionBox::CalcSignature() const {
-    const dgFloat32 half[3] = {m_size.x, m_size.y, m_size.z};
+    const dgFloat32 half[3] = {m_halfExtents.x, m_halfExtents.y, m_halfExtents.z};
     return dgShapeSignature(kBoxCollision, half, 3, GetOffsetMatrix());
 }
 
 dgVector dgCollisionBox::SupportVertex(const dgVector& dir) const {
-    return dgVector(dir.x < 0.0f ? -m_size.x : m_size.x, dir.y < 0.0f ? -m_size.y : m_size.y,
-                    dir.z < 0.0f ? -m_size.z : m_size.z, 0.0f);
+    return dgVector(dir.x < 0.0f ? -m_halfExtents.x : m_halfExtents.x,
+                    dir.y < 0.0f ? -m_halfExtents.y : m_halfExtents.y,
+                    dir.z < 0.0f ? -m_halfExtents.z : m_halfExtents.z, 0.0f);
 }
 
 void dgCollisionBox::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
-    const dgVector extent = PlacedHalfExtent(matrix, m_size);
+    const dgVector extent = PlacedHalfExtent(matrix, m_halfExtents);
     minOut = matrix.posit.Sub(extent);
     maxOut = matrix.posit.Add(extent);
 }
@@ -85,7 +87,7 @@ dgFloat32 dgCollisionBox::RayCast(const dgVector& p0, const dgVector& p1, dgCont
     bool hit = false;
     for (const FacePlane& plane : kPlanes) {
         const dgInt32 axis = plane.axis;
-        const dgFloat32 h = m_size[axis] * plane.sign;
+        const dgFloat32 h = m_halfExtents[axis] * plane.sign;
         const bool aOutside = plane.sign > 0.0f ? a[axis] >= h : a[axis] <= h;
         const bool bOutside = plane.sign > 0.0f ? b[axis] >= h : b[axis] <= h;
         if (aOutside && bOutside) {

@@ -24,9 +24,9 @@ public:
                                   dgVector* out) const override;
 
     /// (hx, hy, hz, 1.0).
-    const dgVector& GetHalfExtents() const { return m_size; }
+    const dgVector& GetHalfExtents() const { return m_halfExtents; }
 
 private:
-    dgVector m_size;
+    dgVector m_halfExtents;
     dgVector m_vertices[8]; ///< corner k has -x when bit 0 of k is set, -y for bit 1, -z for bit 2
 };

@@ -48,11 +48,11 @@ void Subdivide(const dgVector& a, const dgVector& b, const dgVector& c, dgInt32 
 
 dgCollisionCapsule::dgCollisionCapsule(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height,
                                        const dgMatrix& offset)
-    : dgConvexCollision(signature, offset, kCapsuleCollision), m_height(0.0f), m_radius(std::fabs(radius)),
-      m_step(GetAngularStep(m_radius)), m_invStep(1.0f / m_step), m_cosStep(std::cos(m_step)),
-      m_sinStep(std::sin(m_step)), m_keyHalfHeight(std::fabs(height) * 0.5f) {
+    : dgConvexCollision(signature, offset, kCapsuleCollision), m_halfLength(0.0f),
+      m_radius(std::fabs(radius)), m_step(GetAngularStep(m_radius)), m_invStep(1.0f / m_step),
+      m_cosStep(std::cos(m_step)), m_sinStep(std::sin(m_step)), m_keyHalfHeight(std::fabs(height) * 0.5f) {
     const dgFloat32 straight = m_keyHalfHeight - m_radius;
-    m_height = straight > kMinHalfLength ? straight : kMinHalfLength;
+    m_halfLength = straight > kMinHalfLength ? straight : kMinHalfLength;
     const dgFloat32 angleStep = 6.28318f / static_cast<dgFloat32>(kRingPoints);
     for (dgInt32 k = 0; k < kRings / 2; k++) {
         const dgFloat32 x = static_cast<dgFloat32>(3 - k) * m_radius * 0.25f;
@@ -61,8 +61,8 @@ dgCollisionCapsule::dgCollisionCapsule(dgUnsigned32 signature, dgFloat32 radius,
             const dgFloat32 a = static_cast<dgFloat32>(j) * angleStep;
             const dgFloat32 y = ring * std::cos(a);
             const dgFloat32 z = ring * std::sin(a);
-            m_vertices[k * kRingPoints + j] = dgVector(-(x + m_height), y, z, 1.0f);
-            m_vertices[(kRings - 1 - k) * kRingPoints + j] = dgVector(x + m_height, y, z, 1.0f);
+            m_vertices[k * kRingPoints + j] = dgVector(-(x + m_halfLength), y, z, 1.0f);
+            m_vertices[(kRings - 1 - k) * kRingPoints + j] = dgVector(x + m_halfLength, y, z, 1.0f);
         }
     }
     const dgConvexEdgeTable& edges = CapsuleEdges();
@@ -85,10 +85,10 @@ dgUnsigned32 dgCollisionCapsule::CalcSignature() const {
 dgVector dgCollisionCapsule::SupportVertex(const dgVector& dir) const {
     const dgFloat32 side = dir.x >= 0.0f ? 1.0f : -1.0f;
     if (dir.x > kAxisCos) {
-        return dgVector(side * m_height + m_radius, 0.0f, 0.0f, 0.0f);
+        return dgVector(side * m_halfLength + m_radius, 0.0f, 0.0f, 0.0f);
     }
     if (dir.x < -kAxisCos) {
-        return dgVector(side * m_height - m_radius, 0.0f, 0.0f, 0.0f);
+        return dgVector(side * m_halfLength - m_radius, 0.0f, 0.0f, 0.0f);
     }
     const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
     const dgFloat32 b = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
@@ -109,7 +109,7 @@ dgVector dgCollisionCapsule::SupportVertex(const dgVector& dir) const {
             best = p;
         }
     }
-    return dgVector(side * m_height + best.x, best.y, best.z, 1.0f);
+    return dgVector(side * m_halfLength + best.x, best.y, best.z, 1.0f);
 }
 
 dgFloat32 dgCollisionCapsule::SphereHit(const dgVector& centre, const dgVector& p0, const dgVector& p1,
@@ -143,8 +143,8 @@ dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dg
     if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
         return kNoHit;
     }
-    const dgVector top(m_height, 0.0f, 0.0f, 1.0f);
-    const dgVector bottom(-m_height, 0.0f, 0.0f, 1.0f);
+    const dgVector top(m_halfLength, 0.0f, 0.0f, 1.0f);
+    const dgVector bottom(-m_halfLength, 0.0f, 0.0f, 1.0f);
     dgFloat32 t = kNoHit;
     const dgFloat32 c = p0.y * p0.y + p0.z * p0.z - m_radius * m_radius;
     if (c > 0.0f) {
@@ -156,9 +156,9 @@ dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dg
             const dgFloat32 side = (-b - std::sqrt(disc)) * 0.5f / a;
             if (side >= 0.0f && side < 1.0f) {
                 const dgVector hit = p0.Add(d.Scale(side));
-                if (hit.x > m_height) {
+                if (hit.x > m_halfLength) {
                     t = SphereHit(top, p0, p1, contactOut);
-                } else if (hit.x < -m_height) {
+                } else if (hit.x < -m_halfLength) {
                     t = SphereHit(bottom, p0, p1, contactOut);
                 } else {
                     contactOut.m_normal = Normalised(dgVector(0.0f, hit.y, hit.z, 0.0f));
@@ -166,9 +166,9 @@ dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dg
                 }
             }
         }
-    } else if (p0.x > m_height) {
+    } else if (p0.x > m_halfLength) {
         t = SphereHit(top, p0, p1, contactOut);
-    } else if (p0.x < -m_height) {
+    } else if (p0.x < -m_halfLength) {
         t = SphereHit(bottom, p0, p1, contactOut);
     }
     if (t < kNoHit) {
@@ -196,7 +196,8 @@ dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const 
     if (std::fabs(n.x) < 0.5f) {
         count = dgConvexCollision::CalcPlaneIntersection(n, p, out);
     } else {
-        const dgVector centres[2] = {dgVector(m_height, 0.0f, 0.0f, 1.0f), dgVector(-m_height, 0.0f, 0.0f, 1.0f)};
+        const dgVector centres[2] = {dgVector(m_halfLength, 0.0f, 0.0f, 1.0f),
+                                     dgVector(-m_halfLength, 0.0f, 0.0f, 1.0f)};
         for (const dgVector& centre : centres) {
             const dgFloat32 delta = -centre.Sub(p).DotProduct(n);
             if (std::fabs(delta) < m_radius) {
@@ -223,8 +224,8 @@ void dgCollisionCapsule::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallbac
         const dgFloat32 angle = static_cast<dgFloat32>(k) * step;
         const dgFloat32 y = m_radius * std::cos(angle);
         const dgFloat32 z = m_radius * std::sin(angle);
-        points[k] = dgVector(-m_height, y, z, 1.0f);
-        points[kDisplayRing + k] = dgVector(m_height, y, z, 1.0f);
+        points[k] = dgVector(-m_halfLength, y, z, 1.0f);
+        points[kDisplayRing + k] = dgVector(m_halfLength, y, z, 1.0f);
     }
     dgVector* cap = &points[2 * kDisplayRing];
     for (dgInt32 octant = 0; octant < 8; octant++) {
@@ -239,7 +240,7 @@ void dgCollisionCapsule::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallbac
         }
         dgVector* first = cap;
         Subdivide(a, b, c, 2, cap);
-        const dgVector shift(sx * m_height, 0.0f, 0.0f, 1.0f);
+        const dgVector shift(sx * m_halfLength, 0.0f, 0.0f, 1.0f);
         for (dgVector* p = first; p != cap; p++) {
             *p = p->Scale(m_radius).Add(shift);
             p->w = 1.0f;

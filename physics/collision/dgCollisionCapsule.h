@@ -34,13 +34,13 @@ public:
                                   dgVector* out) const override;
 
     dgFloat32 GetRadius() const { return m_radius; }
-    dgFloat32 GetHalfLength() const { return m_height; }
+    dgFloat32 GetHalfLength() const { return m_halfLength; }
 
 private:
     dgFloat32 SphereHit(const dgVector& centre, const dgVector& p0, const dgVector& p1,
                         dgContactPoint& contactOut) const;
 
-    dgFloat32 m_height; ///< half length of the straight part
+    dgFloat32 m_halfLength; ///< half length of the straight part
     dgFloat32 m_radius;
     dgFloat32 m_step;
     dgFloat32 m_invStep;

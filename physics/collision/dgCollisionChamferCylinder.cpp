@@ -41,20 +41,20 @@ const dgVector* CutDirections() {
 
 dgCollisionChamferCylinder::dgCollisionChamferCylinder(dgUnsigned32 signature, dgFloat32 radius,
                                                        dgFloat32 height, const dgMatrix& offset)
-    : dgConvexCollision(signature, offset, kChamferCylinderCollision), m_height(std::fabs(height * 0.5f)),
-      m_radius(0.0f), m_cosStep(0.0f), m_sinStep(0.0f), m_step(0.0f), m_invStep(0.0f),
+    : dgConvexCollision(signature, offset, kChamferCylinderCollision), m_rimRadius(std::fabs(height * 0.5f)),
+      m_coreRadius(0.0f), m_cosStep(0.0f), m_sinStep(0.0f), m_step(0.0f), m_invStep(0.0f),
       m_keyRadius(std::fabs(radius)) {
-    const dgFloat32 core = m_keyRadius - m_height;
-    m_radius = core > kMinCoreRadius ? core : kMinCoreRadius;
-    m_step = GetAngularStep(m_radius);
+    const dgFloat32 core = m_keyRadius - m_rimRadius;
+    m_coreRadius = core > kMinCoreRadius ? core : kMinCoreRadius;
+    m_step = GetAngularStep(m_coreRadius);
     m_invStep = 1.0f / m_step;
     m_cosStep = std::cos(m_step);
     m_sinStep = std::sin(m_step);
     const dgFloat32 alpha = 6.28318f / static_cast<dgFloat32>(kRingPoints);
     for (dgInt32 i = 0; i < kRings; i++) {
         const dgFloat32 phi = static_cast<dgFloat32>(i) * 0.7853975f;
-        const dgFloat32 x = -m_height * std::cos(phi);
-        const dgFloat32 r = m_radius + m_height * std::sin(phi);
+        const dgFloat32 x = -m_rimRadius * std::cos(phi);
+        const dgFloat32 r = m_coreRadius + m_rimRadius * std::sin(phi);
         for (dgInt32 j = 0; j < kRingPoints; j++) {
             const dgFloat32 a = static_cast<dgFloat32>(j) * alpha;
             m_vertices[i * kRingPoints + j] = dgVector(x, r * std::sin(a), r * std::cos(a), 1.0f);
@@ -75,32 +75,33 @@ bool dgCollisionChamferCylinder::IsType(dgUnsigned32 typeId) const {
 }
 
 dgUnsigned32 dgCollisionChamferCylinder::CalcSignature() const {
-    return dgRadiusHeightSignature(kChamferCylinderCollision, m_keyRadius, m_height * 2.0f, GetOffsetMatrix());
+    return dgRadiusHeightSignature(kChamferCylinderCollision, m_keyRadius, m_rimRadius * 2.0f,
+                                   GetOffsetMatrix());
 }
 
 dgVector dgCollisionChamferCylinder::RimPoint(const dgVector& dir) const {
-    const dgFloat32 scale = m_radius / std::sqrt(dir.y * dir.y + dir.z * dir.z + 1.0e-14f);
+    const dgFloat32 scale = m_coreRadius / std::sqrt(dir.y * dir.y + dir.z * dir.z + 1.0e-14f);
     dgVector p(0.0f, dir.y * scale, dir.z * scale, 0.0f);
-    p = p.Add(dir.Scale(m_height));
+    p = p.Add(dir.Scale(m_rimRadius));
     p.w = dir.w;
     return p;
 }
 
 dgVector dgCollisionChamferCylinder::CoreSupport(const dgVector& dir) const {
-    const dgFloat32 inv = m_radius / std::sqrt(dir.y * dir.y + dir.z * dir.z + 1.0e-12f);
-    return dgVector(dir.x <= 0.0f ? -m_height : m_height, dir.y * inv, dir.z * inv, 1.0f);
+    const dgFloat32 inv = m_coreRadius / std::sqrt(dir.y * dir.y + dir.z * dir.z + 1.0e-12f);
+    return dgVector(dir.x <= 0.0f ? -m_rimRadius : m_rimRadius, dir.y * inv, dir.z * inv, 1.0f);
 }
 
 bool dgCollisionChamferCylinder::InsideCore(const dgVector& p) const {
-    return std::fabs(p.x) < m_height && p.y * p.y + p.z * p.z < m_radius * m_radius;
+    return std::fabs(p.x) < m_rimRadius && p.y * p.y + p.z * p.z < m_coreRadius * m_coreRadius;
 }
 
 dgVector dgCollisionChamferCylinder::SupportVertex(const dgVector& dir) const {
     if (dir.x > kAxisCos) {
-        return dgVector(m_height, 0.0f, m_radius, 0.0f);
+        return dgVector(m_rimRadius, 0.0f, m_coreRadius, 0.0f);
     }
     if (dir.x < -kAxisCos) {
-        return dgVector(-m_height, 0.0f, m_radius, 0.0f);
+        return dgVector(-m_rimRadius, 0.0f, m_coreRadius, 0.0f);
     }
     const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
     const dgFloat32 b = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
@@ -124,14 +125,15 @@ dgVector dgCollisionChamferCylinder::SupportVertex(const dgVector& dir) const {
     return best;
 }
 
-dgFloat32 dgCollisionChamferCylinder::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
-                                              dgRayCastPrefilter preFilter, dgBody* body, void* userData) const {
+dgFloat32 dgCollisionChamferCylinder::RayCast(const dgVector& p0, const dgVector& p1,
+                                              dgContactPoint& contactOut, dgRayCastPrefilter preFilter,
+                                              dgBody* body, void* userData) const {
     if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
         return kNoHit;
     }
-    const dgFloat32 r2 = m_radius * m_radius;
-    if (p0.x > m_height && p1.x < m_height) {
-        const dgFloat32 t = (m_height - p0.x) / (p1.x - p0.x);
+    const dgFloat32 r2 = m_coreRadius * m_coreRadius;
+    if (p0.x > m_rimRadius && p1.x < m_rimRadius) {
+        const dgFloat32 t = (m_rimRadius - p0.x) / (p1.x - p0.x);
         const dgVector hit = p0.Add(p1.Sub(p0).Scale(t));
         if (hit.y * hit.y + hit.z * hit.z < r2) {
             contactOut.m_normal = dgVector(1.0f, 0.0f, 0.0f, 1.0f);
@@ -139,8 +141,8 @@ dgFloat32 dgCollisionChamferCylinder::RayCast(const dgVector& p0, const dgVector
             return t;
         }
     }
-    if (p0.x < -m_height && p1.x > -m_height) {
-        const dgFloat32 t = (-m_height - p0.x) / (p1.x - p0.x);
+    if (p0.x < -m_rimRadius && p1.x > -m_rimRadius) {
+        const dgFloat32 t = (-m_rimRadius - p0.x) / (p1.x - p0.x);
         const dgVector hit = p0.Add(p1.Sub(p0).Scale(t));
         if (hit.y * hit.y + hit.z * hit.z < r2) {
             contactOut.m_normal = dgVector(-1.0f, 0.0f, 0.0f, 1.0f);
@@ -151,26 +153,27 @@ dgFloat32 dgCollisionChamferCylinder::RayCast(const dgVector& p0, const dgVector
     return dgConvexCollision::RayCast(p0, p1, contactOut, nullptr, nullptr, nullptr);
 }
 
-bool dgCollisionChamferCylinder::ClipToCore(const dgVector& origin, const dgVector& dir, dgVector& out) const {
+bool dgCollisionChamferCylinder::ClipToCore(const dgVector& origin, const dgVector& dir,
+                                            dgVector& out) const {
     if (!InsideCore(origin)) {
         return false;
     }
     const dgFloat32 a = dir.y * dir.y + dir.z * dir.z;
     if (a <= 1.0e-10f) {
-        const dgFloat32 x = dir.x > 0.0f ? m_height : -m_height;
+        const dgFloat32 x = dir.x > 0.0f ? m_rimRadius : -m_rimRadius;
         out = origin.Add(dir.Scale((x - origin.x) / dir.x));
         out.x = x;
         out.w = 1.0f;
         return true;
     }
     const dgFloat32 b = 2.0f * (dir.y * origin.y + dir.z * origin.z);
-    const dgFloat32 c = origin.y * origin.y + origin.z * origin.z - m_radius * m_radius;
+    const dgFloat32 c = origin.y * origin.y + origin.z * origin.z - m_coreRadius * m_coreRadius;
     const dgFloat32 t = (std::sqrt(b * b - 4.0f * a * c) - b) * 0.5f / a;
     out = origin.Add(dir.Scale(t));
-    if (out.x >= m_height) {
-        out = origin.Add(dir.Scale((m_height - origin.x) / dir.x));
-    } else if (out.x <= -m_height) {
-        out = origin.Add(dir.Scale((-m_height - origin.x) / dir.x));
+    if (out.x >= m_rimRadius) {
+        out = origin.Add(dir.Scale((m_rimRadius - origin.x) / dir.x));
+    } else if (out.x <= -m_rimRadius) {
+        out = origin.Add(dir.Scale((-m_rimRadius - origin.x) / dir.x));
     }
     out.w = 1.0f;
     return true;
@@ -186,21 +189,21 @@ dgInt32 dgCollisionChamferCylinder::CalcPlaneIntersection(const dgVector& normal
     const dgFloat32 e2 = n.DotProduct(s2) + d;
     if (e1 * e2 >= 0.0f) {
         const dgFloat32 radial2 = point.y * point.y + point.z * point.z;
-        if (radial2 < m_radius * m_radius) {
+        if (radial2 < m_coreRadius * m_coreRadius) {
             return 0;
         }
-        const dgFloat32 scale = m_radius / std::sqrt(radial2);
+        const dgFloat32 scale = m_coreRadius / std::sqrt(radial2);
         const dgVector q(0.0f, point.y * scale, point.z * scale, 1.0f);
         const dgVector gap = point.Sub(q);
-        if (gap.DotProduct(gap) < m_height * m_height) {
+        if (gap.DotProduct(gap) < m_rimRadius * m_rimRadius) {
             out[0] = point;
             return 1;
         }
         return 0;
     }
     // A frame in the plane: any axis not along n gives the first tangent.
-    const dgVector helper = std::fabs(n.x) < 0.577f ? dgVector(1.0f, 0.0f, 0.0f, 0.0f)
-                                                     : dgVector(0.0f, 1.0f, 0.0f, 0.0f);
+    const dgVector helper =
+        std::fabs(n.x) < 0.577f ? dgVector(1.0f, 0.0f, 0.0f, 0.0f) : dgVector(0.0f, 1.0f, 0.0f, 0.0f);
     dgVector t1 = helper.CrossProduct(n);
     t1 = t1.Scale(1.0f / std::sqrt(t1.DotProduct(t1)));
     const dgVector t2 = n.CrossProduct(t1);
@@ -236,8 +239,8 @@ void dgCollisionChamferCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFac
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
     for (dgInt32 k = 0; k < kProfileSteps; k++) {
         const dgFloat32 phi = static_cast<dgFloat32>(k) * 0.2617992f;
-        const dgFloat32 x = -m_height * std::cos(phi);
-        const dgFloat32 r = m_radius + m_height * std::sin(phi);
+        const dgFloat32 x = -m_rimRadius * std::cos(phi);
+        const dgFloat32 r = m_coreRadius + m_rimRadius * std::sin(phi);
         for (dgInt32 j = 0; j < kDisplaySides; j++) {
             const dgFloat32 a = static_cast<dgFloat32>(j) * step;
             points[k * kDisplaySides + j] = dgVector(x, r * std::sin(a), r * std::cos(a), 1.0f);

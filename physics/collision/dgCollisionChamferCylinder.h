@@ -36,8 +36,8 @@ public:
     dgInt32 CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
                                   dgVector* out) const override;
 
-    dgFloat32 GetCoreRadius() const { return m_radius; }
-    dgFloat32 GetRimRadius() const { return m_height; }
+    dgFloat32 GetCoreRadius() const { return m_coreRadius; }
+    dgFloat32 GetRimRadius() const { return m_rimRadius; }
 
 private:
     dgVector RimPoint(const dgVector& dir) const;
@@ -45,8 +45,8 @@ private:
     bool InsideCore(const dgVector& p) const;
     bool ClipToCore(const dgVector& origin, const dgVector& dir, dgVector& out) const;
 
-    dgFloat32 m_height; ///< rim radius c
-    dgFloat32 m_radius; ///< core radius rho
+    dgFloat32 m_rimRadius;  ///< rim radius c
+    dgFloat32 m_coreRadius; ///< core radius rho
     dgFloat32 m_cosStep;
     dgFloat32 m_sinStep;
     dgFloat32 m_step;

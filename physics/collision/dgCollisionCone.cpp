@@ -24,7 +24,7 @@ const dgConvexEdgeTable& ConeEdges() {
 
 dgCollisionCone::dgCollisionCone(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height,
                                  const dgMatrix& offset)
-    : dgConvexCollision(signature, offset, kConeCollision), m_height(std::fabs(height) * 0.5f),
+    : dgConvexCollision(signature, offset, kConeCollision), m_halfHeight(std::fabs(height) * 0.5f),
       m_radius(std::fabs(radius)), m_sinAngle(m_radius / std::sqrt(m_radius * m_radius + height * height)),
       m_cosStep(0.0f), m_sinStep(0.0f), m_step(GetAngularStep(m_radius)), m_invStep(1.0f / m_step) {
     m_cosStep = std::cos(m_step);
@@ -32,9 +32,9 @@ dgCollisionCone::dgCollisionCone(dgUnsigned32 signature, dgFloat32 radius, dgFlo
     const dgFloat32 sideStep = 6.28318f / static_cast<dgFloat32>(kPyramidSides);
     for (dgInt32 i = 0; i < kPyramidSides; i++) {
         const dgFloat32 angle = static_cast<dgFloat32>(i) * sideStep;
-        m_vertices[i] = dgVector(-m_height, m_radius * std::cos(angle), m_radius * std::sin(angle), 1.0f);
+        m_vertices[i] = dgVector(-m_halfHeight, m_radius * std::cos(angle), m_radius * std::sin(angle), 1.0f);
     }
-    m_vertices[kPyramidSides] = dgVector(m_height, 0.0f, 0.0f, 1.0f);
+    m_vertices[kPyramidSides] = dgVector(m_halfHeight, 0.0f, 0.0f, 1.0f);
     const dgConvexEdgeTable& edges = ConeEdges();
     SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
@@ -49,13 +49,13 @@ bool dgCollisionCone::IsType(dgUnsigned32 typeId) const {
 }
 
 dgUnsigned32 dgCollisionCone::CalcSignature() const {
-    const dgFloat32 dims[2] = {m_radius, m_height};
+    const dgFloat32 dims[2] = {m_radius, m_halfHeight};
     return dgShapeSignature(kConeCollision, dims, 2, GetOffsetMatrix());
 }
 
 dgVector dgCollisionCone::SupportVertex(const dgVector& dir) const {
     if (dir.x > m_sinAngle) {
-        return dgVector(m_height, 0.0f, 0.0f, 1.0f);
+        return dgVector(m_halfHeight, 0.0f, 0.0f, 1.0f);
     }
     const dgFloat32 phi = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
     const dgFloat32 y0 = m_radius * std::sin(phi);
@@ -63,9 +63,9 @@ dgVector dgCollisionCone::SupportVertex(const dgVector& dir) const {
     const dgFloat32 y1 = y0 * m_cosStep + z0 * m_sinStep;
     const dgFloat32 z1 = z0 * m_cosStep - y0 * m_sinStep;
     if (y1 * dir.y + z1 * dir.z > y0 * dir.y + z0 * dir.z) {
-        return dgVector(-m_height, y1, z1, 1.0f);
+        return dgVector(-m_halfHeight, y1, z1, 1.0f);
     }
-    return dgVector(-m_height, y0, z0, 1.0f);
+    return dgVector(-m_halfHeight, y0, z0, 1.0f);
 }
 
 dgInt32 dgCollisionCone::CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
@@ -95,9 +95,9 @@ void dgCollisionCone::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback c
     for (dgInt32 i = 0; i < kDisplaySides; i++) {
         const dgFloat32 angle = static_cast<dgFloat32>(i) * step;
         rim[i] = matrix.TransformVector(
-            dgVector(-m_height, m_radius * std::cos(angle), m_radius * std::sin(angle), 1.0f));
+            dgVector(-m_halfHeight, m_radius * std::cos(angle), m_radius * std::sin(angle), 1.0f));
     }
-    const dgVector apex = matrix.TransformVector(dgVector(m_height, 0.0f, 0.0f, 1.0f));
+    const dgVector apex = matrix.TransformVector(dgVector(m_halfHeight, 0.0f, 0.0f, 1.0f));
     for (dgInt32 i = 0; i < kDisplaySides; i++) {
         const dgVector& a = rim[i];
         const dgVector& b = rim[i + 1 == kDisplaySides ? 0 : i + 1];

@@ -29,10 +29,10 @@ public:
                                   dgVector* out) const override;
 
     dgFloat32 GetRadius() const { return m_radius; }
-    dgFloat32 GetHalfHeight() const { return m_height; }
+    dgFloat32 GetHalfHeight() const { return m_halfHeight; }
 
 private:
-    dgFloat32 m_height; ///< half height
+    dgFloat32 m_halfHeight;
     dgFloat32 m_radius;
     dgFloat32 m_sinAngle; ///< sine of the half angle at the apex
     dgFloat32 m_cosStep;

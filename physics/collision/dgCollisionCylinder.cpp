@@ -43,7 +43,7 @@ const dgConvexEdgeTable& CylinderEdges() {
 
 dgCollisionCylinder::dgCollisionCylinder(dgUnsigned32 signature, dgFloat32 radius, dgFloat32 height,
                                          const dgMatrix& offset)
-    : dgConvexCollision(signature, offset, kCylinderCollision), m_height(std::fabs(height * 0.5f)),
+    : dgConvexCollision(signature, offset, kCylinderCollision), m_halfHeight(std::fabs(height * 0.5f)),
       m_radius(std::fabs(radius)), m_cosStep(0.0f), m_sinStep(0.0f), m_step(GetAngularStep(m_radius)),
       m_invStep(1.0f / m_step) {
     m_cosStep = std::cos(m_step);
@@ -53,8 +53,8 @@ dgCollisionCylinder::dgCollisionCylinder(dgUnsigned32 signature, dgFloat32 radiu
         const dgFloat32 angle = static_cast<dgFloat32>(k) * sideStep;
         const dgFloat32 y = m_radius * std::cos(angle);
         const dgFloat32 z = m_radius * std::sin(angle);
-        m_vertices[k] = dgVector(-m_height, y, z, 1.0f);
-        m_vertices[kPrismSides + k] = dgVector(m_height, y, z, 1.0f);
+        m_vertices[k] = dgVector(-m_halfHeight, y, z, 1.0f);
+        m_vertices[kPrismSides + k] = dgVector(m_halfHeight, y, z, 1.0f);
     }
     const dgConvexEdgeTable& edges = CylinderEdges();
     SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
@@ -70,12 +70,12 @@ bool dgCollisionCylinder::IsType(dgUnsigned32 typeId) const {
 }
 
 dgUnsigned32 dgCollisionCylinder::CalcSignature() const {
-    const dgFloat32 dims[2] = {m_radius, m_height};
+    const dgFloat32 dims[2] = {m_radius, m_halfHeight};
     return dgShapeSignature(kCylinderCollision, dims, 2, GetOffsetMatrix());
 }
 
 dgVector dgCollisionCylinder::SupportVertex(const dgVector& dir) const {
-    const dgFloat32 x = dir.x > 0.0f ? m_height : -m_height;
+    const dgFloat32 x = dir.x > 0.0f ? m_halfHeight : -m_halfHeight;
     const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
     const dgFloat32 y0 = m_radius * std::sin(a);
     const dgFloat32 z0 = m_radius * std::cos(a);
@@ -114,26 +114,26 @@ dgFloat32 dgCollisionCylinder::RayCast(const dgVector& p0, const dgVector& p1, d
             const dgFloat32 side = (-b - std::sqrt(disc)) * 0.5f / a;
             if (side >= 0.0f && side < 1.0f) {
                 const dgVector hit = p0.Add(d.Scale(side));
-                if (hit.x >= -m_height && hit.x <= m_height) {
+                if (hit.x >= -m_halfHeight && hit.x <= m_halfHeight) {
                     const dgFloat32 inv = 1.0f / std::sqrt(hit.y * hit.y + hit.z * hit.z);
                     contactOut.m_normal = dgVector(0.0f, hit.y * inv, hit.z * inv, 0.0f);
                     t = side;
-                } else if (hit.x < -m_height) {
-                    if (p1.x > -m_height) {
-                        t = CapHit(-m_height, p0, p1, contactOut);
+                } else if (hit.x < -m_halfHeight) {
+                    if (p1.x > -m_halfHeight) {
+                        t = CapHit(-m_halfHeight, p0, p1, contactOut);
                     }
-                } else if (p1.x < m_height) {
-                    t = CapHit(m_height, p0, p1, contactOut);
+                } else if (p1.x < m_halfHeight) {
+                    t = CapHit(m_halfHeight, p0, p1, contactOut);
                 }
             }
         }
-    } else if (p0.x < -m_height) {
-        if (p1.x > -m_height) {
-            t = CapHit(-m_height, p0, p1, contactOut);
+    } else if (p0.x < -m_halfHeight) {
+        if (p1.x > -m_halfHeight) {
+            t = CapHit(-m_halfHeight, p0, p1, contactOut);
         }
-    } else if (p0.x > m_height) {
-        if (p1.x < m_height) {
-            t = CapHit(m_height, p0, p1, contactOut);
+    } else if (p0.x > m_halfHeight) {
+        if (p1.x < m_halfHeight) {
+            t = CapHit(m_halfHeight, p0, p1, contactOut);
         }
     }
     if (t < kNoHit) {
@@ -172,8 +172,8 @@ void dgCollisionCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallba
         const dgFloat32 angle = static_cast<dgFloat32>(k) * step;
         const dgFloat32 y = m_radius * std::cos(angle);
         const dgFloat32 z = m_radius * std::sin(angle);
-        points[k] = dgVector(-m_height, y, z, 1.0f);
-        points[kDisplaySides + k] = dgVector(m_height, y, z, 1.0f);
+        points[k] = dgVector(-m_halfHeight, y, z, 1.0f);
+        points[kDisplaySides + k] = dgVector(m_halfHeight, y, z, 1.0f);
     }
     const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
     dgFloat32 global[3 * kPoints];

@@ -29,12 +29,13 @@ public:
                                   dgVector* out) const override;
 
     dgFloat32 GetRadius() const { return m_radius; }
-    dgFloat32 GetHalfHeight() const { return m_height; }
+    dgFloat32 GetHalfHeight() const { return m_halfHeight; }
 
 private:
-    dgFloat32 CapHit(dgFloat32 capX, const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut) const;
+    dgFloat32 CapHit(dgFloat32 capX, const dgVector& p0, const dgVector& p1,
+                     dgContactPoint& contactOut) const;
 
-    dgFloat32 m_height; ///< half height
+    dgFloat32 m_halfHeight;
     dgFloat32 m_radius;
     dgFloat32 m_cosStep;
     dgFloat32 m_sinStep;
