@@ -25,6 +25,40 @@ constexpr dgInt32 kHeapLimit = 232;
 constexpr dgInt32 kFallbackPointCount = 24;
 constexpr dgInt32 kClipCapacity = 2 * dgConvexCollision::kMaxPlaneIntersectionPoints + 8;
 
+// Starting simplex: a second and third point must span this much (squared edge cross product, then
+// height off the first plane) or the next search direction is tried; smaller ones give no usable normal.
+constexpr dgFloat32 kMinSimplexSpan = 1.0f / 512.0f;
+// Tetrahedron walk: a face is the separating one once the support advances less than this; early
+// iterations ask for more precision, later ones settle for less so that slow walks end.
+constexpr dgInt32 kWalkPreciseIterations = 17;
+constexpr dgFloat32 kWalkPreciseAdvance = 1.0e-6f;
+constexpr dgFloat32 kWalkCoarseAdvance = 1.0e-4f;
+// A small advance that lands on an existing corner (within this squared distance) is no progress.
+constexpr dgFloat32 kWalkSmallAdvance = 1.0e-3f;
+constexpr dgFloat32 kWalkSameCorner2 = 1.0e-6f;
+// After the walk, a last face whose support still advances this much leaves the pair undecided.
+constexpr dgFloat32 kWalkUndecidedAdvance = 1.0e-3f;
+// Below any real face offset: the first candidate always replaces it.
+constexpr dgFloat32 kNoFaceOffset = -1.0e10f;
+// Polytope expansion stops once the best face's support advances less than this.
+constexpr dgFloat32 kExpansionAdvance = 1.0f / 2048.0f;
+// A plane that only grazes a shape is moved this far inside it so the cut has an area.
+constexpr dgFloat32 kPlaneCutInset = 1.0f / 256.0f;
+// Clipping: two side distances closer than this would divide by (nearly) zero; the step is clamped.
+constexpr dgFloat32 kMinCrossingDen = 1.0e-10f;
+// Contacts closer than this squared distance are one contact.
+constexpr dgFloat32 kDistinctContact2 = 0.002f;
+// Closest-point search: at this squared distance the shapes touch and no normal exists.
+constexpr dgFloat32 kTouchingDistance2 = 1.0e-12f;
+// A search direction this close to the previous one brings no new support point.
+constexpr dgFloat32 kSameDirectionCos = 0.9995f;
+// The closest-point search has converged once the support advances less than this.
+constexpr dgFloat32 kClosestAdvance = 0.0005f;
+// Keeps the time-to-face division finite for a face parallel to the motion.
+constexpr dgFloat32 kParallelMotionEpsilon = 1.0e-24f;
+// The time of impact is pushed this many steps of 1/speed past the face so the shapes overlap.
+constexpr dgFloat32 kImpactOvershoot = 256.0f;
+
 constexpr dgVector Unit(dgFloat32 x, dgFloat32 y, dgFloat32 z) {
     // Only 1/sqrt(3) and 1 occur: the table's entries are cube corners and axes.
     const dgFloat32 s = (x != 0.0f && y != 0.0f) ? 0.57735026918962576f : 1.0f;
@@ -211,7 +245,8 @@ dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1)
     m_matrix = m_global1.Multiply(m_global0.Inverse());
 }
 
-dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1, const dgConvexCollision* shape1)
+dgConvexPairSolver::dgConvexPairSolver(const dgBody* body0, const dgBody* body1,
+                                       const dgConvexCollision* shape1)
     : m_body0(body0), m_body1(body1), m_collision0(AsConvex(body0)), m_collision1(shape1) {
     dgAssert(m_collision0 != nullptr && m_collision1 != nullptr);
     m_global0 = body0->m_collisionMatrix;
@@ -257,14 +292,14 @@ bool dgConvexPairSolver::ChooseStartPoints() {
     const dgVector e1 = m_diff[1].Sub(m_diff[0]);
     for (i++; i < kSearchDirections; i++) {
         SupportPoint(kSearchTable[i], 2);
-        if (Length2(e1.CrossProduct(m_diff[2].Sub(m_diff[0]))) >= 1.0f / 512.0f) {
+        if (Length2(e1.CrossProduct(m_diff[2].Sub(m_diff[0]))) >= kMinSimplexSpan) {
             break;
         }
     }
     const dgVector normal = e1.CrossProduct(m_diff[2].Sub(m_diff[0]));
     for (i++; i < kSearchDirections; i++) {
         SupportPoint(kSearchTable[i], 3);
-        if (std::fabs(m_diff[3].Sub(m_diff[0]).DotProduct(normal)) >= 1.0f / 512.0f) {
+        if (std::fabs(m_diff[3].Sub(m_diff[0]).DotProduct(normal)) >= kMinSimplexSpan) {
             return true;
         }
     }
@@ -382,14 +417,15 @@ dgConvexPairSolver::WalkResult dgConvexPairSolver::WalkTetrahedron(const dgVecto
         }
         SupportPoint(best.m_plane, spare);
         const dgFloat32 advance = best.m_plane.DotProduct(m_diff[spare].Sub(m_diff[best.m_vertex[0]]));
-        const dgFloat32 tolerance = iteration < 17 ? 1.0e-6f : 1.0e-4f;
+        const dgFloat32 tolerance =
+            iteration < kWalkPreciseIterations ? kWalkPreciseAdvance : kWalkCoarseAdvance;
         if (advance < tolerance) {
             faceOut = best;
             return kOutside;
         }
-        if (advance < 1.0e-3f) {
+        if (advance < kWalkSmallAdvance) {
             for (dgInt32 i = 0; i < 4; i++) {
-                if (Length2(m_diff[spare].Sub(m_diff[i])) < 1.0e-6f) {
+                if (Length2(m_diff[spare].Sub(m_diff[i])) < kWalkSameCorner2) {
                     faceOut = best;
                     return kOutside;
                 }
@@ -411,7 +447,7 @@ dgConvexPairSolver::WalkResult dgConvexPairSolver::WalkTetrahedron(const dgVecto
         return kUndecided;
     }
     SupportPoint(last.m_plane, spare);
-    if (last.m_plane.DotProduct(m_diff[spare].Sub(m_diff[last.m_vertex[0]])) >= 1.0e-3f) {
+    if (last.m_plane.DotProduct(m_diff[spare].Sub(m_diff[last.m_vertex[0]])) >= kWalkUndecidedAdvance) {
         return kUndecided;
     }
     faceOut = last;
@@ -608,7 +644,7 @@ bool dgConvexPairSolver::ExpandPolytope(Face& faceOut) {
 
     Face fallback{};
     bool haveFallback = false;
-    dgFloat32 bestOffset = -1.0e10f;
+    dgFloat32 bestOffset = kNoFaceOffset;
     while (heap.GetCount() > 0) {
         HalfEdge* edge = heap.GetValue(0);
         heap.Pop();
@@ -633,7 +669,7 @@ bool dgConvexPairSolver::ExpandPolytope(Face& faceOut) {
             faceOut = haveFallback ? fallback : face;
             return true;
         }
-        if (advance < 1.0f / 2048.0f) {
+        if (advance < kExpansionAdvance) {
             faceOut = face;
             return true;
         }
@@ -653,7 +689,7 @@ dgInt32 dgConvexPairSolver::PlaneCut(const dgConvexCollision& shape, const dgVec
     }
     // The plane misses the shape (it only touches or is a hair away): cut just inside the shape's
     // extreme point instead and carry the polygon back onto the plane.
-    const dgVector inner = shape.SupportVertex(supportDir).Add(normal.Scale(1.0f / 256.0f));
+    const dgVector inner = shape.SupportVertex(supportDir).Add(normal.Scale(kPlaneCutInset));
     count = shape.CalcPlaneIntersection(normal, dgVector(inner.x, inner.y, inner.z, 1.0f), out);
     for (dgInt32 i = 0; i < count; i++) {
         const dgFloat32 distance = normal.DotProduct(out[i].Sub(point));
@@ -748,8 +784,8 @@ dgInt32 dgConvexPairSolver::ClipPolygonContacts(const dgVector& normal, dgInt32 
 
     auto crossing = [](const dgVector& a, const dgVector& b, dgFloat32 da, dgFloat32 db) {
         dgFloat32 den = da - db;
-        if (std::fabs(den) < 1.0e-10f) {
-            den = den < 0.0f ? -1.0e-10f : 1.0e-10f;
+        if (std::fabs(den) < kMinCrossingDen) {
+            den = den < 0.0f ? -kMinCrossingDen : kMinCrossingDen;
         }
         return a.Add(b.Sub(a).Scale(da / den));
     };
@@ -795,7 +831,7 @@ dgInt32 dgConvexPairSolver::ClipPolygonContacts(const dgVector& normal, dgInt32 
     for (dgInt32 i = 0; i < subjectCount && count < wanted; i++) {
         bool distinct = true;
         for (dgInt32 j = 0; j < count && distinct; j++) {
-            distinct = Length2(contacts[j].m_point.Sub(subject[i])) >= 0.002f;
+            distinct = Length2(contacts[j].m_point.Sub(subject[i])) >= kDistinctContact2;
         }
         if (distinct) {
             contacts[count].m_point = subject[i];
@@ -834,13 +870,13 @@ bool dgConvexPairSolver::ClosestPoints(dgVector& point0Out, dgVector& point1Out,
     dgVector previous(0.0f, 0.0f, 0.0f, 0.0f);
     for (dgInt32 iteration = 0; iteration < kMaxClosestIterations; iteration++) {
         const dgFloat32 distance2 = Length2(simplex.m_closest);
-        if (distance2 < 1.0e-12f) {
+        if (distance2 < kTouchingDistance2) {
             return false;
         }
         const dgVector dir = Negated(simplex.m_closest).Scale(1.0f / std::sqrt(distance2));
         dgFloat32 advance = 0.0f;
         dgInt32 slot = 0;
-        if (dir.DotProduct(previous) < 0.9995f) {
+        if (dir.DotProduct(previous) < kSameDirectionCos) {
             for (dgInt32 i = 0; i < simplex.m_count; i++) {
                 if (simplex.m_index[i] == slot) {
                     slot++;
@@ -850,7 +886,7 @@ bool dgConvexPairSolver::ClosestPoints(dgVector& point0Out, dgVector& point1Out,
             SupportPoint(dir, slot);
             advance = m_diff[slot].Sub(simplex.m_closest).DotProduct(dir);
         }
-        if (advance < 0.0005f) {
+        if (advance < kClosestAdvance) {
             dgVector p0(0.0f, 0.0f, 0.0f, 0.0f);
             dgVector p1(0.0f, 0.0f, 0.0f, 0.0f);
             for (dgInt32 i = 0; i < simplex.m_count; i++) {
@@ -902,7 +938,9 @@ dgInt32 dgConvexPairSolver::CalculateContinuousContacts(dgFloat32& timeStep, dgC
 
     // The origin travels along v relative to the difference; each separating face bounds the time
     // at which it can cross into it.
-    auto timeToFace = [&v](const Face& f) { return -f.m_plane.w / (f.m_plane.DotProduct(v) + 1.0e-24f); };
+    auto timeToFace = [&v](const Face& f) {
+        return -f.m_plane.w / (f.m_plane.DotProduct(v) + kParallelMotionEpsilon);
+    };
     dgFloat32 time = timeToFace(face);
     dgFloat32 previous = 0.0f;
     for (dgInt32 i = 0; i < kMaxContinuousIterations && time < maxTime && time > previous; i++) {
@@ -919,7 +957,7 @@ dgInt32 dgConvexPairSolver::CalculateContinuousContacts(dgFloat32& timeStep, dgC
     }
 
     const dgFloat32 speed = std::sqrt(Length2(v));
-    const dgVector travel = v.Scale(time + 1.0f / (256.0f * speed));
+    const dgVector travel = v.Scale(time + 1.0f / (kImpactOvershoot * speed));
     for (dgInt32 k = 0; k < 3; k++) {
         const dgInt32 index = face.m_vertex[k];
         m_diff[index] = m_diff[index].Sub(travel);
