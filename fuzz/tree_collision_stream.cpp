@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     soup.m_collision = shape;
     soup.m_matrix = dgGetIdentityMatrix();
     soup.m_collisionMatrix = soup.m_matrix;
-    shape->ForEachDisplayFace(&soup, ShowFace);
+    shape->ForEachDisplayFace(soup.m_matrix, &soup, ShowFace);
 
     const dgVector lo = shape->GetBoxMin();
     const dgVector hi = shape->GetBoxMax();

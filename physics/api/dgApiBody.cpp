@@ -308,5 +308,5 @@ void dgApiBodyForEachPolygonDo(dgBody* body, dgBodyFaceCallback callback) {
         static_cast<dgCollisionPolygonalSoup*>(collision)->GetTreeSoup() == nullptr) {
         return;
     }
-    collision->ForEachDisplayFace(body, callback);
+    collision->ForEachDisplayFace(body->m_matrix, body, callback);
 }

@@ -4,7 +4,6 @@
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
 #include "physics/core/dgClassIds.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 #include <utility>
@@ -216,7 +215,8 @@ dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const 
     return count;
 }
 
-void dgCollisionCapsule::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+void dgCollisionCapsule::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
+                                            dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplayRing + 3 * kCapTriangles;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplayRing);
@@ -246,7 +246,7 @@ void dgCollisionCapsule::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallbac
             p->w = 1.0f;
         }
     }
-    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgFloat32 global[3 * kPoints];
     matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
     for (dgInt32 k = 0; k < kDisplayRing; k++) {

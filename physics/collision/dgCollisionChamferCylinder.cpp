@@ -4,7 +4,6 @@
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
 #include "physics/core/dgClassIds.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 
@@ -233,7 +232,8 @@ dgInt32 dgCollisionChamferCylinder::CalcPlaneIntersection(const dgVector& normal
     return count;
 }
 
-void dgCollisionChamferCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+void dgCollisionChamferCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
+                                                    dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = kProfileSteps * kDisplaySides;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
@@ -246,7 +246,7 @@ void dgCollisionChamferCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFac
             points[k * kDisplaySides + j] = dgVector(x, r * std::sin(a), r * std::cos(a), 1.0f);
         }
     }
-    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgFloat32 global[3 * kPoints];
     matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
     for (dgInt32 band = 0; band < kProfileSteps - 1; band++) {

@@ -3,7 +3,6 @@
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
 #include "physics/core/dgClassIds.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 
@@ -88,8 +87,9 @@ dgInt32 dgCollisionCone::CalcPlaneIntersection(const dgVector& normal, const dgV
     return count;
 }
 
-void dgCollisionCone::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
-    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+void dgCollisionCone::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
+                                         dgCollisionFaceCallback callback) const {
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
     dgVector rim[kDisplaySides];
     for (dgInt32 i = 0; i < kDisplaySides; i++) {

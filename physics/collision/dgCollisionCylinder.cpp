@@ -4,7 +4,6 @@
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
 #include "physics/core/dgClassIds.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 
@@ -164,7 +163,8 @@ dgInt32 dgCollisionCylinder::CalcPlaneIntersection(const dgVector& normal, const
     return count;
 }
 
-void dgCollisionCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+void dgCollisionCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
+                                             dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplaySides;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
@@ -175,7 +175,7 @@ void dgCollisionCylinder::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallba
         points[k] = dgVector(-m_halfHeight, y, z, 1.0f);
         points[kDisplaySides + k] = dgVector(m_halfHeight, y, z, 1.0f);
     }
-    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgFloat32 global[3 * kPoints];
     matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
     for (dgInt32 k = 0; k < kDisplaySides; k++) {

@@ -20,7 +20,7 @@ void dgCollisionNull::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgV
     maxOut = minOut;
 }
 
-void dgCollisionNull::ForEachDisplayFace(dgBody*, dgCollisionFaceCallback) const {}
+void dgCollisionNull::ForEachDisplayFace(const dgMatrix&, dgBody*, dgCollisionFaceCallback) const {}
 
 dgFloat32 dgCollisionNull::RayCast(const dgVector&, const dgVector&, dgContactPoint&, dgRayCastPrefilter,
                                    dgBody*, void*) const {

@@ -6,7 +6,6 @@
 #include "physics/core/dgClassIds.h"
 #include "physics/core/dgHalfEdgeMesh.h"
 #include "physics/core/dgVertexArray.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 
@@ -213,13 +212,15 @@ dgInt32 dgCollisionSphere::CalcPlaneIntersection(const dgVector& normal, const d
     return 1;
 }
 
-void dgCollisionSphere::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
-    DisplayTessellation(body, callback, GetOffsetMatrix(), m_radius);
+void dgCollisionSphere::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
+                                           dgCollisionFaceCallback callback) const {
+    DisplayTessellation(matrix, body, callback, GetOffsetMatrix(), m_radius);
 }
 
-void dgCollisionSphere::DisplayTessellation(dgBody* body, dgCollisionFaceCallback callback,
-                                            const dgMatrix& offset, dgFloat32 radius) const {
-    const dgMatrix matrix = offset.Multiply(body->m_matrix);
+void dgCollisionSphere::DisplayTessellation(const dgMatrix& bodyMatrix, dgBody* body,
+                                            dgCollisionFaceCallback callback, const dgMatrix& offset,
+                                            dgFloat32 radius) const {
+    const dgMatrix matrix = offset.Multiply(bodyMatrix);
     const dgVector* unit = Shared().Display();
     for (dgInt32 i = 0; i < kDisplayTriangles; i++) {
         dgFloat32 points[9];

@@ -5,7 +5,6 @@
 #include "physics/core/dgClassIds.h"
 #include "physics/core/dgMemory.h"
 #include "physics/core/dgHeap.h"
-#include "physics/dynamics/dgBody.h"
 
 #include <cmath>
 #include <utility>
@@ -185,11 +184,12 @@ void dgConvexCollision::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, d
     maxOut = centre.Add(extent);
 }
 
-void dgConvexCollision::ForEachDisplayFace(dgBody* body, dgCollisionFaceCallback callback) const {
+void dgConvexCollision::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
+                                           dgCollisionFaceCallback callback) const {
     if (m_vertexCount == 0 || m_edgeCount == 0) {
         return;
     }
-    const dgMatrix matrix = GetOffsetMatrix().Multiply(body->m_matrix);
+    const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgInlineArray<dgVector, kInlineVertices> placed(m_vertexCount);
     for (dgInt32 i = 0; i < m_vertexCount; i++) {
         placed[i] = matrix.TransformVector(m_vertex[i]);

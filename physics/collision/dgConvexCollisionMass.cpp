@@ -29,7 +29,7 @@ dgFloat32 dgConvexCollision::CalcMassProperties(dgVector& diagonalOut, dgVector&
     body.m_collisionMatrix = dgGetIdentityMatrix();
     body.m_userData = &integrator;
     body.m_collision = const_cast<dgConvexCollision*>(this);
-    ForEachDisplayFace(&body, AccumulateDisplayFace);
+    ForEachDisplayFace(dgGetIdentityMatrix(), &body, AccumulateDisplayFace);
 
     const dgVector t2 = integrator.GetT2();
     diagonalOut = dgVector(t2.y + t2.z, t2.x + t2.z, t2.x + t2.y, 1.0f);

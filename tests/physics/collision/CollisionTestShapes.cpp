@@ -51,7 +51,7 @@ DisplayedFaces::DisplayedFaces(const dgCollision& shape, const dgMatrix& bodyMat
     dgBody body;
     body.m_matrix = bodyMatrix;
     body.m_userData = this;
-    shape.ForEachDisplayFace(&body, Collect);
+    shape.ForEachDisplayFace(body.m_matrix, &body, Collect);
 }
 
 void DisplayedFaces::Collect(dgBody* body, dgInt32 count, const dgFloat32* points, dgInt32) {

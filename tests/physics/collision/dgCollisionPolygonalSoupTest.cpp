@@ -241,7 +241,7 @@ TEST(dgCollisionPolygonalSoup, DisplayShowsEveryTreeFacePlacedByTheBodyWithItsAt
         }
         shown.emplace_back(faceId, face);
     };
-    cube->ForEachDisplayFace(&body, collect);
+    cube->ForEachDisplayFace(body.m_matrix, &body, collect);
     ASSERT_EQ(shown.size(), 6u);
     std::vector<dgInt32> ids;
     for (const auto& [id, face] : shown) {

@@ -283,7 +283,7 @@ TEST(dgCompoundCollision, DisplaysEveryChildWithTheBodyHoldingThatChild) {
     body.m_matrix = dgGetIdentityMatrix();
     body.m_collision = compound;
     body.m_userData = &seen;
-    compound->ForEachDisplayFace(&body, [](dgBody* b, dgInt32, const dgFloat32*, dgInt32) {
+    compound->ForEachDisplayFace(body.m_matrix, &body, [](dgBody* b, dgInt32, const dgFloat32*, dgInt32) {
         static_cast<std::vector<const dgCollision*>*>(b->m_userData)->push_back(b->m_collision);
     });
     ASSERT_EQ(seen.size(), 12u);
