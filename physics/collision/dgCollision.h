@@ -62,10 +62,9 @@ public:
     virtual void SetUserId(std::uintptr_t userId);
     /// Axis-aligned box of the shape placed by matrix (normally the body's collision matrix).
     virtual void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const = 0;
-    /// Hands every face, placed by the offset matrix and then matrix (normally the body's), to callback;
-    /// body is only passed on to callback.
-    virtual void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                                    dgCollisionFaceCallback callback) const = 0;
+    /// Hands every face, placed by the offset matrix and then bodyMatrix, to callback; body is only
+    /// passed on to callback.
+    virtual void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const = 0;
     /// Parameter of the first hit along p0-p1, or kNoHit; a hit fills contactOut's normal (and, where
     /// the shape says so, its attribute).
     virtual dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -215,8 +215,7 @@ dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const 
     return count;
 }
 
-void dgCollisionCapsule::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                            dgCollisionFaceCallback callback) const {
+void dgCollisionCapsule::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplayRing + 3 * kCapTriangles;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplayRing);

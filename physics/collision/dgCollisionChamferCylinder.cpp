@@ -232,8 +232,7 @@ dgInt32 dgCollisionChamferCylinder::CalcPlaneIntersection(const dgVector& normal
     return count;
 }
 
-void dgCollisionChamferCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                                    dgCollisionFaceCallback callback) const {
+void dgCollisionChamferCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = kProfileSteps * kDisplaySides;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);

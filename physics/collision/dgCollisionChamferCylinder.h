@@ -22,8 +22,7 @@ public:
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// The two flat faces directly, everything else through the support ray cast.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;

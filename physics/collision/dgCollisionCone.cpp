@@ -87,8 +87,7 @@ dgInt32 dgCollisionCone::CalcPlaneIntersection(const dgVector& normal, const dgV
     return count;
 }
 
-void dgCollisionCone::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                         dgCollisionFaceCallback callback) const {
+void dgCollisionCone::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
     dgVector rim[kDisplaySides];

@@ -18,8 +18,7 @@ public:
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     dgUnsigned32 CalcSignature() const override;
     /// For a unit dir: the apex inside the apex's cone of normals, else the better of two rim points of
     /// the angular grid (w 1.0).

@@ -16,20 +16,13 @@ namespace {
 constexpr dgInt32 kSearchDirections = 14;
 constexpr dgFloat32 kDiagonal = 0.57735f;
 const dgVector kSearch[kSearchDirections] = {
-    dgVector(kDiagonal, -kDiagonal, kDiagonal, 0.0f),
-    dgVector(-kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
-    dgVector(kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, kDiagonal, kDiagonal, 0.0f),
-    dgVector(kDiagonal, kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, -kDiagonal, kDiagonal, 0.0f),
-    dgVector(kDiagonal, kDiagonal, kDiagonal, 0.0f),
-    dgVector(0.0f, -1.0f, 0.0f, 0.0f),
-    dgVector(0.0f, 1.0f, 0.0f, 0.0f),
-    dgVector(1.0f, 0.0f, 0.0f, 0.0f),
-    dgVector(-1.0f, 0.0f, 0.0f, 0.0f),
-    dgVector(0.0f, 0.0f, 1.0f, 0.0f),
-    dgVector(0.0f, 0.0f, -1.0f, 0.0f),
+    dgVector(kDiagonal, -kDiagonal, kDiagonal, 0.0f),   dgVector(-kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
+    dgVector(kDiagonal, -kDiagonal, -kDiagonal, 0.0f),  dgVector(-kDiagonal, kDiagonal, kDiagonal, 0.0f),
+    dgVector(kDiagonal, kDiagonal, -kDiagonal, 0.0f),   dgVector(-kDiagonal, kDiagonal, -kDiagonal, 0.0f),
+    dgVector(-kDiagonal, -kDiagonal, kDiagonal, 0.0f),  dgVector(kDiagonal, kDiagonal, kDiagonal, 0.0f),
+    dgVector(0.0f, -1.0f, 0.0f, 0.0f),                  dgVector(0.0f, 1.0f, 0.0f, 0.0f),
+    dgVector(1.0f, 0.0f, 0.0f, 0.0f),                   dgVector(-1.0f, 0.0f, 0.0f, 0.0f),
+    dgVector(0.0f, 0.0f, 1.0f, 0.0f),                   dgVector(0.0f, 0.0f, -1.0f, 0.0f),
 };
 
 constexpr dgFloat32 kQuantum = 2048.0f;
@@ -128,9 +121,8 @@ public:
     }
 
     // Replaces the faces visible from the new point (flooded from start) by a fan of triangles to it.
-    void AddPoint(dgInt32 start, const dgVector& point, std::vector<dgInt32>& open,
-                  std::vector<dgInt32>& stack, std::vector<dgInt32>& visible,
-                  std::vector<std::uint8_t>& flags) {
+    void AddPoint(dgInt32 start, const dgVector& point, std::vector<dgInt32>& open, std::vector<dgInt32>& stack,
+                  std::vector<dgInt32>& visible, std::vector<std::uint8_t>& flags) {
         const dgInt32 pointIndex = static_cast<dgInt32>(m_points.size());
         m_points.push_back(point);
         const Vec3d p = ToDouble(point);
@@ -176,9 +168,8 @@ public:
 
 } // namespace
 
-dgCollisionConvexHull::dgCollisionConvexHull(dgUnsigned32 signature, dgInt32 pointCount,
-                                             dgInt32 strideInBytes, const dgFloat32* points,
-                                             const dgMatrix& offset)
+dgCollisionConvexHull::dgCollisionConvexHull(dgUnsigned32 signature, dgInt32 pointCount, dgInt32 strideInBytes,
+                                             const dgFloat32* points, const dgMatrix& offset)
     : dgConvexCollision(signature, offset, kConvexHullCollision), m_faceCount(0), m_faceArray(nullptr) {
     Build(pointCount, strideInBytes, points);
 }
@@ -244,9 +235,9 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
         q.w = 0.0f;
     }
     std::vector<dgInt32> indexMap(candidates.size());
-    const dgInt32 distinct =
-        dgWeldVertexList(&candidates[0].x, sizeof(dgVector), 12, 0, static_cast<dgInt32>(candidates.size()),
-                         indexMap.data(), kWeldTolerance);
+    const dgInt32 distinct = dgWeldVertexList(&candidates[0].x, sizeof(dgVector), 12, 0,
+                                              static_cast<dgInt32>(candidates.size()), indexMap.data(),
+                                              kWeldTolerance);
     if (distinct < 4) {
         return;
     }
@@ -369,8 +360,7 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
     for (dgInt32 i = 0; i < faceCount; i++) {
         faceSlot[faces[i]] = i;
     }
-    auto* vertices =
-        static_cast<dgVector*>(dgMalloc(sizeof(dgVector) * static_cast<std::size_t>(vertexCount)));
+    auto* vertices = static_cast<dgVector*>(dgMalloc(sizeof(dgVector) * static_cast<std::size_t>(vertexCount)));
     dgConvexSimplexEdge* edges;
     try {
         edges = static_cast<dgConvexSimplexEdge*>(
@@ -400,8 +390,7 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
                 continue;
             }
             const HullBuilder::Face& g = hull.m_faces[twinFace];
-            const dgInt32 twinK =
-                g.m_v[0] == f.m_v[(k + 1) % 3] ? 0 : (g.m_v[1] == f.m_v[(k + 1) % 3] ? 1 : 2);
+            const dgInt32 twinK = g.m_v[0] == f.m_v[(k + 1) % 3] ? 0 : (g.m_v[1] == f.m_v[(k + 1) % 3] ? 1 : 2);
             edge->m_twin = &edges[3 * faceSlot[twinFace] + twinK];
         }
     }
@@ -420,16 +409,14 @@ void dgCollisionConvexHull::Build(dgInt32 pointCount, dgInt32 strideInBytes, con
     m_faceCount = faceCount;
 }
 
-void dgCollisionConvexHull::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                               dgCollisionFaceCallback callback) const {
+void dgCollisionConvexHull::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     const dgInt32 count = GetVertexCount();
     if (count == 0) {
         return;
     }
     const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     std::vector<dgFloat32> global(static_cast<std::size_t>(3 * count));
-    matrix.TransformPointArray(global.data(), 3 * sizeof(dgFloat32), &GetVertices()[0].x, sizeof(dgVector),
-                               count);
+    matrix.TransformPointArray(global.data(), 3 * sizeof(dgFloat32), &GetVertices()[0].x, sizeof(dgVector), count);
     for (dgInt32 i = 0; i < m_faceCount; i++) {
         const dgConvexSimplexEdge* edge = m_faceArray[i];
         const dgInt32 order[3] = {edge->m_prev->m_vertex, edge->m_vertex, edge->m_next->m_vertex};

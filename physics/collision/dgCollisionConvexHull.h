@@ -23,8 +23,7 @@ public:
     bool IsType(dgUnsigned32 typeId) const override;
     void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     /// One call of three points per triangle.
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     dgUnsigned32 CalcSignature() const override;
 
     /// True when the cloud was degenerate and the hull has no vertices.

@@ -24,8 +24,7 @@ thread_local dgCollisionFaceCallback g_mirroredCallback = nullptr;
 void ReverseFace(dgBody* body, dgInt32 count, const dgFloat32* points, dgInt32 faceId) {
     std::vector<dgFloat32> reversed(3 * static_cast<std::size_t>(count));
     for (dgInt32 i = 0; i < count; i++) {
-        std::memcpy(&reversed[3 * static_cast<std::size_t>(i)], &points[3 * (count - 1 - i)],
-                    3 * sizeof(dgFloat32));
+        std::memcpy(&reversed[3 * static_cast<std::size_t>(i)], &points[3 * (count - 1 - i)], 3 * sizeof(dgFloat32));
     }
     g_mirroredCallback(body, count, reversed.data(), faceId);
 }
@@ -39,9 +38,8 @@ dgInt32 ChildPlane(std::uintptr_t, void* context, const dgFloat32*, dgFloat32* p
 
 dgCollisionConvexModifier::dgCollisionConvexModifier(dgConvexCollision* child, dgWorld* world,
                                                      dgCollisionReleaseCallback release)
-    : dgConvexCollision(0, dgGetIdentityMatrix(), kConvexModifierCollision),
-      m_modifier(dgGetIdentityMatrix()), m_inverse(dgGetIdentityMatrix()), m_world(world), m_child(child),
-      m_det(1.0f), m_release(release) {
+    : dgConvexCollision(0, dgGetIdentityMatrix(), kConvexModifierCollision), m_modifier(dgGetIdentityMatrix()),
+      m_inverse(dgGetIdentityMatrix()), m_world(world), m_child(child), m_det(1.0f), m_release(release) {
     dgAssert(child != nullptr);
     m_child->AddRef();
     SetUserId(m_child->GetUserId());
@@ -142,8 +140,7 @@ dgVector dgCollisionConvexModifier::SupportVertex(const dgVector& dir) const {
     return ToModified(m_child->SupportVertex(DirectionToChild(dir)));
 }
 
-void dgCollisionConvexModifier::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut,
-                                             dgVector& maxOut) const {
+void dgCollisionConvexModifier::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
     minOut = dgVector(0.0f, 0.0f, 0.0f, 1.0f);
     maxOut = dgVector(0.0f, 0.0f, 0.0f, 1.0f);
     for (dgInt32 i = 0; i < 3; i++) {
@@ -155,9 +152,8 @@ void dgCollisionConvexModifier::CalcWorldBox(const dgMatrix& matrix, dgVector& m
     }
 }
 
-dgFloat32 dgCollisionConvexModifier::RayCast(const dgVector& p0, const dgVector& p1,
-                                             dgContactPoint& contactOut, dgRayCastPrefilter preFilter,
-                                             dgBody* body, void* userData) const {
+dgFloat32 dgCollisionConvexModifier::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
+                                             dgRayCastPrefilter preFilter, dgBody* body, void* userData) const {
     if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
         return kNoHit;
     }
@@ -196,8 +192,7 @@ dgFloat32 dgCollisionConvexModifier::GetVolume() const {
     return m_child->GetVolume() * std::fabs(m_det);
 }
 
-void dgCollisionConvexModifier::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                                                   dgCollisionFaceCallback callback) const {
+void dgCollisionConvexModifier::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     const dgMatrix childOffset = m_child->GetOffsetMatrix();
     dgCollision* bodyCollision = nullptr;
     if (body != nullptr) {
@@ -207,10 +202,10 @@ void dgCollisionConvexModifier::ForEachDisplayFace(const dgMatrix& matrix, dgBod
     m_child->SetOffsetMatrix(m_modifier);
     if (m_det < 0.0f) {
         const dgCollisionFaceCallback previous = std::exchange(g_mirroredCallback, callback);
-        m_child->ForEachDisplayFace(matrix, body, ReverseFace);
+        m_child->ForEachDisplayFace(bodyMatrix, body, ReverseFace);
         g_mirroredCallback = previous;
     } else {
-        m_child->ForEachDisplayFace(matrix, body, callback);
+        m_child->ForEachDisplayFace(bodyMatrix, body, callback);
     }
     m_child->SetOffsetMatrix(childOffset);
     if (body != nullptr) {
@@ -218,8 +213,7 @@ void dgCollisionConvexModifier::ForEachDisplayFace(const dgMatrix& matrix, dgBod
     }
 }
 
-dgVector dgCollisionConvexModifier::CalcVolumeUnderPlane(const dgMatrix& matrix,
-                                                         dgBuoyancyPlaneCallback callback,
+dgVector dgCollisionConvexModifier::CalcVolumeUnderPlane(const dgMatrix& matrix, dgBuoyancyPlaneCallback callback,
                                                          void* context) const {
     dgFloat32 childPlane[4] = {0.0f, 1.0f, 0.0f, -1.0e8f};
     if (callback != nullptr) {

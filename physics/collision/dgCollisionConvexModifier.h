@@ -28,8 +28,7 @@ public:
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
     /// The child's faces through the modifier matrix; a mirroring matrix has their order reversed so
     /// they still face out.
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// The child's hit of the segment carried into its space; t is unchanged and the normal comes back
     /// through the inverse transpose, normalised.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -163,8 +163,7 @@ dgInt32 dgCollisionCylinder::CalcPlaneIntersection(const dgVector& normal, const
     return count;
 }
 
-void dgCollisionCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                             dgCollisionFaceCallback callback) const {
+void dgCollisionCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplaySides;
     dgVector points[kPoints];
     const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);

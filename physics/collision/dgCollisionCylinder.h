@@ -17,8 +17,7 @@ public:
 
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// Hits of the side and of the two caps; a segment starting inside misses.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;

@@ -40,9 +40,8 @@ void dgCollisionEllipse::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, 
     dgConvexCollision::CalcWorldBox(ScaledMatrix(matrix), minOut, maxOut);
 }
 
-void dgCollisionEllipse::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                                            dgCollisionFaceCallback callback) const {
-    DisplayTessellation(matrix, body, callback, ScaledMatrix(GetOffsetMatrix()), 1.0f);
+void dgCollisionEllipse::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
+    DisplayTessellation(bodyMatrix, body, callback, ScaledMatrix(GetOffsetMatrix()), 1.0f);
 }
 
 dgFloat32 dgCollisionEllipse::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,

@@ -14,8 +14,7 @@ public:
     void SetCollisionBBox(const dgVector& p0, const dgVector& p1) override;
     /// A single point at the placement's origin.
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// No hit, without asking the pre-filter or touching the record.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;

@@ -57,8 +57,7 @@ std::uintptr_t dgCollisionPolygonalSoup::GetUserId() const {
     return reinterpret_cast<std::uintptr_t>(m_userData);
 }
 
-void dgCollisionPolygonalSoup::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut,
-                                            dgVector& maxOut) const {
+void dgCollisionPolygonalSoup::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
     const dgVector centre = matrix.TransformVector(m_boxOrigin);
     const dgVector extent = PlacedHalfExtent(matrix, m_boxSize);
     minOut = centre.Sub(extent);
@@ -67,8 +66,7 @@ void dgCollisionPolygonalSoup::CalcWorldBox(const dgMatrix& matrix, dgVector& mi
     maxOut.w = 1.0f;
 }
 
-void dgCollisionPolygonalSoup::ForEachDisplayFace(const dgMatrix&, dgBody* body,
-                                                  dgCollisionFaceCallback callback) const {
+void dgCollisionPolygonalSoup::ForEachDisplayFace(const dgMatrix&, dgBody* body, dgCollisionFaceCallback callback) const {
     // A soup is placed by its body's collision matrix, which its collide callback reads from the body.
     dgPolygonSoupQuery query;
     std::memset(static_cast<void*>(&query), 0, sizeof(query));
@@ -83,9 +81,8 @@ void dgCollisionPolygonalSoup::ForEachDisplayFace(const dgMatrix&, dgBody* body,
     }
 }
 
-dgFloat32 dgCollisionPolygonalSoup::RayCast(const dgVector& p0, const dgVector& p1,
-                                            dgContactPoint& contactOut, dgRayCastPrefilter preFilter,
-                                            dgBody* body, void* userData) const {
+dgFloat32 dgCollisionPolygonalSoup::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
+                                            dgRayCastPrefilter preFilter, dgBody* body, void* userData) const {
     if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
         return kNoHit;
     }
@@ -112,8 +109,7 @@ void dgCollisionPolygonalSoup::CalcInertia(dgVector& inertiaOut, dgVector& centr
     ZeroInertia(inertiaOut, centreOut);
 }
 
-dgVector dgCollisionPolygonalSoup::CalcVolumeUnderPlane(const dgMatrix&, dgBuoyancyPlaneCallback,
-                                                        void*) const {
+dgVector dgCollisionPolygonalSoup::CalcVolumeUnderPlane(const dgMatrix&, dgBuoyancyPlaneCallback, void*) const {
     return dgVector(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
@@ -130,8 +126,8 @@ void dgCollisionPolygonalSoup::Collide(dgPolygonSoupQuery& query) const {
     }
 }
 
-dgCollisionPolygonalSoup*
-dgCollisionPolygonalSoup::CreateTreeCollision(dgWorld* world, dgTreeCollisionFaceCallback faceCallback) {
+dgCollisionPolygonalSoup* dgCollisionPolygonalSoup::CreateTreeCollision(dgWorld* world,
+                                                                        dgTreeCollisionFaceCallback faceCallback) {
     auto* soup = new dgTreeCollisionSoup(world, faceCallback);
     // The shape takes over the creator's reference of the soup and gives it back when it is destroyed.
     try {
@@ -143,10 +139,8 @@ dgCollisionPolygonalSoup::CreateTreeCollision(dgWorld* world, dgTreeCollisionFac
     }
 }
 
-dgCollisionPolygonalSoup*
-dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(dgWorld* world,
-                                                        dgTreeCollisionFaceCallback faceCallback,
-                                                        dgSoupDeserializeCallback callback, void* userData) {
+dgCollisionPolygonalSoup* dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(
+    dgWorld* world, dgTreeCollisionFaceCallback faceCallback, dgSoupDeserializeCallback callback, void* userData) {
     if (callback == nullptr) {
         return nullptr;
     }
@@ -187,8 +181,8 @@ bool dgCollisionPolygonalSoup::BeginTreeBuild() {
     return true;
 }
 
-bool dgCollisionPolygonalSoup::AddTreeFace(dgInt32 vertexCount, const dgFloat32* vertices,
-                                           dgInt32 strideBytes, dgInt32 attribute) {
+bool dgCollisionPolygonalSoup::AddTreeFace(dgInt32 vertexCount, const dgFloat32* vertices, dgInt32 strideBytes,
+                                           dgInt32 attribute) {
     dgTreeCollisionSoup* soup = GetTreeSoup();
     return soup != nullptr && soup->AddFace(vertexCount, vertices, strideBytes, attribute);
 }

@@ -50,8 +50,8 @@ using dgPolygonSoupRayHitCallback = dgFloat32 (*)(dgPolygonSoupRay* ray);
 using dgPolygonSoupDestroyCallback = void (*)(void* userData);
 /// Called for each face a tree collision hands to a collide query.
 using dgTreeCollisionFaceCallback = void (*)(const dgBody* soupBody, const dgBody* otherBody,
-                                             const dgFloat32* vertices, dgInt32 strideBytes,
-                                             dgInt32 vertexCount, const dgInt32* indices);
+                                             const dgFloat32* vertices, dgInt32 strideBytes, dgInt32 vertexCount,
+                                             const dgInt32* indices);
 
 /// Never cached, no mass, no volume; a body holding it is static. Owns its polygon proxy.
 class dgCollisionPolygonalSoup : public dgCollision {
@@ -72,8 +72,7 @@ public:
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
     /// Hands a query whose soup body is body and whose user data is callback to the collide callback;
     /// a tree collision shows every face, placed by the body's collision matrix, to callback.
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// 1.2 when the pre-filter answers 0 or there is no ray-hit callback; a hit below 1.0 fills the
     /// contact's normal and its attribute (high word 0).
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
@@ -98,8 +97,7 @@ public:
 
     // Tree collision: the engine's soup over a dgTreeCollisionSoup.
     /// A new, empty tree collision (one reference, the caller's); faceCallback may be null.
-    static dgCollisionPolygonalSoup* CreateTreeCollision(dgWorld* world,
-                                                         dgTreeCollisionFaceCallback faceCallback);
+    static dgCollisionPolygonalSoup* CreateTreeCollision(dgWorld* world, dgTreeCollisionFaceCallback faceCallback);
     /// A tree collision read from a stream written by SerializeTree, its box set from the database;
     /// null when the stream is short or inconsistent.
     static dgCollisionPolygonalSoup* CreateTreeCollisionFromStream(dgWorld* world,

@@ -212,14 +212,12 @@ dgInt32 dgCollisionSphere::CalcPlaneIntersection(const dgVector& normal, const d
     return 1;
 }
 
-void dgCollisionSphere::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                                           dgCollisionFaceCallback callback) const {
-    DisplayTessellation(matrix, body, callback, GetOffsetMatrix(), m_radius);
+void dgCollisionSphere::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
+    DisplayTessellation(bodyMatrix, body, callback, GetOffsetMatrix(), m_radius);
 }
 
-void dgCollisionSphere::DisplayTessellation(const dgMatrix& bodyMatrix, dgBody* body,
-                                            dgCollisionFaceCallback callback, const dgMatrix& offset,
-                                            dgFloat32 radius) const {
+void dgCollisionSphere::DisplayTessellation(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback,
+                                            const dgMatrix& offset, dgFloat32 radius) const {
     const dgMatrix matrix = offset.Multiply(bodyMatrix);
     const dgVector* unit = Shared().Display();
     for (dgInt32 i = 0; i < kDisplayTriangles; i++) {

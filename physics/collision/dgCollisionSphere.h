@@ -18,8 +18,7 @@ public:
     dgUnsigned32 GetTypeId() const override;
     bool IsType(dgUnsigned32 typeId) const override;
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// A segment that starts inside is no hit; a hit writes the normal only, not the attribute. A
     /// parameter of 1 or more is returned as it is.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
@@ -43,8 +42,8 @@ protected:
     dgCollisionSphere(dgUnsigned32 signature, dgFloat32 radius, const dgMatrix& offset, dgCollisionType type);
 
     /// The display tessellation scaled by radius and placed by offset and then the body's matrix.
-    void DisplayTessellation(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback,
-                             const dgMatrix& offset, dgFloat32 radius) const;
+    void DisplayTessellation(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback, const dgMatrix& offset,
+                             dgFloat32 radius) const;
     /// The round sphere's ray cast without the pre-filter; on t < 1 writes contactOut's normal.
     dgFloat32 RaySphere(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut) const;
 

@@ -237,12 +237,11 @@ void dgCompoundCollision::ForEachOverlappingChildPair(dgInt32 count0, const Chil
     }
 }
 
-void dgCompoundCollision::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                                             dgCollisionFaceCallback callback) const {
+void dgCompoundCollision::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     dgCollision* const own = body->m_collision;
     for (dgInt32 i = 0; i < m_count; i++) {
         body->m_collision = m_children[i];
-        m_children[i]->ForEachDisplayFace(matrix, body, callback);
+        m_children[i]->ForEachDisplayFace(bodyMatrix, body, callback);
     }
     body->m_collision = own;
 }

@@ -72,8 +72,7 @@ public:
     /// every child's cached matrix and box.
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
     /// Each child's faces in turn, with the body's collision set to that child meanwhile.
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// The nearest hit over the children; its normal comes back into the compound's space.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;

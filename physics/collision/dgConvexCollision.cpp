@@ -184,8 +184,7 @@ void dgConvexCollision::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, d
     maxOut = centre.Add(extent);
 }
 
-void dgConvexCollision::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
-                                           dgCollisionFaceCallback callback) const {
+void dgConvexCollision::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     if (m_vertexCount == 0 || m_edgeCount == 0) {
         return;
     }

@@ -27,8 +27,7 @@ public:
     std::uintptr_t GetUserId() const override;
     void SetUserId(std::uintptr_t userId) override;
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
-                            dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     /// Works through the support function alone; hits fill the normal and the attribute (the user id).
     /// A segment that starts inside hits at t = 0 with the normal against the ray.
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
