@@ -26,6 +26,8 @@ class dgCollision;
 class dgContactMaterial;
 class dgContactJoint;
 class dgJointBase;
+class dgRagDoll;
+class dgRagDollBone;
 struct dgPolygonSoupQuery;
 struct dgPolygonSoupRay;
 
@@ -74,6 +76,10 @@ using dgCorkscrewCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* d
 using dgUniversalCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
 /// Once per sub-step while the user joint's island is awake: add the joint's rows here.
 using dgUserJointSubmitCallback = void (*)(dgJointBase* joint);
+
+// Ragdoll callbacks.
+/// With each bone of a ragdoll that moved, after the sub-step, the bones of each ragdoll in post-order.
+using dgRagDollTransformCallback = void (*)(dgRagDollBone* bone);
 
 // World ray cast.
 /// One body hit below the current upper parameter: the world-space normal (3 floats), the collision id
@@ -509,3 +515,41 @@ void dgApiUserJointSetRowSpringDamperAcceleration(dgJointBase* joint, float spri
 void dgApiUserJointSetRowStiffness(dgJointBase* joint, float stiffness);
 /// The force of the row in the last step, at any time; 0 for an index outside the rows last added.
 float dgApiUserJointGetRowForce(const dgJointBase* joint, int row);
+
+// Ragdolls: a tree of bones, each a box-inertia body tied to its parent bone by a ball joint with
+// quarter-turn cone and twist limits around the pose at which it was added. Bones are added between
+// dgApiRagDollBegin and dgApiRagDollEnd only; outside that window the building functions do nothing.
+// Begin on a built ragdoll and dgApiRagDollDestroy destroy its bodies and joints, at once outside an
+// update; inside one (from a callback) the bodies stop calling back at once and go at the end of the
+// sub-step. A bone whose body the host destroyed reads the identity and its limits do nothing.
+dgRagDoll* dgApiRagDollCreate(dgWorld* world);
+/// A null ragdoll, or one not of this world, is ignored.
+void dgApiRagDollDestroy(dgWorld* world, dgRagDoll* ragdoll);
+/// Starts a build, letting the old bones go.
+void dgApiRagDollBegin(dgRagDoll* ragdoll);
+/// Finishes a build: the bone bodies get their bone as user data, the ragdoll's callbacks, and freeze
+/// thresholds 16 times larger.
+void dgApiRagDollEnd(dgRagDoll* ragdoll);
+void dgApiRagDollSetTransformCallback(dgRagDoll* ragdoll, dgRagDollTransformCallback callback);
+/// Called with each bone's body in the force pass.
+void dgApiRagDollSetForceAndTorqueCallback(dgRagDoll* ragdoll, dgBodyForceAndTorqueCallback callback);
+/// A bone whose frame is matrix relative to parent's (world space for the root, parent null), with a
+/// body of the collision centred size[0] / 2 along the bone's front axis. Null for a second root, a
+/// parent that is not a bone of this ragdoll, a null collision, or a mass, size or matrix that is not
+/// finite.
+dgRagDollBone* dgApiRagDollAddBone(dgRagDoll* ragdoll, dgRagDollBone* parent, void* userData, float mass,
+                                   const float* matrix, dgCollision* collision, const float* size);
+/// The first bone with the id in post-order (children before their parent); null when there is none.
+dgRagDollBone* dgApiRagDollFindBone(dgRagDoll* ragdoll, int id);
+void dgApiRagDollBoneSetID(dgRagDollBone* bone, int id);
+void* dgApiRagDollBoneGetUserData(const dgRagDollBone* bone);
+/// Null once the body was destroyed.
+dgBody* dgApiRagDollBoneGetBody(const dgRagDollBone* bone);
+/// The bone's frame relative to its parent's (the world's for the root).
+void dgApiRagDollBoneGetLocalMatrix(const dgRagDollBone* bone, float* matrix);
+void dgApiRagDollBoneGetGlobalMatrix(const dgRagDollBone* bone, float* matrix);
+/// The joint to the parent: the pin swings within (maxAngle - minAngle) / 2 of the world-space pin as it
+/// lies now, the cone rolled by (minAngle + maxAngle) / 2 about it, and twists at most twistAngle
+/// (radians). unused, extra0 and extra1 are not read. Nothing happens for the root.
+void dgApiRagDollBoneSetLimits(dgRagDollBone* bone, const float* pin, float minAngle, float maxAngle,
+                               float twistAngle, const float* unused, float extra0, float extra1);

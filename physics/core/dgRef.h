@@ -37,6 +37,8 @@ public:
     dgUnsigned32 GetRefWord() const { return m_ref; }
     bool IsMarked() const { return (m_ref & kMark) != 0; }
     dgUnsigned32 GetNameId() const { return m_nameId; }
+    /// Gives the object an id of the caller's choosing, unregistered.
+    void SetNameId(dgUnsigned32 nameId) { m_nameId = nameId; }
 
     static void* operator new(std::size_t size);
     /// Containers construct their nodes in memory of their allocator.

@@ -17,6 +17,7 @@ class dgBroadPhaseCell;
 class dgBroadPhaseAxisNode;
 class dgCollision;
 class dgJointLink;
+class dgRagDollBone;
 class dgWorld;
 
 using dgBodyAutoActiveCallback = void (*)(dgBody* body, dgUnsigned32 state);
@@ -78,6 +79,7 @@ public:
         nullptr;                        ///< node in the world's active set; null while frozen
     dgCollision* m_collision = nullptr; ///< the body holds one reference
     dgJointLink* m_jointRing = nullptr; ///< head of the ring of the body's joint links; null without joints
+    dgRagDollBone* m_bone = nullptr;    ///< the ragdoll bone built on this body; the world unlinks it as the body goes
 
     // Owned by the broad phase; all null while the body is outside it.
     dgBroadPhaseCell* m_cell = nullptr;

@@ -66,8 +66,10 @@ void dgWorld::ConstructParts() {
 
 dgWorld::~dgWorld() {
     dgAssert(m_inUpdate == 0);
+    m_ragdollUpdates.RemoveAll();
     m_pendingJoints.RemoveAll();
     m_pendingBodies.RemoveAll();
+    m_ragdolls.DestroyAll();
 
     if (m_pointCollision != nullptr) {
         ReleaseCollision(m_pointCollision);
@@ -96,6 +98,7 @@ void dgWorld::Update(dgFloat32 dt) {
     const dgFatalAllocations fatal;
     m_inUpdate = 1;
     StepDynamics(dt);
+    m_ragdolls.UpdateAll();
     m_inUpdate = 0;
     // A step run from a query's callback leaves them to the query, which still walks its bodies.
     if (!DefersDestruction()) {

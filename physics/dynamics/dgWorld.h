@@ -16,6 +16,7 @@
 #include "physics/dynamics/dgHingeJoint.h"
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgMaterialPair.h"
+#include "physics/dynamics/dgRagDollList.h"
 #include "physics/dynamics/dgSliderJoint.h"
 #include "physics/dynamics/dgUniversalJoint.h"
 #include "physics/dynamics/dgUpVectorJoint.h"
@@ -113,6 +114,8 @@ public:
     dgInt32 m_queryDepth = 0;                   ///< queries running: destructions are deferred too
     DestructionFrame* m_destructions = nullptr; ///< innermost body being destroyed
     dgWorldDynamicsUpdate m_dynamicsUpdate;     ///< islands, solver and integration of each sub-step
+    dgRagDollList m_ragdolls{this};
+    dgList<dgRagDoll*> m_ragdollUpdates; ///< ragdolls that moved in the running sub-step, reported last first
 
     dgWorld();
     ~dgWorld();

@@ -2,6 +2,7 @@
 
 #include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgJointBase.h"
+#include "physics/dynamics/dgRagDollBone.h"
 
 namespace {
 constexpr dgFloat32 kDefaultDamping = 0.1045f;
@@ -134,6 +135,10 @@ void dgWorld::DestroyBodyNow(dgBody* body) {
     }
     // Nothing reaches the host about this body after its destructor callback.
     body->m_autoActive = nullptr;
+    if (body->m_bone != nullptr) {
+        body->m_bone->ForgetBody();
+        body->m_bone = nullptr;
+    }
     m_broadPhase.Remove(body);
     m_bodyCount--;
     while (body->m_jointRing != nullptr) {

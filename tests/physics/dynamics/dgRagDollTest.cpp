@@ -1,0 +1,217 @@
+#include "physics/dynamics/dgRagDoll.h"
+#include "physics/dynamics/dgRagDollBone.h"
+#include "physics/dynamics/dgWorld.h"
+#include "support/RagDollScenes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using namespace ragdollscene;
+
+constexpr float kDegree = 0.01745328f;
+constexpr float kMatrixTolerance = 1.0e-5f;
+// The cone rows are written from the pose at the step's start and chatter with the twist row, whose
+// Euler angle is undefined at a quarter-turn swing: a swing passes its cone by up to 28 degrees today.
+// The bound guards against worse (degrees).
+constexpr float kConeOvershootBound = 30.0f;
+// Near a quarter-turn swing the Euler x angle is no twist at all (gimbal lock): twist is judged below.
+constexpr float kTwistDefinedCone = 80.0f * 0.01745328f;
+
+struct FigureWorld {
+    jointscene::JointWorld m_scene;
+    dgWorld* m_world = m_scene.m_world;
+};
+
+/// Cone angle (acos of front0 . front1) and twist (Euler x) of a joint in its present pose.
+struct JointPose {
+    float m_cone;
+    float m_twist;
+};
+
+JointPose PoseOf(const dgBallJoint* joint) {
+    dgVector angles;
+    dgMatrix matrix0;
+    dgMatrix matrix1;
+    joint->CalcGlobalFrames(angles, matrix0, matrix1);
+    const float c = std::clamp(matrix0.front.DotProduct(matrix1.front), -1.0f, 1.0f);
+    return {std::acos(c), std::fabs(angles.x)};
+}
+
+/// Steps the figure until every bone sleeps (at most maxSteps); the worst growth of a joint angle that
+/// was past its limit at the start of a step, and the worst overshoot, in degrees.
+struct RestRun {
+    int m_steps = 0;
+    bool m_asleep = false;
+    float m_worstConeCreep = 0.0f;
+    float m_worstTwistCreep = 0.0f;
+    float m_worstConeOvershoot = 0.0f;
+
+    RestRun(FigureWorld& scene, Figure& figure, int maxSteps) {
+        std::vector<dgBallJoint*> joints;
+        for (dgRagDollBone* bone : figure.m_bones) {
+            if (bone->m_joint != nullptr) {
+                joints.push_back(bone->m_joint);
+            }
+        }
+        for (m_steps = 0; m_steps < maxSteps && !m_asleep; m_steps++) {
+            std::vector<JointPose> before;
+            for (const dgBallJoint* joint : joints) {
+                before.push_back(PoseOf(joint));
+            }
+            scene.m_scene.Step();
+            for (std::size_t i = 0; i < joints.size(); i++) {
+                const JointPose after = PoseOf(joints[i]);
+                Track(before[i].m_cone, after.m_cone, joints[i]->m_coneAngle, m_worstConeCreep);
+                m_worstConeOvershoot =
+                    std::max(m_worstConeOvershoot, (after.m_cone - joints[i]->m_coneAngle) / kDegree);
+                if (std::max(before[i].m_cone, after.m_cone) < kTwistDefinedCone) {
+                    Track(before[i].m_twist, after.m_twist, joints[i]->m_twistAngle, m_worstTwistCreep);
+                }
+            }
+            m_asleep =
+                std::all_of(figure.m_bones.begin(), figure.m_bones.end(), [](const dgRagDollBone* bone) {
+                    return (bone->m_body->m_flags & dgBody::kActive) == 0;
+                });
+        }
+    }
+
+    void Track(float before, float after, float limit, float& worstCreep) {
+        if (before > limit) {
+            worstCreep = std::max(worstCreep, (after - before) / kDegree);
+        }
+    }
+};
+
+void ExpectMatrixNear(const dgMatrix& m, const Mat4& expected) {
+    for (int r = 0; r < 4; r++) {
+        const dgVector& row = m[r];
+        const float values[4] = {row.x, row.y, row.z, row.w};
+        for (int c = 0; c < 4; c++) {
+            EXPECT_NEAR(values[c], expected[4 * r + c], kMatrixTolerance) << "row " << r << " col " << c;
+        }
+    }
+}
+
+} // namespace
+
+TEST(dgRagDoll, FigureReadsBackItsFramesBonesBodiesAndJoints) {
+    FigureWorld scene;
+    const dgInt32 bodies = scene.m_world->GetBodyCount();
+    const dgInt32 joints = scene.m_world->GetJointCount();
+    const Vec3 base = {0.5f, 1.0f, -2.0f};
+    Figure figure(scene.m_world, base);
+    EXPECT_EQ(scene.m_world->GetBodyCount(), bodies + kBoneCount);
+    EXPECT_EQ(scene.m_world->GetJointCount(), joints + kBoneCount - 1);
+
+    const auto& specs = FigureBones();
+    float mass = 0.0f;
+    for (int i = 0; i < kBoneCount; i++) {
+        const dgRagDollBone* bone = figure.m_bones[i];
+        const BoneSpec& spec = specs[i];
+        const Mat4 global = GlobalFrame(spec, base);
+        ExpectMatrixNear(bone->GetGlobalMatrix(), global);
+        ExpectMatrixNear(bone->GetLocalMatrix(),
+                         spec.m_parent < 0 ? global
+                                           : Relative(global, GlobalFrame(specs[spec.m_parent], base)));
+        EXPECT_EQ(figure.m_ragdoll->FindBone(static_cast<dgUnsigned32>(spec.m_id)), bone);
+        if (spec.m_parent >= 0) {
+            ASSERT_NE(bone->m_joint, nullptr);
+            EXPECT_EQ(bone->m_joint->m_body0, figure.m_bones[spec.m_parent]->m_body);
+            EXPECT_EQ(bone->m_joint->m_body1, bone->m_body);
+        }
+        mass += bone->m_body->m_mass.w;
+    }
+    EXPECT_FLOAT_EQ(mass, kFigureMass);
+    EXPECT_EQ(figure.m_ragdoll->FindBone(99), nullptr);
+}
+
+TEST(dgRagDoll, BoneInertiaIsThatOfALightenedBoxWithThinAxesRaised) {
+    constexpr float k = 0.7f / 12.0f;
+    const dgVector box = dgRagDoll::BoneInertia(1.0f, dgVector(2.0f, 1.0f, 1.0f, 0.0f));
+    EXPECT_FLOAT_EQ(box.x, 2.0f * k);
+    EXPECT_FLOAT_EQ(box.y, 5.0f * k);
+    EXPECT_FLOAT_EQ(box.z, 5.0f * k);
+    // Iyy and Izz tie as the largest; Iyy comes first and raises Ixx.
+    const dgVector rod = dgRagDoll::BoneInertia(1.0f, dgVector(10.0f, 0.1f, 0.1f, 0.0f));
+    EXPECT_FLOAT_EQ(rod.y, 100.01f * k);
+    EXPECT_FLOAT_EQ(rod.z, rod.y);
+    EXPECT_FLOAT_EQ(rod.x, 0.33f * rod.y);
+}
+
+TEST(dgRagDoll, FigureDroppedOnAFloorLandsAboveItWithItsConesHeld) {
+    for (const bool narrowed : {false, true}) {
+        FigureWorld scene;
+        AddFloor(scene.m_world);
+        Figure figure(scene.m_world, {0.0f, 1.0f, 0.0f});
+        if (narrowed) {
+            for (dgRagDollBone* forearm : {figure.m_bones[4], figure.m_bones[6]}) {
+                const dgVector pin = forearm->GetGlobalMatrix().front;
+                const float p[3] = {pin.x, pin.y, pin.z};
+                dgApiRagDollBoneSetLimits(forearm, p, -60.0f * kDegree, 60.0f * kDegree, 20.0f * kDegree,
+                                          nullptr, 0.0f, 0.0f);
+                EXPECT_NEAR(forearm->m_joint->m_coneAngle, 60.0f * kDegree, 1e-5f);
+            }
+        }
+        const RestRun run(scene, figure, 480);
+        std::printf("[ figure ] narrowed %d: asleep %d after %.2f s, worst creep past the cone %.3f deg, "
+                    "past the twist %.3f deg, worst cone overshoot %.3f deg\n",
+                    narrowed ? 1 : 0, run.m_asleep ? 1 : 0, static_cast<float>(run.m_steps) / 60.0f,
+                    run.m_worstConeCreep, run.m_worstTwistCreep, run.m_worstConeOvershoot);
+        EXPECT_LT(run.m_worstConeOvershoot, kConeOvershootBound) << "narrowed " << narrowed;
+        for (const dgRagDollBone* bone : figure.m_bones) {
+            EXPECT_GT(bone->GetGlobalMatrix().posit.y, -0.05f);
+        }
+    }
+}
+
+TEST(dgRagDoll, ReportsComeAfterTheSubStepsDynamicsLastMovedFirstAndNotWhileAsleep) {
+    static FigureWorld* s_scene;
+    static std::vector<const dgRagDollBone*> s_reports;
+    static int s_wrongFlags;
+    FigureWorld scene;
+    s_scene = &scene;
+    s_reports.clear();
+    s_wrongFlags = 0;
+    const auto report = [](dgRagDollBone* bone) {
+        s_reports.push_back(bone);
+        s_wrongFlags += s_scene->m_world->m_inStep != 0 || s_scene->m_world->m_inUpdate != 1 ||
+                        dgApiWorldGetTimeStep(s_scene->m_world) != 0.5f / 60.0f;
+    };
+    Figure figure(scene.m_world, {0.0f, 5.0f, 0.0f}, report);
+    dgApiWorldSetMinimumFrameRate(scene.m_world, 120.0f);
+    scene.m_scene.Step(1);
+    ASSERT_EQ(s_reports.size(), 2u * kBoneCount) << "two sub-steps, every bone once each";
+    EXPECT_EQ(s_wrongFlags, 0);
+    const dgBaseNode* node = figure.m_ragdoll->m_root->GetFirst();
+    for (int i = 0; i < kBoneCount; i++, node = node->GetNext()) {
+        EXPECT_EQ(s_reports[i], node) << "post-order";
+    }
+
+    // Of two queued ragdolls the later one is reported first.
+    Figure second(scene.m_world, {3.0f, 5.0f, 0.0f}, report);
+    s_reports.clear();
+    scene.m_world->m_inUpdate = 1;
+    dgRagDoll::BoneTransformHook(figure.m_bones[3]->m_body, nullptr);
+    dgRagDoll::BoneTransformHook(second.m_bones[5]->m_body, nullptr);
+    dgRagDoll::BoneTransformHook(figure.m_bones[0]->m_body, nullptr);
+    scene.m_world->m_ragdolls.UpdateAll();
+    scene.m_world->m_inUpdate = 0;
+    ASSERT_EQ(s_reports.size(), 2u * kBoneCount);
+    EXPECT_EQ(s_reports.front()->m_ragdoll, second.m_ragdoll);
+    EXPECT_EQ(s_reports.back()->m_ragdoll, figure.m_ragdoll);
+
+    for (const Figure* f : {&figure, &second}) {
+        for (dgRagDollBone* bone : f->m_bones) {
+            scene.m_world->FreezeBody(bone->m_body);
+        }
+    }
+    s_reports.clear();
+    scene.m_scene.Step(3);
+    EXPECT_TRUE(s_reports.empty());
+}
