@@ -4,8 +4,11 @@
 // every step.
 //
 //   orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]
+//   orvalen_peer_bench --golden
 //
 // --smoke runs a few steps of every scene (the CI check that every back-end builds and steps them).
+// --golden steps three large scenes 300 steps in this engine and checks a hash of every body's pose
+// against the one recorded before the solver was sped up: any change of a result shows.
 
 #include "PeerBackend.h"
 #include "PeerMeasure.h"
@@ -151,8 +154,52 @@ void PrintTable(const PeerScene& scene, int steps, int warmup, int driftFrom,
     }
 }
 
+/// FNV-1a over the bits of every pose.
+unsigned long long HashPoses(const std::vector<PeerPose>& poses) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (const PeerPose& pose : poses) {
+        unsigned char bytes[sizeof(PeerPose)];
+        std::memcpy(bytes, &pose, sizeof(PeerPose));
+        for (unsigned char byte : bytes) {
+            hash = (hash ^ byte) * 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+int RunGolden() {
+    constexpr int kGoldenSteps = 300;
+    struct Golden {
+        const char* scene;
+        unsigned long long hash;
+    };
+    static const Golden kGolden[] = {
+        {"pyramid_20", 0xdabf899ff79766a7ull},
+        {"rain_1000", 0x4886ae874733fea5ull},
+        {"rain_soup_1000", 0xbec3e8419a15fd00ull},
+    };
+    int differing = 0;
+    for (const Golden& golden : kGolden) {
+        PeerScene scene;
+        MakePeerScene(golden.scene, scene);
+        std::unique_ptr<PeerBackend> engine = MakeDgApiBackend();
+        engine->Build(scene);
+        for (int step = 0; step < kGoldenSteps; step++) {
+            engine->Step(kPeerStep);
+        }
+        std::vector<PeerPose> poses;
+        engine->GetPoses(poses);
+        const unsigned long long hash = HashPoses(poses);
+        const bool same = hash == golden.hash;
+        differing += same ? 0 : 1;
+        std::printf("%s after %d steps: %016llx %s\n", golden.scene, kGoldenSteps, hash,
+                    same ? "golden" : "DIFFERS");
+    }
+    return differing == 0 ? 0 : 1;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]\n");
+    std::fprintf(stderr, "usage: orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME] | --golden\n");
     return 2;
 }
 
@@ -164,7 +211,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> sceneNames, engineNames;
     for (int i = 1; i < argc; i++) {
         const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--smoke") == 0) {
+        if (std::strcmp(argv[i], "--golden") == 0 && argc == 2) {
+            return RunGolden();
+        } else if (std::strcmp(argv[i], "--smoke") == 0) {
             smoke = true;
         } else if (std::strcmp(argv[i], "--steps") == 0 && hasValue) {
             stepsOverride = std::atoi(argv[++i]);
