@@ -3,12 +3,16 @@
 // it from rest (or from its drop) for a fixed number of steps; the counters give the cost per step, the
 // contact points in use at the end, how many bodies are asleep (their island put to rest) or at rest, and
 // the step after which nothing was awake (-1: not within the run).
+//
+// The solver kernels run on real islands too: the rows the last island of a step left in the work area
+// (rain_1000 once piled, pyramid_20 while settling), timed per row.
 
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -153,6 +157,77 @@ void BM_Scene(benchmark::State& state) {
 BENCHMARK_TEMPLATE(BM_Scene, BuildTower)->Name("tower_10")->Arg(180)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Scene, BuildPyramid)->Name("pyramid_20")->Arg(180)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Scene, BuildRain)->Name("rain_1000")->Arg(240)->Unit(benchmark::kMillisecond);
+
+/// The work area after the scene's first steps: the rows of the last island solved, in solved order.
+template <void (*Build)(BoxScene&)>
+dgSolverWorkArea& SteppedIsland(int steps) {
+    static BoxScene scene;
+    if (scene.m_boxes == 0) {
+        Build(scene);
+        for (int i = 0; i < steps; i++) {
+            scene.m_world->Update(kStep);
+        }
+    }
+    return scene.m_world->m_dynamicsUpdate.m_area;
+}
+
+void CountRows(benchmark::State& state, const dgSolverWorkArea& area) {
+    state.counters["rows"] = area.m_rowCount;
+    state.counters["ns_per_row"] = benchmark::Counter(static_cast<double>(state.iterations()) * area.m_rowCount,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+template <void (*Build)(BoxScene&), int kSteps>
+void BM_MultiplyRows(benchmark::State& state) {
+    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+    for (auto _ : state) {
+        dgMultiplyRows(area, area.m_rowCount, area.m_force, area.m_q);
+        benchmark::DoNotOptimize(area.m_q[0]);
+    }
+    CountRows(state, area);
+}
+
+template <void (*Build)(BoxScene&), int kSteps>
+void BM_CalcResidual(benchmark::State& state) {
+    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dgCalcResidual(area, area.m_rowCount));
+    }
+    CountRows(state, area);
+}
+
+/// One whole solve from zero forces; a fixed number of runs, so every build solves the same sequence of
+/// row orders (each solve leaves the rows partitioned its own way).
+template <void (*Build)(BoxScene&), int kSteps>
+void BM_SolveRows(benchmark::State& state) {
+    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+    dgInt32 active = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::fill(area.m_force, area.m_force + area.m_rowCount, 0.0f);
+        dgCalcResidual(area, area.m_rowCount);
+        state.ResumeTiming();
+        active = dgSolveRows(area, area.m_rowCount);
+    }
+    CountRows(state, area);
+    state.counters["active"] = active;
+}
+
+constexpr int kRainPiled = 300;
+constexpr int kPyramidSettling = 30;
+
+BENCHMARK_TEMPLATE(BM_MultiplyRows, BuildRain, kRainPiled)->Name("dgMultiplyRows/rain_1000");
+BENCHMARK_TEMPLATE(BM_MultiplyRows, BuildPyramid, kPyramidSettling)->Name("dgMultiplyRows/pyramid_20");
+BENCHMARK_TEMPLATE(BM_CalcResidual, BuildRain, kRainPiled)->Name("dgCalcResidual/rain_1000");
+BENCHMARK_TEMPLATE(BM_CalcResidual, BuildPyramid, kPyramidSettling)->Name("dgCalcResidual/pyramid_20");
+BENCHMARK_TEMPLATE(BM_SolveRows, BuildRain, kRainPiled)
+    ->Name("dgSolveRows/rain_1000")
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_SolveRows, BuildPyramid, kPyramidSettling)
+    ->Name("dgSolveRows/pyramid_20")
+    ->Iterations(8)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -70,6 +70,7 @@ public:
     dgFloat32 m_freezeThresholds[4] = {}; ///< speed, omega, then 0.1 of each
     dgFloat32 m_linearDamping = 0.0f;     ///< the user's value times 0.02
     dgUnsigned32 m_solverMarks[2] = {};   ///< dynamics bookkeeping; bit 28 of [1] marks the linked-body walk
+    dgInt32 m_islandIndex = 0; ///< its slot in the island whose mark m_solverMarks hold while that island is built
     dgUnsigned32 m_serial = 0;            ///< creation serial in its world, low word
     dgUnsigned32 m_serialExtra = 0;       ///< and high word
     dgInt32 m_materialGroupId = 0;

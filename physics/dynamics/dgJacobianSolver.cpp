@@ -32,30 +32,53 @@ void Grow(T*& array, dgInt32 used, dgInt32 capacity) {
     array = grown;
 }
 
-dgFloat32 Dot(const dgVector& a, const dgVector& b) {
+constexpr dgInt32 kRowFloats = dgSolverWorkArea::kRowFloats;
+/// Rows the ratio test checks at once before it looks at them one by one.
+constexpr dgInt32 kRatioBlock = 8;
+
+// The kernels' helpers are forced inline: at -O2 the compiler keeps them as calls in the hottest loops.
+#define DG_SOLVER_INLINE inline __attribute__((always_inline))
+
+DG_SOLVER_INLINE dgFloat32 Dot(const dgVector& a, const dgVector& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-void AddScaled(dgVector& acc, const dgVector& v, dgFloat32 s) {
-    acc.x += v.x * s;
-    acc.y += v.y * s;
-    acc.z += v.z * s;
+DG_SOLVER_INLINE dgFloat32 Dot3(const dgFloat32* a, const dgFloat32* b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-dgFloat32 RowDot(const dgJacobianPair& j, const dgVector* acc0, const dgVector* acc1) {
-    return Dot(j.m_jacobian0.m_linear, acc0[0]) + Dot(j.m_jacobian0.m_angular, acc0[1]) +
-           Dot(j.m_jacobian1.m_linear, acc1[0]) + Dot(j.m_jacobian1.m_angular, acc1[1]);
+DG_SOLVER_INLINE void AddScaled(dgVector& acc, const dgFloat32* v, dgFloat32 s) {
+    acc.x += v[0] * s;
+    acc.y += v[1] * s;
+    acc.z += v[2] * s;
 }
 
-/// Force, torque of an island body as applied so far (zero for the static slot).
-void AppliedForce(const dgSolverWorkArea& area, dgInt32 index, dgVector* out) {
+DG_SOLVER_INLINE void AddScaled3(dgFloat32* acc, const dgFloat32* v, dgFloat32 s) {
+    acc[0] += v[0] * s;
+    acc[1] += v[1] * s;
+    acc[2] += v[2] * s;
+}
+
+/// A packed row dotted with its bodies' six-float force and torque, summed in the order
+/// body 0 linear, body 0 angular, body 1 linear, body 1 angular.
+DG_SOLVER_INLINE dgFloat32 RowDot(const dgFloat32* j, const dgFloat32* acc0, const dgFloat32* acc1) {
+    return Dot3(j, acc0) + Dot3(j + 3, acc0 + 3) + Dot3(j + 6, acc1) + Dot3(j + 9, acc1 + 3);
+}
+
+void Pack(const dgVector& v, dgFloat32* out) {
+    out[0] = v.x;
+    out[1] = v.y;
+    out[2] = v.z;
+}
+
+/// Force, torque of an island body as applied so far (zero for the static slot), six floats.
+void AppliedForce(const dgSolverWorkArea& area, dgInt32 index, dgFloat32* out) {
     const dgBody* body = area.m_bodies[index];
     if (index == 0 || body == nullptr) {
-        out[0] = dgVector();
-        out[1] = dgVector();
+        std::fill(out, out + 6, 0.0f);
     } else {
-        out[0] = body->m_force;
-        out[1] = body->m_torque;
+        Pack(body->m_force, out);
+        Pack(body->m_torque, out + 3);
     }
 }
 
@@ -88,23 +111,33 @@ dgInt32 ScanActiveRows(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat
     return n;
 }
 
-void NewDirection(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+
+
+/// True when a row of begin..end-1 would reach a bound on a step of alpha along p; no branch per row.
+DG_SOLVER_INLINE bool AnyRowCrosses(const dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32 alpha) {
+    bool any = false;
+    for (dgInt32 i = begin; i < end; i++) {
+        const dgFloat32 p = area.m_p[i];
+        const dgFloat32 next = area.m_force[i] + alpha * p;
+        const dgRowBounds& bounds = area.m_bounds[i];
+        any |= ((p < -kMinDirection) & (next <= bounds.m_min)) | ((p > kMinDirection) & (next >= bounds.m_max));
+    }
+    return any;
+}
+
+/// lambda += alpha p and r -= alpha q over the first n rows, with the preconditioned residual z of the
+/// new r, the sum of z r and the largest |r| in the same pass.
+void StepAlong(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat32& zr, dgFloat32& rmax) {
     zr = 0.0f;
     rmax = 0.0f;
     for (dgInt32 i = 0; i < n; i++) {
-        const dgFloat32 r = area.m_residual[i];
+        area.m_force[i] += alpha * area.m_p[i];
+        const dgFloat32 r = area.m_residual[i] - alpha * area.m_q[i];
+        area.m_residual[i] = r;
+        rmax = std::max(rmax, std::fabs(r));
         const dgFloat32 z = area.m_invDiagonal[i] * r;
         area.m_z[i] = z;
-        area.m_p[i] = z;
         zr += z * r;
-        rmax = std::max(rmax, std::fabs(r));
-    }
-}
-
-void Step(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha) {
-    for (dgInt32 i = 0; i < n; i++) {
-        area.m_force[i] += alpha * area.m_p[i];
-        area.m_residual[i] -= alpha * area.m_q[i];
     }
 }
 
@@ -201,7 +234,8 @@ dgSolverWorkArea::~dgSolverWorkArea() {
     dgFree(m_accumulators);
     dgFree(m_bodyPairs);
     dgFree(m_jacobians);
-    dgFree(m_jMinv);
+    dgFree(m_rowJ);
+    dgFree(m_rowJMinv);
     dgFree(m_bounds);
     dgFree(m_feedback);
     dgFree(m_invDiagonal);
@@ -226,7 +260,7 @@ void dgSolverWorkArea::ReserveBodies(dgInt32 count) {
     Grow(m_bodies, m_bodyCount, capacity);
     Grow(m_invMass, m_bodyCount, capacity);
     Grow(m_invInertia, m_bodyCount, capacity);
-    Grow(m_accumulators, 2 * m_bodyCount, 2 * capacity);
+    Grow(m_accumulators, 6 * m_bodyCount, 6 * capacity);
     m_bodyCapacity = capacity;
 }
 
@@ -238,7 +272,8 @@ void dgSolverWorkArea::ReserveRows(dgInt32 count) {
     const dgInt32 used = m_rowCount;
     Grow(m_bodyPairs, 2 * used, 2 * capacity);
     Grow(m_jacobians, used, capacity);
-    Grow(m_jMinv, used, capacity);
+    Grow(m_rowJ, kRowFloats * used, kRowFloats * capacity);
+    Grow(m_rowJMinv, kRowFloats * used, kRowFloats * capacity);
     Grow(m_bounds, used, capacity);
     Grow(m_feedback, used, capacity);
     Grow(m_invDiagonal, used, capacity);
@@ -272,23 +307,24 @@ void dgBuildRowMatrix(dgSolverWorkArea& area) {
         const dgInt32 i0 = area.m_bodyPairs[2 * i];
         const dgInt32 i1 = area.m_bodyPairs[2 * i + 1];
         const dgJacobianPair& j = area.m_jacobians[i];
-        dgJacobianPair& jm = area.m_jMinv[i];
-        jm.m_jacobian0.m_linear = j.m_jacobian0.m_linear.Scale(area.m_invMass[i0]);
-        jm.m_jacobian0.m_angular = area.m_invInertia[i0].RotateVector(j.m_jacobian0.m_angular);
-        jm.m_jacobian1.m_linear = j.m_jacobian1.m_linear.Scale(area.m_invMass[i1]);
-        jm.m_jacobian1.m_angular = area.m_invInertia[i1].RotateVector(j.m_jacobian1.m_angular);
+        dgFloat32* const rowJ = area.m_rowJ + kRowFloats * i;
+        dgFloat32* const jm = area.m_rowJMinv + kRowFloats * i;
+        Pack(j.m_jacobian0.m_linear, rowJ);
+        Pack(j.m_jacobian0.m_angular, rowJ + 3);
+        Pack(j.m_jacobian1.m_linear, rowJ + 6);
+        Pack(j.m_jacobian1.m_angular, rowJ + 9);
+        Pack(j.m_jacobian0.m_linear.Scale(area.m_invMass[i0]), jm);
+        Pack(area.m_invInertia[i0].RotateVector(j.m_jacobian0.m_angular), jm + 3);
+        Pack(j.m_jacobian1.m_linear.Scale(area.m_invMass[i1]), jm + 6);
+        Pack(area.m_invInertia[i1].RotateVector(j.m_jacobian1.m_angular), jm + 9);
 
-        dgVector applied0[2];
-        dgVector applied1[2];
+        dgFloat32 applied0[6];
+        dgFloat32 applied1[6];
         AppliedForce(area, i0, applied0);
         AppliedForce(area, i1, applied1);
-        const dgFloat32 a = RowDot(jm, applied0, applied1);
-        area.m_rhs[i] -= a;
+        area.m_rhs[i] -= RowDot(jm, applied0, applied1);
 
-        const dgFloat32 d = Dot(j.m_jacobian0.m_linear, jm.m_jacobian0.m_linear) +
-                            Dot(j.m_jacobian0.m_angular, jm.m_jacobian0.m_angular) +
-                            Dot(j.m_jacobian1.m_linear, jm.m_jacobian1.m_linear) +
-                            Dot(j.m_jacobian1.m_angular, jm.m_jacobian1.m_angular);
+        const dgFloat32 d = Dot3(rowJ, jm) + Dot3(rowJ + 3, jm + 3) + Dot3(rowJ + 6, jm + 6) + Dot3(rowJ + 9, jm + 9);
         const dgFloat32 k = area.m_regularisation[i];
         if (!(d > dgSolverWorkArea::kMinDiagonal)) {
             // Nothing this row acts on can move: an infinite inverse would turn the island into NaN.
@@ -306,23 +342,26 @@ void dgBuildRowMatrix(dgSolverWorkArea& area) {
 }
 
 void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
-    dgVector* acc = area.m_accumulators;
-    for (dgInt32 b = 0; b < 2 * area.m_bodyCount; b++) {
-        acc[b] = dgVector();
-    }
+    dgFloat32* const acc = area.m_accumulators;
+    std::fill(acc, acc + 6 * area.m_bodyCount, 0.0f);
+    const dgInt32* const pairs = area.m_bodyPairs;
+    const dgFloat32* const rowJ = area.m_rowJ;
     for (dgInt32 i = 0; i < n; i++) {
-        const dgJacobianPair& j = area.m_jacobians[i];
-        dgVector* acc0 = acc + 2 * area.m_bodyPairs[2 * i];
-        dgVector* acc1 = acc + 2 * area.m_bodyPairs[2 * i + 1];
-        AddScaled(acc0[0], j.m_jacobian0.m_linear, x[i]);
-        AddScaled(acc0[1], j.m_jacobian0.m_angular, x[i]);
-        AddScaled(acc1[0], j.m_jacobian1.m_linear, x[i]);
-        AddScaled(acc1[1], j.m_jacobian1.m_angular, x[i]);
+        const dgFloat32* const j = rowJ + kRowFloats * i;
+        const dgFloat32 s = x[i];
+        dgFloat32* const acc0 = acc + 6 * pairs[2 * i];
+        dgFloat32* const acc1 = acc + 6 * pairs[2 * i + 1];
+        AddScaled3(acc0, j, s);
+        AddScaled3(acc0 + 3, j + 3, s);
+        AddScaled3(acc1, j + 6, s);
+        AddScaled3(acc1 + 3, j + 9, s);
     }
+    const dgFloat32* const rowJMinv = area.m_rowJMinv;
+    const dgFloat32* const regularisation = area.m_regularisation;
     for (dgInt32 i = 0; i < n; i++) {
-        const dgVector* acc0 = acc + 2 * area.m_bodyPairs[2 * i];
-        const dgVector* acc1 = acc + 2 * area.m_bodyPairs[2 * i + 1];
-        y[i] = RowDot(area.m_jMinv[i], acc0, acc1) + area.m_regularisation[i] * x[i];
+        const dgFloat32* const acc0 = acc + 6 * pairs[2 * i];
+        const dgFloat32* const acc1 = acc + 6 * pairs[2 * i + 1];
+        y[i] = RowDot(rowJMinv + kRowFloats * i, acc0, acc1) + regularisation[i] * x[i];
     }
 }
 
@@ -366,37 +405,40 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
         dgInt32 hit = -1;
         dgFloat32 hitValue = 0.0f;
         bool stalled = false;
-        for (dgInt32 i = 0; i < n; i++) {
-            const dgFloat32 p = area.m_p[i];
-            const dgFloat32 lambda = area.m_force[i];
-            const dgFloat32 next = lambda + alpha * p;
-            const dgRowBounds& bounds = area.m_bounds[i];
-            if (p < -kMinDirection && next <= bounds.m_min) {
-                alpha = (bounds.m_min - lambda) / p;
-                hit = i;
-                hitValue = bounds.m_min;
-            } else if (p > kMinDirection && next >= bounds.m_max) {
-                alpha = (bounds.m_max - lambda) / p;
-                hit = i;
-                hitValue = bounds.m_max;
-            } else {
+        for (dgInt32 block = 0; block < n && !stalled; block += kRatioBlock) {
+            const dgInt32 end = std::min(block + kRatioBlock, n);
+            // The same test the rows below make, at the same alpha: a block none of whose rows crosses
+            // a bound holds no hit, and alpha only changes at a hit.
+            if (!AnyRowCrosses(area, block, end, alpha)) {
                 continue;
             }
-            if (alpha < kSmallStep) {
-                stalled = true;
-                break;
+            for (dgInt32 i = block; i < end; i++) {
+                const dgFloat32 p = area.m_p[i];
+                const dgFloat32 lambda = area.m_force[i];
+                const dgFloat32 next = lambda + alpha * p;
+                const dgRowBounds& bounds = area.m_bounds[i];
+                if (p < -kMinDirection && next <= bounds.m_min) {
+                    alpha = (bounds.m_min - lambda) / p;
+                    hit = i;
+                    hitValue = bounds.m_min;
+                } else if (p > kMinDirection && next >= bounds.m_max) {
+                    alpha = (bounds.m_max - lambda) / p;
+                    hit = i;
+                    hitValue = bounds.m_max;
+                } else {
+                    continue;
+                }
+                if (alpha < kSmallStep) {
+                    stalled = true;
+                    break;
+                }
             }
         }
 
         if (hit < 0 && alpha != 0.0f) {
-            Step(area, n, alpha);
-            rmax = MaxResidual(area, n);
+            dgFloat32 zrNext = 0.0f;
+            StepAlong(area, n, alpha, zrNext, rmax);
             if (rmax > kSolvedResidual) {
-                dgFloat32 zrNext = 0.0f;
-                for (dgInt32 i = 0; i < n; i++) {
-                    area.m_z[i] = area.m_invDiagonal[i] * area.m_residual[i];
-                    zrNext += area.m_z[i] * area.m_residual[i];
-                }
                 const dgFloat32 beta = zrNext / std::max(zr, kMinZr);
                 for (dgInt32 i = 0; i < n; i++) {
                     area.m_p[i] = area.m_z[i] + beta * area.m_p[i];
@@ -409,8 +451,8 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
             n--;
             dgSwapRows(area, hit, n);
             area.m_force[n] = hitValue;
-            Step(area, n, alpha);
-            NewDirection(area, n, zr, rmax);
+            StepAlong(area, n, alpha, zr, rmax);
+            std::copy(area.m_z, area.m_z + n, area.m_p);
             budget = dgGetIterationBudget(area, n);
             iteration = 0;
         } else if (hit >= 0) {
@@ -430,18 +472,18 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
 void dgApplyRowForces(dgSolverWorkArea& area) {
     for (dgInt32 i = 0; i < area.m_rowCount; i++) {
         const dgFloat32 lambda = area.m_force[i];
-        const dgJacobianPair& j = area.m_jacobians[i];
+        const dgFloat32* const j = area.m_rowJ + kRowFloats * i;
         const dgInt32 i0 = area.m_bodyPairs[2 * i];
         const dgInt32 i1 = area.m_bodyPairs[2 * i + 1];
         if (i0 != 0) {
             dgBody* body = area.m_bodies[i0];
-            AddScaled(body->m_force, j.m_jacobian0.m_linear, lambda);
-            AddScaled(body->m_torque, j.m_jacobian0.m_angular, lambda);
+            AddScaled(body->m_force, j, lambda);
+            AddScaled(body->m_torque, j + 3, lambda);
         }
         if (i1 != 0) {
             dgBody* body = area.m_bodies[i1];
-            AddScaled(body->m_force, j.m_jacobian1.m_linear, lambda);
-            AddScaled(body->m_torque, j.m_jacobian1.m_angular, lambda);
+            AddScaled(body->m_force, j + 6, lambda);
+            AddScaled(body->m_torque, j + 9, lambda);
         }
     }
 }
@@ -452,8 +494,9 @@ void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
     }
     std::swap(area.m_bodyPairs[2 * i], area.m_bodyPairs[2 * j]);
     std::swap(area.m_bodyPairs[2 * i + 1], area.m_bodyPairs[2 * j + 1]);
-    std::swap(area.m_jacobians[i], area.m_jacobians[j]);
-    std::swap(area.m_jMinv[i], area.m_jMinv[j]);
+    std::swap_ranges(area.m_rowJ + kRowFloats * i, area.m_rowJ + kRowFloats * (i + 1), area.m_rowJ + kRowFloats * j);
+    std::swap_ranges(area.m_rowJMinv + kRowFloats * i, area.m_rowJMinv + kRowFloats * (i + 1),
+                     area.m_rowJMinv + kRowFloats * j);
     std::swap(area.m_bounds[i], area.m_bounds[j]);
     std::swap(area.m_feedback[i], area.m_feedback[j]);
     std::swap(area.m_invDiagonal[i], area.m_invDiagonal[j]);
@@ -463,7 +506,6 @@ void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
     std::swap(area.m_residual[i], area.m_residual[j]);
     std::swap(area.m_force[i], area.m_force[j]);
     std::swap(area.m_q[i], area.m_q[j]);
-    std::swap(area.m_z[i], area.m_z[j]);
     std::swap(area.m_p[i], area.m_p[j]);
     std::swap(area.m_permutation[i], area.m_permutation[j]);
 }

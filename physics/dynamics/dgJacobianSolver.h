@@ -15,17 +15,21 @@ class dgSolverWorkArea {
 public:
     /// Below this a row's diagonal counts as zero: the row moves nothing and takes no force.
     static constexpr dgFloat32 kMinDiagonal = 1.0e-12f;
+    /// Floats of one row's packed Jacobian.
+    static constexpr dgInt32 kRowFloats = 12;
 
     // Per island body (index 0 the static world).
     dgBody** m_bodies = nullptr;
     dgFloat32* m_invMass = nullptr;
     dgMatrix* m_invInertia = nullptr; ///< world-space inverse inertia; zero for slot 0
-    dgVector* m_accumulators = nullptr; ///< two per body: force, torque (MultiplyRows' scratch)
+    dgFloat32* m_accumulators = nullptr; ///< six per body: force, torque (MultiplyRows' scratch)
 
     // Per row.
     dgInt32* m_bodyPairs = nullptr; ///< two island indices per row
-    dgJacobianPair* m_jacobians = nullptr;
-    dgJacobianPair* m_jMinv = nullptr; ///< J times each body's inverse mass or inverse inertia
+    dgJacobianPair* m_jacobians = nullptr; ///< as gathered; the solve reads the packed copy below
+    /// kRowFloats per row: body 0's linear and angular parts, then body 1's, x y z each (w is always 0).
+    dgFloat32* m_rowJ = nullptr;
+    dgFloat32* m_rowJMinv = nullptr; ///< J times each body's inverse mass or inverse inertia, packed likewise
     dgRowBounds* m_bounds = nullptr;
     dgFloat32** m_feedback = nullptr; ///< where each row's force goes; null: nowhere
     dgFloat32* m_invDiagonal = nullptr;
@@ -35,7 +39,7 @@ public:
     dgFloat32* m_residual = nullptr;
     dgFloat32* m_force = nullptr;
     dgFloat32* m_q = nullptr; ///< A p
-    dgFloat32* m_z = nullptr;
+    dgFloat32* m_z = nullptr; ///< scratch: written before it is read, so it never follows a row exchange
     dgFloat32* m_p = nullptr;
     dgInt32* m_permutation = nullptr; ///< each row's index when it was gathered
     dgInt32* m_inversePermutation = nullptr;
@@ -76,7 +80,7 @@ dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n);
 dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n);
 /// Adds each row's force along its Jacobian to its bodies' force and torque accumulators.
 void dgApplyRowForces(dgSolverWorkArea& area);
-/// Exchanges rows i and j in every per-row array.
+/// Exchanges rows i and j in every per-row array the solve reads after an exchange.
 void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j);
 /// Conjugate-gradient iterations allowed for n active rows under the solver model.
 dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n);

@@ -51,7 +51,6 @@ void RemoveFromActiveSet(dgWorld& world, dgBody* body) {
 dgWorldDynamicsUpdate::~dgWorldDynamicsUpdate() {
     dgFree(m_joints);
     dgFree(m_stack);
-    dgFree(m_lookup);
     dgFree(m_activeSnapshot);
 }
 
@@ -134,6 +133,7 @@ void dgWorldDynamicsUpdate::Update(dgWorld& world) {
 void dgWorldDynamicsUpdate::AddIslandBody(dgBody* body, dgUnsigned64 mark) {
     SetSolverStamp(body, mark);
     const dgInt32 index = m_area.m_bodyCount;
+    body->m_islandIndex = index;
     m_area.ReserveBodies(index + 1);
     m_area.m_bodies[index] = body;
     m_area.m_bodyCount = index + 1;
@@ -150,21 +150,14 @@ void dgWorldDynamicsUpdate::PushLink(dgJointLink* link, dgInt32& depth) {
 }
 
 dgInt32 dgWorldDynamicsUpdate::IslandIndex(const dgBody* body) const {
-    if (!HasMass(body)) {
-        return 0;
-    }
-    const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(body);
-    const IslandEntry* const begin = m_lookup;
-    const IslandEntry* const end = m_lookup + (m_area.m_bodyCount - 1);
-    const IslandEntry* found =
-        std::lower_bound(begin, end, key, [](const IslandEntry& e, std::uintptr_t k) { return e.m_key < k; });
     // A body joined during this update to one already integrated is not part of the island: it counts
     // as fixed for this step.
-    return found != end && found->m_key == key ? found->m_index : 0;
+    return HasMass(body) && GetSolverStamp(body) == m_islandMark ? body->m_islandIndex : 0;
 }
 
 dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsigned64 stamp) {
     const dgUnsigned64 mark = stamp + 1;
+    m_islandMark = mark;
     m_area.Clear();
     m_jointCount = 0;
 
@@ -210,20 +203,16 @@ dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsig
     }
 
     const dgInt32 count = m_area.m_bodyCount;
-    Reserve(m_lookup, m_lookupCapacity, 0, count);
     for (dgInt32 i = 1; i < count; i++) {
         dgBody* const member = m_area.m_bodies[i];
         AddGyroscopicTorque(member);
         ApplyDamping(member);
         member->CalcInvInertiaMatrix(m_area.m_invInertia[i]);
         m_area.m_invMass[i] = member->m_invMass.w;
-        m_lookup[i - 1] = IslandEntry{reinterpret_cast<std::uintptr_t>(member), i};
     }
     if (m_jointCount == 0) {
         return count;
     }
-    std::sort(m_lookup, m_lookup + (count - 1),
-              [](const IslandEntry& a, const IslandEntry& b) { return a.m_key < b.m_key; });
     GatherRows(world);
     if (m_area.m_rowCount > 0) {
         dgBuildRowMatrix(m_area);

@@ -15,22 +15,15 @@ class dgWorld;
 
 class dgWorldDynamicsUpdate {
 public:
-    /// An island body found by address: sorted by body for the rows' body pairs.
-    struct IslandEntry {
-        std::uintptr_t m_key;
-        dgInt32 m_index;
-    };
-
     dgSolverWorkArea m_area;
     dgJointParams m_params;
     dgJointBase** m_joints = nullptr; ///< the island's joints
     dgJointLink** m_stack = nullptr;  ///< links of rings still to walk
-    IslandEntry* m_lookup = nullptr;
     dgBody** m_activeSnapshot = nullptr;
     dgInt32 m_jointCount = 0;
     dgInt32 m_jointCapacity = 0;
     dgInt32 m_stackCapacity = 0;
-    dgInt32 m_lookupCapacity = 0;
+    dgUnsigned64 m_islandMark = 0; ///< the mark of the island being built
     dgInt32 m_snapshotCapacity = 0;
 
     dgWorldDynamicsUpdate() = default;
