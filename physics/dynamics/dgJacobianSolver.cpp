@@ -341,7 +341,10 @@ void dgBuildRowMatrix(dgSolverWorkArea& area) {
     }
 }
 
-void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+namespace {
+
+/// y = A x over the first n rows; returns the sum of x y, taken row by row as y is formed.
+DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
     dgFloat32* const acc = area.m_accumulators;
     std::fill(acc, acc + 6 * area.m_bodyCount, 0.0f);
     const dgInt32* const pairs = area.m_bodyPairs;
@@ -357,12 +360,22 @@ void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFlo
         AddScaled3(acc1 + 3, j + 9, s);
     }
     const dgFloat32* const rowJMinv = area.m_rowJMinv;
+    dgFloat32 xy = 0.0f;
     const dgFloat32* const regularisation = area.m_regularisation;
     for (dgInt32 i = 0; i < n; i++) {
         const dgFloat32* const acc0 = acc + 6 * pairs[2 * i];
         const dgFloat32* const acc1 = acc + 6 * pairs[2 * i + 1];
-        y[i] = RowDot(rowJMinv + kRowFloats * i, acc0, acc1) + regularisation[i] * x[i];
+        const dgFloat32 yi = RowDot(rowJMinv + kRowFloats * i, acc0, acc1) + regularisation[i] * x[i];
+        y[i] = yi;
+        xy += x[i] * yi;
     }
+    return xy;
+}
+
+} // namespace
+
+void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+    MultiplyRows(area, n, x, y);
 }
 
 dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n) {
@@ -394,12 +407,7 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
     dgInt32 budget = dgGetIterationBudget(area, n);
     dgInt32 iteration = 0;
     while (iteration < budget && rmax > kSolvedResidual) {
-        dgMultiplyRows(area, n, area.m_p, area.m_q);
-        dgFloat32 pq = 0.0f;
-        for (dgInt32 i = 0; i < n; i++) {
-            pq += area.m_p[i] * area.m_q[i];
-        }
-        pq = std::max(pq, kMinCurvature);
+        const dgFloat32 pq = std::max(MultiplyRows(area, n, area.m_p, area.m_q), kMinCurvature);
         dgFloat32 alpha = zr / pq;
 
         dgInt32 hit = -1;
