@@ -4,6 +4,7 @@
 
 #include "physics/api/dgApi.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneContactCallbacks.h"
 
@@ -24,6 +25,9 @@ IOrvalen3DD3D::IOrvalen3DD3D() {
 
 IOrvalen3DD3D::~IOrvalen3DD3D() {
     DestroyAllObjects();
+    for (IOrvalen3DD3DLevelObject* level : Levels) {
+        level->DestroyBody();
+    }
     dgApiWorldDestroy(World);
 }
 

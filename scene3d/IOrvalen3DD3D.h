@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class IOrvalenD3D;
 class dgWorld;
 class dgBody;
 class IOrvalen3DD3DObject;
 class IOrvalen3DD3DCollisionObject;
+class IOrvalen3DD3DLevelObject;
 
 class IOrvalen3DD3D : public IOrvalen3D {
 public:
@@ -27,6 +29,9 @@ public:
     IOrvalen3DD3DObject* Objects[kMaxObjects] = {}; ///< 3D objects by id, owned; null = free or destroyed
     IOrvalen3DD3DCollisionObject* CollisionObjects[kMaxObjects] = {}; ///< collision objects by id, owned
     std::uint32_t ObjectCount = 0;                                    ///< the next id, shared by both tables
+    /// Levels this scene made and the host has not destroyed; the host owns them. The scene's teardown
+    /// destroys their bodies so that a later DestroyLevel never reaches a freed world.
+    std::vector<IOrvalen3DD3DLevelObject*> Levels;
 
     /// Makes the physics world; when the engine refuses it, `World` stays null and the scene is unusable
     /// (every operation that needs the world does nothing and fails).

@@ -1,4 +1,4 @@
-// Building objects from the host's mesh, collision objects and levels: not in place yet, so nothing is
+// Building objects from the host's mesh and collision objects: not in place yet, so nothing is
 // made. Destroying 3D objects is in place for the primitives.
 #include "scene3d/IOrvalen3DD3D.h"
 
@@ -85,22 +85,3 @@ IOrvalen3DCollisionObject* IOrvalen3DD3D::CollisionReserved3(std::uint32_t, std:
 }
 
 void IOrvalen3DD3D::DestroyObject(IOrvalen3DCollisionObject*) {}
-
-IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t, const Vertex3D*, float, float, float, float,
-                                                  float, float, float, float, float) {
-    return nullptr;
-}
-
-bool IOrvalen3DD3D::AddLevelParts(IOrvalen3DLevelObject*, const char*, std::int32_t, const std::int32_t*) {
-    return false;
-}
-
-bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject*, bool) {
-    return false;
-}
-
-bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject*) {
-    return false;
-}
-
-void IOrvalen3DD3D::DestroyLevel(IOrvalen3DLevelObject*) {}

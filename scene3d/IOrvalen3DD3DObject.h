@@ -192,7 +192,6 @@ private:
     /// Makes VertexBuffer for `triangles` triangles, lets `fill` write the vertices into it, draws it
     /// (through the current effect's passes when `withPasses`) and releases it on every road.
     template <typename Fill> bool DrawTriangles(UINT triangles, bool withPasses, Fill fill);
-    bool DrawStream(UINT triangles, bool withPasses);
     /// Appends the edge (a, b), or removes it (the last entry takes its place) when it is there either way.
     void AddSilhouetteEdge(std::uint32_t a, std::uint32_t b);
     /// Triangles of all groups: the shadow arrays hold three edges and eighteen vertices for each.

@@ -6,14 +6,13 @@
 #include "physics/api/dgApi.h"
 #include "platform/D3DXEffect.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/GroupDrawing.h"
 #include "scene3d/Matrix4.h"
 
 #include <cstring>
 
 namespace {
 
-constexpr DWORD kVertex3DFormat = 0x252;
-constexpr UINT kStride = sizeof(Vertex3D);
 constexpr const char* kTransGroup = "trans";
 
 } // namespace
@@ -48,63 +47,14 @@ Vertex3D IOrvalen3DD3DObject::GroupCorner(std::int32_t group, std::int32_t corne
     return vertex;
 }
 
-bool IOrvalen3DD3DObject::DrawStream(UINT triangles, bool withPasses) {
-    IDirect3DDevice9* device = Renderer->Device;
-    const std::int32_t current = Renderer->CurrentEffect;
-    ID3DXEffect* effect = withPasses && current >= 0 && current < IOrvalenD3D::kEffectSlots
-                              ? Renderer->Effects[current]
-                              : nullptr;
-    if (effect == nullptr) {
-        device->SetStreamSource(0, VertexBuffer, 0, kStride);
-        return SUCCEEDED(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, triangles));
-    }
-    for (UINT pass = 0; pass < Renderer->EffectPassCount; ++pass) {
-        effect->BeginPass(pass);
-        device->SetStreamSource(0, VertexBuffer, 0, kStride);
-        const bool drawn = SUCCEEDED(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, triangles));
-        effect->EndPass();
-        if (!drawn) {
-            return false;
-        }
-    }
-    return true;
-}
-
 template <typename Fill> bool IOrvalen3DD3DObject::DrawTriangles(UINT triangles, bool withPasses, Fill fill) {
-    if (triangles == 0) {
-        return true;
-    }
-    IDirect3DDevice9* device = Renderer->Device;
-    const UINT bytes = 3 * triangles * kStride;
-    if (FAILED(device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, kVertex3DFormat, D3DPOOL_DEFAULT,
-                                          &VertexBuffer, nullptr))) {
-        VertexBuffer = nullptr;
-        return false;
-    }
-    void* data = nullptr;
-    bool drawn = SUCCEEDED(VertexBuffer->Lock(0, bytes, &data, 0));
-    if (drawn) {
-        fill(static_cast<Vertex3D*>(data));
-        VertexBuffer->Unlock();
-        drawn = DrawStream(triangles, withPasses);
-    }
-    // The device holds no reference to a bound buffer, so releasing it unbinds it too.
-    VertexBuffer->Release();
-    VertexBuffer = nullptr;
-    return drawn;
+    return DrawGroupTriangles(*Renderer, VertexBuffer, triangles, withPasses, fill);
 }
 
 bool IOrvalen3DD3DObject::DrawGroup(std::int32_t group, ID3DXEffect* textureEffect) {
-    IDirect3DDevice9* device = Renderer->Device;
-    device->SetMaterial(&Materials[group]);
     IDirect3DTexture9* texture = Textures != nullptr ? Textures[group] : nullptr;
-    // An untextured group keeps whatever texture stage 0 had.
-    if (texture != nullptr) {
-        if (textureEffect == nullptr) {
-            device->SetTexture(0, texture);
-        } else if (FAILED(textureEffect->SetTexture("Texture0", texture))) {
-            return false;
-        }
+    if (!BindGroupMaterial(*Renderer, Materials[group], texture, textureEffect)) {
+        return false;
     }
     const std::int32_t count = TriangleCounts[group];
     if (count <= 0 || IndexLists == nullptr || IndexLists[group] == nullptr) {

@@ -1,0 +1,123 @@
+// Drawing of levels: textured groups read back in pixels, triangles culled against the view frustum as
+// the draw record shows, effect passes, and failure roads that leave no vertex buffer behind.
+#include "support/LevelMeshes.h"
+#include "support/SceneFrameFixture.h"
+#include "support/SceneScenes.h"
+
+#include "platform/D3DXEffect.h"
+#include "renderer/TestImages.h"
+#include "scene3d/IOrvalen3DD3DLevelObject.h"
+
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+constexpr int kColourTolerance = 3;
+
+class LevelRendering : public SceneFrameFixture {
+protected:
+    void TearDown() override {
+        while (m_scene != nullptr && !m_scene->Levels.empty()) {
+            m_scene->DestroyLevel(m_scene->Levels.back());
+        }
+        SceneFrameFixture::TearDown();
+    }
+
+    /// Seen from the default camera (z = -10, towards the origin): group "a" lies behind the camera, group
+    /// "b" holds a quad at z = 0 and a triangle with one corner in view and two far to the left.
+    IOrvalen3DD3DLevelObject& BehindAndInFront() {
+        LevelMesh mesh;
+        mesh.AddWall(-1, 1, -30, 2, "a");
+        mesh.AddWall(-1, 1, 0, 1, "b");
+        const auto first = static_cast<std::int32_t>(mesh.vertices.size());
+        mesh.vertices.emplace_back(0, 0, 0, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.vertices.emplace_back(-100, 0, 0, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.vertices.emplace_back(-100, 1, 0, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.parts["b"].insert(mesh.parts["b"].end(), {first, first + 1, first + 2});
+        return *static_cast<IOrvalen3DD3DLevelObject*>(mesh.Build(*m_scene));
+    }
+};
+
+} // namespace
+
+TEST_F(LevelRendering, ATexturedCheckerFloorShowsItsTwoColoursWhereItsSquaresProject) {
+    ASSERT_TRUE(test_images::Write("grass.png", test_images::Make(4, 4, [](UINT, UINT) { return 0xFF00FF00u; }),
+                                   test_images::Format::Png));
+    ASSERT_TRUE(test_images::Write("stone.png", test_images::Make(4, 4, [](UINT, UINT) { return 0xFF0000FFu; }),
+                                   test_images::Format::Png));
+    LevelMesh mesh;
+    mesh.AddCheckerFloor(4, 5.0f, "grass", "stone");
+    auto& level = *static_cast<IOrvalen3DD3DLevelObject*>(mesh.Build(*m_scene));
+    EXPECT_FALSE(level.LoadTexture("sand", "grass.png", 0));
+    ASSERT_TRUE(level.LoadTexture("grass", "stone.png", 0));
+    // A second load replaces the first texture and lets it go.
+    ASSERT_TRUE(level.LoadTexture("grass", "grass.png", 0));
+    ASSERT_TRUE(level.LoadTexture("stone", "stone.png", 0));
+    EXPECT_FALSE(level.LoadTexture("stone", "missing.png", 0));
+    EXPECT_EQ(2, platform::LiveObjects("IDirect3DTexture9"));
+    // Straight down onto the floor under a white light along the view: the texture times the white
+    // vertex colour, whatever the (all zero) material says.
+    ASSERT_TRUE(m_handle->SetCamera(0, 30, 0, 0, 0, 0, 0, 0, 1));
+    ASSERT_TRUE(m_scene->CreateLight(0, 0));
+    m_scene->SetLightDiffuse(1, 1, 1, 0);
+    m_scene->SetDirection(0, -1, 0, 0);
+    ASSERT_TRUE(m_scene->SetLight(0));
+    Frame([&] { EXPECT_TRUE(level.Render()); });
+    const platform::Image pixels = Pixels();
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            const D3DXVECTOR3 at = ScreenOf(-7.5f + 5.0f * i, 0, -7.5f + 5.0f * j);
+            const bool grass = (i + j) % 2 == 0;
+            EXPECT_TRUE(Reads(pixels.At(static_cast<UINT>(at.x), static_cast<UINT>(at.y)), 0, grass ? 255 : 0,
+                              grass ? 0 : 255, kColourTolerance))
+                << i << ", " << j;
+        }
+    }
+}
+
+TEST_F(LevelRendering, GroupsBehindTheCameraSendNothingAndTrianglesReachingIntoViewGoWhole) {
+    IOrvalen3DD3DLevelObject& level = BehindAndInFront();
+    for (bool effect : {false, true}) {
+        if (effect) {
+            ASSERT_TRUE(m_handle->LoadShaderEffect(ORVALEN_TEST_DATA_DIR "/textured.fx", 1));
+        }
+        platform::ClearCallTrace();
+        Frame([&] { EXPECT_TRUE(effect ? level.RenderWithEffect(1) : level.Render()) << effect; });
+        const std::vector<platform::DrawnPrimitives> draws = platform::DrawnPrimitiveCalls();
+        ASSERT_EQ(1u, draws.size()) << effect;
+        ASSERT_EQ(3u, draws[0].primitiveCount);
+        Vertex3D far;
+        std::memcpy(&far, draws[0].vertices.data() + 7 * sizeof(Vertex3D), sizeof far);
+        EXPECT_EQ(-100.0f, far.x);
+    }
+    EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9"));
+}
+
+TEST_F(LevelRendering, EachVisibleGroupIsDrawnOncePerPassAndRefusedEffectsDrawNothing) {
+    IOrvalen3DD3DLevelObject& level = BehindAndInFront();
+    std::ofstream("three.fx") << "technique Three { pass A { } pass B { } pass C { } }\n";
+    ASSERT_TRUE(m_handle->LoadShaderEffect("three.fx", 4));
+    ASSERT_TRUE(m_handle->SetShaderEffect(4, "Three"));
+    platform::ClearCallTrace();
+    Frame([&] { EXPECT_TRUE(level.Render()); });
+    EXPECT_EQ(3u, platform::DrawnPrimitiveCalls().size());
+    platform::ClearCallTrace();
+    Frame([&] {
+        EXPECT_FALSE(level.RenderWithEffect(8));
+        EXPECT_FALSE(level.RenderWithEffect(5));
+    });
+    EXPECT_TRUE(platform::DrawnPrimitiveCalls().empty());
+    ASSERT_TRUE(m_handle->EndShaderEffect(4));
+}
+
+TEST_F(LevelRendering, AFailedBufferLockOrDrawReturnsFalseAndLeavesNoBuffer) {
+    IOrvalen3DD3DLevelObject& level = BehindAndInFront();
+    for (const char* operation : {"IDirect3DDevice9::CreateVertexBuffer", "IDirect3DVertexBuffer9::Lock",
+                                  "IDirect3DDevice9::DrawPrimitive"}) {
+        platform::FailCall(operation);
+        Frame([&] { EXPECT_FALSE(level.Render()) << operation; });
+        EXPECT_EQ(nullptr, level.VertexBuffer);
+        EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9")) << operation;
+    }
+}
