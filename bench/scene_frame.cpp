@@ -5,6 +5,8 @@
 #include "orvalen.h"
 #include "platform/control.h"
 #include "scene3d/IOrvalen3DD3D.h"
+#include "scene3d/IOrvalen3DD3DLevelObject.h"
+#include "support/LevelMeshes.h"
 #include "support/SceneScenes.h"
 
 #include <benchmark/benchmark.h>
@@ -55,10 +57,11 @@ void Frame(IOrvalenRenderer& renderer, IOrvalen3DD3D& scene, const std::vector<I
     renderer.EndRendering();
 }
 
-void BM_SceneFrame(benchmark::State& state) {
-    const int objects = static_cast<int>(state.range(0));
+/// A started 640 x 480 renderer with a 3D interface on a new window; null, with the run skipped, when
+/// the stand-in refuses it.
+IOrvalenRenderer* StartRenderer(benchmark::State& state, HWND& window) {
     platform::ResetPlatform();
-    HWND window = platform::CreateHostWindow(kWindowName, 640, 480);
+    window = platform::CreateHostWindow(kWindowName, 640, 480);
     IOrvalenRenderer* renderer = nullptr;
     if (CreateOrvalenRenderer(0, &renderer) != 1 ||
         renderer->Initialize(kWindowName, 640, 480, 0, true, true, false) != 1 ||
@@ -66,6 +69,22 @@ void BM_SceneFrame(benchmark::State& state) {
         state.SkipWithError("no renderer");
         DestroyOrvalenRenderer(&renderer);
         platform::DestroyHostWindow(window);
+        return nullptr;
+    }
+    return renderer;
+}
+
+void StopRenderer(IOrvalenRenderer* renderer, HWND window) {
+    renderer->Destroy3DInterface();
+    DestroyOrvalenRenderer(&renderer);
+    platform::DestroyHostWindow(window);
+}
+
+void BM_SceneFrame(benchmark::State& state) {
+    const int objects = static_cast<int>(state.range(0));
+    HWND window = nullptr;
+    IOrvalenRenderer* renderer = StartRenderer(state, window);
+    if (renderer == nullptr) {
         return;
     }
     auto& scene = *static_cast<IOrvalen3DD3D*>(renderer->Interface3D);
@@ -92,11 +111,56 @@ void BM_SceneFrame(benchmark::State& state) {
     state.counters["objects"] = static_cast<double>(drawn.size());
     state.counters["shadow_triangles"] = shadowTriangles;
     state.counters["draw_calls"] = static_cast<double>(drawCalls);
-    renderer->Destroy3DInterface();
-    DestroyOrvalenRenderer(&renderer);
-    platform::DestroyHostWindow(window);
+    StopRenderer(renderer, window);
 }
 
+/// A checker floor of 100 x 100 cells (20,000 triangles) seen from its centre looking along +z: the
+/// half behind the camera is culled triangle by triangle before anything is sent.
+void BM_LevelFrame(benchmark::State& state) {
+    HWND window = nullptr;
+    IOrvalenRenderer* renderer = StartRenderer(state, window);
+    if (renderer == nullptr) {
+        return;
+    }
+    auto& scene = *static_cast<IOrvalen3DD3D*>(renderer->Interface3D);
+    LevelMesh mesh;
+    mesh.AddCheckerFloor(100, 1.0f, "grass", "stone");
+    IOrvalen3DLevelObject* level = mesh.Build(scene);
+    renderer->SetProjection(D3DX_PI / 4, 1.0f, 200.0f);
+    renderer->SetCamera(0, 3, 0, 0, 0, 50, 0, 1, 0);
+    const auto frame = [&] {
+        renderer->Clear(true, true, true, 0xFF000000u);
+        renderer->StartRendering();
+        scene.Begin3D();
+        level->Render();
+        scene.End3D();
+        renderer->EndRendering();
+    };
+    frame(); // warm-up
+    double frameSeconds = 0.0;
+    UINT sent = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        platform::ClearCallTrace();
+        state.ResumeTiming();
+        const auto begin = std::chrono::steady_clock::now();
+        frame();
+        frameSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        state.PauseTiming();
+        sent = 0;
+        for (const platform::DrawnPrimitives& draw : platform::DrawnPrimitiveCalls()) {
+            sent += draw.primitiveCount;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["ms_per_frame"] = 1000.0 * frameSeconds / static_cast<double>(state.iterations());
+    state.counters["triangles"] = 20000;
+    state.counters["triangles_sent"] = sent;
+    scene.DestroyLevel(level);
+    StopRenderer(renderer, window);
+}
+
+BENCHMARK(BM_LevelFrame)->Name("level_frame_20000")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SceneFrame)->Name("scene_frame_100")->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SceneFrame)->Name("scene_frame_1000")->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -21,15 +21,15 @@ bool DrawGroupStream(IOrvalenD3D& renderer, IDirect3DVertexBuffer9* buffer, UINT
 /// Makes `buffer` for `triangles` triangles, lets `fill` write their corners, draws it and releases it
 /// on every road (`buffer` is null again afterwards).
 template <typename Fill>
-bool DrawGroupTriangles(IOrvalenD3D& renderer, IDirect3DVertexBuffer9*& buffer, UINT triangles, bool withPasses,
-                        Fill fill) {
+bool DrawGroupTriangles(IOrvalenD3D& renderer, IDirect3DVertexBuffer9*& buffer, UINT triangles,
+                        bool withPasses, Fill fill) {
     constexpr DWORD kVertex3DFormat = 0x252;
     if (triangles == 0) {
         return true;
     }
     const UINT bytes = 3 * triangles * sizeof(Vertex3D);
-    if (FAILED(renderer.Device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, kVertex3DFormat, D3DPOOL_DEFAULT,
-                                                   &buffer, nullptr))) {
+    if (FAILED(renderer.Device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, kVertex3DFormat,
+                                                   D3DPOOL_DEFAULT, &buffer, nullptr))) {
         buffer = nullptr;
         return false;
     }

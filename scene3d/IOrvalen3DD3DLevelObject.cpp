@@ -69,7 +69,8 @@ bool IOrvalen3DD3DLevelObject::Build(std::int32_t vertexCount, const Vertex3D* v
     return true;
 }
 
-bool IOrvalen3DD3DLevelObject::AddTriangles(const char* name, std::int32_t count, const std::int32_t* indices) {
+bool IOrvalen3DD3DLevelObject::AddTriangles(const char* name, std::int32_t count,
+                                            const std::int32_t* indices) {
     const std::int32_t group = FindMaterial(name);
     const std::int32_t previous = group >= 0 ? TriangleCounts[group] : 0;
     const std::size_t oldCorners = 3 * static_cast<std::size_t>(previous);
@@ -111,7 +112,8 @@ std::int32_t IOrvalen3DD3DLevelObject::FindMaterial(const char* name) const {
     return -1;
 }
 
-D3DCOLORVALUE* IOrvalen3DD3DLevelObject::MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour) {
+D3DCOLORVALUE* IOrvalen3DD3DLevelObject::MaterialColour(const char* name,
+                                                        D3DCOLORVALUE D3DMATERIAL9::*colour) {
     const std::int32_t group = FindMaterial(name);
     return group >= 0 ? &(Materials[group].*colour) : nullptr;
 }
@@ -198,8 +200,9 @@ void FrustumPlanes(const Matrix4& viewProj, float (&planes)[6][4]) {
         for (int row = 0; row < 4; ++row) {
             planes[plane][row] = viewProj(row, 3) + kSign[plane] * viewProj(row, kColumn[plane]);
         }
-        const float length = std::sqrt(planes[plane][0] * planes[plane][0] + planes[plane][1] * planes[plane][1] +
-                                       planes[plane][2] * planes[plane][2]);
+        const float length =
+            std::sqrt(planes[plane][0] * planes[plane][0] + planes[plane][1] * planes[plane][1] +
+                      planes[plane][2] * planes[plane][2]);
         for (float& value : planes[plane]) {
             value /= length;
         }
@@ -209,7 +212,9 @@ void FrustumPlanes(const Matrix4& viewProj, float (&planes)[6][4]) {
 /// True when all three corners lie on the outer side of one plane (a corner on the plane counts as out).
 bool OutsideFrustum(const float (&planes)[6][4], const Vertex3D& a, const Vertex3D& b, const Vertex3D& c) {
     for (const float(&p)[4] : planes) {
-        const auto out = [&p](const Vertex3D& v) { return p[0] * v.x + p[1] * v.y + p[2] * v.z + p[3] <= 0.0f; };
+        const auto out = [&p](const Vertex3D& v) {
+            return p[0] * v.x + p[1] * v.y + p[2] * v.z + p[3] <= 0.0f;
+        };
         if (out(a) && out(b) && out(c)) {
             return true;
         }

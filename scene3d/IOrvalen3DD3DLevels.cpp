@@ -25,9 +25,9 @@ IOrvalen3DD3DLevelObject* Implementation(IOrvalen3DLevelObject* level) {
 
 } // namespace
 
-IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t vertexCount, const Vertex3D* vertices, float tx,
-                                                  float ty, float tz, float ax, float ay, float az, float sx,
-                                                  float sy, float sz) {
+IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t vertexCount, const Vertex3D* vertices,
+                                                  float tx, float ty, float tz, float ax, float ay, float az,
+                                                  float sx, float sy, float sz) {
     if (vertexCount < 0 || (vertexCount > 0 && vertices == nullptr)) {
         Log("ERROR: CreateLevel Failed\n");
         return nullptr;
@@ -58,8 +58,8 @@ IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t vertexCount, cons
     return level.release();
 }
 
-bool IOrvalen3DD3D::AddLevelParts(IOrvalen3DLevelObject* level, const char* material, std::int32_t triangleCount,
-                                  const std::int32_t* indices) {
+bool IOrvalen3DD3D::AddLevelParts(IOrvalen3DLevelObject* level, const char* material,
+                                  std::int32_t triangleCount, const std::int32_t* indices) {
     if (level == nullptr) {
         Log("ERROR: AddLevelParts Failed - Null Level Passed\n");
         return false;
@@ -68,8 +68,8 @@ bool IOrvalen3DD3D::AddLevelParts(IOrvalen3DLevelObject* level, const char* mate
         return true;
     }
     IOrvalen3DD3DLevelObject* target = Implementation(level);
-    if (material == nullptr || ::strnlen(material, IOrvalen3DD3DLevelObject::kNameBytes) >=
-                                   IOrvalen3DD3DLevelObject::kNameBytes) {
+    if (material == nullptr ||
+        ::strnlen(material, IOrvalen3DD3DLevelObject::kNameBytes) >= IOrvalen3DD3DLevelObject::kNameBytes) {
         Log("ERROR: AddLevelParts Failed - Bad Material Name\n");
         return false;
     }
@@ -84,7 +84,8 @@ bool IOrvalen3DD3D::AddLevelParts(IOrvalen3DLevelObject* level, const char* mate
             return false;
         }
     }
-    if (target->FindMaterial(material) < 0 && target->MaterialCount >= IOrvalen3DD3DLevelObject::kMaxMaterials) {
+    if (target->FindMaterial(material) < 0 &&
+        target->MaterialCount >= IOrvalen3DD3DLevelObject::kMaxMaterials) {
         Log("ERROR: AddLevelParts Failed - Too Many Materials\n");
         return false;
     }
@@ -104,9 +105,11 @@ bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) {
     // Attributes are 32 bits: a build whose last group would pass them is refused rather than wrapping
     // onto the first levels' attributes.
     const std::uint64_t firstAttribute = std::uint64_t{g_levelCounter} * kAttributesPerLevel + 1;
-    const std::uint64_t lastAttribute = firstAttribute + static_cast<std::uint64_t>(std::max(target->MaterialCount, 1)) - 1;
-    dgCollision* collision =
-        World != nullptr && lastAttribute <= kMaxAttribute ? dgApiTreeCollisionCreate(World, nullptr) : nullptr;
+    const std::uint64_t lastAttribute =
+        firstAttribute + static_cast<std::uint64_t>(std::max(target->MaterialCount, 1)) - 1;
+    dgCollision* collision = World != nullptr && lastAttribute <= kMaxAttribute
+                                 ? dgApiTreeCollisionCreate(World, nullptr)
+                                 : nullptr;
     if (collision == nullptr) {
         Log("ERROR: EndLevelBuild Failed\n");
         return false;

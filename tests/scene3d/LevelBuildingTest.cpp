@@ -68,7 +68,8 @@ std::uint32_t AttributeBelow(dgWorld* world, float x, float z) {
 
 TEST_F(LevelBuilding, PlacementScalesTurnsAndMovesPositionsAndCopiesNormals) {
     const Vertex3D vertex(1, 0, 0, 0.6f, 0.8f, 0, 0x11223344u, 0.25f, 0.5f, 0.75f, 1);
-    auto* scaled = static_cast<IOrvalen3DD3DLevelObject*>(m_scene->CreateLevel(1, &vertex, 0, 10, 0, 0, 0, 0, 2, 2, 2));
+    auto* scaled =
+        static_cast<IOrvalen3DD3DLevelObject*>(m_scene->CreateLevel(1, &vertex, 0, 10, 0, 0, 0, 0, 2, 2, 2));
     ASSERT_NE(nullptr, scaled);
     Vertex3D expected = vertex;
     expected.x = 2;

@@ -42,9 +42,11 @@ protected:
 } // namespace
 
 TEST_F(LevelRendering, ATexturedCheckerFloorShowsItsTwoColoursWhereItsSquaresProject) {
-    ASSERT_TRUE(test_images::Write("grass.png", test_images::Make(4, 4, [](UINT, UINT) { return 0xFF00FF00u; }),
+    ASSERT_TRUE(test_images::Write("grass.png",
+                                   test_images::Make(4, 4, [](UINT, UINT) { return 0xFF00FF00u; }),
                                    test_images::Format::Png));
-    ASSERT_TRUE(test_images::Write("stone.png", test_images::Make(4, 4, [](UINT, UINT) { return 0xFF0000FFu; }),
+    ASSERT_TRUE(test_images::Write("stone.png",
+                                   test_images::Make(4, 4, [](UINT, UINT) { return 0xFF0000FFu; }),
                                    test_images::Format::Png));
     LevelMesh mesh;
     mesh.AddCheckerFloor(4, 5.0f, "grass", "stone");
@@ -120,4 +122,35 @@ TEST_F(LevelRendering, AFailedBufferLockOrDrawReturnsFalseAndLeavesNoBuffer) {
         EXPECT_EQ(nullptr, level.VertexBuffer);
         EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9")) << operation;
     }
+}
+
+TEST_F(LevelRendering, ShadowsOfSceneObjectsFallOnTheLevelDrawnFirst) {
+    // A 2 x 2 x 2 box 3 above the level floor, white light along (1, -1, 0): the shadow strip is
+    // 1 <= x <= 5, |z| <= 1; lit floor reads 255 cos 45 from its white vertex colours, shadow 103.
+    ASSERT_TRUE(m_handle->SetCamera(0, 30, 0, 0, 0, 0, 0, 0, 1));
+    ASSERT_TRUE(m_scene->CreateLight(0, 0));
+    m_scene->SetLightDiffuse(1, 1, 1, 0);
+    m_scene->SetDirection(1, -1, 0, 0);
+    ASSERT_TRUE(m_scene->SetLight(0));
+    LevelMesh mesh;
+    mesh.AddCheckerFloor(5, 4.0f, "grass", "stone");
+    IOrvalen3DLevelObject* level = mesh.Build(*m_scene);
+    IOrvalen3DD3DObject& caster = Implementation(m_scene->Cube(2, 2, 2));
+    caster.SetCollisionMode(0);
+    caster.SetPosition(0, 3, 0);
+    caster.DrawFlag = 1;
+    caster.ShadowFlag = 1;
+    caster.BuildShadowVolume(1, -1, 0);
+    Frame([&] {
+        EXPECT_TRUE(level->Render());
+        m_scene->Render();
+    });
+    const platform::Image pixels = Pixels();
+    const auto at = [&](float x, float z) {
+        const D3DXVECTOR3 screen = ScreenOf(x, 0, z);
+        return pixels.At(static_cast<UINT>(screen.x), static_cast<UINT>(screen.y));
+    };
+    EXPECT_TRUE(Reads(at(4, 0), 103, 103, 103, kColourTolerance));
+    EXPECT_TRUE(Reads(at(-3, 0), 180, 180, 180, kColourTolerance));
+    EXPECT_TRUE(Reads(at(4, 3), 180, 180, 180, kColourTolerance));
 }

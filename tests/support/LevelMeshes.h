@@ -20,8 +20,8 @@ struct LevelMesh {
         static constexpr float kUV[4][2] = {{0, 1}, {0, 0}, {1, 0}, {1, 1}};
         const auto first = static_cast<std::int32_t>(vertices.size());
         for (int i = 0; i < 4; ++i) {
-            vertices.emplace_back(corners[i][0], corners[i][1], corners[i][2], normal[0], normal[1], normal[2],
-                                  0xFFFFFFFFu, kUV[i][0], kUV[i][1], 0.0f, 0.0f);
+            vertices.emplace_back(corners[i][0], corners[i][1], corners[i][2], normal[0], normal[1],
+                                  normal[2], 0xFFFFFFFFu, kUV[i][0], kUV[i][1], 0.0f, 0.0f);
         }
         auto& list = parts[material];
         list.insert(list.end(), {first, first + 1, first + 2, first, first + 2, first + 3});
@@ -35,8 +35,8 @@ struct LevelMesh {
             for (int j = 0; j < n; ++j) {
                 const float x0 = origin + cell * static_cast<float>(i);
                 const float z0 = origin + cell * static_cast<float>(j);
-                const float corners[4][3] = {{x0, 0, z0}, {x0, 0, z0 + cell}, {x0 + cell, 0, z0 + cell},
-                                             {x0 + cell, 0, z0}};
+                const float corners[4][3] = {
+                    {x0, 0, z0}, {x0, 0, z0 + cell}, {x0 + cell, 0, z0 + cell}, {x0 + cell, 0, z0}};
                 AddQuad((i + j) % 2 == 0 ? even : odd, corners, {0, 1, 0});
             }
         }
