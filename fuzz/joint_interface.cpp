@@ -1,7 +1,8 @@
 // The joint functions of the flat interface driven from bytes: bodies, ball, hinge, slider, corkscrew,
 // universal, up-vector and user joints between them with raw float bit patterns, limits, pins,
 // stiffness, destruction from callbacks, user rows and motor records written from the input's tail,
-// the stop helpers, and steps. Nothing may crash; the world's joint count (contact
+// the stop helpers, vehicles (tires with raw floats, steering, tire inputs and removals from the tire
+// callback), and steps. Nothing may crash; the world's joint count (contact
 // joints aside) must match the harness's own; every body must stay finite unless a value above 1e6
 // was fed; and a second run of the same input must leave exactly as many blocks alive as the first (the
 // first may make the engine's process-wide pools, which stay).
@@ -76,6 +77,8 @@ struct Harness {
     dgJointBase* m_doomedJoint = nullptr; ///< destroyed from the next force callback
     dgBody* m_doomedBody = nullptr;
     bool m_wild = false;
+    float m_tireInput = 0.0f;           ///< what the tire callback sets
+    bool m_removeTireInCallback = false; ///< the tire callback removes the first tire
 
     /// A float of the script: small (flag clear) or raw (flag set); raw magnitudes above 1e6 make
     /// the run wild.
@@ -281,10 +284,93 @@ void AddBody(Harness& h, Cursor& ops) {
     h.m_bodies.push_back(body);
 }
 
+/// Every input setter on every tire with a value of the step's own, then maybe a removal.
+void VehicleInputs(dgJointBase* vehicle) {
+    const float value = g_harness->m_tireInput;
+    for (auto* tire = dgApiVehicleGetFirstTireID(vehicle); tire != nullptr;
+         tire = dgApiVehicleGetNextTireID(vehicle, tire)) {
+        dgApiVehicleSetTireTorque(vehicle, tire, value);
+        dgApiVehicleSetTireBrakeAcceleration(vehicle, tire, value, -value);
+        dgApiVehicleSetTireMaxLongitudinalSlideSpeed(vehicle, tire, value);
+        dgApiVehicleSetTireMaxSideSlideSpeed(vehicle, tire, -value);
+        dgApiVehicleSetTireLongitudinalSlideCoef(vehicle, tire, value);
+        dgApiVehicleSetTireSideSlideCoef(vehicle, tire, value);
+        Check(std::isfinite(dgApiVehicleGetTireMaxBrakeAcceleration(vehicle, tire)));
+    }
+    if (g_harness->m_removeTireInCallback) {
+        dgApiVehicleRemoveTire(vehicle, dgApiVehicleGetFirstTireID(vehicle));
+        Check(dgApiVehicleAddTire(vehicle, nullptr, nullptr, 1, 1, 1, 0, 0, 0, nullptr, 0) == nullptr);
+    }
+}
+
+/// A vehicle on a body (op 6) or, on a joint (op 7), one of: a tire of raw floats, steering, a removal,
+/// the tire callback set or cleared, a reset and every getter.
+void RunVehicleOperation(Harness& h, Cursor& ops, int op, bool raw) {
+    if (op == 6) {
+        dgBody* chassis = h.Body(ops.Byte());
+        float up[3];
+        h.Vector(ops, raw, up);
+        Adopt(h, dgApiVehicleCreate(h.m_world, up, chassis));
+        return;
+    }
+    dgJointBase* vehicle = h.Joint(ops.Byte());
+    const std::uint8_t choice = ops.Byte();
+    dgVehicleTireHandle* tire = dgApiVehicleGetFirstTireID(vehicle);
+    for (int skip = ops.Byte() % 4; skip > 0 && tire != nullptr; skip--) {
+        tire = dgApiVehicleGetNextTireID(vehicle, tire);
+    }
+    switch (choice % 5) {
+    case 0: {
+        float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        h.Vector(ops, raw, &matrix[12]);
+        matrix[0] = h.Value(ops, raw);
+        float pin[3];
+        h.Vector(ops, raw, pin);
+        const float mass = h.Value(ops, raw);
+        const float width = h.Value(ops, raw);
+        const float radius = h.Value(ops, raw);
+        dgApiVehicleAddTire(vehicle, matrix, pin, mass, width, radius, h.Value(ops, raw), h.Value(ops, raw),
+                            h.Value(ops, raw), nullptr, ops.Byte());
+        break;
+    }
+    case 1:
+        dgApiVehicleSetTireSteerAngle(vehicle, tire, h.Value(ops, raw));
+        break;
+    case 2:
+        dgApiVehicleRemoveTire(vehicle, tire);
+        break;
+    case 3:
+        h.m_tireInput = h.Value(ops, raw);
+        h.m_removeTireInCallback = ops.Byte() % 4 == 0;
+        dgApiVehicleSetTireCallback(vehicle, choice % 2 == 0 ? VehicleInputs : nullptr);
+        break;
+    default: {
+        dgApiVehicleReset(vehicle);
+        float matrix[16];
+        dgApiVehicleGetTireMatrix(vehicle, tire, matrix);
+        const float readings[] = {dgApiVehicleGetTireSteerAngle(vehicle, tire),
+                                  dgApiVehicleGetTireOmega(vehicle, tire),
+                                  dgApiVehicleGetTireNormalLoad(vehicle, tire),
+                                  dgApiVehicleGetTireSideSpeed(vehicle, tire),
+                                  dgApiVehicleGetTireLongitudinalSpeed(vehicle, tire)};
+        for (const float reading : readings) {
+            Check(h.m_wild || std::isfinite(reading));
+        }
+        Check(dgApiVehicleTireIsAirborne(vehicle, tire) + dgApiVehicleTireLostTraction(vehicle, tire) +
+                  dgApiVehicleTireLostSideGrip(vehicle, tire) >= 0);
+        break;
+    }
+    }
+}
+
 /// Codes 120 to 127 (either raw flag): 0-3 create a hinge, slider, corkscrew or universal joint, 4 sets
 /// or clears the motor callbacks of a joint (every kind's setter, only its own acts), 5 reads every
-/// getter and stop helper of a joint.
+/// getter and stop helper of a joint, 6 and 7 are vehicle operations.
 void RunMotorOperation(Harness& h, Cursor& ops, int op, bool raw) {
+    if (op >= 6) {
+        RunVehicleOperation(h, ops, op, raw);
+        return;
+    }
     if (op <= 3) {
         dgBody* child = h.Body(ops.Byte());
         const std::uint8_t pick = ops.Byte();

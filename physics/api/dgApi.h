@@ -28,6 +28,8 @@ class dgContactJoint;
 class dgJointBase;
 class dgRagDoll;
 class dgRagDollBone;
+/// A vehicle's tire; valid until the tire is removed or its vehicle destroyed.
+struct dgVehicleTireHandle;
 struct dgPolygonSoupQuery;
 struct dgPolygonSoupRay;
 
@@ -76,6 +78,8 @@ using dgCorkscrewCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* d
 using dgUniversalCallback = unsigned (*)(dgJointBase* joint, dgJointMotorDesc* desc);
 /// Once per sub-step while the user joint's island is awake: add the joint's rows here.
 using dgUserJointSubmitCallback = void (*)(dgJointBase* joint);
+/// Once per step of an awake vehicle, after its tires' inputs were reset: set this step's tire inputs.
+using dgVehicleTireUpdate = void (*)(dgJointBase* vehicle);
 
 // Ragdoll callbacks.
 /// With each bone of a ragdoll that moved, after the sub-step, the bones of each ragdoll in post-order.
@@ -553,3 +557,54 @@ void dgApiRagDollBoneGetGlobalMatrix(const dgRagDollBone* bone, float* matrix);
 /// (radians). unused, extra0 and extra1 are not read. Nothing happens for the root.
 void dgApiRagDollBoneSetLimits(dgRagDollBone* bone, const float* pin, float minAngle, float maxAngle,
                                float twistAngle, const float* unused, float extra0, float extra1);
+
+// Vehicles. The vehicle is a joint on its chassis, destroyed with dgApiDestroyJoint or with the chassis.
+// Tire functions given a null tire, a removed tire or another vehicle's tire do nothing (getters read 0).
+/// A vehicle on chassis whose up direction is up (world space): the chassis's collision becomes a
+/// compound that the tires' shapes join. Null for a null world, chassis or up, a chassis of another world,
+/// a chassis that already has a vehicle, or an up direction that is zero or not finite.
+dgJointBase* dgApiVehicleCreate(dgWorld* world, const float* up, dgBody* chassis);
+/// A tire placed by localMatrix (chassis frame) spinning about pin (its own frame); mass, width, radius
+/// and the suspension values are taken as absolute values. Null for the 31st tire, a mass, width or
+/// radius that is not finite or below 0.001 in size, a matrix or pin that is not finite, a zero pin, a
+/// call during the world's update or query, or when memory runs out.
+dgVehicleTireHandle* dgApiVehicleAddTire(dgJointBase* vehicle, const float* localMatrix, const float* pin,
+                                         float mass, float width, float radius, float suspensionShock,
+                                         float suspensionSpring, float suspensionLength, void* userData,
+                                         unsigned collisionId);
+/// During the world's update the tire goes at the end of the running sub-step.
+void dgApiVehicleRemoveTire(dgJointBase* vehicle, dgVehicleTireHandle* tire);
+void dgApiVehicleSetTireCallback(dgJointBase* vehicle, dgVehicleTireUpdate callback);
+/// Suspension position and speed, spin angle and rate of every tire back to 0.
+void dgApiVehicleReset(dgJointBase* vehicle);
+/// Tires in the order they were added; null at the end.
+dgVehicleTireHandle* dgApiVehicleGetFirstTireID(const dgJointBase* vehicle);
+dgVehicleTireHandle* dgApiVehicleGetNextTireID(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+void* dgApiVehicleGetTireUserData(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+/// The wheel's world matrix (16 floats), its front row the spin axis's frame as the tire was placed.
+void dgApiVehicleGetTireMatrix(const dgJointBase* vehicle, const dgVehicleTireHandle* tire, float* matrix);
+/// Turns the tire by angle (radians) about up from its rotation at addition.
+void dgApiVehicleSetTireSteerAngle(dgJointBase* vehicle, dgVehicleTireHandle* tire, float angle);
+float dgApiVehicleGetTireSteerAngle(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+float dgApiVehicleGetTireOmega(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+/// The suspension's force of the last step along the vehicle's up.
+float dgApiVehicleGetTireNormalLoad(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+/// The deceleration that stops the tire within the vehicle's last step; 0 before its first step.
+float dgApiVehicleGetTireMaxBrakeAcceleration(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+float dgApiVehicleGetTireSideSpeed(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+float dgApiVehicleGetTireLongitudinalSpeed(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+// Tire inputs: reset before every tire callback, so they are meant to be set from it.
+void dgApiVehicleSetTireTorque(dgJointBase* vehicle, dgVehicleTireHandle* tire, float torque);
+/// Stores the acceleration and the absolute value of the maximum friction.
+void dgApiVehicleSetTireBrakeAcceleration(dgJointBase* vehicle, dgVehicleTireHandle* tire, float acceleration,
+                                          float maxFriction);
+/// Absolute value, at least 0.5.
+void dgApiVehicleSetTireMaxLongitudinalSlideSpeed(dgJointBase* vehicle, dgVehicleTireHandle* tire, float speed);
+void dgApiVehicleSetTireMaxSideSlideSpeed(dgJointBase* vehicle, dgVehicleTireHandle* tire, float speed);
+/// min(absolute value, 1) x 0.25; a NaN stores 0.
+void dgApiVehicleSetTireLongitudinalSlideCoef(dgJointBase* vehicle, dgVehicleTireHandle* tire, float coef);
+void dgApiVehicleSetTireSideSlideCoef(dgJointBase* vehicle, dgVehicleTireHandle* tire, float coef);
+/// 1 when the tire had no contact in the last step, else 0.
+int dgApiVehicleTireIsAirborne(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+int dgApiVehicleTireLostTraction(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);
+int dgApiVehicleTireLostSideGrip(const dgJointBase* vehicle, const dgVehicleTireHandle* tire);

@@ -45,6 +45,10 @@ class dgCollision : public dgRef {
 public:
     /// Flag bit 0: the offset matrix is not the identity.
     static constexpr dgUnsigned32 kOffsetNotIdentity = 1u << 0;
+    /// Flag bit 1: the compound is a vehicle's chassis.
+    static constexpr dgUnsigned32 kVehicleChassis = 1u << 1;
+    /// Flag bit 2: the shape is a vehicle's tire, whose contacts the vehicle takes over.
+    static constexpr dgUnsigned32 kTireShape = 1u << 2;
     /// A ray cast result of this value means no hit.
     static constexpr dgFloat32 kNoHit = 1.2f;
 
@@ -88,6 +92,8 @@ public:
     dgUnsigned32 GetSignature() const { return m_signature; }
     dgCollisionType GetCollisionType() const { return m_collisionType; }
     dgUnsigned32 GetFlags() const { return m_flags; }
+    /// Sets (on) or clears the given flag bits; SetOffsetMatrix rewrites bit 0 alone.
+    void SetFlags(dgUnsigned32 bits, bool on) { m_flags = on ? (m_flags | bits) : (m_flags & ~bits); }
 
     /// The identity test of SetOffsetMatrix: diagonal entries exactly 1.0, the others equal to 0.0 (so
     /// -0.0 counts and NaN does not).

@@ -132,6 +132,9 @@ void dgWorld::EndQuery() {
 }
 
 void dgWorld::DestroyPendingObjects() {
+    for (auto* node = m_vehicleUpdateSet.GetFirst(); node != nullptr; node = decltype(m_vehicleUpdateSet)::GetNext(node)) {
+        node->GetInfo()->RemovePendingTires();
+    }
     // Each destruction erases its own entry, and callbacks run from it may erase others: always
     // take the first entry left.
     while (auto* node = m_pendingJoints.GetFirst()) {

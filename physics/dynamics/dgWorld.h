@@ -20,6 +20,7 @@
 #include "physics/dynamics/dgSliderJoint.h"
 #include "physics/dynamics/dgUniversalJoint.h"
 #include "physics/dynamics/dgUpVectorJoint.h"
+#include "physics/dynamics/dgVehicleJoint.h"
 #include "physics/dynamics/dgWorldDynamicsUpdate.h"
 
 #include <cstdint>
@@ -86,6 +87,9 @@ public:
     dgRecyclePool<dgUpVectorJoint> m_upVectorJointPool;
     dgRecyclePool<dgCorkscrewJoint> m_corkscrewJointPool;
     dgRecyclePool<dgUniversalJoint> m_universalJointPool;
+    dgRecyclePool<dgVehicleJoint> m_vehiclePool;
+    dgTree<dgVehicleJoint*, std::uintptr_t> m_vehicleUpdateSet; ///< every live vehicle, keyed by address
+    dgFloat32 m_vehicleSubStepRate = 179.0f;                     ///< vehicle sub-steps per second
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
@@ -211,6 +215,11 @@ public:
     /// (fixed in parent; the pin's own right axis when pin1 lies along pin0). Null as for the hinge.
     dgUniversalJoint* CreateUniversalJoint(const dgVector& pivot, const dgVector& pin0, const dgVector& pin1,
                                            dgBody* child, dgBody* parent);
+    /// A vehicle on chassis whose up direction (global) is up: the chassis's shape becomes a new
+    /// compound flagged as a vehicle's chassis (a compound's children are rewrapped). Null for a body of
+    /// another world or one being destroyed, a chassis that already has a vehicle or whose shape cannot
+    /// be a compound's child, or an up direction that is zero or not finite.
+    dgVehicleJoint* CreateVehicle(const dgVector& up, dgBody* chassis);
     /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
     dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }
     void FreezeBody(dgBody* body);

@@ -51,6 +51,12 @@ TEST(dgCollision, OffsetFlagFollowsTheIdentityTestNotTheBits) {
     EXPECT_FALSE(dgCollision::IsIdentity(notANumber));
     const auto moved = Make<dgCollisionSphere>(0u, 1.0f, MakeMatrix(dgVector(0, 1, 0, 0), 0.0f, P(1, 0, 0)));
     EXPECT_NE(moved->GetFlags() & dgCollision::kOffsetNotIdentity, 0u);
+    // The vehicle bits survive a new placement, which rewrites bit 0 alone.
+    moved->SetFlags(dgCollision::kVehicleChassis | dgCollision::kTireShape, true);
+    moved->SetOffsetMatrix(Identity());
+    EXPECT_EQ(moved->GetFlags(), dgCollision::kVehicleChassis | dgCollision::kTireShape);
+    moved->SetFlags(dgCollision::kVehicleChassis, false);
+    EXPECT_EQ(moved->GetFlags(), dgCollision::kTireShape);
 }
 
 TEST(dgCollision, EveryShapeIsOfItsClassAndItsBases) {

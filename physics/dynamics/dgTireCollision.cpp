@@ -1,0 +1,76 @@
+#include "physics/dynamics/dgTireCollision.h"
+
+#include "physics/dynamics/dgVehicleTire.h"
+
+#include <cmath>
+
+namespace {
+
+dgVector Stretch(const dgVector& v, const dgVector& scale) {
+    return dgVector(v.x * scale.x, v.y * scale.y, v.z * scale.z, v.w);
+}
+
+dgVector Normalised(const dgVector& v) {
+    const dgFloat32 inv = 1.0f / std::sqrt(v.DotProduct(v) + 1.0e-12f);
+    return dgVector(v.x * inv, v.y * inv, v.z * inv, v.w);
+}
+
+// The rows of matrix scaled by (sx, sy, sz): the stretch applied before the placement.
+dgMatrix StretchedRows(const dgMatrix& matrix, const dgVector& scale) {
+    return dgMatrix(matrix.front.Scale(scale.x), matrix.up.Scale(scale.y), matrix.right.Scale(scale.z),
+                    matrix.posit);
+}
+
+} // namespace
+
+dgTireCollision::dgTireCollision(dgWorld* world, dgVehicleTire* tire, const dgMatrix& matrix)
+    : dgCollisionChamferCylinder(0u, 1.0f, 1.0f, matrix),
+      m_scale(tire->m_width, tire->m_radius, tire->m_radius, 0.0f),
+      m_invScale(1.0f / tire->m_width, 1.0f / tire->m_radius, 1.0f / tire->m_radius, 0.0f), m_world(world),
+      m_maxTreadRadius2((tire->m_radius * 0.75f) * (tire->m_radius * 0.75f)), m_contactCount(0), m_contacts(),
+      m_contactPoints(), m_tire(tire), m_unit(0u, 1.0f, 1.0f, dgGetIdentityMatrix()) {
+    tire->m_collision = this;
+    SetUserId(tire->m_collisionUserId);
+    SetOffsetMatrix(matrix);
+    SetFlags(kOffsetNotIdentity | kTireShape, true);
+}
+
+dgVector dgTireCollision::SupportVertex(const dgVector& dir) const {
+    const dgVector unitDir = Normalised(Stretch(dir, m_scale));
+    return Stretch(m_unit.SupportVertex(unitDir), m_scale);
+}
+
+dgFloat32 dgTireCollision::RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
+                                   dgRayCastPrefilter preFilter, dgBody* body, void* userData) const {
+    if (preFilter != nullptr && preFilter(body, this, userData) == 0) {
+        return kNoHit;
+    }
+    const dgFloat32 t =
+        m_unit.RayCast(Stretch(p0, m_invScale), Stretch(p1, m_invScale), contactOut, nullptr, body, userData);
+    if (t < kNoHit) {
+        // A unit normal n maps to the stretched surface as the inverse transpose: S^-1 n.
+        const dgFloat32 w = contactOut.m_normal.w;
+        contactOut.m_normal = Normalised(Stretch(contactOut.m_normal, m_invScale));
+        contactOut.m_normal.w = w;
+        contactOut.m_attribute = static_cast<dgInt64>(GetUserId());
+    }
+    return t;
+}
+
+dgInt32 dgTireCollision::CalcPlaneIntersection(const dgVector& normal, const dgVector& point, dgVector* out) const {
+    const dgInt32 count =
+        m_unit.CalcPlaneIntersection(Normalised(Stretch(normal, m_scale)), Stretch(point, m_invScale), out);
+    for (dgInt32 i = 0; i < count; i++) {
+        out[i] = Stretch(out[i], m_scale);
+    }
+    return count;
+}
+
+void dgTireCollision::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {
+    m_unit.CalcWorldBox(StretchedRows(matrix, m_scale), minOut, maxOut);
+}
+
+void dgTireCollision::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
+                                         dgCollisionFaceCallback callback) const {
+    m_unit.ForEachDisplayFace(StretchedRows(GetOffsetMatrix(), m_scale).Multiply(matrix), body, callback);
+}

@@ -1,0 +1,246 @@
+#include "physics/dynamics/dgVehicleJoint.h"
+
+#include "physics/collision/dgCompoundCollision.h"
+#include "physics/core/dgMemory.h"
+#include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgTireCollision.h"
+#include "physics/dynamics/dgWorld.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr dgFloat32 kQuarterTurn = 1.5707964f;
+// Below this squared length a pin gives no axis.
+constexpr dgFloat32 kMinPinLength2 = 1.0e-12f;
+
+bool IsFinite(const dgVector& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
+}
+
+bool IsFinite(const dgMatrix& m) {
+    return IsFinite(m.front) && IsFinite(m.up) && IsFinite(m.right) && IsFinite(m.posit);
+}
+
+bool IsUsableSize(dgFloat32 value) {
+    return std::isfinite(value) && std::fabs(value) >= dgVehicleJoint::kMinTireSize;
+}
+
+dgMatrix RotationAbout(const dgVector& axis, dgFloat32 angle) {
+    return dgMatrix::FromQuaternion(dgQuaternion::FromAxisAngle(axis, angle), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+// The chassis compound that holds the tire shapes; null when the host has since given the chassis
+// another shape, which then holds none of them.
+dgCompoundCollision* ChassisCompound(const dgVehicleJoint& vehicle) {
+    dgCollision* collision = vehicle.m_body0->m_collision;
+    if (collision == nullptr || collision->GetCollisionType() != kCompoundCollision ||
+        (collision->GetFlags() & dgCollision::kVehicleChassis) == 0) {
+        return nullptr;
+    }
+    return static_cast<dgCompoundCollision*>(collision);
+}
+
+} // namespace
+
+void dgVehicleJoint::InitVehicle(dgWorld* world) {
+    Init();
+    m_maxRows = 0;
+    m_kind = kVehicleJoint;
+    m_upDirection = dgVector(0.0f, 1.0f, 0.0f, 1.0f);
+    m_stepTime = 0.0f;
+    m_invStepTime = 0.0f;
+    m_tireCallback = nullptr;
+    m_destructorCallback = nullptr;
+    m_world = world;
+    m_pendingRemovals = 0;
+}
+
+dgVehicleJoint::TireNode* dgVehicleJoint::AddTire(const dgMatrix& localMatrix, const dgVector& pin, dgFloat32 mass,
+                                                  dgFloat32 width, dgFloat32 radius, dgFloat32 suspensionShock,
+                                                  dgFloat32 suspensionSpring, dgFloat32 suspensionLength,
+                                                  std::uintptr_t collisionUserId, void* userData) {
+    const dgFloat32 pinLength2 = pin.DotProduct(pin);
+    if (m_tires.GetCount() >= kMaxTires || !IsUsableSize(mass) || !IsUsableSize(width) || !IsUsableSize(radius) ||
+        !IsFinite(localMatrix) || !IsFinite(pin) || !(pinLength2 >= kMinPinLength2)) {
+        return nullptr;
+    }
+    // The shape is made before the tire joins the list, so running out of memory changes nothing.
+    dgVehicleTire record;
+    record.m_vehicle = this;
+    record.m_localMatrix = localMatrix;
+    record.m_localRotation = dgQuaternion::FromMatrix(localMatrix);
+    record.m_alignMatrix = RotationAbout(m_upDirection, kQuarterTurn);
+    const dgFloat32 invPin = 1.0f / std::sqrt(pinLength2);
+    record.m_pin = dgVector(pin.x * invPin, pin.y * invPin, pin.z * invPin, pin.w);
+    record.m_suspensionForce = dgVector(0.0f, 0.0f, 0.0f, 0.0f);
+    record.m_mass = std::fabs(mass);
+    record.m_width = std::fabs(width);
+    record.m_radius = std::fabs(radius);
+    record.m_suspensionShock = std::fabs(suspensionShock);
+    record.m_suspensionSpring = std::fabs(suspensionSpring);
+    record.m_suspensionLength = std::fabs(suspensionLength);
+    record.m_collisionUserId = collisionUserId;
+    record.m_userData = userData;
+    record.m_invMass = 1.0f / record.m_mass;
+    record.m_inertia = record.m_mass * record.m_radius * record.m_radius * 0.4f;
+    record.m_invInertia = 1.0f / record.m_inertia;
+
+    TireNode* node = m_tires.Append(record);
+    dgVehicleTire& tire = node->GetInfo();
+    try {
+        new dgTireCollision(m_world, &tire, CalcTireShapeMatrix(tire));
+        if (dgCompoundCollision* compound = ChassisCompound(*this)) {
+            compound->AddCollision(tire.m_collision);
+        }
+    } catch (const dgMemoryExhausted&) {
+        if (tire.m_collision != nullptr) {
+            dgRefRelease(tire.m_collision);
+        }
+        m_tires.Remove(node);
+        throw;
+    }
+    return node;
+}
+
+dgVehicleJoint::TireNode* dgVehicleJoint::FindTire(const void* handle) const {
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        if (node == handle) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
+void dgVehicleJoint::RemoveTire(TireNode* tire) {
+    if (tire == nullptr || FindTire(tire) == nullptr || tire->GetInfo().m_removePending != 0) {
+        return;
+    }
+    if (m_world->DefersDestruction()) {
+        // The tire callback runs inside the solve, which walks this list.
+        tire->GetInfo().m_removePending = 1;
+        m_pendingRemovals++;
+        return;
+    }
+    FreeTire(tire);
+}
+
+void dgVehicleJoint::RemovePendingTires() {
+    TireNode* node = m_tires.GetFirst();
+    while (m_pendingRemovals > 0 && node != nullptr) {
+        TireNode* next = node->GetNext();
+        if (node->GetInfo().m_removePending != 0) {
+            m_pendingRemovals--;
+            FreeTire(node);
+        }
+        node = next;
+    }
+}
+
+void dgVehicleJoint::FreeTire(TireNode* node) {
+    dgTireCollision* collision = node->GetInfo().m_collision;
+    if (dgCompoundCollision* compound = ChassisCompound(*this)) {
+        compound->RemoveCollision(collision);
+    }
+    m_tires.Remove(node);
+    dgRefRelease(collision);
+}
+
+void dgVehicleJoint::Reset() {
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        dgVehicleTire& tire = node->GetInfo();
+        tire.m_suspensionPosition = 0.0f;
+        tire.m_spinAngle = 0.0f;
+        tire.m_suspensionSpeed = 0.0f;
+        tire.m_omega = 0.0f;
+    }
+}
+
+void dgVehicleJoint::SetTireSteerAngle(dgVehicleTire& tire, dgFloat32 angle) {
+    const dgVehicleJoint& vehicle = *tire.m_vehicle;
+    tire.m_steerAngle = angle;
+    const dgVector posit = tire.m_localMatrix.posit;
+    tire.m_localMatrix = dgMatrix::FromQuaternion(tire.m_localRotation, dgVector(0.0f, 0.0f, 0.0f, 1.0f))
+                             .Multiply(RotationAbout(vehicle.m_upDirection, angle));
+    tire.m_localMatrix.posit = posit;
+}
+
+dgMatrix dgVehicleJoint::CalcTireShapeMatrix(const dgVehicleTire& tire) const {
+    dgMatrix matrix = tire.m_alignMatrix.Multiply(RotationAbout(tire.m_pin, tire.m_spinAngle))
+                          .Multiply(tire.m_localMatrix);
+    matrix.posit = matrix.posit.Add(m_upDirection.Scale(tire.m_suspensionPosition));
+    return matrix;
+}
+
+dgMatrix dgVehicleJoint::GetTireMatrix(const dgVehicleTire& tire) const {
+    dgMatrix matrix = RotationAbout(tire.m_pin, tire.m_spinAngle).Multiply(tire.m_localMatrix);
+    matrix.posit = matrix.posit.Add(m_upDirection.Scale(tire.m_suspensionPosition));
+    return matrix.Multiply(m_body0->m_matrix);
+}
+
+void dgVehicleJoint::ResetTireInputs() {
+    const dgBody& chassis = *m_body0;
+    const dgVector up = chassis.m_matrix.RotateVector(m_upDirection);
+    const dgFloat32 acceleration = up.DotProduct(chassis.m_force.Scale(chassis.m_invMass.w));
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        dgVehicleTire& tire = node->GetInfo();
+        tire.m_load = tire.m_mass * acceleration;
+        tire.m_torque = 0.0f;
+        tire.m_longitudinalSlideCoef = 0.0f;
+        tire.m_maxLongitudinalSlideSpeed = kMinSlideSpeed;
+        tire.m_sideSlideCoef = 0.0f;
+        tire.m_maxSideSlideSpeed = kMinSlideSpeed;
+        tire.m_brakeAcceleration = 0.0f;
+        tire.m_brakeMaxFriction = 0.0f;
+    }
+}
+
+dgFloat32 dgVehicleJoint::ClampSlideSpeed(dgFloat32 value) {
+    const dgFloat32 speed = std::fabs(value);
+    return speed > kMinSlideSpeed ? speed : kMinSlideSpeed;
+}
+
+dgFloat32 dgVehicleJoint::ClampSlideCoef(dgFloat32 value) {
+    if (std::isnan(value)) {
+        return 0.0f;
+    }
+    const dgFloat32 coef = std::fabs(value);
+    return (coef < 1.0f ? coef : 1.0f) * kMaxSlideCoef;
+}
+
+dgJointDestructorCallback dgVehicleJoint::SetJointDestructor(dgJointDestructorCallback callback) {
+    m_destructorCallback = callback;
+    return m_destructorCallback;
+}
+
+void dgVehicleJoint::Release(dgWorld* world) {
+    world->m_vehicleUpdateSet.RemoveKey(reinterpret_cast<std::uintptr_t>(this));
+    // Cleared first so a vehicle released twice by mistake never reports twice.
+    const dgJointDestructorCallback callback = m_destructorCallback;
+    m_destructorCallback = nullptr;
+    if (callback != nullptr) {
+        callback(this);
+    }
+    while (TireNode* node = m_tires.GetFirst()) {
+        FreeTire(node);
+    }
+    m_pendingRemovals = 0;
+    if (dgCompoundCollision* compound = ChassisCompound(*this)) {
+        compound->SetFlags(dgCollision::kVehicleChassis, false);
+    }
+    world->m_vehiclePool.Release(this);
+}
+
+dgInt32 dgVehicleJoint::SubmitConstraints(dgJointParams& params) {
+    ResetTireInputs();
+    m_stepTime = params.m_timeStep;
+    m_invStepTime = params.m_invTimeStep;
+    if (m_tireCallback != nullptr) {
+        m_tireCallback(this);
+    }
+    return 0;
+}

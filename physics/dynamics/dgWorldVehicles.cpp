@@ -1,0 +1,77 @@
+// Creation of vehicles: a pooled vehicle joint on the chassis, whose shape is rewrapped into a compound
+// that the tires' shapes join.
+
+#include "physics/dynamics/dgWorld.h"
+
+#include "physics/collision/dgCompoundCollision.h"
+#include "physics/collision/dgInlineArray.h"
+#include "physics/core/dgMemory.h"
+#include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgJointLink.h"
+
+#include <cmath>
+
+namespace {
+
+// Below this squared length an up direction gives no axis.
+constexpr dgFloat32 kMinUpLength2 = 1.0e-12f;
+// Children gathered on the stack before the list moves to the heap.
+constexpr dgInt32 kInlineChildren = 64;
+
+bool HasVehicle(const dgBody* body) {
+    const dgJointLink* first = body->m_jointRing;
+    if (first == nullptr) {
+        return false;
+    }
+    const dgJointLink* link = first;
+    do {
+        if (link->m_joint->m_kind == dgJointBase::kVehicleJoint) {
+            return true;
+        }
+        link = link->GetNextInRing();
+    } while (link != first);
+    return false;
+}
+
+} // namespace
+
+dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& up, dgBody* chassis) {
+    const dgFloat32 length2 = up.x * up.x + up.y * up.y + up.z * up.z;
+    if (!std::isfinite(length2) || length2 < kMinUpLength2 || !CanJoin(chassis, nullptr) ||
+        chassis->m_collision == nullptr || HasVehicle(chassis)) {
+        return nullptr;
+    }
+    // A compound is rewrapped into a new one, so a compound that other bodies share is never flagged.
+    dgCollision* shape = chassis->m_collision;
+    const bool isCompound = shape->GetCollisionType() == kCompoundCollision;
+    const dgInt32 count = isCompound ? static_cast<dgCompoundCollision*>(shape)->GetChildCount() : 1;
+    dgInlineArray<dgCollision*, kInlineChildren> children(count);
+    for (dgInt32 i = 0; i < count; i++) {
+        children[i] = isCompound ? static_cast<dgCompoundCollision*>(shape)->GetChild(i) : shape;
+    }
+    dgCompoundCollision* compound = CreateCompound(count, children.GetData());
+    if (compound == nullptr) {
+        return nullptr;
+    }
+    dgVehicleJoint* vehicle = nullptr;
+    try {
+        vehicle = m_vehiclePool.Alloc();
+        vehicle->InitVehicle(this);
+        m_vehicleUpdateSet.Insert(vehicle, reinterpret_cast<std::uintptr_t>(vehicle));
+        AttachJoint(vehicle, chassis, nullptr);
+    } catch (const dgMemoryExhausted&) {
+        if (vehicle != nullptr) {
+            m_vehicleUpdateSet.RemoveKey(reinterpret_cast<std::uintptr_t>(vehicle));
+            m_vehiclePool.Release(vehicle);
+        }
+        ReleaseCollision(compound);
+        throw;
+    }
+    const dgFloat32 inv = 1.0f / std::sqrt(length2);
+    vehicle->m_upDirection = chassis->m_matrix.InverseRotateVector(dgVector(up.x * inv, up.y * inv, up.z * inv, 0.0f));
+    vehicle->m_upDirection.w = 1.0f;
+    compound->SetFlags(dgCollision::kVehicleChassis, true);
+    chassis->SetCollision(compound);
+    ReleaseCollision(compound);
+    return vehicle;
+}

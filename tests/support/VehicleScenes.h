@@ -1,0 +1,61 @@
+#pragma once
+// The reference car, built through the flat interface once for the tests and the benchmarks: a
+// 4 x 1 x 2 m box chassis of 1000 kg (x forward, y up) on four tires, over a static floor whose top is
+// y = 0, under g = 9.81 without damping.
+
+#include "JointScenes.h"
+
+#include <array>
+
+namespace vehiclescene {
+
+using jointscene::Mat4;
+using jointscene::Vec3;
+
+inline constexpr float kChassisMass = 1000.0f;
+inline constexpr Vec3 kChassisSize = {4.0f, 1.0f, 2.0f};
+inline constexpr float kTireMass = 20.0f;
+inline constexpr float kTireRadius = 0.35f;
+inline constexpr float kTireWidth = 0.25f;
+inline constexpr float kSpring = 150.0f;
+inline constexpr float kShock = 10.0f;
+inline constexpr float kSuspensionLength = 0.3f;
+inline constexpr int kTireCount = 4;
+/// Tire centres in the chassis frame: front and rear, left and right, half a metre below the centre.
+inline constexpr std::array<Vec3, kTireCount> kTirePositions = {
+    Vec3{1.3f, -0.5f, 0.9f}, Vec3{1.3f, -0.5f, -0.9f}, Vec3{-1.3f, -0.5f, 0.9f}, Vec3{-1.3f, -0.5f, -0.9f}};
+
+/// A floor and the car, its chassis centre at height above the floor's top; the world goes with it.
+struct ReferenceCar {
+    jointscene::JointWorld m_scene;
+    dgBody* m_floor = nullptr;
+    dgBody* m_chassis = nullptr;
+    dgJointBase* m_vehicle = nullptr;
+    std::array<dgVehicleTireHandle*, kTireCount> m_tires = {};
+
+    explicit ReferenceCar(float height = 1.0f, dgMallocCallback allocate = nullptr, dgFreeCallback release = nullptr)
+        : m_scene(allocate, release) {
+        dgCollision* floorShape = dgApiCollisionCreateBox(m_scene.m_world, 100.0f, 1.0f, 100.0f, nullptr);
+        m_floor = dgApiBodyCreate(m_scene.m_world, floorShape);
+        dgApiCollisionRelease(m_scene.m_world, floorShape);
+        const Mat4 floorMatrix = jointscene::JointWorld::Translation({0.0f, -0.5f, 0.0f});
+        dgApiBodySetMatrix(m_floor, floorMatrix.data());
+
+        m_chassis = m_scene.AddBox(kChassisSize, kChassisMass, jointscene::JointWorld::Translation({0.0f, height, 0.0f}));
+        const Vec3 up = {0.0f, 1.0f, 0.0f};
+        m_vehicle = dgApiVehicleCreate(m_scene.m_world, up.data(), m_chassis);
+        for (int i = 0; i < kTireCount; i++) {
+            m_tires[i] = AddTire(kTirePositions[i], i);
+        }
+    }
+
+    /// A reference tire at the position (chassis frame) spinning about z.
+    dgVehicleTireHandle* AddTire(const Vec3& position, int index) {
+        const Mat4 local = jointscene::JointWorld::Translation(position);
+        const Vec3 pin = {0.0f, 0.0f, 1.0f};
+        return dgApiVehicleAddTire(m_vehicle, local.data(), pin.data(), kTireMass, kTireWidth, kTireRadius, kShock,
+                                   kSpring, kSuspensionLength, nullptr, static_cast<unsigned>(index));
+    }
+};
+
+} // namespace vehiclescene
