@@ -70,7 +70,7 @@ void dgTireCollision::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgV
     m_unit.CalcWorldBox(StretchedRows(matrix, m_scale), minOut, maxOut);
 }
 
-void dgTireCollision::ForEachDisplayFace(const dgMatrix& matrix, dgBody* body,
+void dgTireCollision::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body,
                                          dgCollisionFaceCallback callback) const {
-    m_unit.ForEachDisplayFace(StretchedRows(GetOffsetMatrix(), m_scale).Multiply(matrix), body, callback);
+    m_unit.ForEachDisplayFace(StretchedRows(GetOffsetMatrix(), m_scale).Multiply(bodyMatrix), body, callback);
 }

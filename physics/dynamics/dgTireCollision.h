@@ -33,7 +33,7 @@ public:
     dgTireCollision(dgWorld* world, dgVehicleTire* tire, const dgMatrix& matrix);
 
     void CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const override;
-    void ForEachDisplayFace(const dgMatrix& matrix, dgBody* body, dgCollisionFaceCallback callback) const override;
+    void ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const override;
     dgFloat32 RayCast(const dgVector& p0, const dgVector& p1, dgContactPoint& contactOut,
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;
     dgVector SupportVertex(const dgVector& dir) const override;
