@@ -39,10 +39,6 @@ constexpr dgInt32 kRatioBlock = 8;
 // The kernels' helpers are forced inline: at -O2 the compiler keeps them as calls in the hottest loops.
 #define DG_SOLVER_INLINE inline __attribute__((always_inline))
 
-DG_SOLVER_INLINE dgFloat32 Dot(const dgVector& a, const dgVector& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
 DG_SOLVER_INLINE dgFloat32 Dot3(const dgFloat32* a, const dgFloat32* b) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
