@@ -28,7 +28,7 @@ dgTireCollision::dgTireCollision(dgWorld* world, dgVehicleTire* tire, const dgMa
       m_scale(tire->m_width, tire->m_radius, tire->m_radius, 0.0f),
       m_invScale(1.0f / tire->m_width, 1.0f / tire->m_radius, 1.0f / tire->m_radius, 0.0f), m_world(world),
       m_maxTreadRadius2((tire->m_radius * 0.75f) * (tire->m_radius * 0.75f)), m_contactCount(0), m_contacts(),
-      m_contactPoints(), m_tire(tire), m_unit(0u, 1.0f, 1.0f, dgGetIdentityMatrix()) {
+      m_tire(tire), m_unit(0u, 1.0f, 1.0f, dgGetIdentityMatrix()) {
     tire->m_collision = this;
     SetUserId(tire->m_collisionUserId);
     SetOffsetMatrix(matrix);

@@ -57,7 +57,6 @@ private:
     dgFloat32 m_maxTreadRadius2; ///< (0.75 r)^2: beyond it a contact's normal comes from the centre
     dgInt32 m_contactCount;
     Contact m_contacts[kMaxContacts];
-    dgContactPoint* m_contactPoints[kMaxContacts];
     dgVehicleTire* m_tire;
     dgCollisionChamferCylinder m_unit; ///< radius 1, thickness 1, at the identity
 };
