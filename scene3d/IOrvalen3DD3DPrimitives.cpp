@@ -171,12 +171,12 @@ IOrvalen3DObject* IOrvalen3DD3D::Cube(float width, float height, float depth, bo
     const std::uint32_t colour = VertexColour;
     auto generate = [&](Vertex3D* vertices, std::uint32_t* indices) {
         for (std::uint32_t face = 0; face < 6; ++face) {
-            const CubeFace& spec = kCubeFaces[face];
+            const CubeFace& cubeFace = kCubeFaces[face];
             for (int corner = 0; corner < 4; ++corner) {
-                const int* sign = spec.corners[corner];
+                const int* sign = cubeFace.corners[corner];
                 vertices[face * 4 + corner] =
-                    Vertex3D(Half(width, sign[0]), Half(height, sign[1]), Half(depth, sign[2]), spec.normal[0],
-                             spec.normal[1], spec.normal[2], colour, kCubeFaceUV[corner][0], kCubeFaceUV[corner][1],
+                    Vertex3D(Half(width, sign[0]), Half(height, sign[1]), Half(depth, sign[2]), cubeFace.normal[0],
+                             cubeFace.normal[1], cubeFace.normal[2], colour, kCubeFaceUV[corner][0], kCubeFaceUV[corner][1],
                              0.0f, 0.0f);
             }
             const std::uint32_t b = face * 4;

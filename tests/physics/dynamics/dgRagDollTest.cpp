@@ -109,20 +109,20 @@ TEST(dgRagDoll, FigureReadsBackItsFramesBonesBodiesAndJoints) {
     EXPECT_EQ(scene.m_world->GetBodyCount(), bodies + kBoneCount);
     EXPECT_EQ(scene.m_world->GetJointCount(), joints + kBoneCount - 1);
 
-    const auto& specs = FigureBones();
+    const auto& bones = FigureBones();
     float mass = 0.0f;
     for (int i = 0; i < kBoneCount; i++) {
         const dgRagDollBone* bone = figure.m_bones[i];
-        const BoneSpec& spec = specs[i];
-        const Mat4 global = GlobalFrame(spec, base);
+        const BoneSpec& boneDesc = bones[i];
+        const Mat4 global = GlobalFrame(boneDesc, base);
         ExpectMatrixNear(bone->GetGlobalMatrix(), global);
         ExpectMatrixNear(bone->GetLocalMatrix(),
-                         spec.m_parent < 0 ? global
-                                           : Relative(global, GlobalFrame(specs[spec.m_parent], base)));
-        EXPECT_EQ(figure.m_ragdoll->FindBone(static_cast<dgUnsigned32>(spec.m_id)), bone);
-        if (spec.m_parent >= 0) {
+                         boneDesc.m_parent < 0 ? global
+                                           : Relative(global, GlobalFrame(bones[boneDesc.m_parent], base)));
+        EXPECT_EQ(figure.m_ragdoll->FindBone(static_cast<dgUnsigned32>(boneDesc.m_id)), bone);
+        if (boneDesc.m_parent >= 0) {
             ASSERT_NE(bone->m_joint, nullptr);
-            EXPECT_EQ(bone->m_joint->m_body0, figure.m_bones[spec.m_parent]->m_body);
+            EXPECT_EQ(bone->m_joint->m_body0, figure.m_bones[boneDesc.m_parent]->m_body);
             EXPECT_EQ(bone->m_joint->m_body1, bone->m_body);
         }
         mass += bone->m_body->m_mass.w;
