@@ -19,6 +19,7 @@ constexpr dgFloat32 kDefaultLimit = 1.570795f;
 constexpr dgFloat32 kMinPivotArm2 = 0.001f;
 constexpr dgFloat32 kMinCrossLength2 = 0.001f;
 constexpr dgFloat32 kMinPinLength2 = 1.0e-6f;
+constexpr dgFloat32 kMinBisectorLength2 = 1.0e-6f;
 // Above this a limit point already separating is pushed a tenth harder so it does not creep back.
 constexpr dgFloat32 kSeparatingSpeed = 0.001f;
 constexpr dgFloat32 kSeparatingBoost = 1.1f;
@@ -137,7 +138,7 @@ dgInt32 dgBallJoint::SubmitConstraints(dgJointParams& params) {
     AddLinearRow(2, params, matrix0.right, pp, &m_forces[2]);
     dgInt32 n = 3;
     if ((m_limitFlags & kTwistLimit) != 0) {
-        n = SubmitTwistLimit(params, n, matrix0, euler.x);
+        n = SubmitTwistLimit(params, n, matrix0, matrix1);
     }
     if ((m_limitFlags & kConeLimit) != 0) {
         n = SubmitConeLimit(params, n, matrix0, matrix1);
@@ -145,23 +146,46 @@ dgInt32 dgBallJoint::SubmitConstraints(dgJointParams& params) {
     return n;
 }
 
+dgFloat32 dgBallJoint::TwistAngle(const dgMatrix& matrix0, const dgMatrix& matrix1) {
+    // The relative turn as a quaternion: 1 + trace = 4 w^2 and the sum of the axes' cross products is
+    // 4 w v; the twist is twice the angle of the quaternion's part about front0.
+    const dgVector v = matrix0.front.CrossProduct(matrix1.front)
+                           .Add(matrix0.up.CrossProduct(matrix1.up))
+                           .Add(matrix0.right.CrossProduct(matrix1.right));
+    const dgFloat32 trace = matrix0.front.DotProduct(matrix1.front) + matrix0.up.DotProduct(matrix1.up) +
+                            matrix0.right.DotProduct(matrix1.right);
+    return 2.0f * std::atan2(v.DotProduct(matrix0.front), 1.0f + trace);
+}
+
 dgInt32 dgBallJoint::SubmitTwistLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0,
-                                      dgFloat32 twist) {
-    dgVector dir;
+                                      const dgMatrix& matrix1) {
+    const dgFloat32 twist = TwistAngle(matrix0, matrix1);
     dgFloat32 err;
     if (twist > m_twistAngle) {
-        dir = matrix0.right;
         err = twist - m_twistAngle;
     } else if (twist < -m_twistAngle) {
-        dir = Direction(matrix0.right.Scale(-1.0f));
         err = -m_twistAngle - twist;
     } else {
         return n;
     }
-    const dgVector q = matrix0.posit.Add(matrix0.up.Scale(kLimitLever));
+    // The twist changes at (front0 + front1) / (1 + c) . (omega1 - omega0): the row turns about that
+    // axis, and its error is scaled to the axis's unit length. Without swing these are front0 and 1.
+    const dgVector bisector = Direction(matrix0.front.Add(matrix1.front));
+    const dgFloat32 length2 = bisector.DotProduct(bisector);
+    if (length2 < kMinBisectorLength2) {
+        return n; // swung a half turn: no twist is defined
+    }
+    const dgFloat32 length = std::sqrt(length2);
+    const dgVector axis = bisector.Scale(1.0f / length);
+    const dgVector lever = Unit(matrix0.right.CrossProduct(axis));
+    dgVector dir = Direction(axis.CrossProduct(lever));
+    if (twist < 0.0f) {
+        dir = Direction(dir.Scale(-1.0f));
+    }
+    const dgVector q = matrix0.posit.Add(lever.Scale(kLimitLever));
     dgPointParam pp;
     InitPointParam(pp, m_stiffness, q, q);
-    AddLimitRow(params, n, pp, dir, err, &m_forces[3]);
+    AddLimitRow(params, n, pp, dir, err * length * 0.5f, &m_forces[3]);
     return n + 1;
 }
 

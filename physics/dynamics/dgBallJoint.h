@@ -54,6 +54,10 @@ public:
     /// The force of the three point rows of the last solve, global.
     void GetJointForce(dgVector& force) const;
 
+    /// Turn of frame 1 about front0 once the swing that carries front0 onto front1 by the shortest arc
+    /// is taken out, radians in (-pi, pi]; defined at any swing short of a half turn.
+    static dgFloat32 TwistAngle(const dgMatrix& matrix0, const dgMatrix& matrix1);
+
     /// Hands the joint back to the world's ball pool.
     void Release(dgWorld* world) override;
     /// Three point rows, then a twist row and the cone pair when their limits are on and passed.
@@ -63,7 +67,8 @@ private:
     void SetFlag(dgUnsigned32 flag, bool state) {
         m_limitFlags = state ? (m_limitFlags | flag) : (m_limitFlags & ~flag);
     }
-    dgInt32 SubmitTwistLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0, dgFloat32 twist);
+    dgInt32 SubmitTwistLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0,
+                             const dgMatrix& matrix1);
     dgInt32 SubmitConeLimit(dgJointParams& params, dgInt32 n, const dgMatrix& matrix0,
                             const dgMatrix& matrix1);
     /// A one-sided row along dir at the point of pp that closes err in one step.

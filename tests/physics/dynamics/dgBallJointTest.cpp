@@ -1,4 +1,5 @@
 #include "physics/dynamics/dgBallJoint.h"
+#include "physics/core/dgQuaternion.h"
 #include "physics/dynamics/dgJointParams.h"
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
@@ -96,6 +97,42 @@ TEST(dgBallJoint, SubmitWritesThreeToSixRowsAsFlagsAndPoseSelect) {
     joint->SetTwistLimitState(true);
     Turn(scene.m_body0, dgRotationMatrixZ(40.0f * kDegree).Multiply(dgRotationMatrixY(30.0f * kDegree)));
     EXPECT_EQ(Submit(joint), 6);
+}
+
+// A twist, then a swing of up to 170 degrees in any direction: the twist limit sees the twist alone.
+TEST(dgBallJoint, TwistLimitJudgesTheTwistLeftOnceTheSwingIsTakenOut) {
+    JointTestBodies scene;
+    dgMatrix hanging = dgGetIdentityMatrix();
+    hanging.posit = dgVector(0.0f, -1.0f, 0.0f, 1.0f);
+    scene.m_body0->SetMatrix(hanging);
+    dgBallJoint* joint =
+        scene.m_world.CreateBallJoint(dgVector(0.0f, 0.0f, 0.0f, 1.0f), scene.m_body0, nullptr);
+    joint->SetConeLimits(dgVector(0.0f, -1.0f, 0.0f, 0.0f), -30.0f * kDegree, 30.0f * kDegree,
+                         20.0f * kDegree, dgVector(1.0f, 0.0f, 0.0f, 0.0f));
+    joint->SetTwistLimitState(true);
+    for (const dgFloat32 swing : {0.0f, 45.0f, 80.0f, 89.0f, 90.0f, 120.0f, 170.0f}) {
+        for (const dgFloat32 heading : {0.0f, 30.0f, 45.0f, 135.0f, 250.0f}) {
+            const dgVector axis(std::cos(heading * kDegree), 0.0f, std::sin(heading * kDegree), 0.0f);
+            for (const dgFloat32 twist : {10.0f, -10.0f, 30.0f, -30.0f}) {
+                const dgQuaternion turn =
+                    dgQuaternion::FromAxisAngle(axis, swing * kDegree) *
+                    dgQuaternion::FromAxisAngle(dgVector(0.0f, 1.0f, 0.0f, 0.0f), twist * kDegree);
+                Turn(scene.m_body0, dgMatrix::FromQuaternion(turn, dgVector(0.0f, 0.0f, 0.0f, 1.0f)));
+                dgVector angles;
+                dgMatrix matrix0;
+                dgMatrix matrix1;
+                joint->CalcGlobalFrames(angles, matrix0, matrix1);
+                const dgFloat32 measured = dgBallJoint::TwistAngle(matrix0, matrix1);
+                EXPECT_NEAR(std::fabs(measured), std::fabs(twist) * kDegree, 1.0e-4f)
+                    << swing << " " << heading << " " << twist;
+                EXPECT_EQ(Submit(joint), std::fabs(twist) > 20.0f ? 4 : 3)
+                    << swing << " " << heading << " " << twist;
+            }
+        }
+    }
+    // Swung a half turn, the pin's own turn is no longer a twist: no row rather than one along nothing.
+    Turn(scene.m_body0, dgRotationMatrixX(180.0f * kDegree).Multiply(dgRotationMatrixY(30.0f * kDegree)));
+    EXPECT_EQ(Submit(joint), 3);
 }
 
 TEST(dgBallJoint, LimitsClampAndFramesCoincideInEveryPoseTheyAreMadeIn) {
