@@ -1,6 +1,7 @@
 // Whole scene updates at 1/60 s: the physics world stepped through the scene, with its force and
 // transform callbacks on every moving body and its contact callbacks on every pair, so that their cost
-// shows beside the engine's own rain_1000 (bench_physics_scenes), which applies gravity directly.
+// shows beside the engine's own rain_1000 (bench_physics_scenes), which applies gravity directly; and
+// the same rain with an event registered for every cube.
 
 #include "renderer/IOrvalenD3D.h"
 #include "scene3d/IOrvalen3DD3D.h"
@@ -12,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -25,7 +27,16 @@ int CountContacts(const dgWorld* world) {
     return contacts;
 }
 
-void BM_SceneRain(benchmark::State& state) {
+/// Each cube of the rain registered with the floor under its own event id.
+void RegisterEveryCubeWithTheFloor(IOrvalen3DD3D& scene) {
+    IOrvalen3DObject* floor = scene.Objects[0];
+    for (std::uint32_t id = 1; id < scene.ObjectCount; ++id) {
+        scene.RegisterEvent(floor, scene.Objects[id], static_cast<std::int32_t>(id - 1));
+    }
+}
+
+/// `prepare` runs on the scene after the rain is made, outside the timing.
+void RunSceneRain(benchmark::State& state, void (*prepare)(IOrvalen3DD3D&)) {
     const int steps = static_cast<int>(state.range(0));
     double steppingSeconds = 0.0;
     int bodies = 0;
@@ -39,6 +50,9 @@ void BM_SceneRain(benchmark::State& state) {
         scene->SetRenderer(&handle);
         scene->SetGravity(0.0f, -10.0f, 0.0f);
         scene_scenes::Rain(*scene);
+        if (prepare != nullptr) {
+            prepare(*scene);
+        }
         bodies = static_cast<int>(scene->ObjectCount) - 1;
         state.ResumeTiming();
         const auto begin = std::chrono::steady_clock::now();
@@ -57,7 +71,18 @@ void BM_SceneRain(benchmark::State& state) {
     state.counters["contacts"] = contacts;
 }
 
+void BM_SceneRain(benchmark::State& state) {
+    RunSceneRain(state, nullptr);
+}
+
+/// The same rain with 1000 contact events: what the contact callbacks add to a step when every cube's
+/// landing fires one.
+void BM_SceneEvents(benchmark::State& state) {
+    RunSceneRain(state, RegisterEveryCubeWithTheFloor);
+}
+
 BENCHMARK(BM_SceneRain)->Name("scene_rain_1000")->Arg(240)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SceneEvents)->Name("scene_events_1000")->Arg(240)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -334,9 +334,22 @@ bool DrawSceneFrame(IOrvalenRenderer* renderer) {
     dropped[4]->SetMaterialEmissive("default", 0.0f, 0.1f, 0.3f);
     dropped[5]->SetPosition(3.5f, 5, 1.5f);
     dropped[5]->SetMaterialEmissive("default", 0.2f, 0.2f, 0.0f);
+    // Each dropped object's touch with the floor is an event, printed the frame it first fires.
+    bool printed[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        ok = scene->RegisterEvent(floor, dropped[i], i) && ok;
+    }
     int steps = 0;
     while (steps < 180 && scene->Update(1.0f / 60.0f)) {
         ++steps;
+        for (int i = 0; i < 6; ++i) {
+            if (!printed[i] && scene->CheckEvent(i)) {
+                const EventInfo event = scene->GetEvent(i);
+                std::printf("Step %3d: event %d fired, objects %u and %u, normal speed %.2f\n", steps, i, event.IdA,
+                            event.IdB, static_cast<double>(event.NormalSpeed));
+                printed[i] = true;
+            }
+        }
     }
     ok = Report("Update 180 steps of 1/60 s", steps == 180) && ok;
 

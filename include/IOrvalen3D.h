@@ -155,22 +155,28 @@ public:
     virtual void SetMaterialPair(std::int32_t id0, std::int32_t id1, bool collidable, float softness,
                                  float elasticity, float staticFriction, float kineticFriction) = 0;
 
-    // Contact events (ids 0 to 999) between two objects.
+    // Contact events (ids 0 to 999) between two objects, matched by the ids the objects had when
+    // registered; a pair registered under several ids fires each of them. The tables are shared by
+    // every scene of the process and emptied when a scene is made.
     virtual bool RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DCollisionObject* b,
                                std::int32_t id) = 0;
     virtual bool RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DObject* b, std::int32_t id) = 0;
     virtual bool RegisterEvent(IOrvalen3DObject* a, IOrvalen3DCollisionObject* b, std::int32_t id) = 0;
     virtual bool RegisterEvent(IOrvalen3DObject* a, IOrvalen3DObject* b, std::int32_t id) = 0;
     virtual void ClearEvents() = 0;
+    /// True from the first contact point of a registered pair until ResetEvent.
     virtual bool CheckEvent(std::int32_t id) = 0;
     virtual void ResetEvent(std::int32_t id) = 0;
+    /// The strongest contact of the pair's last touch; all zeros for an id that never fired.
     virtual EventInfo GetEvent(std::int32_t id) = 0;
 
-    // Level events (ids 0 to 999): an object touching faces of a level material.
+    // Level events (ids 0 to 999): an object touching faces of a level material. An event fires at the
+    // object's first point on the material and keeps that point until it is reset.
     virtual bool RegisterLevelEvent(IOrvalen3DLevelObject* level, const char* material, std::int32_t objectId,
                                     std::int32_t id) = 0;
     virtual void ClearLevelEvents() = 0;
     virtual bool CheckLevelEvent(std::int32_t id) = 0;
     virtual void ResetLevelEvent(std::int32_t id) = 0;
+    /// All zeros for an id that never fired, and, without a log line, for an id outside 0-999.
     virtual EventInfo GetLevelEvent(std::int32_t id) = 0;
 };

@@ -7,6 +7,7 @@
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneContactCallbacks.h"
+#include "scene3d/SceneEventTables.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -20,6 +21,8 @@ constexpr DWORD kVertex3DFormat = 0x252;
 } // namespace
 
 IOrvalen3DD3D::IOrvalen3DD3D() {
+    // The event tables are the process's: a new scene takes them over empty.
+    SharedEventTables().ClearAll();
     ResetWorld();
 }
 

@@ -1,5 +1,4 @@
-// Stepping, ray casts, point queries and material groups of the scene. Contact events are not in place
-// yet: no event fires.
+// Stepping, ray casts, point queries and material groups of the scene.
 #include "scene3d/IOrvalen3DD3D.h"
 
 #include "physics/api/dgApi.h"
@@ -120,48 +119,4 @@ void IOrvalen3DD3D::SetMaterialPair(std::int32_t id0, std::int32_t id1, bool col
     dgApiMaterialSetDefaultFriction(World, id0, id1, staticFriction, kineticFriction);
     dgApiMaterialSetDefaultElasticity(World, id0, id1, elasticity);
     dgApiMaterialSetDefaultSoftness(World, id0, id1, softness);
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject*, IOrvalen3DCollisionObject*, std::int32_t) {
-    return false;
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject*, IOrvalen3DObject*, std::int32_t) {
-    return false;
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject*, IOrvalen3DCollisionObject*, std::int32_t) {
-    return false;
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject*, IOrvalen3DObject*, std::int32_t) {
-    return false;
-}
-
-void IOrvalen3DD3D::ClearEvents() {}
-
-bool IOrvalen3DD3D::CheckEvent(std::int32_t) {
-    return false;
-}
-
-void IOrvalen3DD3D::ResetEvent(std::int32_t) {}
-
-EventInfo IOrvalen3DD3D::GetEvent(std::int32_t) {
-    return {};
-}
-
-bool IOrvalen3DD3D::RegisterLevelEvent(IOrvalen3DLevelObject*, const char*, std::int32_t, std::int32_t) {
-    return false;
-}
-
-void IOrvalen3DD3D::ClearLevelEvents() {}
-
-bool IOrvalen3DD3D::CheckLevelEvent(std::int32_t) {
-    return false;
-}
-
-void IOrvalen3DD3D::ResetLevelEvent(std::int32_t) {}
-
-EventInfo IOrvalen3DD3D::GetLevelEvent(std::int32_t) {
-    return {};
 }
