@@ -96,12 +96,16 @@ inline Mat4 Relative(const Mat4& child, const Mat4& parent) {
 }
 
 /// The figure in a ragdoll of the world, bones in table order; the force callback is the bones' weight.
+/// When memory runs out on the way, the ragdoll or some bones are null.
 struct Figure {
     dgRagDoll* m_ragdoll = nullptr;
     std::array<dgRagDollBone*, kBoneCount> m_bones{};
 
     Figure(dgWorld* world, const Vec3& base, dgRagDollTransformCallback report = nullptr) {
         m_ragdoll = dgApiRagDollCreate(world);
+        if (m_ragdoll == nullptr) {
+            return;
+        }
         dgApiRagDollBegin(m_ragdoll);
         dgApiRagDollSetForceAndTorqueCallback(m_ragdoll, jointscene::Weight);
         dgApiRagDollSetTransformCallback(m_ragdoll, report);
@@ -117,7 +121,9 @@ struct Figure {
             m_bones[i] = dgApiRagDollAddBone(m_ragdoll, parent, nullptr, spec.m_mass, local.data(), box,
                                              spec.m_size.data());
             dgApiCollisionRelease(world, box);
-            dgApiRagDollBoneSetID(m_bones[i], spec.m_id);
+            if (m_bones[i] != nullptr) {
+                dgApiRagDollBoneSetID(m_bones[i], spec.m_id);
+            }
         }
         dgApiRagDollEnd(m_ragdoll);
     }

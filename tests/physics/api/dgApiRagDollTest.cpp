@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -338,4 +339,43 @@ TEST(dgApiRagDoll, RagdollDestroyedWhileQueuedLeavesTheQueue) {
     ASSERT_EQ(s_reported.size(), 1u);
     EXPECT_EQ(s_reported[0], second.m_ragdoll);
     EXPECT_EQ(scene.m_world->m_ragdollUpdates.GetCount(), 0);
+}
+
+TEST(dgApiRagDoll, EveryRefusedRequestOfAFigureBuildLeavesAWorldThatStepsAndFreesAll) {
+    // Each run refuses one request of the figure's build, from the ragdoll's creation to its last bone;
+    // a second figure then reuses whatever the refusal gave back, and both fall onto the floor.
+    const auto run = [](int refuse, dgMallocCallback allocate, dgFreeCallback release) {
+        bool refused = false;
+        {
+            jointscene::JointWorld scene(allocate, release);
+            AddFloor(scene.m_world);
+            const int bodies = scene.m_world->GetBodyCount();
+            CountingHooks::FailAt(refuse);
+            Figure figure(scene.m_world, {0.0f, 1.0f, 0.0f});
+            refused = CountingHooks::s_refused;
+            CountingHooks::FailAt(0);
+            const int built =
+                static_cast<int>(std::count_if(figure.m_bones.begin(), figure.m_bones.end(),
+                                               [](dgRagDollBone* bone) { return bone != nullptr; }));
+            EXPECT_EQ(scene.m_world->GetBodyCount(), bodies + built) << refuse;
+            EXPECT_EQ(built == kBoneCount, !refused) << refuse;
+            Figure second(scene.m_world, {0.2f, 1.5f, 0.1f});
+            scene.Step(60);
+            if (figure.m_ragdoll != nullptr) {
+                dgApiRagDollDestroy(scene.m_world, figure.m_ragdoll);
+            }
+            dgApiRagDollDestroy(scene.m_world, second.m_ragdoll);
+            EXPECT_EQ(scene.m_world->GetBodyCount(), bodies) << refuse;
+        }
+        return refused;
+    };
+    run(0, nullptr, nullptr);
+    CountingHooks::s_live.clear();
+    int refusals = 0;
+    while (run(refusals + 1, CountingHooks::Allocate, CountingHooks::Release)) {
+        refusals++;
+        EXPECT_TRUE(CountingHooks::s_live.empty()) << refusals;
+    }
+    EXPECT_GT(refusals, kBoneCount);
+    CountingHooks::RestoreDefaults();
 }
