@@ -86,11 +86,11 @@ TEST_F(SceneEvents, ALandingFiresEveryIdOfThePairWithTheImpactUntilReset) {
 
     Step(30);
     EXPECT_TRUE(m_scene->CheckEvent(5)) << "stays fired";
-    m_scene->ResetEvent(5);
-    EXPECT_FALSE(m_scene->CheckEvent(5));
-    m_scene->ClearEvents();
+    m_scene->ResetEvent(9);
     EXPECT_FALSE(m_scene->CheckEvent(9));
-    EXPECT_TRUE(SameRecord(EventInfo{}, m_scene->GetEvent(9)));
+    m_scene->ClearEvents();
+    EXPECT_FALSE(m_scene->CheckEvent(5));
+    EXPECT_TRUE(SameRecord(EventInfo{}, m_scene->GetEvent(5)));
 }
 
 TEST_F(SceneEvents, ARegisteredPairWithoutContactsFiresAndPassesThroughWhileOthersCollide) {
