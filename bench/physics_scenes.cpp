@@ -1,65 +1,50 @@
-// Whole world steps of box scenes at 1/60 s on the real contact calculation: broad phase, narrow phase,
-// contact joints, islands, the constraint solver and the integration. Each run builds the scene and steps
-// it from rest (or from its drop) for a fixed number of steps; the counters give the cost per step, the
-// contact points in use at the end, how many bodies are asleep (their island put to rest) or at rest, and
-// the step after which nothing was awake (-1: not within the run).
+// Whole world steps of the named scenes, built as the tests and the peer benchmark build them, at 1/60 s on
+// the real contact calculation: broad phase, narrow phase, contact joints, islands, the constraint solver
+// and the integration. Each run builds the scene and steps it from rest (or from its drop) for a fixed
+// number of steps; the counters give the cost per step, the contact points in use at the end, how many
+// bodies are asleep (their island put to rest) or at rest, and the step after which nothing was awake
+// (-1: not within the run); the label gives the hash of the start poses the peer benchmark prints too.
 //
 // The solver kernels run on real islands too: the rows the last island of a step left in the work area
 // (rain_1000 once piled, pyramid_20 while settling), timed per row.
 
+#include "physics/api/dgApi.h"
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgWorld.h"
+#include "scenes/NamedSceneWorld.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
 
-constexpr dgFloat32 kStep = 1.0f / 60.0f;
-
-void Gravity(dgBody* body) {
-    body->m_force = dgVector(0.0f, -10.0f * body->m_mass.w, 0.0f, 0.0f);
-    body->m_torque = dgVector();
-}
-
-/// Unit boxes above a static 200 x 1 x 200 slab whose top face is y = 0.
-class BoxScene {
+/// A named scene built in a world of its own.
+class BuiltScene {
 public:
-    BoxScene() : m_world(new dgWorld) {
-        m_box = m_world->CreateBox(1.0f, 1.0f, 1.0f, dgGetIdentityMatrix());
-        m_slab = m_world->CreateBox(200.0f, 1.0f, 200.0f, dgGetIdentityMatrix());
-        dgBody* floor = m_world->CreateBody(m_slab);
-        dgMatrix matrix = dgGetIdentityMatrix();
-        matrix.posit = dgVector(0.0f, -0.5f, 0.0f, 1.0f);
-        floor->SetMatrix(matrix);
+    explicit BuiltScene(const char* name) : m_world(dgApiWorldCreate(nullptr, nullptr)) {
+        if (!MakeNamedScene(name, m_scene) || !BuildNamedScene(m_world, m_scene, m_bodies)) {
+            std::fprintf(stderr, "bench_physics_scenes: cannot build %s\n", name);
+            std::abort();
+        }
     }
-    ~BoxScene() {
-        m_world->ReleaseCollision(m_box);
-        m_world->ReleaseCollision(m_slab);
-        delete m_world;
-    }
-    BoxScene(const BoxScene&) = delete;
-    BoxScene& operator=(const BoxScene&) = delete;
+    ~BuiltScene() { dgApiWorldDestroy(m_world); }
+    BuiltScene(const BuiltScene&) = delete;
+    BuiltScene& operator=(const BuiltScene&) = delete;
 
-    void AddBox(const dgMatrix& rotation, dgFloat32 x, dgFloat32 y, dgFloat32 z) {
-        dgBody* body = m_world->CreateBody(m_box);
-        dgMatrix matrix = rotation;
-        matrix.posit = dgVector(x, y, z, 1.0f);
-        body->SetMatrix(matrix);
-        body->SetMassMatrix(1.0f, 1.0f / 6.0f, 1.0f / 6.0f, 1.0f / 6.0f);
-        body->m_forceAndTorque = Gravity;
-        m_boxes++;
-    }
+    void Step() { dgApiWorldUpdate(m_world, kSceneStep); }
 
     /// Bodies of the scene asleep (their island put to rest) and at rest (in equilibrium).
     void CountResting(int& frozen, int& atRest) const {
         frozen = 0;
         atRest = 0;
-        for (auto* node = m_world->m_bodies.GetFirst(); node != nullptr; node = m_world->m_bodies.GetNext(node)) {
-            const dgBody* body = node->GetInfo();
+        for (const dgBody* body : m_bodies) {
             if (body->m_invMass.w == 0.0f) {
                 continue;
             }
@@ -78,63 +63,26 @@ public:
         return contacts;
     }
 
+    NamedScene m_scene;
     dgWorld* m_world;
-    dgCollision* m_box;
-    dgCollision* m_slab;
-    int m_boxes = 0;
+    std::vector<dgBody*> m_bodies; ///< in the scene's order; the world owns them
 };
 
-/// Ten boxes stacked exactly touching: the stack settles as its contacts form from the floor up.
-void BuildTower(BoxScene& scene) {
-    for (int i = 0; i < 10; i++) {
-        scene.AddBox(dgGetIdentityMatrix(), 0.0f, static_cast<dgFloat32>(i) + 0.5f, 0.0f);
-    }
-}
-
-/// 20 rows, 210 boxes, each box on two of the row below, neighbours side by side.
-void BuildPyramid(BoxScene& scene) {
-    constexpr int kRows = 20;
-    for (int r = 0; r < kRows; r++) {
-        const int count = kRows - r;
-        for (int k = 0; k < count; k++) {
-            const dgFloat32 x = static_cast<dgFloat32>(k) - 0.5f * static_cast<dgFloat32>(count - 1);
-            scene.AddBox(dgGetIdentityMatrix(), x, static_cast<dgFloat32>(r) + 0.5f, 0.0f);
-        }
-    }
-}
-
-/// 1000 boxes in a 10 x 10 x 10 grid, each turned a little differently, falling onto the floor.
-void BuildRain(BoxScene& scene) {
-    for (int i = 0; i < 10; i++) {
-        for (int j = 0; j < 10; j++) {
-            for (int k = 0; k < 10; k++) {
-                const dgFloat32 turn = 0.1f * static_cast<dgFloat32>((i + 2 * j + 3 * k) % 7);
-                const dgMatrix rotation = dgRotationMatrixX(turn).Multiply(dgRotationMatrixZ(0.5f * turn));
-                scene.AddBox(rotation, 2.0f * static_cast<dgFloat32>(i) - 9.0f, 2.0f + 2.0f * static_cast<dgFloat32>(k),
-                             2.0f * static_cast<dgFloat32>(j) - 9.0f);
-            }
-        }
-    }
-}
-
-template <void (*Build)(BoxScene&)>
-void BM_Scene(benchmark::State& state) {
+void BM_Scene(benchmark::State& state, const char* name) {
     const int steps = static_cast<int>(state.range(0));
     double steppingSeconds = 0.0;
     int contacts = 0;
     int frozen = 0;
     int atRest = 0;
-    int bodies = 0;
     int restStep = -1;
     for (auto _ : state) {
         state.PauseTiming();
-        BoxScene scene;
-        Build(scene);
+        BuiltScene scene(name);
         state.ResumeTiming();
         restStep = -1;
         const auto begin = std::chrono::steady_clock::now();
         for (int i = 0; i < steps; i++) {
-            scene.m_world->Update(kStep);
+            scene.Step();
             if (restStep < 0 && scene.m_world->m_activeBodies.GetCount() == 0) {
                 restStep = i + 1;
             }
@@ -143,21 +91,31 @@ void BM_Scene(benchmark::State& state) {
         state.PauseTiming();
         contacts = scene.CountContacts();
         scene.CountResting(frozen, atRest);
-        bodies = scene.m_boxes;
         state.ResumeTiming();
     }
+    NamedScene scene;
+    MakeNamedScene(name, scene);
+    // The peer benchmark prints the same body count and start poses for the scene.
+    char label[64];
+    std::snprintf(label, sizeof(label), "start poses %016llx", HashPoses(scene.InitialPoses()));
+    state.SetLabel(label);
     const double totalSteps = static_cast<double>(state.iterations()) * steps;
     state.counters["ms_per_step"] = 1000.0 * steppingSeconds / totalSteps;
     state.counters["contacts"] = contacts;
-    state.counters["bodies"] = bodies;
+    state.counters["bodies"] = scene.DynamicCount();
     state.counters["frozen"] = frozen;
     state.counters["at_rest"] = atRest;
     state.counters["all_frozen_at_step"] = restStep;
 }
 
-BENCHMARK_TEMPLATE(BM_Scene, BuildTower)->Name("tower_10")->Arg(180)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Scene, BuildPyramid)->Name("pyramid_20")->Arg(180)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Scene, BuildRain)->Name("rain_1000")->Arg(240)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scene, tower_10, "tower_10")->Name("tower_10")->Arg(180)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scene, pyramid_20, "pyramid_20")->Name("pyramid_20")->Arg(180)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Scene, rain_1000, "rain_1000")->Name("rain_1000")->Arg(240)->Unit(benchmark::kMillisecond);
+// Boxes and balls onto a triangle terrain: the convex-against-soup narrow phase.
+BENCHMARK_CAPTURE(BM_Scene, rain_soup_1000, "rain_soup_1000")
+    ->Name("rain_soup_1000")
+    ->Arg(90)
+    ->Unit(benchmark::kMillisecond);
 
 /// The rows of one solved island, copied out of the world's work area while the world integrates it.
 struct IslandRows {
@@ -227,22 +185,20 @@ void CaptureIsland(dgBody* body, const dgFloat32*) {
 }
 
 /// A work area holding the largest island of the scene's last step, as solved.
-template <void (*Build)(BoxScene&)>
-dgSolverWorkArea& SteppedIsland(int steps) {
-    static dgSolverWorkArea area;
+dgSolverWorkArea& SteppedIsland(const char* name, int steps) {
+    static std::map<std::string, dgSolverWorkArea> areas;
+    dgSolverWorkArea& area = areas[name];
     if (area.m_rowCount == 0) {
-        BoxScene scene;
-        Build(scene);
+        BuiltScene scene(name);
         for (int i = 1; i < steps; i++) {
-            scene.m_world->Update(kStep);
+            scene.Step();
         }
         IslandRows rows;
         g_capture = &rows;
-        for (auto* node = scene.m_world->m_bodies.GetFirst(); node != nullptr;
-             node = scene.m_world->m_bodies.GetNext(node)) {
-            node->GetInfo()->m_transform = CaptureIsland;
+        for (dgBody* body : scene.m_bodies) {
+            body->m_transform = CaptureIsland;
         }
-        scene.m_world->Update(kStep);
+        scene.Step();
         g_capture = nullptr;
         rows.CopyTo(area);
     }
@@ -255,9 +211,8 @@ void CountRows(benchmark::State& state, const dgSolverWorkArea& area) {
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-template <void (*Build)(BoxScene&), int kSteps>
-void BM_MultiplyRows(benchmark::State& state) {
-    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+void BM_MultiplyRows(benchmark::State& state, const char* name, int steps) {
+    dgSolverWorkArea& area = SteppedIsland(name, steps);
     for (auto _ : state) {
         dgMultiplyRows(area, area.m_rowCount, area.m_force, area.m_q);
         benchmark::DoNotOptimize(area.m_q[0]);
@@ -265,9 +220,8 @@ void BM_MultiplyRows(benchmark::State& state) {
     CountRows(state, area);
 }
 
-template <void (*Build)(BoxScene&), int kSteps>
-void BM_CalcResidual(benchmark::State& state) {
-    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+void BM_CalcResidual(benchmark::State& state, const char* name, int steps) {
+    dgSolverWorkArea& area = SteppedIsland(name, steps);
     for (auto _ : state) {
         benchmark::DoNotOptimize(dgCalcResidual(area, area.m_rowCount));
     }
@@ -276,9 +230,8 @@ void BM_CalcResidual(benchmark::State& state) {
 
 /// One whole solve from zero forces; a fixed number of runs, so every build solves the same sequence of
 /// row orders (each solve leaves the rows partitioned its own way).
-template <void (*Build)(BoxScene&), int kSteps>
-void BM_SolveRows(benchmark::State& state) {
-    dgSolverWorkArea& area = SteppedIsland<Build>(kSteps);
+void BM_SolveRows(benchmark::State& state, const char* name, int steps) {
+    dgSolverWorkArea& area = SteppedIsland(name, steps);
     dgInt32 active = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -294,15 +247,15 @@ void BM_SolveRows(benchmark::State& state) {
 constexpr int kRainPiled = 300;
 constexpr int kPyramidSettling = 20;
 
-BENCHMARK_TEMPLATE(BM_MultiplyRows, BuildRain, kRainPiled)->Name("dgMultiplyRows/rain_1000");
-BENCHMARK_TEMPLATE(BM_MultiplyRows, BuildPyramid, kPyramidSettling)->Name("dgMultiplyRows/pyramid_20");
-BENCHMARK_TEMPLATE(BM_CalcResidual, BuildRain, kRainPiled)->Name("dgCalcResidual/rain_1000");
-BENCHMARK_TEMPLATE(BM_CalcResidual, BuildPyramid, kPyramidSettling)->Name("dgCalcResidual/pyramid_20");
-BENCHMARK_TEMPLATE(BM_SolveRows, BuildRain, kRainPiled)
+BENCHMARK_CAPTURE(BM_MultiplyRows, rain_1000, "rain_1000", kRainPiled)->Name("dgMultiplyRows/rain_1000");
+BENCHMARK_CAPTURE(BM_MultiplyRows, pyramid_20, "pyramid_20", kPyramidSettling)->Name("dgMultiplyRows/pyramid_20");
+BENCHMARK_CAPTURE(BM_CalcResidual, rain_1000, "rain_1000", kRainPiled)->Name("dgCalcResidual/rain_1000");
+BENCHMARK_CAPTURE(BM_CalcResidual, pyramid_20, "pyramid_20", kPyramidSettling)->Name("dgCalcResidual/pyramid_20");
+BENCHMARK_CAPTURE(BM_SolveRows, rain_1000, "rain_1000", kRainPiled)
     ->Name("dgSolveRows/rain_1000")
     ->Iterations(4)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_SolveRows, BuildPyramid, kPyramidSettling)
+BENCHMARK_CAPTURE(BM_SolveRows, pyramid_20, "pyramid_20", kPyramidSettling)
     ->Name("dgSolveRows/pyramid_20")
     ->Iterations(8)
     ->Unit(benchmark::kMillisecond);

@@ -5,7 +5,6 @@
 // are btPoint2PointConstraint, hinges btHingeConstraint.
 
 #include "PeerBackend.h"
-#include "PeerSettings.h"
 
 #include <btBulletDynamicsCommon.h>
 
@@ -18,7 +17,7 @@ class BulletBackend final : public PeerBackend {
 public:
     BulletBackend()
         : m_dispatcher(&m_configuration), m_world(&m_dispatcher, &m_broadPhase, &m_solver, &m_configuration) {
-        m_world.setGravity(btVector3(0.0f, -kPeerGravity, 0.0f));
+        m_world.setGravity(btVector3(0.0f, -kSceneGravity, 0.0f));
     }
     ~BulletBackend() override {
         for (const auto& constraint : m_constraints) {
@@ -33,11 +32,11 @@ public:
 
     const char* Name() const override { return "bullet"; }
 
-    bool Build(const PeerScene& scene) override {
-        const float friction = std::sqrt(kPeerFriction);
-        for (const PeerBody& desc : scene.bodies) {
+    bool Build(const NamedScene& scene) override {
+        const float friction = std::sqrt(kSceneFriction);
+        for (const SceneBody& desc : scene.bodies) {
             btCollisionShape* shape = nullptr;
-            if (desc.shape == PeerShape::kBox) {
+            if (desc.shape == SceneShape::kBox) {
                 shape = Keep(std::make_unique<btBoxShape>(
                     btVector3(0.5f * desc.size[0], 0.5f * desc.size[1], 0.5f * desc.size[2])));
             } else {
@@ -45,7 +44,7 @@ public:
             }
             float inertia[3] = {0.0f, 0.0f, 0.0f};
             if (desc.mass > 0.0f) {
-                PeerInertia(desc, inertia);
+                SceneInertia(desc, inertia);
             }
             btRigidBody::btRigidBodyConstructionInfo info(desc.mass, nullptr, shape,
                                                           btVector3(inertia[0], inertia[1], inertia[2]));
@@ -80,7 +79,7 @@ public:
 
     void Step(float dt) override { m_world.stepSimulation(dt, 1, dt); }
 
-    void GetPoses(std::vector<PeerPose>& poses) const override {
+    void GetPoses(std::vector<ScenePose>& poses) const override {
         poses.resize(m_bodies.size());
         for (size_t i = 0; i < m_bodies.size(); i++) {
             const btTransform& transform = m_bodies[i]->getWorldTransform();
@@ -117,9 +116,9 @@ public:
 private:
     /// Ball joints as point-to-point constraints and hinges as hinge constraints, the jointed pair left
     /// out of the contacts; ball limits are not built.
-    bool BuildJoints(const PeerScene& scene) {
-        for (const PeerJoint& desc : scene.joints) {
-            if (desc.kind == PeerJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
+    bool BuildJoints(const NamedScene& scene) {
+        for (const SceneJoint& desc : scene.joints) {
+            if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
                 return false;
             }
             const btVector3 pivot(desc.pivot[0], desc.pivot[1], desc.pivot[2]);
@@ -128,7 +127,7 @@ private:
             const btVector3 inChild = child.getWorldTransform().invXform(pivot);
             const btVector3 pinInChild = child.getWorldTransform().getBasis().transpose() * pin;
             if (desc.parent < 0) {
-                if (desc.kind == PeerJointKind::kHinge) {
+                if (desc.kind == SceneJointKind::kHinge) {
                     m_constraints.push_back(std::make_unique<btHingeConstraint>(child, inChild, pinInChild));
                 } else {
                     m_constraints.push_back(std::make_unique<btPoint2PointConstraint>(child, inChild));
@@ -136,10 +135,10 @@ private:
             } else {
                 btRigidBody& parent = *m_bodies[desc.parent];
                 const btVector3 inParent = parent.getWorldTransform().invXform(pivot);
-                if (desc.kind == PeerJointKind::kHinge) {
+                if (desc.kind == SceneJointKind::kHinge) {
                     const btVector3 pinInParent = parent.getWorldTransform().getBasis().transpose() * pin;
-                    m_constraints.push_back(std::make_unique<btHingeConstraint>(child, parent, inChild, inParent,
-                                                                                pinInChild, pinInParent));
+                    m_constraints.push_back(std::make_unique<btHingeConstraint>(
+                        child, parent, inChild, inParent, pinInChild, pinInParent));
                 } else {
                     m_constraints.push_back(
                         std::make_unique<btPoint2PointConstraint>(child, parent, inChild, inParent));

@@ -4,7 +4,6 @@
 // Ball joints are dJointCreateBall, hinges dJointCreateHinge; jointed pairs make no contacts.
 
 #include "PeerBackend.h"
-#include "PeerSettings.h"
 
 #include <ode/ode.h>
 
@@ -21,7 +20,7 @@ public:
         m_world = dWorldCreate();
         m_space = dHashSpaceCreate(nullptr);
         m_contacts = dJointGroupCreate(0);
-        dWorldSetGravity(m_world, 0.0, -kPeerGravity, 0.0);
+        dWorldSetGravity(m_world, 0.0, -kSceneGravity, 0.0);
         dWorldSetAutoDisableFlag(m_world, 1);
     }
     ~OdeBackend() override {
@@ -38,16 +37,16 @@ public:
 
     const char* Name() const override { return "ode"; }
 
-    bool Build(const PeerScene& scene) override {
-        for (const PeerBody& desc : scene.bodies) {
-            dGeomID geom = desc.shape == PeerShape::kBox
+    bool Build(const NamedScene& scene) override {
+        for (const SceneBody& desc : scene.bodies) {
+            dGeomID geom = desc.shape == SceneShape::kBox
                                ? dCreateBox(m_space, desc.size[0], desc.size[1], desc.size[2])
                                : dCreateSphere(m_space, desc.size[0]);
             const dQuaternion rotation = {desc.rotation[3], desc.rotation[0], desc.rotation[1],
                                           desc.rotation[2]};
             if (desc.mass > 0.0f) {
                 float inertia[3];
-                PeerInertia(desc, inertia);
+                SceneInertia(desc, inertia);
                 dMass mass;
                 dMassSetParameters(&mass, desc.mass, 0.0, 0.0, 0.0, inertia[0], inertia[1], inertia[2], 0.0,
                                    0.0, 0.0);
@@ -82,7 +81,7 @@ public:
         dJointGroupEmpty(m_contacts);
     }
 
-    void GetPoses(std::vector<PeerPose>& poses) const override {
+    void GetPoses(std::vector<ScenePose>& poses) const override {
         poses.resize(m_geoms.size());
         for (size_t i = 0; i < m_geoms.size(); i++) {
             const dReal* position = dGeomGetPosition(m_geoms[i]);
@@ -110,12 +109,12 @@ public:
 
 private:
     /// Ball joints (dJointCreateBall) and hinges (dJointCreateHinge); ball limits are not built.
-    bool BuildJoints(const PeerScene& scene) {
-        for (const PeerJoint& desc : scene.joints) {
-            if (desc.kind == PeerJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
+    bool BuildJoints(const NamedScene& scene) {
+        for (const SceneJoint& desc : scene.joints) {
+            if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
                 return false;
             }
-            const bool hinge = desc.kind == PeerJointKind::kHinge;
+            const bool hinge = desc.kind == SceneJointKind::kHinge;
             dJointID joint = hinge ? dJointCreateHinge(m_world, nullptr) : dJointCreateBall(m_world, nullptr);
             dBodyID parent = desc.parent < 0 ? nullptr : dGeomGetBody(m_geoms[desc.parent]);
             dJointAttach(joint, dGeomGetBody(m_geoms[desc.child]), parent);
@@ -144,7 +143,7 @@ private:
         const int count = dCollide(a, b, kMaxPairContacts, &contacts[0].geom, sizeof(dContact));
         for (int i = 0; i < count; i++) {
             contacts[i].surface.mode = dContactApprox1;
-            contacts[i].surface.mu = kPeerFriction;
+            contacts[i].surface.mu = kSceneFriction;
             dJointID joint = dJointCreateContact(self->m_world, self->m_contacts, &contacts[i]);
             dJointAttach(joint, bodyA, bodyB);
         }

@@ -3,7 +3,7 @@
 // One physics engine behind the peer benchmark: it builds a scene, steps it and reports what the
 // measurements need. The geometry itself is measured outside the engines, from the poses they report.
 
-#include "PeerScene.h"
+#include "scenes/NamedScene.h"
 
 #include <memory>
 #include <vector>
@@ -14,11 +14,11 @@ public:
 
     virtual const char* Name() const = 0;
     /// Builds the scene into a fresh world; false when the engine cannot (the column is then marked n/a).
-    virtual bool Build(const PeerScene& scene) = 0;
+    virtual bool Build(const NamedScene& scene) = 0;
     /// One step of dt seconds.
     virtual void Step(float dt) = 0;
     /// The pose of every body of the scene, in the scene's order (static bodies included).
-    virtual void GetPoses(std::vector<PeerPose>& poses) const = 0;
+    virtual void GetPoses(std::vector<ScenePose>& poses) const = 0;
     /// Contact points the engine calculated in the last step (pairs with at least one awake body).
     virtual int ContactCount() const = 0;
     /// Dynamic bodies the engine has put to sleep.

@@ -12,7 +12,6 @@
 
 #include "PeerBackend.h"
 #include "PeerMeasure.h"
-#include "PeerSettings.h"
 
 #include <algorithm>
 #include <chrono>
@@ -59,17 +58,14 @@ struct RunResult {
     PeerJointError jointError; ///< over every step
 };
 
-RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup, int driftFrom) {
+RunResult Run(PeerBackend& engine, const NamedScene& scene, int steps, int warmup, int driftFrom) {
     RunResult result;
     if (!engine.Build(scene)) {
         return result;
     }
     result.built = true;
-    std::vector<PeerPose> initial(scene.bodies.size());
-    for (size_t i = 0; i < scene.bodies.size(); i++) {
-        initial[i] = PeerScene::InitialPose(scene.bodies[i]);
-    }
-    std::vector<PeerPose> beforeReference = initial, reference = initial, beforeLast, last;
+    const std::vector<ScenePose> initial = scene.InitialPoses();
+    std::vector<ScenePose> beforeReference = initial, reference = initial, beforeLast, last;
     std::vector<double> times;
     for (int step = 0; step < steps; step++) {
         if (step == driftFrom - 1) {
@@ -79,7 +75,7 @@ RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup
             engine.GetPoses(beforeLast);
         }
         const auto start = std::chrono::steady_clock::now();
-        engine.Step(kPeerStep);
+        engine.Step(kSceneStep);
         const auto end = std::chrono::steady_clock::now();
         if (step >= warmup) {
             times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
@@ -105,11 +101,11 @@ RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup
     result.penetration = PeerMaxPenetration(scene, last);
     double driftSum = 0.0;
     for (size_t i = 0; i < scene.bodies.size(); i++) {
-        if (scene.bodies[i].mass <= 0.0f || !PeerAtRest(beforeLast[i], last[i], kPeerStep)) {
+        if (scene.bodies[i].mass <= 0.0f || !PeerAtRest(beforeLast[i], last[i], kSceneStep)) {
             continue;
         }
         result.atRest++;
-        if (!PeerAtRest(beforeReference[i], reference[i], kPeerStep)) {
+        if (!PeerAtRest(beforeReference[i], reference[i], kSceneStep)) {
             continue;
         }
         float squared = 0.0f;
@@ -128,11 +124,13 @@ RunResult Run(PeerBackend& engine, const PeerScene& scene, int steps, int warmup
     return result;
 }
 
-void PrintTable(const PeerScene& scene, int steps, int warmup, int driftFrom,
+void PrintTable(const NamedScene& scene, int steps, int warmup, int driftFrom,
                 const std::vector<std::pair<std::string, RunResult>>& rows) {
-    std::printf("\n%s: %d dynamic bodies%s, %d steps of 1/60 s (first %d untimed), drift from step %d\n",
+    std::printf("\n%s: %d dynamic bodies%s, start poses %016llx, %d steps of 1/60 s (first %d untimed), drift "
+                "from step %d\n",
                 scene.name.c_str(), scene.DynamicCount(),
-                scene.terrain.indices.empty() ? "" : " on a triangle terrain", steps, warmup, driftFrom);
+                scene.terrain.indices.empty() ? "" : " on a triangle terrain", HashPoses(scene.InitialPoses()),
+                steps, warmup, driftFrom);
     const bool joints = !scene.joints.empty();
     std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s%s\n", "engine", "ms median", "ms mean", "contacts",
                 "at rest", "asleep", "max pen (mm)", "drift max", "drift mean",
@@ -154,19 +152,6 @@ void PrintTable(const PeerScene& scene, int steps, int warmup, int driftFrom,
     }
 }
 
-/// FNV-1a over the bits of every pose.
-unsigned long long HashPoses(const std::vector<PeerPose>& poses) {
-    unsigned long long hash = 14695981039346656037ull;
-    for (const PeerPose& pose : poses) {
-        unsigned char bytes[sizeof(PeerPose)];
-        std::memcpy(bytes, &pose, sizeof(PeerPose));
-        for (unsigned char byte : bytes) {
-            hash = (hash ^ byte) * 1099511628211ull;
-        }
-    }
-    return hash;
-}
-
 int RunGolden() {
     constexpr int kGoldenSteps = 300;
     struct Golden {
@@ -180,14 +165,14 @@ int RunGolden() {
     };
     int differing = 0;
     for (const Golden& golden : kGolden) {
-        PeerScene scene;
-        MakePeerScene(golden.scene, scene);
+        NamedScene scene;
+        MakeNamedScene(golden.scene, scene);
         std::unique_ptr<PeerBackend> engine = MakeDgApiBackend();
         engine->Build(scene);
         for (int step = 0; step < kGoldenSteps; step++) {
-            engine->Step(kPeerStep);
+            engine->Step(kSceneStep);
         }
-        std::vector<PeerPose> poses;
+        std::vector<ScenePose> poses;
         engine->GetPoses(poses);
         const unsigned long long hash = HashPoses(poses);
         const bool same = hash == golden.hash;
@@ -229,7 +214,7 @@ int main(int argc, char** argv) {
         }
     }
     if (sceneNames.empty()) {
-        sceneNames = PeerSceneNames();
+        sceneNames = NamedSceneNames();
     }
     std::vector<EngineEntry> engines;
     for (const EngineEntry& engine : Engines()) {
@@ -243,8 +228,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (const std::string& name : sceneNames) {
-        PeerScene scene;
-        if (!MakePeerScene(name, scene)) {
+        NamedScene scene;
+        if (!MakeNamedScene(name, scene)) {
             std::fprintf(stderr, "orvalen_peer_bench: unknown scene %s\n", name.c_str());
             return 2;
         }

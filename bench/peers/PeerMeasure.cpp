@@ -37,25 +37,25 @@ Vec3 FromFloats(const float v[3]) {
 
 /// A placed shape in doubles: centre, axes, half extents (a sphere keeps its radius in half[0]).
 struct Solid {
-    PeerShape shape;
+    SceneShape shape;
     Vec3 centre;
     Vec3 axes[3];
     double half[3];
     double lo[3], hi[3]; ///< world box
 };
 
-Solid MakeSolid(const PeerBody& body, const PeerPose& pose) {
+Solid MakeSolid(const SceneBody& body, const ScenePose& pose) {
     Solid solid{};
     solid.shape = body.shape;
     solid.centre = FromFloats(pose.position);
     for (int i = 0; i < 3; i++) {
         solid.axes[i] = FromFloats(pose.axes[i]);
-        solid.half[i] = body.shape == PeerShape::kBox ? 0.5 * body.size[i] : body.size[0];
+        solid.half[i] = body.shape == SceneShape::kBox ? 0.5 * body.size[i] : body.size[0];
     }
     const double c[3] = {solid.centre.x, solid.centre.y, solid.centre.z};
     for (int j = 0; j < 3; j++) {
         double reach = solid.half[0];
-        if (body.shape == PeerShape::kBox) {
+        if (body.shape == SceneShape::kBox) {
             reach = 0.0;
             for (int i = 0; i < 3; i++) {
                 const double a[3] = {solid.axes[i].x, solid.axes[i].y, solid.axes[i].z};
@@ -128,13 +128,13 @@ double SphereBoxDepth(const Solid& sphere, const Solid& box) {
 }
 
 double PairDepth(const Solid& a, const Solid& b) {
-    if (a.shape == PeerShape::kBox && b.shape == PeerShape::kBox) {
+    if (a.shape == SceneShape::kBox && b.shape == SceneShape::kBox) {
         return BoxBoxDepth(a, b);
     }
-    if (a.shape == PeerShape::kSphere && b.shape == PeerShape::kSphere) {
+    if (a.shape == SceneShape::kSphere && b.shape == SceneShape::kSphere) {
         return std::max(0.0, a.half[0] + b.half[0] - Length(Sub(a.centre, b.centre)));
     }
-    return a.shape == PeerShape::kSphere ? SphereBoxDepth(a, b) : SphereBoxDepth(b, a);
+    return a.shape == SceneShape::kSphere ? SphereBoxDepth(a, b) : SphereBoxDepth(b, a);
 }
 
 /// Closest point of triangle abc to p (Ericson's region walk).
@@ -183,7 +183,7 @@ double TriangleDepth(const Solid& solid, const Vec3& a, const Vec3& b, const Vec
         return 0.0;
     }
     normal = Scale(normal, 1.0 / length);
-    if (solid.shape == PeerShape::kSphere) {
+    if (solid.shape == SceneShape::kSphere) {
         const double distance = Length(Sub(solid.centre, ClosestOnTriangle(solid.centre, a, b, c)));
         const bool below =
             Dot(Sub(solid.centre, a), normal) < 0.0 && ProjectsInside(solid.centre, a, b, c, normal);
@@ -209,7 +209,7 @@ double TriangleDepth(const Solid& solid, const Vec3& a, const Vec3& b, const Vec
 /// Triangles bucketed by the square of the x-z grid their box touches, to find those under a body.
 class TerrainGrid {
 public:
-    explicit TerrainGrid(const PeerTerrain& terrain) : m_terrain(terrain) {
+    explicit TerrainGrid(const SceneTerrain& terrain) : m_terrain(terrain) {
         const size_t triangles = terrain.indices.size() / 3;
         if (triangles == 0) {
             return;
@@ -275,7 +275,7 @@ private:
         }
     }
 
-    const PeerTerrain& m_terrain;
+    const SceneTerrain& m_terrain;
     double m_lo[2] = {0.0, 0.0};
     int m_cells[2] = {0, 0};
     std::vector<std::vector<int>> m_buckets;
@@ -285,7 +285,7 @@ private:
 
 } // namespace
 
-bool PeerAtRest(const PeerPose& before, const PeerPose& after, float dt) {
+bool PeerAtRest(const ScenePose& before, const ScenePose& after, float dt) {
     const Vec3 move = Sub(FromFloats(after.position), FromFloats(before.position));
     // sum of before_i x after_i = 2 sin(angle) along the axis of the turn between the two frames.
     Vec3 turn{0.0, 0.0, 0.0};
@@ -298,7 +298,7 @@ bool PeerAtRest(const PeerPose& before, const PeerPose& after, float dt) {
     return Length(move) < kPeerRestSpeed * dt && angle < kPeerRestOmega * dt;
 }
 
-float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& poses) {
+float PeerMaxPenetration(const NamedScene& scene, const std::vector<ScenePose>& poses) {
     std::vector<Solid> solids;
     solids.reserve(scene.bodies.size());
     for (size_t i = 0; i < scene.bodies.size(); i++) {
@@ -310,7 +310,7 @@ float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& po
     std::sort(order.begin(), order.end(), [&](int a, int b) { return solids[a].lo[0] < solids[b].lo[0]; });
     // Jointed bodies don't collide with each other: their overlap is the joint's business.
     std::set<std::pair<int, int>> joined;
-    for (const PeerJoint& joint : scene.joints) {
+    for (const SceneJoint& joint : scene.joints) {
         joined.insert({std::min(joint.child, joint.parent), std::max(joint.child, joint.parent)});
     }
     double depth = 0.0;
@@ -340,8 +340,8 @@ float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& po
 namespace {
 
 /// The point p, given in world space for the pose as built, carried along with the body to its pose now.
-Vec3 CarriedPoint(const PeerBody& body, const PeerPose& now, const float p[3]) {
-    const PeerPose built = PeerScene::InitialPose(body);
+Vec3 CarriedPoint(const SceneBody& body, const ScenePose& now, const float p[3]) {
+    const ScenePose built = NamedScene::InitialPose(body);
     const Vec3 offset = Sub(FromFloats(p), FromFloats(built.position));
     Vec3 point = FromFloats(now.position);
     for (int i = 0; i < 3; i++) {
@@ -352,9 +352,9 @@ Vec3 CarriedPoint(const PeerBody& body, const PeerPose& now, const float p[3]) {
 
 } // namespace
 
-void PeerAddJointSeparations(const PeerScene& scene, const std::vector<PeerPose>& poses,
+void PeerAddJointSeparations(const NamedScene& scene, const std::vector<ScenePose>& poses,
                              PeerJointError& error) {
-    for (const PeerJoint& joint : scene.joints) {
+    for (const SceneJoint& joint : scene.joints) {
         const Vec3 p0 = CarriedPoint(scene.bodies[joint.child], poses[joint.child], joint.pivot);
         const Vec3 p1 = joint.parent < 0
                             ? FromFloats(joint.pivot)

@@ -3,7 +3,7 @@
 // Measurements taken from the poses alone, the same way for every engine: how deep the bodies of a
 // scene overlap each other and the static geometry, and which of them stand still.
 
-#include "PeerScene.h"
+#include "scenes/NamedScene.h"
 
 #include <vector>
 
@@ -12,13 +12,13 @@ constexpr float kPeerRestSpeed = 0.05f; ///< m/s
 constexpr float kPeerRestOmega = 0.05f; ///< rad/s
 
 /// Whether a body went from one pose to the next, dt seconds later, at rest speeds.
-bool PeerAtRest(const PeerPose& before, const PeerPose& after, float dt);
+bool PeerAtRest(const ScenePose& before, const ScenePose& after, float dt);
 
 /// The deepest overlap, in metres, between two bodies of the scene whose boxes touch, or between a body and
 /// the scene's terrain: the exact penetration depth for box and sphere pairs (for two boxes the least
 /// overlap over the fifteen separating axes); against terrain triangles the deepest box corner under a
 /// triangle, terrain vertex inside a box, or sphere reach below the surface.
-float PeerMaxPenetration(const PeerScene& scene, const std::vector<PeerPose>& poses);
+float PeerMaxPenetration(const NamedScene& scene, const std::vector<ScenePose>& poses);
 
 /// Pivot separations of a scene's joints: how far each child's pivot point has come from its parent's.
 struct PeerJointError {
@@ -31,5 +31,5 @@ struct PeerJointError {
 
 /// Adds the separation of every joint of the scene in the given poses: the child's and the parent's
 /// points at the pivot as built, each carried along with its body (the parent's stays put for the world).
-void PeerAddJointSeparations(const PeerScene& scene, const std::vector<PeerPose>& poses,
+void PeerAddJointSeparations(const NamedScene& scene, const std::vector<ScenePose>& poses,
                              PeerJointError& error);

@@ -1,7 +1,8 @@
-#include "PeerScene.h"
+#include "scenes/NamedScene.h"
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -23,8 +24,8 @@ private:
     std::uint64_t m_state;
 };
 
-PeerBody MakeBody(PeerShape shape, const float size[3], float mass, float x, float y, float z) {
-    PeerBody body{};
+SceneBody MakeBody(SceneShape shape, const float size[3], float mass, float x, float y, float z) {
+    SceneBody body{};
     body.shape = shape;
     for (int i = 0; i < 3; i++) {
         body.size[i] = size[i];
@@ -50,13 +51,13 @@ void RandomRotation(SceneRandom& random, float q[4]) {
     q[3] = r1 * std::cos(b);
 }
 
-void AddFloor(PeerScene& scene) {
+void AddFloor(NamedScene& scene) {
     const float size[3] = {100.0f, 1.0f, 100.0f};
-    scene.bodies.push_back(MakeBody(PeerShape::kBox, size, 0.0f, 0.0f, -0.5f, 0.0f));
+    scene.bodies.push_back(MakeBody(SceneShape::kBox, size, 0.0f, 0.0f, -0.5f, 0.0f));
 }
 
 /// Rows of unit boxes in one plane, each row one box shorter and centred on the gaps of the row below.
-void MakePyramid(PeerScene& scene, int rows) {
+void MakePyramid(NamedScene& scene, int rows) {
     constexpr float kSpacing = 1.05f;
     AddFloor(scene);
     for (int row = 0; row < rows; row++) {
@@ -64,22 +65,22 @@ void MakePyramid(PeerScene& scene, int rows) {
         for (int i = 0; i < count; i++) {
             const float x = (static_cast<float>(i) - 0.5f * static_cast<float>(count - 1)) * kSpacing;
             scene.bodies.push_back(
-                MakeBody(PeerShape::kBox, kUnitBox, 1.0f, x, 0.5f + static_cast<float>(row), 0.0f));
+                MakeBody(SceneShape::kBox, kUnitBox, 1.0f, x, 0.5f + static_cast<float>(row), 0.0f));
         }
     }
 }
 
-void MakeTower(PeerScene& scene, int height) {
+void MakeTower(NamedScene& scene, int height) {
     AddFloor(scene);
     for (int i = 0; i < height; i++) {
         scene.bodies.push_back(
-            MakeBody(PeerShape::kBox, kUnitBox, 1.0f, 0.0f, 0.5f + static_cast<float>(i), 0.0f));
+            MakeBody(SceneShape::kBox, kUnitBox, 1.0f, 0.0f, 0.5f + static_cast<float>(i), 0.0f));
     }
 }
 
 /// A side x side x side grid of randomly turned bodies, 2 m apart (more than a unit box's diagonal, so
 /// none overlap at the start), its lowest layer at height y0.
-void AddRain(PeerScene& scene, int side, float y0, bool withSpheres) {
+void AddRain(NamedScene& scene, int side, float y0, bool withSpheres) {
     constexpr float kSpacing = 2.0f;
     constexpr float kSphereSize[3] = {0.5f, 0.5f, 0.5f};
     SceneRandom random(0x5eed1234abcdull);
@@ -91,8 +92,8 @@ void AddRain(PeerScene& scene, int side, float y0, bool withSpheres) {
                 const float x = static_cast<float>(i) * kSpacing - half + random.Uniform(-0.1f, 0.1f);
                 const float z = static_cast<float>(j) * kSpacing - half + random.Uniform(-0.1f, 0.1f);
                 const float y = y0 + static_cast<float>(k) * kSpacing;
-                PeerBody body = sphere ? MakeBody(PeerShape::kSphere, kSphereSize, 1.0f, x, y, z)
-                                       : MakeBody(PeerShape::kBox, kUnitBox, 1.0f, x, y, z);
+                SceneBody body = sphere ? MakeBody(SceneShape::kSphere, kSphereSize, 1.0f, x, y, z)
+                                        : MakeBody(SceneShape::kBox, kUnitBox, 1.0f, x, y, z);
                 RandomRotation(random, body.rotation);
                 scene.bodies.push_back(body);
             }
@@ -101,7 +102,7 @@ void AddRain(PeerScene& scene, int side, float y0, bool withSpheres) {
 }
 
 /// Rolling hills over cells x cells squares of 1 m centred on the origin, two triangles per square.
-void MakeTerrain(PeerTerrain& terrain, int cells) {
+void MakeTerrain(SceneTerrain& terrain, int cells) {
     const float half = 0.5f * static_cast<float>(cells);
     const int row = cells + 1;
     for (int j = 0; j <= cells; j++) {
@@ -125,36 +126,36 @@ void MakeTerrain(PeerTerrain& terrain, int cells) {
 
 /// links boxes of 0.1 x 0.1 x 0.4 m and 1 kg laid end to end along +x from the anchor and joined at their
 /// shared ends, the first to the world at the anchor: by ball joints, or by hinges about z.
-void MakeChain(PeerScene& scene, int links, float anchorY, PeerJointKind kind) {
+void MakeChain(NamedScene& scene, int links, float anchorY, SceneJointKind kind) {
     constexpr float kLinkSize[3] = {0.4f, 0.1f, 0.1f};
     for (int i = 0; i < links; i++) {
         const float x0 = kLinkSize[0] * static_cast<float>(i);
         scene.bodies.push_back(
-            MakeBody(PeerShape::kBox, kLinkSize, 1.0f, x0 + 0.5f * kLinkSize[0], anchorY, 0.0f));
-        PeerJoint joint{};
+            MakeBody(SceneShape::kBox, kLinkSize, 1.0f, x0 + 0.5f * kLinkSize[0], anchorY, 0.0f));
+        SceneJoint joint{};
         joint.kind = kind;
         joint.child = i;
         joint.parent = i - 1;
         joint.pivot[0] = x0;
         joint.pivot[1] = anchorY;
-        joint.pin[kind == PeerJointKind::kHinge ? 2 : 0] = 1.0f;
+        joint.pin[kind == SceneJointKind::kHinge ? 2 : 0] = 1.0f;
         scene.joints.push_back(joint);
     }
 }
 
 } // namespace
 
-int PeerScene::DynamicCount() const {
+int NamedScene::DynamicCount() const {
     int count = 0;
-    for (const PeerBody& body : bodies) {
+    for (const SceneBody& body : bodies) {
         count += body.mass > 0.0f ? 1 : 0;
     }
     return count;
 }
 
-PeerPose PeerScene::InitialPose(const PeerBody& body) {
+ScenePose NamedScene::InitialPose(const SceneBody& body) {
     const float x = body.rotation[0], y = body.rotation[1], z = body.rotation[2], w = body.rotation[3];
-    PeerPose pose{};
+    ScenePose pose{};
     for (int i = 0; i < 3; i++) {
         pose.position[i] = body.position[i];
     }
@@ -170,14 +171,34 @@ PeerPose PeerScene::InitialPose(const PeerBody& body) {
     return pose;
 }
 
-const std::vector<std::string>& PeerSceneNames() {
-    static const std::vector<std::string> names = {"pyramid_20", "tower_10", "rain_1000", "rain_soup_1000",
-                                                   "chain_100", "hinge_chain_100"};
+std::vector<ScenePose> NamedScene::InitialPoses() const {
+    std::vector<ScenePose> poses;
+    for (const SceneBody& body : bodies) {
+        poses.push_back(InitialPose(body));
+    }
+    return poses;
+}
+
+unsigned long long HashPoses(const std::vector<ScenePose>& poses) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (const ScenePose& pose : poses) {
+        unsigned char bytes[sizeof(ScenePose)];
+        std::memcpy(bytes, &pose, sizeof(ScenePose));
+        for (unsigned char byte : bytes) {
+            hash = (hash ^ byte) * 1099511628211ull;
+        }
+    }
+    return hash;
+}
+
+const std::vector<std::string>& NamedSceneNames() {
+    static const std::vector<std::string> names = {"pyramid_20",     "tower_10",  "rain_1000",
+                                                   "rain_soup_1000", "chain_100", "hinge_chain_100"};
     return names;
 }
 
-bool MakePeerScene(const std::string& name, PeerScene& scene) {
-    scene = PeerScene{};
+bool MakeNamedScene(const std::string& name, NamedScene& scene) {
+    scene = NamedScene{};
     scene.name = name;
     // Stacks start touching; their first second of settling under load is left out of the drift.
     scene.steps = 600;
@@ -198,9 +219,9 @@ bool MakePeerScene(const std::string& name, PeerScene& scene) {
         scene.driftFrom = 480;
     } else if (name == "chain_100") {
         // Released horizontally, high enough that the hanging chain meets nothing.
-        MakeChain(scene, 100, 50.0f, PeerJointKind::kBall);
+        MakeChain(scene, 100, 50.0f, SceneJointKind::kBall);
     } else if (name == "hinge_chain_100") {
-        MakeChain(scene, 100, 50.0f, PeerJointKind::kHinge);
+        MakeChain(scene, 100, 50.0f, SceneJointKind::kHinge);
     } else {
         return false;
     }

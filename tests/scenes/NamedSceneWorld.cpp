@@ -1,0 +1,110 @@
+#include "scenes/NamedSceneWorld.h"
+
+#include "physics/api/dgApi.h"
+
+namespace {
+
+void ApplyGravity(dgBody* body) {
+    float mass, ixx, iyy, izz;
+    dgApiBodyGetMassMatrix(body, &mass, &ixx, &iyy, &izz);
+    const float force[3] = {0.0f, -kSceneGravity * mass, 0.0f};
+    dgApiBodySetForce(body, force);
+}
+
+dgBody* BuildBody(dgWorld* world, const SceneBody& desc) {
+    dgCollision* shape =
+        desc.shape == SceneShape::kBox
+            ? dgApiCollisionCreateBox(world, desc.size[0], desc.size[1], desc.size[2], nullptr)
+            : dgApiCollisionCreateSphere(world, desc.size[0], desc.size[0], desc.size[0], nullptr);
+    if (shape == nullptr) {
+        return nullptr;
+    }
+    dgBody* body = dgApiBodyCreate(world, shape);
+    dgApiCollisionRelease(world, shape);
+    if (body == nullptr) {
+        return nullptr;
+    }
+    const ScenePose pose = NamedScene::InitialPose(desc);
+    float matrix[16];
+    for (int row = 0; row < 3; row++) {
+        for (int k = 0; k < 3; k++) {
+            matrix[4 * row + k] = pose.axes[row][k];
+            matrix[12 + k] = pose.position[k];
+        }
+        matrix[4 * row + 3] = 0.0f;
+    }
+    matrix[15] = 1.0f;
+    dgApiBodySetMatrix(body, matrix);
+    if (desc.mass > 0.0f) {
+        float inertia[3];
+        SceneInertia(desc, inertia);
+        dgApiBodySetMassMatrix(body, desc.mass, inertia[0], inertia[1], inertia[2]);
+        dgApiBodySetForceAndTorqueCallback(body, ApplyGravity);
+    }
+    return body;
+}
+
+/// The terrain as a tree collision, one face per triangle, on a static body.
+bool BuildTerrain(dgWorld* world, const SceneTerrain& terrain) {
+    dgCollision* soup = dgApiTreeCollisionCreate(world, nullptr);
+    if (soup == nullptr) {
+        return false;
+    }
+    dgApiTreeCollisionBeginBuild(soup);
+    for (size_t t = 0; t + 2 < terrain.indices.size(); t += 3) {
+        float face[9];
+        for (int k = 0; k < 3; k++) {
+            const size_t v = 3 * static_cast<size_t>(terrain.indices[t + k]);
+            for (int j = 0; j < 3; j++) {
+                face[3 * k + j] = terrain.vertices[v + j];
+            }
+        }
+        dgApiTreeCollisionAddFace(soup, 3, face, 3 * sizeof(float), 0);
+    }
+    dgApiTreeCollisionEndBuild(soup, 1);
+    dgBody* body = dgApiBodyCreate(world, soup);
+    dgApiCollisionRelease(world, soup);
+    return body != nullptr;
+}
+
+/// Ball joints with their limits, and hinges.
+bool BuildJoints(dgWorld* world, const std::vector<SceneJoint>& joints, const std::vector<dgBody*>& bodies) {
+    for (const SceneJoint& desc : joints) {
+        dgBody* parent = desc.parent < 0 ? nullptr : bodies[desc.parent];
+        dgJointBase* joint =
+            desc.kind == SceneJointKind::kHinge
+                ? dgApiJointCreateHinge(world, desc.pivot, desc.pin, bodies[desc.child], parent)
+                : dgApiJointCreateBall(world, desc.pivot, bodies[desc.child], parent);
+        if (joint == nullptr) {
+            return false;
+        }
+        if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
+            dgApiBallSetConeLimits(joint, desc.pin, desc.coneAngle, desc.twistAngle);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies) {
+    bodies.clear();
+    if (world == nullptr) {
+        return false;
+    }
+    const float worldMin[3] = {-500.0f, -500.0f, -500.0f};
+    const float worldMax[3] = {500.0f, 500.0f, 500.0f};
+    dgApiWorldSetSize(world, worldMin, worldMax);
+    const int group = dgApiMaterialGetDefaultGroupId(world);
+    dgApiMaterialSetDefaultFriction(world, group, group, kSceneFriction, kSceneFriction);
+    dgApiMaterialSetDefaultElasticity(world, group, group, 0.0f);
+    for (const SceneBody& desc : scene.bodies) {
+        dgBody* body = BuildBody(world, desc);
+        if (body == nullptr) {
+            return false;
+        }
+        bodies.push_back(body);
+    }
+    return (scene.terrain.indices.empty() || BuildTerrain(world, scene.terrain)) &&
+           BuildJoints(world, scene.joints, bodies);
+}
