@@ -4,31 +4,12 @@
 #include "physics/collision/dgConvexCollision.h"
 
 #include "physics/collision/dgContactPoint.h"
+#include "physics/collision/dgSearchDirections.h"
 
 #include <cmath>
 #include <utility>
 
 namespace {
-
-constexpr dgFloat32 kDiagonal = 0.57735f;
-
-constexpr dgVector kSearchDirections[] = {
-    dgVector(kDiagonal, -kDiagonal, kDiagonal, 0.0f),
-    dgVector(-kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
-    dgVector(kDiagonal, -kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, kDiagonal, kDiagonal, 0.0f),
-    dgVector(kDiagonal, kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, kDiagonal, -kDiagonal, 0.0f),
-    dgVector(-kDiagonal, -kDiagonal, kDiagonal, 0.0f),
-    dgVector(kDiagonal, kDiagonal, kDiagonal, 0.0f),
-    dgVector(0.0f, -1.0f, 0.0f, 0.0f),
-    dgVector(0.0f, 1.0f, 0.0f, 0.0f),
-    dgVector(1.0f, 0.0f, 0.0f, 0.0f),
-    dgVector(-1.0f, 0.0f, 0.0f, 0.0f),
-    dgVector(0.0f, 0.0f, 1.0f, 0.0f),
-    dgVector(0.0f, 0.0f, -1.0f, 0.0f),
-};
-constexpr dgInt32 kSearchDirectionCount = sizeof(kSearchDirections) / sizeof(kSearchDirections[0]);
 
 // Each row: a face (counter-clockwise seen from outside) and the vertex opposite it. The tetrahedron is
 // kept with a negative triple product (s1 - s0) . ((s2 - s0) x (s3 - s0)), which makes every face

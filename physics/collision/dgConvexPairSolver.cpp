@@ -484,17 +484,16 @@ dgConvexPairSolver::Face dgConvexPairSolver::FaceOf(const HalfEdge* edge) const 
     return Face{m_facePlane[edge->m_plane], {edge->m_vertex, edge->m_next->m_vertex, edge->m_prev->m_vertex}};
 }
 
-bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHeap& heap) {
-    auto markFace = [](HalfEdge* edge, bool value) {
-        edge->m_visible = value;
-        edge->m_next->m_visible = value;
-        edge->m_prev->m_visible = value;
-    };
-    // Flood the faces the point lies in front of, from the one it was found beyond. Live faces never
-    // outnumber the planes, so the list cannot overflow.
-    HalfEdge* visible[kMaxPlanes];
+void dgConvexPairSolver::MarkFace(HalfEdge* edge, bool visible) {
+    edge->m_visible = visible;
+    edge->m_next->m_visible = visible;
+    edge->m_prev->m_visible = visible;
+}
+
+dgInt32 dgConvexPairSolver::FloodVisibleFaces(HalfEdge* seen, dgInt32 point, HalfEdge** visible) {
+    // Live faces never outnumber the planes, so the list cannot overflow.
     dgInt32 visibleCount = 0;
-    markFace(seen, true);
+    MarkFace(seen, true);
     visible[visibleCount++] = seen;
     for (dgInt32 i = 0; i < visibleCount; i++) {
         HalfEdge* edge = visible[i];
@@ -502,44 +501,55 @@ bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHe
             HalfEdge* twin = edge->m_twin;
             if (!twin->m_visible && visibleCount < kMaxPlanes &&
                 m_facePlane[twin->m_plane].Evaluate(m_diff[point]) > 0.0f) {
-                markFace(twin, true);
+                MarkFace(twin, true);
                 visible[visibleCount++] = twin;
             }
         }
     }
+    return visibleCount;
+}
 
-    // The horizon: edges of seen faces whose twin stays, ordered as one ring round the seen region.
+dgInt32 dgConvexPairSolver::TraceHorizon(HalfEdge* const* visible, dgInt32 visibleCount,
+                                         HorizonEdge* horizonOut) const {
     HalfEdge* horizon[kMaxHorizon];
     dgInt32 horizonCount = 0;
-    bool fits = true;
-    for (dgInt32 i = 0; i < visibleCount && fits; i++) {
+    for (dgInt32 i = 0; i < visibleCount; i++) {
         HalfEdge* edge = visible[i];
         for (dgInt32 k = 0; k < 3; k++, edge = edge->m_next) {
             if (!edge->m_twin->m_visible) {
                 if (horizonCount == kMaxHorizon) {
-                    fits = false;
-                    break;
+                    return 0;
                 }
                 horizon[horizonCount++] = edge;
             }
         }
     }
-    fits = fits && horizonCount >= 3;
-    for (dgInt32 i = 0; fits && i + 1 < horizonCount; i++) {
+    if (horizonCount < 3) {
+        return 0;
+    }
+    for (dgInt32 i = 0; i + 1 < horizonCount; i++) {
         const dgInt32 end = horizon[i]->m_next->m_vertex;
         dgInt32 found = -1;
         for (dgInt32 j = i + 1; j < horizonCount && found < 0; j++) {
             found = horizon[j]->m_vertex == end ? j : -1;
         }
         if (found < 0) {
-            fits = false;
-        } else {
-            std::swap(horizon[i + 1], horizon[found]);
+            return 0;
         }
+        std::swap(horizon[i + 1], horizon[found]);
     }
-    fits = fits && horizon[horizonCount - 1]->m_next->m_vertex == horizon[0]->m_vertex;
+    if (horizon[horizonCount - 1]->m_next->m_vertex != horizon[0]->m_vertex) {
+        return 0;
+    }
+    for (dgInt32 i = 0; i < horizonCount; i++) {
+        horizonOut[i] = {horizon[i]->m_vertex, horizon[i]->m_next->m_vertex, horizon[i]->m_twin};
+    }
+    return horizonCount;
+}
 
-    // Room for the fan: three half-edges, a plane and a heap entry per horizon edge.
+bool dgConvexPairSolver::RoomForFan(HalfEdge* const* visible, dgInt32 visibleCount, dgInt32 horizonCount,
+                                    dgInt32 point, const FaceHeap& heap) const {
+    // Three half-edges, a plane and a heap entry per horizon edge.
     dgInt32 freeEdges = kMaxHalfEdges - m_halfEdgeCount;
     for (const HalfEdge* e = m_freeHalfEdges; e != nullptr && freeEdges < 3 * kMaxHorizon; e = e->m_next) {
         freeEdges++;
@@ -551,26 +561,14 @@ bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHe
         }
     }
     const dgInt32 freePlanes = kMaxPlanes - m_planeCount + m_freePlaneCount + visibleCount;
-    fits = fits && freeEdges >= 3 * horizonCount && freePlanes >= horizonCount &&
+    return freeEdges >= 3 * horizonCount && freePlanes >= horizonCount &&
            heap.GetCount() + horizonCount <= kHeapCapacity && point < kMaxPoints;
-    if (!fits) {
-        for (dgInt32 i = 0; i < visibleCount; i++) {
-            markFace(visible[i], false);
-        }
-        return false;
-    }
+}
 
-    dgInt32 ringStart[kMaxHorizon];
-    dgInt32 ringEnd[kMaxHorizon];
-    HalfEdge* outside[kMaxHorizon];
-    for (dgInt32 i = 0; i < horizonCount; i++) {
-        ringStart[i] = horizon[i]->m_vertex;
-        ringEnd[i] = horizon[i]->m_next->m_vertex;
-        outside[i] = horizon[i]->m_twin;
-    }
-    for (dgInt32 i = 0; i < visibleCount; i++) {
-        m_freePlanes[m_freePlaneCount++] = visible[i]->m_plane;
-        HalfEdge* faceEdges[3] = {visible[i], visible[i]->m_next, visible[i]->m_prev};
+void dgConvexPairSolver::RemoveFaces(HalfEdge* const* faces, dgInt32 faceCount) {
+    for (dgInt32 i = 0; i < faceCount; i++) {
+        m_freePlanes[m_freePlaneCount++] = faces[i]->m_plane;
+        HalfEdge* faceEdges[3] = {faces[i], faces[i]->m_next, faces[i]->m_prev};
         for (HalfEdge* e : faceEdges) {
             e->m_plane = kRemovedPlane;
             e->m_visible = false;
@@ -580,17 +578,19 @@ bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHe
             }
         }
     }
-    m_vertexCount = point + 1;
+}
 
-    // Fan: face (a, b, point) for every horizon edge a-b.
+void dgConvexPairSolver::FanHorizonTo(dgInt32 point, const HorizonEdge* horizon, dgInt32 horizonCount,
+                                      FaceHeap& heap) {
+    // Face (a, b, point) for every horizon edge a-b.
     HalfEdge* toPoint[kMaxHorizon];
     HalfEdge* fromPoint[kMaxHorizon];
     for (dgInt32 i = 0; i < horizonCount; i++) {
         HalfEdge* base = NewHalfEdge();
         HalfEdge* up = NewHalfEdge();
         HalfEdge* down = NewHalfEdge();
-        base->m_vertex = ringStart[i];
-        up->m_vertex = ringEnd[i];
+        base->m_vertex = horizon[i].m_start;
+        up->m_vertex = horizon[i].m_end;
         down->m_vertex = point;
         base->m_next = up;
         up->m_next = down;
@@ -598,10 +598,10 @@ bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHe
         base->m_prev = down;
         up->m_prev = base;
         down->m_prev = up;
-        base->m_twin = outside[i];
-        outside[i]->m_twin = base;
+        base->m_twin = horizon[i].m_outside;
+        horizon[i].m_outside->m_twin = base;
         const dgInt32 plane = NewPlane();
-        m_facePlane[plane] = PlaneOfPoints(ringStart[i], ringEnd[i], point);
+        m_facePlane[plane] = PlaneOfPoints(horizon[i].m_start, horizon[i].m_end, point);
         base->m_plane = plane;
         up->m_plane = plane;
         down->m_plane = plane;
@@ -617,6 +617,22 @@ bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHe
         toPoint[i]->m_twin = next;
         next->m_twin = toPoint[i];
     }
+}
+
+bool dgConvexPairSolver::AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHeap& heap) {
+    HalfEdge* visible[kMaxPlanes];
+    const dgInt32 visibleCount = FloodVisibleFaces(seen, point, visible);
+    HorizonEdge horizon[kMaxHorizon];
+    const dgInt32 horizonCount = TraceHorizon(visible, visibleCount, horizon);
+    if (horizonCount == 0 || !RoomForFan(visible, visibleCount, horizonCount, point, heap)) {
+        for (dgInt32 i = 0; i < visibleCount; i++) {
+            MarkFace(visible[i], false);
+        }
+        return false;
+    }
+    RemoveFaces(visible, visibleCount);
+    m_vertexCount = point + 1;
+    FanHorizonTo(point, horizon, horizonCount, heap);
     return true;
 }
 

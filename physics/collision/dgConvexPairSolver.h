@@ -80,6 +80,12 @@ private:
         bool m_visible;   ///< face seen from the new point during one expansion
     };
     using FaceHeap = dgMaxHeap<dgFloat32, HalfEdge*>;
+    /// An edge of the region a new point sees, from m_start to m_end; m_outside is its twin, which stays.
+    struct HorizonEdge {
+        dgInt32 m_start;
+        dgInt32 m_end;
+        HalfEdge* m_outside;
+    };
     static constexpr dgInt32 kRemovedPlane = 0xFFFF;
     static constexpr dgInt32 kMaxHorizon = 128;
 
@@ -99,9 +105,21 @@ private:
     void ReleaseHalfEdge(HalfEdge* edge);
     dgInt32 NewPlane();
     Face FaceOf(const HalfEdge* edge) const;
-    /// Removes the faces that point sees and fans the horizon to it; false, with nothing changed, when a
-    /// table could not hold the result.
+    /// Removes the faces that point sees and fans the horizon to it; false, with nothing changed, when the
+    /// horizon is not one ring or a table could not hold the result.
     bool AddPolytopeVertex(HalfEdge* seen, dgInt32 point, FaceHeap& heap);
+    static void MarkFace(HalfEdge* edge, bool visible);
+    /// Marks the faces point lies in front of, flooding from seen; their count, each listed by one edge.
+    dgInt32 FloodVisibleFaces(HalfEdge* seen, dgInt32 point, HalfEdge** visible);
+    /// The marked region's boundary as one ring in order; 0 when it is no single ring or too long.
+    dgInt32 TraceHorizon(HalfEdge* const* visible, dgInt32 visibleCount, HorizonEdge* horizon) const;
+    /// Whether the tables hold a fan of horizonCount faces once the visible faces are gone.
+    bool RoomForFan(HalfEdge* const* visible, dgInt32 visibleCount, dgInt32 horizonCount, dgInt32 point,
+                    const FaceHeap& heap) const;
+    /// Frees the faces' planes and half-edges (a heap handle waits until the heap lets go of it).
+    void RemoveFaces(HalfEdge* const* faces, dgInt32 faceCount);
+    /// One face (a, b, point) per horizon edge a-b, twinned with the ring and pushed on the heap.
+    void FanHorizonTo(dgInt32 point, const HorizonEdge* horizon, dgInt32 horizonCount, FaceHeap& heap);
 
     dgInt32 PlaneCut(const dgConvexCollision& shape, const dgVector& normal, const dgVector& point,
                      const dgVector& supportDir, dgVector* out) const;
