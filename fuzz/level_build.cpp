@@ -18,33 +18,8 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-/// The input read from the front; zeros past its end, so every layout is complete.
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    bool Done() const { return m_at >= m_size; }
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    /// Four bytes, the first the highest.
-    std::uint32_t Word() {
-        std::uint32_t word = 0;
-        for (int i = 0; i < 4; ++i) {
-            word = word * 256 + Byte();
-        }
-        return word;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input in(data, size);
+    fuzz_support::Input in(data, size);
     IOrvalen3DD3D scene;
     if (scene.World == nullptr) {
         return 0;
@@ -53,11 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t vertexCount = (head & 0x80) != 0 ? -1 : head & 0x3F;
     std::vector<Vertex3D> vertices(static_cast<std::size_t>(vertexCount < 0 ? 0 : vertexCount));
     for (Vertex3D& vertex : vertices) {
-        std::uint8_t bytes[sizeof(Vertex3D)];
-        for (std::uint8_t& byte : bytes) {
-            byte = in.Byte();
-        }
-        std::memcpy(&vertex, bytes, sizeof vertex);
+        vertex = in.Bytes<Vertex3D>();
     }
     IOrvalen3DLevelObject* level = scene.CreateLevel(vertexCount, vertices.data(), 0, 0, 0, 0, 0, 0, 1, 1, 1);
     fuzz_support::Check((level == nullptr) == (vertexCount < 0));

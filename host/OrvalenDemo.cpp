@@ -1,10 +1,12 @@
 // The demo host: makes a window, starts a renderer in it with logging on, sets a viewport, a
 // projection and a camera, draws a frame with text, one of 2D shapes, one of textured quads and a
-// render target and one of a lit 3D scene with physics and shadows, saves what the window shows after each, shuts everything down again and prints what
-// it did and the log.
+// render target, one of a lit 3D scene with physics and shadows, one of a textured level and one of the
+// whole scene with built and animated objects, saves what the window shows after each, shuts everything
+// down again and prints what it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
 #include "IOrvalen3DObject.h"
+#include "SceneFrames.h"
 #include "orvalen.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
@@ -17,16 +19,16 @@
 #include <string>
 #include <unistd.h>
 
+bool Report(const char* what, bool succeeded) {
+    std::printf("%-58s %s\n", what, succeeded ? "ok" : "FAILED");
+    return succeeded;
+}
+
 namespace {
 
 constexpr const char* kWindowName = "Orvalen Demo";
 constexpr UINT kWidth = 800;
 constexpr UINT kHeight = 600;
-
-bool Report(const char* what, bool succeeded) {
-    std::printf("%-58s %s\n", what, succeeded ? "ok" : "FAILED");
-    return succeeded;
-}
 
 std::string ReadFile(const char* path) {
     std::ifstream file(path);
@@ -398,7 +400,9 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
     ok = DrawFrame(renderer) && ok;
     ok = DrawShapesFrame(renderer) && ok;
     ok = DrawTexturesFrame(renderer) && ok;
-    return DrawSceneFrame(renderer) && ok;
+    ok = DrawSceneFrame(renderer) && ok;
+    ok = DrawLevelFrame(renderer) && ok;
+    return DrawWholeSceneFrame(renderer) && ok;
 }
 
 } // namespace

@@ -56,11 +56,10 @@ void IOrvalen3DD3D::CreateWorld() {
 }
 
 void IOrvalen3DD3D::DestroyAllObjects() {
-    // Through the virtual table, as the host would; collision objects are not made yet.
+    // Collision objects are not made yet.
     for (std::uint32_t id = 0; id < ObjectCount && id < kMaxObjects; ++id) {
-        if (Objects[id] != nullptr) {
-            DestroyObject(static_cast<IOrvalen3DObject*>(Objects[id]));
-        }
+        delete Objects[id];
+        Objects[id] = nullptr;
     }
     ObjectCount = 0;
 }

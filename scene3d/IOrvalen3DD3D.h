@@ -144,6 +144,16 @@ public:
     void AddToTable(IOrvalen3DD3DObject* object);
 
 private:
+    /// Ends the build of `object` (checks, shadow arrays, the body `makeBody` gives, the table) for the
+    /// EndObjectBuild slots; `makeBody` returns false, after releasing what it made, when it fails.
+    template <typename MakeBody> bool FinishBuild(IOrvalen3DObject* object, MakeBody makeBody);
+    /// AddObjectParts of both forms: with texture-coordinate indices (`withTexCoords`, the list required)
+    /// or without.
+    bool AddParts(IOrvalen3DObject* object, const char* material, std::int32_t triangleCount,
+                  const std::uint32_t* vertexIndices, const std::uint32_t* textureIndices,
+                  bool withTexCoords);
+    /// The object among those begun and not yet ended, null when `object` is not one of them.
+    IOrvalen3DD3DObject* Unfinished(IOrvalen3DObject* object) const;
     /// The light in slot `index`; null, after logging "<operation> Failed - Bad Index", when there is none.
     D3DLIGHT9* LightAt(std::int32_t index, const char* operation) const;
     /// Counts the shadow volumes of the noted objects into the stencil buffer and darkens where it is 1
@@ -155,4 +165,7 @@ private:
     /// Ids of the objects Render shadows this frame, noted before drawing clears their DrawFlag.
     std::uint32_t m_shadowCasters[kMaxObjects] = {};
     std::uint32_t m_shadowCasterCount = 0;
+    /// Objects begun and not yet ended: the host's, not in the table; kept so that DestroyObject can tell
+    /// them from pointers the scene never made or already freed without reading those.
+    std::vector<IOrvalen3DD3DObject*> m_unfinished;
 };

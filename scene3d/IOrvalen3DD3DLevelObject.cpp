@@ -4,8 +4,8 @@
 
 #include "physics/api/dgApi.h"
 #include "platform/D3DXEffect.h"
-#include "platform/D3DXTexture.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/GroupMaterials.h"
 #include "scene3d/GroupDrawing.h"
 #include "scene3d/Matrix4.h"
 
@@ -112,62 +112,24 @@ std::int32_t IOrvalen3DD3DLevelObject::FindMaterial(const char* name) const {
     return -1;
 }
 
-D3DCOLORVALUE* IOrvalen3DD3DLevelObject::MaterialColour(const char* name,
-                                                        D3DCOLORVALUE D3DMATERIAL9::*colour) {
-    const std::int32_t group = FindMaterial(name);
-    return group >= 0 ? &(Materials[group].*colour) : nullptr;
-}
-
-namespace {
-
-/// Alpha is left as it is.
-void SetColour(D3DCOLORVALUE* colour, float r, float g, float b) {
-    if (colour != nullptr) {
-        colour->r = r;
-        colour->g = g;
-        colour->b = b;
-    }
-}
-
-} // namespace
-
 void IOrvalen3DD3DLevelObject::SetMaterialDiffuse(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Diffuse), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Diffuse, r, g, b);
 }
 
 void IOrvalen3DD3DLevelObject::SetMaterialAmbient(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Ambient), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Ambient, r, g, b);
 }
 
 void IOrvalen3DD3DLevelObject::SetMaterialSpecular(const char* name, float r, float g, float b, float power) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Specular), r, g, b);
-    const std::int32_t group = FindMaterial(name);
-    if (group >= 0) {
-        Materials[group].Power = power;
-    }
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Specular, r, g, b, &power);
 }
 
 void IOrvalen3DD3DLevelObject::SetMaterialEmissive(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Emissive), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Emissive, r, g, b);
 }
 
 bool IOrvalen3DD3DLevelObject::LoadTexture(const char* name, const char* file, std::uint32_t) {
-    const std::int32_t group = FindMaterial(name);
-    if (group < 0 || Renderer == nullptr || Renderer->Device == nullptr) {
-        return false;
-    }
-    // Loaded into a local: a failed load keeps the group's texture.
-    IDirect3DTexture9* texture = nullptr;
-    if (D3DXCreateTextureFromFileExA(Renderer->Device, file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                     D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                     nullptr, &texture) != D3D_OK) {
-        return false;
-    }
-    if (Textures[group] != nullptr) {
-        Textures[group]->Release();
-    }
-    Textures[group] = texture;
-    return true;
+    return group_materials::LoadTexture(*this, name, file);
 }
 
 void IOrvalen3DD3DLevelObject::SetMaterialCollisionMode(const char* name, std::int32_t mode) {

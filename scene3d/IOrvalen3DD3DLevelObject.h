@@ -20,6 +20,9 @@ class IOrvalen3DD3DLevelObject : public IOrvalen3DLevelObject {
 public:
     static constexpr int kMaxMaterials = 1000;
     static constexpr std::size_t kNameBytes = 256;
+    /// Finished level builds in this process: each build takes it as its LevelID. Never reset, so face
+    /// attributes stay distinct across every scene.
+    static std::uint32_t LevelCounter;
 
     std::unique_ptr<D3DMATERIAL9[]> Materials; ///< kMaxMaterials, all zero until the host sets colours
     char** MaterialNames = nullptr; ///< kMaxMaterials name buffers of kNameBytes, one per group; owned
@@ -70,7 +73,6 @@ public:
     void DestroyBody();
 
 private:
-    D3DCOLORVALUE* MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour);
     bool Draw(ID3DXEffect* textureEffect);
     bool DrawGroup(std::int32_t group, const float (&planes)[6][4], ID3DXEffect* textureEffect);
     std::vector<Vertex3D> m_visible; ///< corners sent by the group being drawn; reused across frames

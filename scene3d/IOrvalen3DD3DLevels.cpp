@@ -13,9 +13,6 @@
 
 namespace {
 
-/// Finished level builds in this process: each build takes it as its LevelID. Never reset, so face
-/// attributes stay distinct across every scene.
-std::uint32_t g_levelCounter = 0;
 constexpr std::uint64_t kAttributesPerLevel = 1000;
 constexpr std::uint64_t kMaxAttribute = 0xFFFFFFFFu;
 
@@ -24,6 +21,8 @@ IOrvalen3DD3DLevelObject* Implementation(IOrvalen3DLevelObject* level) {
 }
 
 } // namespace
+
+std::uint32_t IOrvalen3DD3DLevelObject::LevelCounter = 0;
 
 IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t vertexCount, const Vertex3D* vertices,
                                                   float tx, float ty, float tz, float ax, float ay, float az,
@@ -104,7 +103,8 @@ bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) {
     }
     // Attributes are 32 bits: a build whose last group would pass them is refused rather than wrapping
     // onto the first levels' attributes.
-    const std::uint64_t firstAttribute = std::uint64_t{g_levelCounter} * kAttributesPerLevel + 1;
+    const std::uint64_t firstAttribute =
+        std::uint64_t{IOrvalen3DD3DLevelObject::LevelCounter} * kAttributesPerLevel + 1;
     const std::uint64_t lastAttribute =
         firstAttribute + static_cast<std::uint64_t>(std::max(target->MaterialCount, 1)) - 1;
     dgCollision* collision = World != nullptr && lastAttribute <= kMaxAttribute
@@ -139,7 +139,7 @@ bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) {
     }
     dgApiBodySetUserData(body, &target->UserData);
     target->Body = body;
-    target->LevelID = g_levelCounter++;
+    target->LevelID = IOrvalen3DD3DLevelObject::LevelCounter++;
     return true;
 }
 

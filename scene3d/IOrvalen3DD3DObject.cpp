@@ -2,8 +2,8 @@
 #include "scene3d/IOrvalen3DD3DObject.h"
 
 #include "physics/api/dgApi.h"
-#include "platform/D3DXTexture.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/GroupMaterials.h"
 #include "scene3d/BodyCallbacks.h"
 #include "scene3d/BodyControls.h"
 #include "scene3d/BodyPose.h"
@@ -167,61 +167,24 @@ bool IOrvalen3DD3DObject::MakeGroupTables() {
     return MaterialNames != nullptr && Textures != nullptr;
 }
 
-D3DCOLORVALUE* IOrvalen3DD3DObject::MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour) {
-    const std::int32_t group = FindMaterial(name);
-    return group >= 0 && Materials != nullptr ? &(Materials[group].*colour) : nullptr;
-}
-
-namespace {
-
-/// Alpha is left as it is.
-void SetColour(D3DCOLORVALUE* colour, float r, float g, float b) {
-    if (colour != nullptr) {
-        colour->r = r;
-        colour->g = g;
-        colour->b = b;
-    }
-}
-
-} // namespace
-
 void IOrvalen3DD3DObject::SetMaterialDiffuse(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Diffuse), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Diffuse, r, g, b);
 }
 
 void IOrvalen3DD3DObject::SetMaterialAmbient(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Ambient), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Ambient, r, g, b);
 }
 
 void IOrvalen3DD3DObject::SetMaterialSpecular(const char* name, float r, float g, float b, float power) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Specular), r, g, b);
-    const std::int32_t group = FindMaterial(name);
-    if (group >= 0 && Materials != nullptr) {
-        Materials[group].Power = power;
-    }
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Specular, r, g, b, &power);
 }
 
 void IOrvalen3DD3DObject::SetMaterialEmissive(const char* name, float r, float g, float b) {
-    SetColour(MaterialColour(name, &D3DMATERIAL9::Emissive), r, g, b);
+    group_materials::SetColour(*this, name, &D3DMATERIAL9::Emissive, r, g, b);
 }
 
 bool IOrvalen3DD3DObject::LoadTexture(const char* name, const char* file, std::uint32_t) {
-    const std::int32_t group = FindMaterial(name);
-    if (group < 0 || Textures == nullptr || Renderer == nullptr || Renderer->Device == nullptr) {
-        return false;
-    }
-    // Loaded into a local: a failed load keeps the group's texture.
-    IDirect3DTexture9* texture = nullptr;
-    if (D3DXCreateTextureFromFileExA(Renderer->Device, file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                     D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
-                                     nullptr, &texture) != D3D_OK) {
-        return false;
-    }
-    if (Textures[group] != nullptr) {
-        Textures[group]->Release();
-    }
-    Textures[group] = texture;
-    return true;
+    return group_materials::LoadTexture(*this, name, file);
 }
 
 void IOrvalen3DD3DObject::SetTexCoords(std::int32_t count, const float* uv) {

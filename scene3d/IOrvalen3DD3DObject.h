@@ -170,6 +170,22 @@ public:
     std::int32_t FindMaterial(const char* name) const;
     /// Makes the two 1000-entry group tables the renderer reads (names and textures), all null.
     bool MakeGroupTables();
+    /// Makes what a build fills: both copies of `count` vertices, the tables of 1000 groups (all empty)
+    /// and of 100 animation ranges; false when something cannot be allocated.
+    bool BeginBuild(std::uint32_t count, const Vertex3D* vertices);
+    /// What the indices of a further part of `group` are shifted by: 1 + its largest index (values
+    /// above 0 only); 0 for a new group (-1).
+    std::uint32_t PartOffset(std::int32_t group) const;
+    /// Appends `count` triangles to `group`, or makes a group named `name` when `group` is -1; each
+    /// index (and texture-coordinate index, when given) plus `offset`. False, keeping nothing, when
+    /// something cannot be allocated.
+    bool AddTriangles(std::int32_t group, const char* name, std::int32_t count, const std::uint32_t* indices,
+                      const std::uint32_t* texIndices, std::uint32_t offset);
+    /// The shadow arrays for the triangles of all groups: three edges and eighteen vertices each.
+    bool MakeShadowArrays();
+    void ReleaseShadowArrays();
+    /// Triangles of all groups: the shadow arrays hold three edges and eighteen vertices for each.
+    std::size_t TotalTriangles() const;
 
 private:
     /// The body, when there is one, takes Matrix.
@@ -192,10 +208,11 @@ private:
     /// Makes VertexBuffer for `triangles` triangles, lets `fill` write the vertices into it, draws it
     /// (through the current effect's passes when `withPasses`) and releases it on every road.
     template <typename Fill> bool DrawTriangles(UINT triangles, bool withPasses, Fill fill);
+    /// The frame step of an update that took `steps` whole steps: the next frame becomes the current one
+    /// and the next moves on, wrapping in a looping range or stopping at the end of one that is not.
+    void StepFrames(std::int64_t steps);
+    /// Vertices = key frames CurrentFrame and NextFrame blended at `t`; nothing when either is missing.
+    void BlendFrames(float t);
     /// Appends the edge (a, b), or removes it (the last entry takes its place) when it is there either way.
     void AddSilhouetteEdge(std::uint32_t a, std::uint32_t b);
-    /// Triangles of all groups: the shadow arrays hold three edges and eighteen vertices for each.
-    std::size_t TotalTriangles() const;
-    /// The colour of the group named `name`, null for an unknown name.
-    D3DCOLORVALUE* MaterialColour(const char* name, D3DCOLORVALUE D3DMATERIAL9::*colour);
 };

@@ -178,3 +178,26 @@ TEST_F(LevelBuilding, ALevelOutlivingItsSceneIsFreedCleanly) {
     m_scene->DestroyLevel(nullptr);
     EXPECT_NE(std::string::npos, NewLog().find("ERROR: DestroyLevel Failed - Null Level Passed\n"));
 }
+
+TEST_F(LevelBuilding, ABuildWhoseAttributesWouldPassThirtyTwoBitsIsRefused) {
+    const std::uint32_t saved = IOrvalen3DD3DLevelObject::LevelCounter;
+    // 4294967 x 1000 + 295 is 2^32 - 1: one group still fits, 296 do not.
+    IOrvalen3DD3DLevelObject::LevelCounter = 4294967;
+    IOrvalen3DD3DLevelObject& last = Floor();
+    EXPECT_EQ(4294967001u, AttributeBelow(m_scene->World, -8, -8));
+    LevelMesh mesh;
+    for (int group = 0; group < 296; ++group) {
+        mesh.AddWall(0, 1, static_cast<float>(group), 1, std::to_string(1000 + group));
+    }
+    IOrvalen3DLevelObject* crowded = mesh.Build(*m_scene, false);
+    IOrvalen3DD3DLevelObject::LevelCounter = 4294967;
+    EXPECT_FALSE(m_scene->EndLevelBuild(crowded));
+    IOrvalen3DD3DLevelObject::LevelCounter = 4294968;
+    IOrvalen3DD3DLevelObject& past = Floor();
+    EXPECT_EQ(nullptr, past.Body);
+    EXPECT_EQ(nullptr, static_cast<IOrvalen3DD3DLevelObject*>(crowded)->Body);
+    EXPECT_EQ(4294968u, IOrvalen3DD3DLevelObject::LevelCounter);
+    EXPECT_EQ(4294967u, last.LevelID);
+    EXPECT_EQ("ERROR: EndLevelBuild Failed\nERROR: EndLevelBuild Failed\n", NewLog());
+    IOrvalen3DD3DLevelObject::LevelCounter = saved;
+}

@@ -96,6 +96,32 @@ TEST_F(LevelRendering, GroupsBehindTheCameraSendNothingAndTrianglesReachingIntoV
     EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9"));
 }
 
+TEST_F(LevelRendering, ACornerExactlyOnAFrustumPlaneCountsAsOutside) {
+    // From the origin along +z through a frustum whose left plane is exactly x + z = 0.
+    D3DXMatrixIdentity(&Renderer().ViewMatrix);
+    D3DXMATRIX projection;
+    projection(0, 0) = projection(1, 1) = projection(2, 2) = projection(2, 3) = 1;
+    projection(3, 2) = -1;
+    Renderer().ProjectionMatrix = projection;
+    LevelMesh mesh;
+    // Two corners left of the plane and one on it ("on"), or just inside it ("in").
+    for (const float x : {-5.0f, -4.5f}) {
+        const auto first = static_cast<std::int32_t>(mesh.vertices.size());
+        mesh.vertices.emplace_back(x, 0, 5, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.vertices.emplace_back(-6, 1, 5, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.vertices.emplace_back(-6, -1, 5, 0, 0, -1, 0xFFFFFFFFu, 0, 0, 0, 0);
+        mesh.parts[x == -5.0f ? "on" : "in"] = {first, first + 1, first + 2};
+    }
+    IOrvalen3DLevelObject* level = mesh.Build(*m_scene);
+    platform::ClearCallTrace();
+    Frame([&] { EXPECT_TRUE(level->Render()); });
+    const std::vector<platform::DrawnPrimitives> draws = platform::DrawnPrimitiveCalls();
+    ASSERT_EQ(1u, draws.size());
+    Vertex3D sent;
+    std::memcpy(&sent, draws[0].vertices.data(), sizeof sent);
+    EXPECT_EQ(-4.5f, sent.x);
+}
+
 TEST_F(LevelRendering, EachVisibleGroupIsDrawnOncePerPassAndRefusedEffectsDrawNothing) {
     IOrvalen3DD3DLevelObject& level = BehindAndInFront();
     std::ofstream("three.fx") << "technique Three { pass A { } pass B { } pass C { } }\n";
