@@ -1,12 +1,15 @@
 // Building objects from the host's mesh: material groups and their refusals, the bodies a build ends
-// with (none, a convex hull, an ellipsoid, the static triangles themselves), the object limit, and
-// destroying objects whatever the host hands back.
+// with (none, a convex hull, an ellipsoid, the static triangles themselves, whose faces fire object
+// events and never level events), the object limit, and destroying objects whatever the host hands back.
 #include "support/BuildMeshes.h"
+#include "support/LevelMeshes.h"
 #include "support/SceneFixture.h"
 #include "support/SceneScenes.h"
 
 #include "physics/api/dgApi.h"
+#include "scene3d/IOrvalen3DD3DLevelObject.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,6 +139,31 @@ TEST_F(ObjectBuilding, AStaticBuiltBlockCarriesItsIdAndGroupsAndACubeRestsOnIt) 
     for (unsigned attribute : g_attributes) {
         ASSERT_EQ(1u * 1000 + 0 + 1, attribute);
     }
+}
+
+TEST_F(ObjectBuilding, ACubeOnAStaticBuiltBlockFiresTheirEventButNoLevelEventOfTheSameAttributes) {
+    m_scene->SetGravity(0, -9.8f, 0);
+    IOrvalen3DD3DObject* cube = scene_scenes::DroppedCube(*m_scene, 0.2f, 2.0f, -0.1f);
+    IOrvalen3DObject* block = TwoMaterialBox(2, 0.5f, 2).Begin(*m_scene);
+    ASSERT_TRUE(m_scene->EndObjectBuild(block, StaticBody{}));
+    block->SetPosition(0, -0.5f, 0);
+    // A wall far off taking the block's id as its level id: its group 0 carries the block top's attributes.
+    const std::uint32_t saved = IOrvalen3DD3DLevelObject::LevelCounter;
+    IOrvalen3DD3DLevelObject::LevelCounter = static_cast<std::uint32_t>(block->GetID());
+    LevelMesh wall;
+    wall.AddWall(100, 101, 100, 1, "caps");
+    auto* level = static_cast<IOrvalen3DD3DLevelObject*>(wall.Build(*m_scene));
+    IOrvalen3DD3DLevelObject::LevelCounter = std::max(saved, IOrvalen3DD3DLevelObject::LevelCounter);
+    ASSERT_EQ(static_cast<std::uint32_t>(block->GetID()), level->LevelID);
+    ASSERT_TRUE(m_scene->RegisterEvent(cube, block, 3));
+    ASSERT_TRUE(m_scene->RegisterLevelEvent(level, "caps", cube->GetID(), 4));
+    for (int step = 0; step < 120; ++step) {
+        m_scene->Update(kStep);
+    }
+    EXPECT_TRUE(m_scene->CheckEvent(3));
+    EXPECT_EQ(static_cast<std::uint32_t>(block->GetID()), m_scene->GetEvent(3).IdB);
+    EXPECT_FALSE(m_scene->CheckLevelEvent(4));
+    m_scene->DestroyLevel(level);
 }
 
 TEST_F(ObjectBuilding, TheLimitRefusesNewAndEndingBuildsAndDestroyingTouchesOnlyWhatTheSceneHolds) {
