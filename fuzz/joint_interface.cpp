@@ -2,15 +2,18 @@
 // universal, up-vector and user joints between them with raw float bit patterns, limits, pins,
 // stiffness, destruction from callbacks, user rows and motor records written from the input's tail,
 // the stop helpers, vehicles (tires with raw floats, steering, tire inputs and removals from the tire
-// callback), and steps. Nothing may crash; the world's joint count (contact
-// joints aside) must match the harness's own; every body must stay finite unless a value above 1e6
-// was fed; and a second run of the same input must leave exactly as many blocks alive as the first (the
-// first may make the engine's process-wide pools, which stay).
+// callback), ragdolls (bones of raw floats under any parent, limits, rebuilding and destruction at once
+// or from the bones' force and report callbacks, bone bodies destroyed by the host), and steps. Nothing may
+// crash; the world's joint count (contact joints aside) must match the harness's own; every body must stay
+// finite unless a value above 1e6 was fed; and a second run of the same input must leave exactly as many
+// blocks alive as the first (the first may make the engine's process-wide pools, which stay).
 //
 // Layout: byte 0 gives the length of the row script, the input's last bytes; the bytes between are
 // operations, one byte of code then its arguments. The stop helpers must never give NaN.
 
 #include "physics/api/dgApi.h"
+#include "physics/dynamics/dgRagDoll.h"
+#include "physics/dynamics/dgRagDollBone.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <algorithm>
@@ -31,6 +34,8 @@ void Check(bool condition) {
 
 constexpr float kWildMagnitude = 1.0e6f;
 constexpr std::size_t kMaxBodies = 12;
+constexpr std::size_t kMaxRagdolls = 4;
+constexpr std::size_t kMaxBones = 16;
 constexpr int kMaxSteps = 40;
 
 std::map<void*, int> g_live;
@@ -68,6 +73,15 @@ struct Cursor {
     float Small() { return (static_cast<float>(Byte()) - 128.0f) / 32.0f; }
 };
 
+/// A ragdoll of the harness and the bones of its present build.
+struct RagDollRecord {
+    dgRagDoll* m_ragdoll = nullptr;
+    std::vector<dgRagDollBone*> m_bones;
+};
+
+/// What a ragdoll callback does to its own ragdoll, once.
+enum class RagDollAction : std::uint8_t { kNone, kBegin, kBeginAndAdd, kDestroy };
+
 /// What one run of the harness keeps.
 struct Harness {
     dgWorld* m_world = nullptr;
@@ -77,8 +91,11 @@ struct Harness {
     dgJointBase* m_doomedJoint = nullptr; ///< destroyed from the next force callback
     dgBody* m_doomedBody = nullptr;
     bool m_wild = false;
-    float m_tireInput = 0.0f;           ///< what the tire callback sets
+    float m_tireInput = 0.0f;            ///< what the tire callback sets
     bool m_removeTireInCallback = false; ///< the tire callback removes the first tire
+    std::vector<RagDollRecord> m_ragdolls;
+    RagDollAction m_forceAction = RagDollAction::kNone;  ///< done from a bone's force callback
+    RagDollAction m_reportAction = RagDollAction::kNone; ///< done from the report of a bone
 
     /// A float of the script: small (flag clear) or raw (flag set); raw magnitudes above 1e6 make
     /// the run wild.
@@ -258,7 +275,13 @@ bool IsFinite(const dgBody* body) {
 
 void CheckWorld(const Harness& h) {
     const dgInt32 contacts = h.m_world->m_contactJointPool.m_activeList.GetCount();
-    Check(h.m_world->GetJointCount() - contacts == static_cast<dgInt32>(h.m_joints.size()));
+    dgInt32 boneJoints = 0;
+    for (const RagDollRecord& record : h.m_ragdolls) {
+        for (const dgRagDollBone* bone : record.m_bones) {
+            boneJoints += bone->m_joint != nullptr ? 1 : 0;
+        }
+    }
+    Check(h.m_world->GetJointCount() - contacts - boneJoints == static_cast<dgInt32>(h.m_joints.size()));
     for (const dgBody* body : h.m_bodies) {
         Check(h.m_wild || IsFinite(body));
     }
@@ -348,16 +371,16 @@ void RunVehicleOperation(Harness& h, Cursor& ops, int op, bool raw) {
         dgApiVehicleReset(vehicle);
         float matrix[16];
         dgApiVehicleGetTireMatrix(vehicle, tire, matrix);
-        const float readings[] = {dgApiVehicleGetTireSteerAngle(vehicle, tire),
-                                  dgApiVehicleGetTireOmega(vehicle, tire),
-                                  dgApiVehicleGetTireNormalLoad(vehicle, tire),
-                                  dgApiVehicleGetTireSideSpeed(vehicle, tire),
-                                  dgApiVehicleGetTireLongitudinalSpeed(vehicle, tire)};
+        const float readings[] = {
+            dgApiVehicleGetTireSteerAngle(vehicle, tire), dgApiVehicleGetTireOmega(vehicle, tire),
+            dgApiVehicleGetTireNormalLoad(vehicle, tire), dgApiVehicleGetTireSideSpeed(vehicle, tire),
+            dgApiVehicleGetTireLongitudinalSpeed(vehicle, tire)};
         for (const float reading : readings) {
             Check(h.m_wild || std::isfinite(reading));
         }
         Check(dgApiVehicleTireIsAirborne(vehicle, tire) + dgApiVehicleTireLostTraction(vehicle, tire) +
-                  dgApiVehicleTireLostSideGrip(vehicle, tire) >= 0);
+                  dgApiVehicleTireLostSideGrip(vehicle, tire) >=
+              0);
         break;
     }
     }
@@ -424,12 +447,177 @@ void RunMotorOperation(Harness& h, Cursor& ops, int op, bool raw) {
     CheckStops(joint, choice % 4 == 0 ? nullptr : &desc, h.Value(ops, raw));
 }
 
+RagDollRecord* RecordOf(Harness& h, const dgRagDoll* ragdoll) {
+    for (RagDollRecord& record : h.m_ragdolls) {
+        if (record.m_ragdoll == ragdoll) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+RagDollRecord* PickRagDoll(Harness& h, std::uint8_t pick) {
+    return h.m_ragdolls.empty() ? nullptr : &h.m_ragdolls[pick % h.m_ragdolls.size()];
+}
+
+/// A bone of any ragdoll of the harness, or null.
+dgRagDollBone* PickBone(Harness& h, std::uint8_t pick) {
+    std::vector<dgRagDollBone*> all;
+    for (const RagDollRecord& record : h.m_ragdolls) {
+        all.insert(all.end(), record.m_bones.begin(), record.m_bones.end());
+    }
+    return all.empty() || pick % 5 == 0 ? nullptr : all[pick % all.size()];
+}
+
+/// A bone of a box or sphere under any parent (another ragdoll's bone too), with the script's values.
+void AddRagDollBone(Harness& h, Cursor& ops, bool raw) {
+    RagDollRecord* record = PickRagDoll(h, ops.Byte());
+    dgRagDollBone* parent = PickBone(h, ops.Byte());
+    const std::uint8_t kind = ops.Byte();
+    float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    h.Vector(ops, raw, &matrix[12]);
+    matrix[kind % 3] = h.Value(ops, raw);
+    float size[3];
+    h.Vector(ops, raw, size);
+    const float mass = h.Value(ops, raw);
+    if (record == nullptr || record->m_bones.size() >= kMaxBones) {
+        return;
+    }
+    dgCollision* shape = kind % 2 == 0 ? dgApiCollisionCreateBox(h.m_world, 0.4f, 0.1f, 0.1f, nullptr)
+                                       : dgApiCollisionCreateSphere(h.m_world, 0.1f, 0.1f, 0.1f, nullptr);
+    dgRagDollBone* bone = dgApiRagDollAddBone(record->m_ragdoll, parent, nullptr, mass, matrix,
+                                              kind % 7 == 6 ? nullptr : shape, size);
+    dgApiCollisionRelease(h.m_world, shape);
+    if (bone != nullptr) {
+        dgApiRagDollBoneSetID(bone, kind);
+        record->m_bones.push_back(bone);
+    }
+}
+
+/// Begin forgets the old bones; destruction forgets the record as well.
+void ActOnRagDoll(Harness& h, dgRagDoll* ragdoll, RagDollAction action) {
+    RagDollRecord* record = RecordOf(h, ragdoll);
+    if (record == nullptr || action == RagDollAction::kNone) {
+        return;
+    }
+    if (action == RagDollAction::kDestroy) {
+        dgApiRagDollDestroy(h.m_world, ragdoll);
+        h.m_ragdolls.erase(h.m_ragdolls.begin() + (record - h.m_ragdolls.data()));
+        return;
+    }
+    dgApiRagDollBegin(ragdoll);
+    record->m_bones.clear();
+    if (action == RagDollAction::kBeginAndAdd) {
+        dgCollision* shape = dgApiCollisionCreateBox(h.m_world, 0.4f, 0.1f, 0.1f, nullptr);
+        const float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 2, 0, 1};
+        const float size[3] = {0.4f, 0.1f, 0.1f};
+        if (dgRagDollBone* bone = dgApiRagDollAddBone(ragdoll, nullptr, nullptr, 1.0f, matrix, shape, size)) {
+            record->m_bones.push_back(bone);
+        }
+        dgApiCollisionRelease(h.m_world, shape);
+        dgApiRagDollEnd(ragdoll);
+    }
+}
+
+void RagDollWeight(dgBody* body) {
+    const float weight[3] = {0.0f, -9.81f, 0.0f};
+    dgApiBodyAddForce(body, weight);
+    const RagDollAction action = g_harness->m_forceAction;
+    g_harness->m_forceAction = RagDollAction::kNone;
+    ActOnRagDoll(*g_harness, body->m_bone->m_ragdoll, action);
+}
+
+void RagDollReport(dgRagDollBone* bone) {
+    float matrix[16];
+    dgApiRagDollBoneGetGlobalMatrix(bone, matrix);
+    Check(g_harness->m_wild || std::all_of(matrix, matrix + 16, [](float x) { return std::isfinite(x); }));
+    const RagDollAction action = g_harness->m_reportAction;
+    g_harness->m_reportAction = RagDollAction::kNone;
+    ActOnRagDoll(*g_harness, bone->m_ragdoll, action);
+}
+
+/// Codes 112 to 119 (either raw flag): 0 creates a ragdoll and begins its build, 1 adds a bone, 2 ends a
+/// build, 3 sets a bone's limits, 4 begins, rebuilds or destroys a ragdoll at once, 5 arms an action for
+/// the next force or report callback, 6 destroys a bone's body as a host may, 7 reads a bone back.
+void RunRagDollOperation(Harness& h, Cursor& ops, int op, bool raw) {
+    switch (op) {
+    case 0:
+        if (h.m_ragdolls.size() < kMaxRagdolls) {
+            if (dgRagDoll* ragdoll = dgApiRagDollCreate(h.m_world)) {
+                h.m_ragdolls.push_back({ragdoll, {}});
+                dgApiRagDollBegin(ragdoll);
+                const std::uint8_t hooks = ops.Byte();
+                dgApiRagDollSetForceAndTorqueCallback(ragdoll, hooks % 2 == 0 ? RagDollWeight : nullptr);
+                dgApiRagDollSetTransformCallback(ragdoll, hooks % 3 == 0 ? nullptr : RagDollReport);
+            }
+        }
+        break;
+    case 1:
+        AddRagDollBone(h, ops, raw);
+        break;
+    case 2:
+        if (RagDollRecord* record = PickRagDoll(h, ops.Byte())) {
+            dgApiRagDollEnd(record->m_ragdoll);
+        }
+        break;
+    case 3: {
+        dgRagDollBone* bone = PickBone(h, ops.Byte());
+        float pin[3];
+        h.Vector(ops, raw, pin);
+        const float minAngle = h.Value(ops, raw);
+        const float maxAngle = h.Value(ops, raw);
+        const float twist = h.Value(ops, raw);
+        if (bone != nullptr) {
+            dgApiRagDollBoneSetLimits(bone, pin, minAngle, maxAngle, twist, nullptr, 0.0f, 0.0f);
+        }
+        break;
+    }
+    case 4: {
+        RagDollRecord* record = PickRagDoll(h, ops.Byte());
+        const auto action = static_cast<RagDollAction>(1 + ops.Byte() % 3);
+        if (record != nullptr) {
+            ActOnRagDoll(h, record->m_ragdoll, action);
+        }
+        break;
+    }
+    case 5: {
+        const std::uint8_t choice = ops.Byte();
+        (choice % 2 == 0 ? h.m_forceAction : h.m_reportAction) = static_cast<RagDollAction>(choice / 2 % 4);
+        break;
+    }
+    case 6:
+        if (dgRagDollBone* bone = PickBone(h, ops.Byte())) {
+            if (dgBody* body = dgApiRagDollBoneGetBody(bone)) {
+                dgApiBodyDestroy(h.m_world, body);
+            }
+        }
+        break;
+    default:
+        if (dgRagDollBone* bone = PickBone(h, ops.Byte())) {
+            float matrix[16];
+            dgApiRagDollBoneGetLocalMatrix(bone, matrix);
+            Check(h.m_wild || std::all_of(matrix, matrix + 16, [](float x) { return std::isfinite(x); }));
+            RagDollRecord* record = RecordOf(h, bone->m_ragdoll);
+            Check(record != nullptr);
+            const dgRagDollBone* found = dgApiRagDollFindBone(record->m_ragdoll, ops.Byte());
+            Check(found == nullptr ||
+                  std::find(record->m_bones.begin(), record->m_bones.end(), found) != record->m_bones.end());
+        }
+        break;
+    }
+}
+
 void RunOperation(Harness& h, Cursor& ops, int& steps) {
     const std::uint8_t code = ops.Byte();
     const bool raw = (code & 0x80) != 0;
+    constexpr int kFirstRagDollCode = 112;
     constexpr int kFirstMotorCode = 120;
     if ((code & 0x7F) >= kFirstMotorCode) {
         RunMotorOperation(h, ops, (code & 0x7F) - kFirstMotorCode, raw);
+        return;
+    }
+    if ((code & 0x7F) >= kFirstRagDollCode) {
+        RunRagDollOperation(h, ops, (code & 0x7F) - kFirstRagDollCode, raw);
         return;
     }
     float a[3];

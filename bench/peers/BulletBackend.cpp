@@ -2,7 +2,8 @@
 // phase, sequential-impulse solver with its default 10 iterations, sleeping on with Bullet's own thresholds
 // and time. Bullet multiplies the two bodies' friction and restitution coefficients, so every body gets
 // sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0. Ball joints
-// are btPoint2PointConstraint, hinges btHingeConstraint.
+// are btPoint2PointConstraint, or btConeTwistConstraint with the same cone and twist when limited;
+// hinges btHingeConstraint.
 
 #include "PeerBackend.h"
 
@@ -114,12 +115,34 @@ public:
     }
 
 private:
-    /// Ball joints as point-to-point constraints and hinges as hinge constraints, the jointed pair left
-    /// out of the contacts; ball limits are not built.
+    /// The joint frame in the body: its x axis along the pin (the twist axis), its origin at the pivot.
+    static btTransform PinFrame(const btRigidBody& body, const btVector3& pivot, const btVector3& pin) {
+        btVector3 up;
+        btVector3 right;
+        btPlaneSpace1(pin, up, right);
+        const btMatrix3x3 world(pin.x(), up.x(), right.x(), pin.y(), up.y(), right.y(), pin.z(), up.z(),
+                                right.z());
+        return body.getWorldTransform().inverse() * btTransform(world, pivot);
+    }
+
+    /// Ball joints as point-to-point constraints (cone-twist constraints when limited) and hinges as
+    /// hinge constraints, the jointed pair left out of the contacts.
     bool BuildJoints(const NamedScene& scene) {
         for (const SceneJoint& desc : scene.joints) {
             if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
-                return false;
+                if (desc.parent < 0) {
+                    return false;
+                }
+                const btVector3 pivot(desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+                const btVector3 pin = btVector3(desc.pin[0], desc.pin[1], desc.pin[2]).normalized();
+                btRigidBody& parent = *m_bodies[desc.parent];
+                btRigidBody& child = *m_bodies[desc.child];
+                auto cone = std::make_unique<btConeTwistConstraint>(
+                    parent, child, PinFrame(parent, pivot, pin), PinFrame(child, pivot, pin));
+                cone->setLimit(desc.coneAngle, desc.coneAngle, desc.twistAngle);
+                m_constraints.push_back(std::move(cone));
+                m_world.addConstraint(m_constraints.back().get(), true);
+                continue;
             }
             const btVector3 pivot(desc.pivot[0], desc.pivot[1], desc.pivot[2]);
             const btVector3 pin(desc.pin[0], desc.pin[1], desc.pin[2]);

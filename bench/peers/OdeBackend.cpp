@@ -1,17 +1,21 @@
 // ODE (dWorldQuickStep) as a peer: hash space, the quick-step solver with its default 20 iterations and
 // default ERP 0.2 and CFM 1e-5, auto-disable on with ODE's own thresholds. Contacts use the friction
 // pyramid scaled by the normal force (dContactApprox1) with mu 0.7 and no bounce, at most 8 per pair.
-// Ball joints are dJointCreateBall, hinges dJointCreateHinge; jointed pairs make no contacts.
+// Ball joints are dJointCreateBall, limited ones with an Euler-mode angular motor whose stops hold the
+// limits (no motor force); hinges dJointCreateHinge; jointed pairs make no contacts.
 
 #include "PeerBackend.h"
 
 #include <ode/ode.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 constexpr int kMaxPairContacts = 8;
+// The middle Euler angle is singular at a quarter turn: its stops keep clear of it.
+constexpr float kMaxMiddleStop = 1.4f;
 
 class OdeBackend final : public PeerBackend {
 public:
@@ -108,10 +112,36 @@ public:
     }
 
 private:
-    /// Ball joints (dJointCreateBall) and hinges (dJointCreateHinge); ball limits are not built.
+    /// An Euler-mode angular motor whose stops hold the swing of the pin to the cone on the parent's axis
+    /// square to it and on the middle axis (kept clear of its singular quarter turn), and the twist about
+    /// the pin on the child.
+    void AddLimits(const SceneJoint& desc, dBodyID child, dBodyID parent) {
+        const dVector3 pin = {desc.pin[0], desc.pin[1], desc.pin[2], 0.0};
+        dVector3 up;
+        dVector3 right;
+        dPlaneSpace(pin, up, right);
+        dJointID motor = dJointCreateAMotor(m_world, nullptr);
+        dJointAttach(motor, parent, child);
+        dJointSetAMotorMode(motor, dAMotorEuler);
+        dJointSetAMotorAxis(motor, 0, 1, up[0], up[1], up[2]);
+        dJointSetAMotorAxis(motor, 2, 2, pin[0], pin[1], pin[2]);
+        const dReal middle = std::min(desc.coneAngle, kMaxMiddleStop);
+        const dReal stops[3] = {desc.coneAngle, middle, desc.twistAngle};
+        const int lo[3] = {dParamLoStop, dParamLoStop2, dParamLoStop3};
+        const int hi[3] = {dParamHiStop, dParamHiStop2, dParamHiStop3};
+        for (int axis = 0; axis < 3; axis++) {
+            dJointSetAMotorParam(motor, lo[axis], -stops[axis]);
+            dJointSetAMotorParam(motor, hi[axis], stops[axis]);
+        }
+    }
+
+    /// Ball joints (dJointCreateBall, with an angular motor holding their limits) and hinges
+    /// (dJointCreateHinge).
     bool BuildJoints(const NamedScene& scene) {
         for (const SceneJoint& desc : scene.joints) {
-            if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
+            const bool limited =
+                desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f);
+            if (limited && desc.parent < 0) {
                 return false;
             }
             const bool hinge = desc.kind == SceneJointKind::kHinge;
@@ -123,6 +153,9 @@ private:
                 dJointSetHingeAxis(joint, desc.pin[0], desc.pin[1], desc.pin[2]);
             } else {
                 dJointSetBallAnchor(joint, desc.pivot[0], desc.pivot[1], desc.pivot[2]);
+            }
+            if (limited) {
+                AddLimits(desc, dGeomGetBody(m_geoms[desc.child]), parent);
             }
         }
         return true;

@@ -1,7 +1,8 @@
 // The peer benchmark: each named scene, built from one description, stepped at fixed 1/60 s steps on one
 // thread by this engine and by the peer engines found at build time, one table per scene. Scenes with
 // joints add the joint error: the largest and mean separation of each joint's two pivot points over
-// every step.
+// every step; scenes with limited ball joints the limit overshoot: the largest excess of a joint's swing
+// over its cone, or of its twist over its twist limit, measured from the poses after every step.
 //
 //   orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME]
 //   orvalen_peer_bench --golden
@@ -55,8 +56,15 @@ struct RunResult {
     int drifting = 0; ///< bodies at rest at the drift reference and at the end
     float maxDrift = 0.0f;
     float meanDrift = 0.0f;
-    PeerJointError jointError; ///< over every step
+    PeerJointError jointError;   ///< over every step
+    double limitOvershoot = 0.0; ///< radians, over every step; 0 when no limit was passed
 };
+
+bool HasLimits(const NamedScene& scene) {
+    return std::any_of(scene.joints.begin(), scene.joints.end(), [](const SceneJoint& joint) {
+        return joint.coneAngle > 0.0f || joint.twistAngle > 0.0f;
+    });
+}
 
 RunResult Run(PeerBackend& engine, const NamedScene& scene, int steps, int warmup, int driftFrom) {
     RunResult result;
@@ -86,6 +94,7 @@ RunResult Run(PeerBackend& engine, const NamedScene& scene, int steps, int warmu
         if (!scene.joints.empty()) {
             engine.GetPoses(last);
             PeerAddJointSeparations(scene, last, result.jointError);
+            PeerAddLimitOvershoots(scene, last, result.limitOvershoot);
         }
     }
     engine.GetPoses(last);
@@ -126,20 +135,23 @@ RunResult Run(PeerBackend& engine, const NamedScene& scene, int steps, int warmu
 
 void PrintTable(const NamedScene& scene, int steps, int warmup, int driftFrom,
                 const std::vector<std::pair<std::string, RunResult>>& rows) {
-    std::printf("\n%s: %d dynamic bodies%s, start poses %016llx, %d steps of 1/60 s (first %d untimed), drift "
-                "from step %d\n",
-                scene.name.c_str(), scene.DynamicCount(),
-                scene.terrain.indices.empty() ? "" : " on a triangle terrain", HashPoses(scene.InitialPoses()),
-                steps, warmup, driftFrom);
+    std::printf(
+        "\n%s: %d dynamic bodies%s, start poses %016llx, %d steps of 1/60 s (first %d untimed), drift "
+        "from step %d\n",
+        scene.name.c_str(), scene.DynamicCount(),
+        scene.terrain.indices.empty() ? "" : " on a triangle terrain", HashPoses(scene.InitialPoses()), steps,
+        warmup, driftFrom);
     const bool joints = !scene.joints.empty();
-    std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s%s\n", "engine", "ms median", "ms mean", "contacts",
-                "at rest", "asleep", "max pen (mm)", "drift max", "drift mean",
-                joints ? "  joint max (mm)  joint mean (mm)" : "");
+    const bool limits = HasLimits(scene);
+    std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s%s%s\n", "engine", "ms median", "ms mean",
+                "contacts", "at rest", "asleep", "max pen (mm)", "drift max", "drift mean",
+                joints ? "  joint max (mm)  joint mean (mm)" : "", limits ? "  limit overshoot (deg)" : "");
     for (const auto& [name, r] : rows) {
         if (!r.built) {
             std::printf("%-8s %10s %10s %9s %8s %7s %13s %11s %11s", name.c_str(), "n/a", "n/a", "n/a", "n/a",
                         "n/a", "n/a", "n/a", "n/a");
-            std::printf("%s\n", joints ? "             n/a              n/a" : "");
+            std::printf("%s%s\n", joints ? "             n/a              n/a" : "",
+                        limits ? "                    n/a" : "");
             continue;
         }
         std::printf("%-8s %10.4f %10.4f %9d %8d %7d %13.2f %11.2f %11.2f", name.c_str(), r.medianMs, r.meanMs,
@@ -147,6 +159,9 @@ void PrintTable(const NamedScene& scene, int steps, int warmup, int driftFrom,
                     1000.0f * r.meanDrift);
         if (joints) {
             std::printf(" %15.2f %16.2f", 1000.0 * r.jointError.largest, 1000.0 * r.jointError.Mean());
+        }
+        if (limits) {
+            std::printf(" %22.2f", r.limitOvershoot * 57.29577951308232);
         }
         std::printf("\n");
     }
@@ -184,7 +199,9 @@ int RunGolden() {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME] | --golden\n");
+    std::fprintf(
+        stderr,
+        "usage: orvalen_peer_bench [--smoke] [--steps N] [--scene NAME] [--engine NAME] | --golden\n");
     return 2;
 }
 

@@ -350,6 +350,16 @@ Vec3 CarriedPoint(const SceneBody& body, const ScenePose& now, const float p[3])
     return point;
 }
 
+/// The direction d, given in world space for the pose as built, turned along with the body.
+Vec3 CarriedDirection(const SceneBody& body, const ScenePose& now, const Vec3& d) {
+    const ScenePose built = NamedScene::InitialPose(body);
+    Vec3 out = {0.0, 0.0, 0.0};
+    for (int i = 0; i < 3; i++) {
+        out = Add(out, Scale(FromFloats(now.axes[i]), Dot(d, FromFloats(built.axes[i]))));
+    }
+    return out;
+}
+
 } // namespace
 
 void PeerAddJointSeparations(const NamedScene& scene, const std::vector<ScenePose>& poses,
@@ -363,5 +373,41 @@ void PeerAddJointSeparations(const NamedScene& scene, const std::vector<ScenePos
         error.largest = std::max(error.largest, separation);
         error.sum += separation;
         error.count++;
+    }
+}
+
+void PeerAddLimitOvershoots(const NamedScene& scene, const std::vector<ScenePose>& poses, double& largest) {
+    for (const SceneJoint& joint : scene.joints) {
+        if (joint.kind != SceneJointKind::kBall || (joint.coneAngle <= 0.0f && joint.twistAngle <= 0.0f)) {
+            continue;
+        }
+        // The joint frame as built: the pin and two axes square to it.
+        const Vec3 pin = Scale(FromFloats(joint.pin), 1.0 / Length(FromFloats(joint.pin)));
+        Vec3 up = Cross(std::fabs(pin.x) < 0.9 ? Vec3{1.0, 0.0, 0.0} : Vec3{0.0, 1.0, 0.0}, pin);
+        up = Scale(up, 1.0 / Length(up));
+        const Vec3 frame[3] = {pin, up, Cross(pin, up)};
+        Vec3 parent[3];
+        Vec3 child[3];
+        for (int i = 0; i < 3; i++) {
+            parent[i] = joint.parent < 0
+                            ? frame[i]
+                            : CarriedDirection(scene.bodies[joint.parent], poses[joint.parent], frame[i]);
+            child[i] = CarriedDirection(scene.bodies[joint.child], poses[joint.child], frame[i]);
+        }
+        const double cone = std::acos(std::clamp(Dot(parent[0], child[0]), -1.0, 1.0));
+        // The relative turn as a quaternion: 1 + trace = 4 w^2, the sum of the axes' cross products 4 w v.
+        Vec3 v = {0.0, 0.0, 0.0};
+        double trace = 0.0;
+        for (int i = 0; i < 3; i++) {
+            v = Add(v, Cross(parent[i], child[i]));
+            trace += Dot(parent[i], child[i]);
+        }
+        const double twist = std::fabs(2.0 * std::atan2(Dot(v, parent[0]), 1.0 + trace));
+        if (joint.coneAngle > 0.0f) {
+            largest = std::max(largest, cone - joint.coneAngle);
+        }
+        if (joint.twistAngle > 0.0f) {
+            largest = std::max(largest, twist - joint.twistAngle);
+        }
     }
 }

@@ -33,3 +33,8 @@ struct PeerJointError {
 /// points at the pivot as built, each carried along with its body (the parent's stays put for the world).
 void PeerAddJointSeparations(const NamedScene& scene, const std::vector<ScenePose>& poses,
                              PeerJointError& error);
+
+/// Raises largest (radians) to the worst excess of any limited ball joint over its limits in the given
+/// poses: the swing of the child's pin from the parent's beyond the cone, or the twist left once that
+/// swing is taken out beyond the twist limit. Both frames coincide as built.
+void PeerAddLimitOvershoots(const NamedScene& scene, const std::vector<ScenePose>& poses, double& largest);

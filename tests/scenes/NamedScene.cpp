@@ -1,5 +1,7 @@
 #include "scenes/NamedScene.h"
 
+#include "support/RagDollScenes.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -143,6 +145,70 @@ void MakeChain(NamedScene& scene, int links, float anchorY, SceneJointKind kind)
     }
 }
 
+/// The unit quaternion (x, y, z, w) of the rotation whose columns are the world directions of the body's
+/// axes.
+void QuaternionFromAxes(const ragdollscene::Vec3 axes[3], float q[4]) {
+    const float m[3][3] = {{axes[0][0], axes[1][0], axes[2][0]},
+                           {axes[0][1], axes[1][1], axes[2][1]},
+                           {axes[0][2], axes[1][2], axes[2][2]}};
+    const float trace = m[0][0] + m[1][1] + m[2][2];
+    if (trace > 0.0f) {
+        const float s = 2.0f * std::sqrt(trace + 1.0f);
+        q[0] = (m[2][1] - m[1][2]) / s;
+        q[1] = (m[0][2] - m[2][0]) / s;
+        q[2] = (m[1][0] - m[0][1]) / s;
+        q[3] = 0.25f * s;
+        return;
+    }
+    int i = m[1][1] > m[0][0] ? 1 : 0;
+    i = m[2][2] > m[i][i] ? 2 : i;
+    const int j = (i + 1) % 3;
+    const int k = (i + 2) % 3;
+    const float s = 2.0f * std::sqrt(1.0f + m[i][i] - m[j][j] - m[k][k]);
+    q[i] = 0.25f * s;
+    q[j] = (m[j][i] + m[i][j]) / s;
+    q[k] = (m[k][i] + m[i][k]) / s;
+    q[3] = (m[k][j] - m[j][k]) / s;
+}
+
+/// The tests' pile of 11-bone figures: each bone a box, each joint a ball with the ragdoll's quarter-turn
+/// cone and twist about the bone.
+void MakeRagdollPile(NamedScene& scene) {
+    constexpr float kQuarterTurn = 1.570795f;
+    AddFloor(scene);
+    scene.ragdolls = true;
+    const auto& bones = ragdollscene::FigureBones();
+    for (int f = 0; f < ragdollscene::kPileFigures; f++) {
+        const ragdollscene::Vec3 base = ragdollscene::PileBase(f);
+        const int first = static_cast<int>(scene.bodies.size());
+        for (const ragdollscene::BoneSpec& bone : bones) {
+            const ragdollscene::Vec3 axes[3] = {bone.m_front, bone.m_up,
+                                                ragdollscene::Cross(bone.m_front, bone.m_up)};
+            const float origin[3] = {bone.m_origin[0] + base[0], bone.m_origin[1] + base[1],
+                                     bone.m_origin[2] + base[2]};
+            const float half = 0.5f * bone.m_size[0];
+            SceneBody body =
+                MakeBody(SceneShape::kBox, bone.m_size.data(), bone.m_mass, origin[0] + half * axes[0][0],
+                         origin[1] + half * axes[0][1], origin[2] + half * axes[0][2]);
+            QuaternionFromAxes(axes, body.rotation);
+            if (bone.m_parent >= 0) {
+                SceneJoint joint{};
+                joint.kind = SceneJointKind::kBall;
+                joint.child = static_cast<int>(scene.bodies.size());
+                joint.parent = first + bone.m_parent;
+                for (int k = 0; k < 3; k++) {
+                    joint.pivot[k] = origin[k];
+                    joint.pin[k] = axes[0][k];
+                }
+                joint.coneAngle = kQuarterTurn;
+                joint.twistAngle = kQuarterTurn;
+                scene.joints.push_back(joint);
+            }
+            scene.bodies.push_back(body);
+        }
+    }
+}
+
 } // namespace
 
 int NamedScene::DynamicCount() const {
@@ -193,7 +259,8 @@ unsigned long long HashPoses(const std::vector<ScenePose>& poses) {
 
 const std::vector<std::string>& NamedSceneNames() {
     static const std::vector<std::string> names = {"pyramid_20",     "tower_10",  "rain_1000",
-                                                   "rain_soup_1000", "chain_100", "hinge_chain_100"};
+                                                   "rain_soup_1000", "chain_100", "hinge_chain_100",
+                                                   "ragdoll_pile_20"};
     return names;
 }
 
@@ -222,6 +289,9 @@ bool MakeNamedScene(const std::string& name, NamedScene& scene) {
         MakeChain(scene, 100, 50.0f, SceneJointKind::kBall);
     } else if (name == "hinge_chain_100") {
         MakeChain(scene, 100, 50.0f, SceneJointKind::kHinge);
+    } else if (name == "ragdoll_pile_20") {
+        MakeRagdollPile(scene);
+        scene.driftFrom = 480;
     } else {
         return false;
     }

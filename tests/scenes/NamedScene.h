@@ -53,6 +53,10 @@ struct NamedScene {
     std::vector<SceneJoint> joints;
     int steps;     ///< steps of 1/60 s in a full run
     int driftFrom; ///< step whose poses the drift of resting bodies is measured from (0: as built)
+    /// The ball joints tie the bones of ragdolls: each body that is no joint's child roots a tree, and a
+    /// bone's frame has its origin at its joint, half its length back along its x axis. An engine with
+    /// ragdolls builds the trees through them.
+    bool ragdolls = false;
 
     int DynamicCount() const;
     /// The pose a body was built with.

@@ -1,6 +1,9 @@
 #include "scenes/NamedSceneWorld.h"
 
 #include "physics/api/dgApi.h"
+#include "support/RagDollScenes.h"
+
+#include <map>
 
 namespace {
 
@@ -9,6 +12,19 @@ void ApplyGravity(dgBody* body) {
     dgApiBodyGetMassMatrix(body, &mass, &ixx, &iyy, &izz);
     const float force[3] = {0.0f, -kSceneGravity * mass, 0.0f};
     dgApiBodySetForce(body, force);
+}
+
+/// The pose as a matrix, its position moved back by shift along the body's x axis.
+ragdollscene::Mat4 Matrix(const ScenePose& pose, float shift) {
+    ragdollscene::Mat4 matrix{};
+    for (int row = 0; row < 3; row++) {
+        for (int k = 0; k < 3; k++) {
+            matrix[4 * row + k] = pose.axes[row][k];
+            matrix[12 + k] = pose.position[k] - shift * pose.axes[0][k];
+        }
+    }
+    matrix[15] = 1.0f;
+    return matrix;
 }
 
 dgBody* BuildBody(dgWorld* world, const SceneBody& desc) {
@@ -24,17 +40,8 @@ dgBody* BuildBody(dgWorld* world, const SceneBody& desc) {
     if (body == nullptr) {
         return nullptr;
     }
-    const ScenePose pose = NamedScene::InitialPose(desc);
-    float matrix[16];
-    for (int row = 0; row < 3; row++) {
-        for (int k = 0; k < 3; k++) {
-            matrix[4 * row + k] = pose.axes[row][k];
-            matrix[12 + k] = pose.position[k];
-        }
-        matrix[4 * row + 3] = 0.0f;
-    }
-    matrix[15] = 1.0f;
-    dgApiBodySetMatrix(body, matrix);
+    const ragdollscene::Mat4 matrix = Matrix(NamedScene::InitialPose(desc), 0.0f);
+    dgApiBodySetMatrix(body, matrix.data());
     if (desc.mass > 0.0f) {
         float inertia[3];
         SceneInertia(desc, inertia);
@@ -65,6 +72,54 @@ bool BuildTerrain(dgWorld* world, const SceneTerrain& terrain) {
     dgBody* body = dgApiBodyCreate(world, soup);
     dgApiCollisionRelease(world, soup);
     return body != nullptr;
+}
+
+/// One ragdoll per tree of bones, each bone's frame relative to its parent bone's; bodies gets the bone
+/// bodies at their places.
+bool BuildRagdolls(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies) {
+    std::map<int, int> parentOf;
+    for (const SceneJoint& joint : scene.joints) {
+        parentOf[joint.child] = joint.parent;
+    }
+    std::vector<dgRagDollBone*> bones(scene.bodies.size(), nullptr);
+    std::vector<ragdollscene::Mat4> frames(scene.bodies.size());
+    dgRagDoll* ragdoll = nullptr;
+    for (size_t i = 0; i < scene.bodies.size(); i++) {
+        const SceneBody& desc = scene.bodies[i];
+        if (desc.mass <= 0.0f) {
+            continue;
+        }
+        const auto parent = parentOf.find(static_cast<int>(i));
+        dgRagDollBone* parentBone = parent == parentOf.end() ? nullptr : bones[parent->second];
+        if (parentBone == nullptr) {
+            if (ragdoll != nullptr) {
+                dgApiRagDollEnd(ragdoll);
+            }
+            ragdoll = dgApiRagDollCreate(world);
+            if (ragdoll == nullptr) {
+                return false;
+            }
+            dgApiRagDollBegin(ragdoll);
+            dgApiRagDollSetForceAndTorqueCallback(ragdoll, ApplyGravity);
+        }
+        frames[i] = Matrix(NamedScene::InitialPose(desc), 0.5f * desc.size[0]);
+        const ragdollscene::Mat4 local =
+            parentBone == nullptr ? frames[i] : ragdollscene::Relative(frames[i], frames[parent->second]);
+        dgCollision* shape =
+            dgApiCollisionCreateBox(world, desc.size[0], desc.size[1], desc.size[2], nullptr);
+        bones[i] = shape == nullptr ? nullptr
+                                    : dgApiRagDollAddBone(ragdoll, parentBone, nullptr, desc.mass,
+                                                          local.data(), shape, desc.size);
+        dgApiCollisionRelease(world, shape);
+        if (bones[i] == nullptr) {
+            return false;
+        }
+        bodies[i] = dgApiRagDollBoneGetBody(bones[i]);
+    }
+    if (ragdoll != nullptr) {
+        dgApiRagDollEnd(ragdoll);
+    }
+    return true;
 }
 
 /// Ball joints with their limits, and hinges.
@@ -98,13 +153,18 @@ bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody
     const int group = dgApiMaterialGetDefaultGroupId(world);
     dgApiMaterialSetDefaultFriction(world, group, group, kSceneFriction, kSceneFriction);
     dgApiMaterialSetDefaultElasticity(world, group, group, 0.0f);
-    for (const SceneBody& desc : scene.bodies) {
-        dgBody* body = BuildBody(world, desc);
-        if (body == nullptr) {
-            return false;
+    bodies.assign(scene.bodies.size(), nullptr);
+    if (scene.ragdolls && !BuildRagdolls(world, scene, bodies)) {
+        return false;
+    }
+    for (size_t i = 0; i < scene.bodies.size(); i++) {
+        if (bodies[i] == nullptr) {
+            bodies[i] = BuildBody(world, scene.bodies[i]);
+            if (bodies[i] == nullptr) {
+                return false;
+            }
         }
-        bodies.push_back(body);
     }
     return (scene.terrain.indices.empty() || BuildTerrain(world, scene.terrain)) &&
-           BuildJoints(world, scene.joints, bodies);
+           (scene.ragdolls || BuildJoints(world, scene.joints, bodies));
 }
