@@ -292,8 +292,9 @@ bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
     return ok;
 }
 
-/// A floor, a stack of cubes, a sphere and a tube dropped under the scene's gravity and stepped for
-/// 3 s, then drawn under one directional light with every falling object's shadow on the floor.
+/// A floor, a stack of cubes, a sphere and a tube dropped under the scene's gravity and a collision sphere
+/// rolled along the floor by a constant force, stepped for 3 s, then drawn under one directional light
+/// with every falling object's shadow on the floor.
 bool DrawSceneFrame(IOrvalenRenderer* renderer) {
     if (!Report("Create3DInterface", renderer->Create3DInterface() == 1)) {
         return false;
@@ -341,9 +342,27 @@ bool DrawSceneFrame(IOrvalenRenderer* renderer) {
     for (int i = 0; i < 6; ++i) {
         ok = scene->RegisterEvent(floor, dropped[i], i) && ok;
     }
+    // A collision sphere carrying a bodyless sphere, rolled by 3 N along x: a = 3 / (1 + 1 / 0.25) = 0.6.
+    IOrvalen3DCollisionObject* roller = scene->CollisionSphere(0.5f, 0.5f, 0.5f);
+    IOrvalen3DObject* rollerShape = scene->Sphere(0.5f, true);
+    ok = Report("Collision sphere carrying a bodyless sphere",
+                roller != nullptr && rollerShape != nullptr && roller->LinkObject(rollerShape)) &&
+         ok;
+    if (roller != nullptr) {
+        rollerShape->SetMaterialEmissive("default", 0.3f, 0.0f, 0.3f);
+        roller->ResetTransform();
+        roller->SetPosition(-4, 0.5f, -4);
+        roller->Activate();
+        roller->SetForce(3, 0, 0);
+    }
     int steps = 0;
     while (steps < 180 && scene->Update(1.0f / 60.0f)) {
         ++steps;
+        if (roller != nullptr && steps % 60 == 0) {
+            std::printf("Second %d: rolling sphere at (%.3f, %.3f, %.3f)\n", steps / 60,
+                        static_cast<double>(roller->Position[0]), static_cast<double>(roller->Position[1]),
+                        static_cast<double>(roller->Position[2]));
+        }
         for (int i = 0; i < 6; ++i) {
             if (!printed[i] && scene->CheckEvent(i)) {
                 const EventInfo event = scene->GetEvent(i);
@@ -366,12 +385,16 @@ bool DrawSceneFrame(IOrvalenRenderer* renderer) {
         object->ShadowFlag = 1;
         ++drawn;
     }
+    if (roller != nullptr) {
+        ok = Report("Draw the rolling sphere", roller->Render()) && ok;
+        ++drawn;
+    }
     scene->Render();
     scene->End3D();
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
-    std::printf("Stepped %d objects for %d steps; drew %d objects, %d of them with shadows\n", 7, steps, drawn,
-                drawn - 1);
+    std::printf("Stepped %d objects for %d steps; drew %d objects, %d of them with shadows\n", 8, steps, drawn,
+                drawn - 2);
     const HWND window = FindWindowA(kWindowName, kWindowName);
     ok = Report("Save out/frame_0003.png",
                 platform::SavePng(platform::ReadWindowPixels(window), "frame_0003.png")) &&

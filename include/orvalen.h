@@ -4,6 +4,7 @@
 
 #include "IOrvalen2D.h"
 #include "IOrvalen3D.h"
+#include "IOrvalen3DCollisionObject.h"
 #include "IOrvalenFont.h"
 #include "IOrvalenInput.h"
 #include "IOrvalenRenderer.h"

@@ -1,6 +1,6 @@
 #pragma once
-// The per-body callbacks the scene gives the bodies of its 3D objects (and, through the same templates,
-// of its collision objects). The engine hands back the body's user data, a BodyUserData whose owner
+// The per-body callbacks the scene gives the bodies of its 3D objects and, through the same templates,
+// of its collision objects. The engine hands back the body's user data, a BodyUserData whose owner
 // holds the fields read here: Position, Force and Renderer.
 
 #include "IOrvalen3D.h"
@@ -43,20 +43,23 @@ void ObjectTransformCallback(dgBody* body, const float* matrix);
 void ObjectForceCallback(dgBody* body);
 /// The force callback of a body rebuilt by SetScale; the same force as ObjectForceCallback.
 void ObjectRebuildForceCallback(dgBody* body);
+void CollisionObjectTransformCallback(dgBody* body, const float* matrix);
+void CollisionObjectForceCallback(dgBody* body);
 
 /// A body of `shape` for `owner` with unit mass and the two callbacks, in the engine's order: mass,
-/// callbacks, the shape given back (the body keeps its own reference), then the owner's record as user
-/// data. Null when the engine cannot make the body; the shape is given back either way.
+/// callbacks, a shape reference given back, then the owner's record as user data. The reference given
+/// back is `released`, or `shape` itself when it is null (the body keeps its own); it is given back either
+/// way. Null when the engine cannot make the body.
 template <typename Owner>
 dgBody* MakeOwnedBody(dgWorld* world, dgCollision* shape, Owner& owner, dgBodyTransformCallback transform,
-                      dgBodyForceAndTorqueCallback force) {
+                      dgBodyForceAndTorqueCallback force, dgCollision* released = nullptr) {
     dgBody* body = dgApiBodyCreate(world, shape);
     if (body != nullptr) {
         dgApiBodySetMassMatrix(body, 1.0f, 1.0f, 1.0f, 1.0f);
         dgApiBodySetTransformCallback(body, transform);
         dgApiBodySetForceAndTorqueCallback(body, force);
     }
-    dgApiCollisionRelease(world, shape);
+    dgApiCollisionRelease(world, released != nullptr ? released : shape);
     if (body != nullptr) {
         dgApiBodySetUserData(body, &owner.UserData);
     }

@@ -4,6 +4,7 @@
 
 #include "physics/api/dgApi.h"
 #include "renderer/IOrvalenD3D.h"
+#include "scene3d/IOrvalen3DD3DCollisionObject.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneContactCallbacks.h"
@@ -56,10 +57,12 @@ void IOrvalen3DD3D::CreateWorld() {
 }
 
 void IOrvalen3DD3D::DestroyAllObjects() {
-    // Collision objects are not made yet.
+    // Deleted directly: each entry is an object the scene made; an id names a 3D or a collision object.
     for (std::uint32_t id = 0; id < ObjectCount && id < kMaxObjects; ++id) {
         delete Objects[id];
         Objects[id] = nullptr;
+        delete CollisionObjects[id];
+        CollisionObjects[id] = nullptr;
     }
     ObjectCount = 0;
 }
@@ -85,10 +88,43 @@ bool IOrvalen3DD3D::HasRoomForObject() const {
     return false;
 }
 
+namespace {
+
+template <typename Object>
+void Enter(Object* (&table)[IOrvalen3DD3D::kMaxObjects], std::uint32_t& count, Object* object) {
+    table[count] = object;
+    object->ID = static_cast<std::int32_t>(count);
+    ++count;
+}
+
+/// Only the pointers the table holds are read: one the scene never made or already freed changes nothing.
+template <typename Object, typename Interface>
+void Remove(Object* (&table)[IOrvalen3DD3D::kMaxObjects], std::uint32_t count, const Interface* object) {
+    for (std::uint32_t id = 0; id < count && id < IOrvalen3DD3D::kMaxObjects; ++id) {
+        if (table[id] != nullptr && table[id] == object) {
+            delete table[id];
+            table[id] = nullptr;
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void IOrvalen3DD3D::DeleteFromTable(IOrvalen3DObject* object) {
+    Remove(Objects, ObjectCount, object);
+}
+
+void IOrvalen3DD3D::DeleteFromTable(IOrvalen3DCollisionObject* object) {
+    Remove(CollisionObjects, ObjectCount, object);
+}
+
 void IOrvalen3DD3D::AddToTable(IOrvalen3DD3DObject* object) {
-    Objects[ObjectCount] = object;
-    object->ID = static_cast<std::int32_t>(ObjectCount);
-    ++ObjectCount;
+    Enter(Objects, ObjectCount, object);
+}
+
+void IOrvalen3DD3D::AddToTable(IOrvalen3DD3DCollisionObject* object) {
+    Enter(CollisionObjects, ObjectCount, object);
 }
 
 void IOrvalen3DD3D::Log(const char* format, ...) const {

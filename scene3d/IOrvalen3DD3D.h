@@ -140,8 +140,12 @@ public:
     static IOrvalen3DD3D* OfBody(const dgBody* body);
     /// True below the object limit; otherwise logs the limit's line.
     bool HasRoomForObject() const;
-    /// Enters a made object into the table under the next id; the scene owns it from here on.
+    /// Enters a made object into its table under the next id; the scene owns it from here on.
     void AddToTable(IOrvalen3DD3DObject* object);
+    void AddToTable(IOrvalen3DD3DCollisionObject* object);
+    /// Deletes `object` and clears its entry when its table holds it; any other pointer changes nothing.
+    void DeleteFromTable(IOrvalen3DObject* object);
+    void DeleteFromTable(IOrvalen3DCollisionObject* object);
 
 private:
     /// Ends the build of `object` (checks, shadow arrays, the body `makeBody` gives, the table) for the

@@ -1,7 +1,7 @@
 // Building 3D objects from the host's mesh: the object begun from the host's vertices, triangles added
 // to named material groups, and the build ended with a convex-hull or ellipsoid body, none, or a static
 // body of the triangles themselves, whose face attributes name the object and the group. Destroying 3D
-// objects. Collision objects are not in place yet, so none is made.
+// objects.
 #include "scene3d/IOrvalen3DD3D.h"
 
 #include "physics/api/dgApi.h"
@@ -236,39 +236,15 @@ void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject* object, bool) {
         Log("ERROR: DestroyObject Failed - Null Object Passed\n");
         return;
     }
-    // Only pointers the scene holds are read: one it never made or already freed changes nothing.
     if (IOrvalen3DD3DObject* unfinished = Unfinished(object)) {
         m_unfinished.erase(std::find(m_unfinished.begin(), m_unfinished.end(), unfinished));
         delete unfinished;
         return;
     }
-    for (std::uint32_t id = 0; id < ObjectCount && id < kMaxObjects; ++id) {
-        if (Objects[id] == object) {
-            delete Objects[id];
-            Objects[id] = nullptr;
-            return;
-        }
-    }
+    DeleteFromTable(object);
 }
 
 void IOrvalen3DD3D::DestroyObject(IOrvalen3DObject* object) {
     DestroyObject(object, false);
 }
 
-IOrvalen3DCollisionObject* IOrvalen3DD3D::CollisionReserved1(std::uint32_t, std::uint32_t, std::uint32_t) {
-    return nullptr;
-}
-
-IOrvalen3DCollisionObject* IOrvalen3DD3D::CollisionReserved2(std::uint32_t, std::uint32_t) {
-    return nullptr;
-}
-
-IOrvalen3DCollisionObject* IOrvalen3DD3D::CollisionSphere(float, float, float) {
-    return nullptr;
-}
-
-IOrvalen3DCollisionObject* IOrvalen3DD3D::CollisionReserved3(std::uint32_t, std::uint32_t) {
-    return nullptr;
-}
-
-void IOrvalen3DD3D::DestroyObject(IOrvalen3DCollisionObject*) {}

@@ -2,6 +2,7 @@
 // it polls and the records of the strongest contact it reads. The contact callbacks fill them.
 #include "scene3d/IOrvalen3DD3D.h"
 
+#include "scene3d/IOrvalen3DD3DCollisionObject.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneEventTables.h"
@@ -48,33 +49,39 @@ std::uint32_t IdOf(IOrvalen3DObject* object) {
     return static_cast<std::uint32_t>(static_cast<IOrvalen3DD3DObject*>(object)->ID);
 }
 
-} // namespace
-
-// The scene makes no collision objects yet, so no pointer passed as one is an object of this scene.
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DCollisionObject* b, std::int32_t id) {
-    RefusedRegistration(*this, id, a, b);
-    return false;
+std::uint32_t IdOf(IOrvalen3DCollisionObject* object) {
+    return static_cast<std::uint32_t>(static_cast<IOrvalen3DD3DCollisionObject*>(object)->ID);
 }
 
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DObject* b, std::int32_t id) {
-    RefusedRegistration(*this, id, a, b);
-    return false;
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject* a, IOrvalen3DCollisionObject* b, std::int32_t id) {
-    RefusedRegistration(*this, id, a, b);
-    return false;
-}
-
-bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject* a, IOrvalen3DObject* b, std::int32_t id) {
-    if (RefusedRegistration(*this, id, a, b)) {
+/// The four forms alike: the pair of ids under `id`, matched whichever body comes first.
+template <typename A, typename B> bool RegisterPair(const IOrvalen3DD3D& scene, A* a, B* b, std::int32_t id) {
+    if (RefusedRegistration(scene, id, a, b)) {
         return false;
     }
     if (!SharedEventTables().AddPair(id, IdOf(a), IdOf(b))) {
-        Log("ERROR: RegisterEvent Failed\n");
+        scene.Log("ERROR: RegisterEvent Failed\n");
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DCollisionObject* b,
+                                  std::int32_t id) {
+    return RegisterPair(*this, a, b, id);
+}
+
+bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DCollisionObject* a, IOrvalen3DObject* b, std::int32_t id) {
+    return RegisterPair(*this, a, b, id);
+}
+
+bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject* a, IOrvalen3DCollisionObject* b, std::int32_t id) {
+    return RegisterPair(*this, a, b, id);
+}
+
+bool IOrvalen3DD3D::RegisterEvent(IOrvalen3DObject* a, IOrvalen3DObject* b, std::int32_t id) {
+    return RegisterPair(*this, a, b, id);
 }
 
 void IOrvalen3DD3D::ClearEvents() {

@@ -55,26 +55,9 @@ void IOrvalen3DD3DObject::Transform(const D3DXMATRIX& transform) {
     PlaceBody();
 }
 
-void IOrvalen3DD3DObject::ResetTransform() {
+void IOrvalen3DD3DObject::ResetPlacement() {
     D3DXMatrixIdentity(&Matrix);
     PlaceBody();
-    body_controls::Assign(Position, 0.0f, 0.0f, 0.0f);
-    body_controls::Assign(Rotation, 0.0f, 0.0f, 0.0f);
-    body_controls::Assign(Scale, 1.0f, 1.0f, 1.0f);
-}
-
-void IOrvalen3DD3DObject::SetPosition(float x, float y, float z) {
-    D3DXMATRIX translation;
-    D3DXMatrixTranslation(&translation, x, y, z);
-    Transform(translation);
-    body_controls::Assign(Position, x, y, z);
-}
-
-void IOrvalen3DD3DObject::SetRotation(float a, float b, float c) {
-    D3DXMATRIX rotation;
-    D3DXMatrixRotationYawPitchRoll(&rotation, b, a, c);
-    Transform(rotation);
-    body_controls::Assign(Rotation, a, b, c);
 }
 
 void IOrvalen3DD3DObject::SetMatrix(const float* matrix) {
@@ -114,31 +97,27 @@ void IOrvalen3DD3DObject::SetScale(float sx, float sy, float sz) {
         }
         // The rebuilt body is dynamic with the kept mass whatever the mode, without a transform
         // callback and in the default material group.
+        float pin[3] = {0.0f, 0.0f, 0.0f};
+        const bool upright = UpVectorJoint != nullptr;
+        if (upright) {
+            dgApiUpVectorGetPin(UpVectorJoint, pin);
+        }
+        // Destroying the body destroys its joints: the handle would name a released record.
         dgApiBodyDestroy(world, Body);
+        UpVectorJoint = nullptr;
         Body = body;
         dgApiBodySetMassMatrix(Body, Mass, Inertia[0], Inertia[1], Inertia[2]);
         dgApiBodySetForceAndTorqueCallback(Body, ObjectRebuildForceCallback);
         dgApiBodySetUserData(Body, &UserData);
         PlaceBody();
+        if (upright) {
+            CreateUpVector(pin[0], pin[1], pin[2]);
+        }
     }
     Scale[0] *= sx;
     Scale[1] *= sy;
     Scale[2] *= sz;
     ScaleMatrix = scaling;
-}
-
-void IOrvalen3DD3DObject::UpdateFromBody(float* position, float* rotation) {
-    float place[3] = {0.0f, 0.0f, 0.0f};
-    float angles[3] = {0.0f, 0.0f, 0.0f};
-    if (Body != nullptr) {
-        ReadBodyPose(Body, place, angles);
-    }
-    if (position != nullptr) {
-        std::memcpy(position, place, sizeof place);
-    }
-    if (rotation != nullptr) {
-        std::memcpy(rotation, angles, sizeof angles);
-    }
 }
 
 D3DXMATRIX IOrvalen3DD3DObject::GetMatrix() {
@@ -201,12 +180,4 @@ void IOrvalen3DD3DObject::SetTexCoords(std::int32_t count, const float* uv) {
     }
     TexCoords = std::move(table);
     TexCoordCount = count;
-}
-
-void IOrvalen3DD3DObject::SetMaterialGroupID(std::int32_t id) {
-    body_controls::SetMaterialGroupID(*this, id);
-}
-
-std::int32_t IOrvalen3DD3DObject::GetMaterialGroupID() {
-    return body_controls::GetMaterialGroupID(*this);
 }

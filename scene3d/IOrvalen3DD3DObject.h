@@ -5,6 +5,7 @@
 // name, and the scene's callbacks read its physics fields, so the fields are public and keep their names.
 
 #include "IOrvalen3DObject.h"
+#include "scene3d/BodyControls.h"
 #include "platform/Direct3D9.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ struct ShadowEdge {
     std::uint32_t Second = 0;
 };
 
-class IOrvalen3DD3DObject : public IOrvalen3DObject {
+class IOrvalen3DD3DObject : public BodyControls<IOrvalen3DD3DObject, IOrvalen3DObject> {
 public:
     static constexpr int kMaxMaterials = 1000;
     static constexpr int kMaxAnimations = 100;
@@ -102,15 +103,10 @@ public:
     bool RenderShadowVolume() override;
     /// Objects without a body are placed by ScaleMatrix x Matrix; without shadow arrays nothing is built.
     void BuildShadowVolume(float x, float y, float z) override;
-    void ResetTransform() override;
-    void SetPosition(float x, float y, float z) override;
-    void SetRotation(float a, float b, float c) override;
-    /// Replaces the body by one whose hull is the base mesh scaled; when that hull or body cannot be made
-    /// nothing changes.
+    /// Replaces the body by one whose hull is the base mesh scaled, with the up-vector joint made again on
+    /// it with the same pin; when that hull or body cannot be made nothing changes.
     void SetScale(float sx, float sy, float sz) override;
     void SetMatrix(const float* matrix) override;
-    /// The body's translation and its angles about x, y and z as SetRotation takes them.
-    void UpdateFromBody(float* position, float* rotation) override;
     D3DXMATRIX GetMatrix() override;
     bool CreateAnimation(std::int32_t frameCount, Vertex3D** frames) override;
     bool AddAnimation(std::int32_t start, std::int32_t end, const char* name) override;
@@ -136,35 +132,6 @@ public:
     bool LoadTexture(const char* name, const char* file, std::uint32_t unused) override;
     /// A negative count is refused; 0 empties the table.
     void SetTexCoords(std::int32_t count, const float* uv) override;
-    void SetMass(float mass, float ix, float iy, float iz) override;
-    void SetCollisionMode(std::int32_t mode) override;
-    std::int32_t GetCollisionMode() override;
-    void SetFreeze(bool freeze) override;
-    bool GetAutoFreeze() override;
-    void SetFreezeThreshold(float speed, float omega) override;
-    void CreateUpVector(float x, float y, float z) override;
-    void SetUpVectorPin(float x, float y, float z) override;
-    D3DXVECTOR3 GetUpVectorPin() override;
-    void Activate() override;
-    void SetForce(float x, float y, float z) override;
-    D3DXVECTOR3 GetForce() override;
-    void AddForce(float x, float y, float z) override;
-    void SetTorque(float x, float y, float z) override;
-    D3DXVECTOR3 GetTorque() override;
-    void AddTorque(float x, float y, float z) override;
-    void SetVelocity(float x, float y, float z) override;
-    D3DXVECTOR3 GetVelocity() override;
-    void AddVelocity(float x, float y, float z) override;
-    void SetOmega(float x, float y, float z) override;
-    D3DXVECTOR3 GetOmega() override;
-    void AddOmega(float x, float y, float z) override;
-    void AddImpulse(float px, float py, float pz, float dx, float dy, float dz) override;
-    void SetCustomParameters(float a, float b, float c, float d, float e, float f, float g) override;
-    void SetCustomFlag(bool flag) override;
-    bool GetCustomFlag() override;
-    /// Ids the scene never handed out are refused; the body keeps its group.
-    void SetMaterialGroupID(std::int32_t id) override;
-    std::int32_t GetMaterialGroupID() override;
 
     /// The group named `name` (exact bytes), -1 when there is none.
     std::int32_t FindMaterial(const char* name) const;
@@ -188,10 +155,13 @@ public:
     std::size_t TotalTriangles() const;
 
 private:
+    friend BodyControls<IOrvalen3DD3DObject, IOrvalen3DObject>;
     /// The body, when there is one, takes Matrix.
     void PlaceBody();
     /// Matrix = Matrix x transform (row vectors: the transform comes after what Matrix did); the body follows.
     void Transform(const D3DXMATRIX& transform);
+    /// Matrix = identity; the body follows.
+    void ResetPlacement();
     /// ScaleMatrix x (the body's matrix, or Matrix without a body): the world transform of the next draw.
     D3DXMATRIX PreparedWorldMatrix() const;
     /// Starts a draw with `world`: clears DrawFlag, keeps `world` in Matrix for a body (refreshed from

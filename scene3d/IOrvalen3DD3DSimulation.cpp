@@ -2,6 +2,7 @@
 #include "scene3d/IOrvalen3DD3D.h"
 
 #include "physics/api/dgApi.h"
+#include "scene3d/IOrvalen3DD3DCollisionObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneContactCallbacks.h"
 
@@ -32,6 +33,9 @@ float RayCastFilter(dgBody* body, const float*, int, void*, float t) {
         switch (record->BodyKind) {
         case 0:
             mode = static_cast<const IOrvalen3DD3DObject*>(record->Owner)->CollisionMode;
+            break;
+        case 1:
+            mode = static_cast<const IOrvalen3DD3DCollisionObject*>(record->Owner)->CollisionMode;
             break;
         case 2:
             break;

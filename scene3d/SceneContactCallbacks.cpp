@@ -1,6 +1,7 @@
 #include "scene3d/SceneContactCallbacks.h"
 
 #include "IOrvalen3D.h"
+#include "scene3d/IOrvalen3DD3DCollisionObject.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
 #include "scene3d/IOrvalen3DD3DObject.h"
 #include "scene3d/SceneEventTables.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr std::uint32_t kObjectKind = 0;
+constexpr std::uint32_t kCollisionObjectKind = 1;
 constexpr std::uint32_t kLevelKind = 2;
 constexpr std::int32_t kNoContacts = 2;
 /// Face attributes number a level's (or static object's) groups 1 to 1000 above owner id x 1000.
@@ -33,6 +35,9 @@ bool ReadParty(const BodyUserData& record, ContactParty& party) {
     switch (record.BodyKind) {
     case kObjectKind:
         party = PartyOf<IOrvalen3DD3DObject>(record.Owner);
+        return true;
+    case kCollisionObjectKind:
+        party = PartyOf<IOrvalen3DD3DCollisionObject>(record.Owner);
         return true;
     default:
         return false;

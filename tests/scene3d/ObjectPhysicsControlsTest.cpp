@@ -97,6 +97,9 @@ TEST_F(ObjectPhysicsControls, WithoutABodyValuesAreStoredAndTheBodysReadAsZero) 
     shell.AddImpulse(0, 0, 0, 1, 1, 1);
     shell.AddForce(1, 2, 3);
     shell.SetMaterialGroupID(0);
+    shell.CreateUpVector(0, 1, 0);
+    shell.SetUpVectorPin(1, 0, 0);
+    EXPECT_EQ(D3DXVECTOR3(), shell.GetUpVectorPin()) << "no body, no joint";
     EXPECT_EQ(4.0f, shell.Mass);
     EXPECT_EQ(D3DXVECTOR3(1, 2, 3), shell.GetForce());
     EXPECT_EQ(D3DXVECTOR3(), shell.GetVelocity());
