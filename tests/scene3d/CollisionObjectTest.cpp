@@ -4,6 +4,7 @@
 #include "support/SceneFrameFixture.h"
 
 #include "physics/api/dgApi.h"
+#include "physics/collision/dgCollision.h"
 #include "scene3d/IOrvalen3DD3DCollisionObject.h"
 #include "support/LitPixels.h"
 
@@ -117,6 +118,24 @@ TEST_F(CollisionObjectTest, TheLimitAndEveryRefusedEngineRequestFailWithTheirLin
     EXPECT_EQ(0, Collision(scene.CollisionObjects[0]).ID);
 }
 
+TEST_F(CollisionObjectTest, WithoutABodyNothingIsDoneAndTheModifierIsStillGivenBack) {
+    dgCollision* sphere = dgApiCollisionCreateSphere(m_scene->World, 1, 1, 1, nullptr);
+    auto* bodiless = new IOrvalen3DD3DCollisionObject();
+    bodiless->World = m_scene->World;
+    bodiless->Modifier = dgApiCollisionCreateConvexModifier(m_scene->World, sphere);
+    bodiless->SetPosition(1, 2, 3);
+    bodiless->SetMatrix(nullptr);
+    bodiless->SetScale(2, 2, 2);
+    bodiless->CreateUpVector(0, 1, 0);
+    bodiless->SetMaterialGroupID(0);
+    EXPECT_EQ(D3DXVECTOR3(), bodiless->GetUpVectorPin());
+    EXPECT_EQ(D3DXVECTOR3(), bodiless->GetVelocity());
+    const int held = sphere->GetRefCount(); // ours, the shape cache's and the modifier's
+    delete bodiless;
+    EXPECT_EQ(held - 1, sphere->GetRefCount()) << "the modifier, and with it its hold on the sphere, went";
+    dgApiCollisionRelease(m_scene->World, sphere);
+}
+
 TEST_F(CollisionObjectTest, AForcedSphereRollsWithoutSlippingAsTheClosedFormSays) {
     Floor();
     IOrvalen3DD3DCollisionObject& ball = Collision(m_scene->CollisionSphere(0.5f, 0.5f, 0.5f));
@@ -140,6 +159,10 @@ TEST_F(CollisionObjectTest, NoContactsKeepsTheMassAndOtherModesChangeNothing) {
     EXPECT_EQ((std::array<float, 4>{0, 0, 0, 0}), MassMatrix(ball));
     ball.SetCollisionMode(1);
     EXPECT_EQ((std::array<float, 4>{5, 2, 3, 4}), MassMatrix(ball));
+    ball.Activate();
+    EXPECT_TRUE(ball.GetAutoFreeze()) << "a collision object keeps its auto-freeze";
+    ball.CreateUpVector(0, 0, 1);
+    EXPECT_EQ(D3DXVECTOR3(0, 0, 1), ball.GetUpVectorPin());
 }
 
 TEST_F(CollisionObjectTest, AFreezeWritesThePoseThatComposesBackIntoTheBodysMatrix) {
