@@ -55,6 +55,10 @@ TEST_F(ObjectAnimation, SpeedTenForAQuarterSecondStepsTwoFramesAndBlendsHalfway)
     EXPECT_NEAR(0.05f, quad.GetAnimationTime(), 1e-6f);
     // Frames 1 and 3 put vertex 0 at x = 2 and 4; t = 0.5.
     EXPECT_NEAR(3.0f, quad.Vertices[0].x, 1e-5f);
+    // Exactly one step's time does not advance: the blend reaches frame 3 and stops there.
+    quad.SetAnimationTime(0.1f);
+    EXPECT_EQ(1, quad.CurrentFrame);
+    EXPECT_NEAR(4.0f, quad.Vertices[0].x, 1e-5f);
 }
 
 TEST_F(ObjectAnimation, ALoopingRangeWrapsAndOneThatDoesNotStopsAtItsEnd) {
