@@ -343,18 +343,8 @@ bool DrawSceneFrame(IOrvalenRenderer* renderer) {
         ok = scene->RegisterEvent(floor, dropped[i], i) && ok;
     }
     // A collision sphere carrying a bodyless sphere, rolled by 3 N along x: a = 3 / (1 + 1 / 0.25) = 0.6.
-    IOrvalen3DCollisionObject* roller = scene->CollisionSphere(0.5f, 0.5f, 0.5f);
-    IOrvalen3DObject* rollerShape = scene->Sphere(0.5f, true);
-    ok = Report("Collision sphere carrying a bodyless sphere",
-                roller != nullptr && rollerShape != nullptr && roller->LinkObject(rollerShape)) &&
-         ok;
-    if (roller != nullptr) {
-        rollerShape->SetMaterialEmissive("default", 0.3f, 0.0f, 0.3f);
-        roller->ResetTransform();
-        roller->SetPosition(-4, 0.5f, -4);
-        roller->Activate();
-        roller->SetForce(3, 0, 0);
-    }
+    IOrvalen3DCollisionObject* roller = RollingSphere(scene, -4, -4, 3, 0xFFFF00FFu);
+    ok = roller != nullptr && ok;
     int steps = 0;
     while (steps < 180 && scene->Update(1.0f / 60.0f)) {
         ++steps;

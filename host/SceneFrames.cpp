@@ -1,8 +1,10 @@
 // Frames 4 and 5 of the demo: a textured level with objects fallen onto it, and the whole scene with
-// objects built from the demo's own meshes, a static built block and a pulsing key-frame animation.
+// objects built from the demo's own meshes, a static built block, a pulsing key-frame animation and a
+// rolling collision sphere.
 
 #include "SceneFrames.h"
 
+#include "IOrvalen3DCollisionObject.h"
 #include "IOrvalen3DLevelObject.h"
 #include "IOrvalen3DObject.h"
 #include "platform/Win32Window.h"
@@ -107,14 +109,18 @@ bool Step(IOrvalen3D* scene, int steps) {
     return Report(line, done == steps);
 }
 
-/// The level first, then the objects with the shadows of `casters` falling on it, presented and saved.
+/// The level first, then `roller` when given and the objects with the shadows of `casters` falling on
+/// it, presented and saved.
 bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelObject* level,
                  const std::vector<IOrvalen3DObject*>& objects, const std::vector<IOrvalen3DObject*>& casters,
-                 const char* file) {
+                 const char* file, IOrvalen3DCollisionObject* roller = nullptr) {
     bool ok = Report("Clear to sky blue", renderer->Clear(true, true, true, 0xFF87A8C8u));
     ok = Report("StartRendering", renderer->StartRendering()) && ok;
     scene->Begin3D();
     ok = Report("Level Render (culled to the view frustum)", level->Render()) && ok;
+    if (roller != nullptr) {
+        ok = Report("Draw the rolling collision sphere", roller->Render()) && ok;
+    }
     for (IOrvalen3DObject* object : objects) {
         object->DrawFlag = 1;
     }
@@ -143,6 +149,22 @@ std::vector<std::vector<Vertex3D>> PulseFrames(const BuildMesh& mesh, float grow
 }
 
 } // namespace
+
+IOrvalen3DCollisionObject* RollingSphere(IOrvalen3D* scene, float x, float z, float force, std::uint32_t glow) {
+    IOrvalen3DCollisionObject* roller = scene->CollisionSphere(0.5f, 0.5f, 0.5f);
+    IOrvalen3DObject* shape = scene->Sphere(0.5f, true);
+    if (!Report("Collision sphere carrying a bodyless sphere",
+                roller != nullptr && shape != nullptr && roller->LinkObject(shape))) {
+        return nullptr;
+    }
+    const auto channel = [glow](int shift) { return 0.3f * static_cast<float>((glow >> shift) & 0xFF) / 255.0f; };
+    shape->SetMaterialEmissive("default", channel(16), channel(8), channel(0));
+    roller->ResetTransform();
+    roller->SetPosition(x, 0.5f, z);
+    roller->Activate();
+    roller->SetForce(force, 0, 0);
+    return roller;
+}
 
 bool DrawLevelFrame(IOrvalenRenderer* renderer) {
     IOrvalen3D* scene = StartScene(renderer);
@@ -205,13 +227,29 @@ bool DrawWholeSceneFrame(IOrvalenRenderer* renderer) {
     pulse->SetPosition(0.0f, 3.0f, 5.0f);
     pulse->SetMaterialEmissive("default", 0.35f, 0.0f, 0.35f);
     casters.push_back(pulse);
+    // Active on the level, the sphere slides without friction: a = 1 / 1.
+    IOrvalen3DCollisionObject* roller = RollingSphere(scene, -4.0f, -8.0f, 1.0f, 0xFF00FFFFu);
+    ok = roller != nullptr && ok;
+    // The crate's landing on either floor material is a level event.
+    ok = Report("RegisterLevelEvent 2 and 3: the crate on grass, on stone",
+                scene->RegisterLevelEvent(level, "grass", crate->GetID(), 2) &&
+                    scene->RegisterLevelEvent(level, "stone", crate->GetID(), 3)) &&
+         ok;
     // 3.25 s at 2 frames a second ends halfway between the key frames: drawn grown by 1.3.
     ok = Step(scene, 195) && ok;
     std::printf("Event 1 (the cube on the static block): %s\n",
                 !registered ? "not registered" : (scene->CheckEvent(1) ? "fired" : "did not fire"));
+    for (int id : {2, 3}) {
+        std::printf("Level event %d (the crate on %s): %s\n", id, id == 2 ? "grass" : "stone",
+                    scene->CheckLevelEvent(id) ? "fired" : "did not fire");
+    }
+    if (roller != nullptr) {
+        std::printf("Rolling sphere at (%.3f, %.3f, %.3f)\n", static_cast<double>(roller->Position[0]),
+                    static_cast<double>(roller->Position[1]), static_cast<double>(roller->Position[2]));
+    }
     std::vector<IOrvalen3DObject*> objects = casters;
     objects.push_back(block);
-    ok = DrawAndSave(renderer, scene, level, objects, casters, "frame_0005.png") && ok;
+    ok = DrawAndSave(renderer, scene, level, objects, casters, "frame_0005.png", roller) && ok;
     scene->DestroyLevel(level);
     renderer->Destroy3DInterface();
     return ok;
