@@ -1,6 +1,26 @@
 #pragma once
 // The constraint solver of one island: its rows in flat arrays that grow to fit, and the scalar kernels
 // (multiply, residual, solve, apply, swap) kept as separate functions so a packed build can mirror them.
+//
+// The system. Each row i couples two bodies through its Jacobian J_i (linear and angular parts per body);
+// lambda_i is the row's force, in the units its joint chose (N along an axis, N m about one):
+//
+//   A lambda = b,   lo_i <= lambda_i <= hi_i,   A = J M^-1 J^T + R
+//
+//   M^-1    each body's inverse mass and world-space inverse inertia; slot 0, the static world, is zero.
+//   b_i     the relative acceleration the joint asks of the row, less what the forces already applied to
+//           the bodies give it: a_i - J_i M^-1 f.
+//   R       diag(0.001 k_i d_i), d_i = J_i M^-1 J_i^T and k_i the joint's stiffness value: a soft row
+//           gives way in proportion to its own diagonal. A row whose d_i is not above kMinDiagonal moves
+//           nothing; it is held at force 0.
+//   bounds  unbounded rows are free; bounded rows keep [m_min, m_max]; a friction row's bounds are
+//           its coefficients times the force its normal row reached (the normal rows are solved first),
+//           and a friction row whose smaller bound falls to its floor is dropped.
+//
+// Solved by projected conjugate gradients preconditioned by diag(A)^-1 = 1 / ((1 + 0.001 k_i) d_i). The
+// projection: a step is cut where the first row reaches a bound, that row is held there and leaves the
+// active set, and the search restarts from the residual. It stops when every |b_i - (A lambda)_i| is at
+// most 0.1 or the iteration budget is spent. J^T lambda is then added to the bodies' force and torque.
 
 #include "physics/core/dgMatrix.h"
 #include "physics/core/dgTypes.h"
