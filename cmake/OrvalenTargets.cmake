@@ -5,7 +5,23 @@ function(orvalen_folder_sources out folder)
     set(${out} ${sources} PARENT_SCOPE)
 endfunction()
 
-# A static library over the given folders; a header-only library while they hold no sources.
+# The include folder of a library holds only what its users may include: links to the given source
+# folders or single headers under their usual paths, so "physics/core/dgVector.h" resolves for a user of
+# the core while a header of a layer it does not link to is not found. No target includes the source root.
+function(orvalen_export_folder out name)
+    cmake_parse_arguments(ARG "" "" "PATHS" ${ARGN})
+    set(root ${CMAKE_BINARY_DIR}/exports/${name})
+    file(REMOVE_RECURSE ${root})
+    foreach(path IN LISTS ARG_PATHS)
+        get_filename_component(parent ${root}/${path} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${root}/${path} SYMBOLIC)
+    endforeach()
+    set(${out} ${root} PARENT_SCOPE)
+endfunction()
+
+# A static library over the given folders, exporting those folders; a header-only library while they
+# hold no sources.
 function(orvalen_add_library name)
     cmake_parse_arguments(ARG "" "" "FOLDERS;DEPENDS" ${ARGN})
     set(all_sources "")
@@ -13,13 +29,14 @@ function(orvalen_add_library name)
         orvalen_folder_sources(sources ${folder})
         list(APPEND all_sources ${sources})
     endforeach()
+    orvalen_export_folder(exported ${name} PATHS ${ARG_FOLDERS})
     if(all_sources)
         add_library(${name} STATIC ${all_sources})
-        target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+        target_include_directories(${name} PUBLIC ${exported})
         target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
     else()
         add_library(${name} INTERFACE)
-        target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+        target_include_directories(${name} INTERFACE ${exported})
         target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
     endif()
 endfunction()

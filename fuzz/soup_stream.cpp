@@ -2,7 +2,7 @@
 // every face handed to a callback lies inside the arrays, both walks end, and writing the database
 // again gives back exactly the bytes that were read. The seed corpus holds streams the engine wrote.
 
-#include "fuzz/FuzzByteReader.h"
+#include "FuzzByteReader.h"
 #include "physics/collision/dgDoublePlaneBSPPolygonSoup.h"
 
 #include <cmath>

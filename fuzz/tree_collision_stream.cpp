@@ -2,7 +2,7 @@
 // shape whose contact roads (spheres, boxes, discrete and continuous), ray cast and display stay inside
 // its arrays and the callers' buffers. The seeds are engine-written streams.
 
-#include "fuzz/FuzzByteReader.h"
+#include "FuzzByteReader.h"
 #include "physics/collision/dgCollisionBox.h"
 #include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/collision/dgCollisionSphere.h"

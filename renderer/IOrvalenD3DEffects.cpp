@@ -2,10 +2,8 @@
 // them, and the parameters the host feeds them by name.
 #include "renderer/IOrvalenD3D.h"
 
+#include "renderer/SceneHooks.h"
 #include "renderer/TextureSlot.h"
-
-#include "scene3d/IOrvalen3DD3DLevelObject.h"
-#include "scene3d/IOrvalen3DD3DObject.h"
 
 #include <algorithm>
 #include <cstring>
@@ -129,7 +127,7 @@ bool IOrvalenD3D::BindMaterialTexture(ID3DXEffect* effect, const char* parameter
                                       char* const* names, IDirect3DTexture9* const* textures,
                                       const char* material) {
     // The tables hold 1000 groups whatever the count claims.
-    count = std::min(count, std::int32_t{IOrvalen3DD3DObject::kMaxMaterials});
+    count = std::min(count, kSceneMaxMaterials);
     if (material != nullptr && names != nullptr) {
         for (std::int32_t group = 0; group < count; ++group) {
             if (names[group] != nullptr && std::strcmp(names[group], material) == 0) {
@@ -152,9 +150,9 @@ bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IO
         Log("ERROR: SetShaderTexture Failed - No Level\n");
         return false;
     }
-    const auto* materials = static_cast<IOrvalen3DD3DLevelObject*>(level);
-    return BindMaterialTexture(effect, parameter, materials->MaterialCount, materials->MaterialNames,
-                               materials->Textures, material);
+    const SceneMaterials materials = MaterialsOf(*level);
+    return BindMaterialTexture(effect, parameter, materials.count, materials.names, materials.textures,
+                               material);
 }
 
 bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IOrvalen3DObject* object,
@@ -167,9 +165,9 @@ bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, IO
         Log("ERROR: SetShaderTexture Failed - No Object\n");
         return false;
     }
-    const auto* materials = static_cast<IOrvalen3DD3DObject*>(object);
-    return BindMaterialTexture(effect, parameter, materials->MaterialCount, materials->MaterialNames,
-                               materials->Textures, material);
+    const SceneMaterials materials = MaterialsOf(*object);
+    return BindMaterialTexture(effect, parameter, materials.count, materials.names, materials.textures,
+                               material);
 }
 
 bool IOrvalenD3D::SetShaderTexture(std::int32_t index, const char* parameter, std::int32_t textureSlot) {

@@ -4,18 +4,18 @@
 #include "renderer/IOrvalenD3D.h"
 #include "renderer/IOrvalenD3DInput.h"
 #include "renderer/IOrvalenFontD3D.h"
-#include "scene3d/IOrvalen3DD3D.h"
+#include "renderer/SceneHooks.h"
 
 #include <new>
 
 namespace {
 
-/// Replaces `member` with a new `Implementation` handed this renderer; -1 (and the failure line) when
-/// no memory can be had.
-template <typename Implementation, typename Interface>
-std::int32_t CreateInterface(IOrvalenD3D& renderer, Interface*& member, const char* failureLine) {
+/// Replaces `member` with a new interface handed this renderer; -1 (and the failure line) when no memory
+/// can be had.
+template <typename Interface, typename Make>
+std::int32_t CreateInterface(IOrvalenD3D& renderer, Interface*& member, const char* failureLine, Make make) {
     delete member;
-    member = new (std::nothrow) Implementation();
+    member = make();
     if (member == nullptr) {
         renderer.Log("%s", failureLine);
         return -1;
@@ -32,11 +32,16 @@ void DestroyInterface(IOrvalenD3D& renderer, Interface*& member, const char* lin
     member = nullptr;
 }
 
+template <typename Implementation>
+Implementation* Make() {
+    return new (std::nothrow) Implementation();
+}
+
 } // namespace
 
 std::int32_t IOrvalenD3D::Create2DInterface() {
     ForgetRenderTarget();
-    return CreateInterface<IOrvalen2DD3D>(*this, Interface2D, "ERROR: Couldn't Create 2D Interface\n");
+    return CreateInterface(*this, Interface2D, "ERROR: Couldn't Create 2D Interface\n", Make<IOrvalen2DD3D>);
 }
 
 void IOrvalenD3D::Destroy2DInterface() {
@@ -46,11 +51,11 @@ void IOrvalenD3D::Destroy2DInterface() {
 
 std::int32_t IOrvalenD3D::Create3DInterface() {
     static constexpr const char* kFailureLine = "ERROR: Couldn't Create 3D Interface\n";
-    if (CreateInterface<IOrvalen3DD3D>(*this, Interface3D, kFailureLine) != 1) {
+    if (CreateInterface(*this, Interface3D, kFailureLine, NewScene3D) != 1) {
         return -1;
     }
     // A scene whose physics world the engine refused would leave every later call on no world.
-    if (static_cast<IOrvalen3DD3D*>(Interface3D)->World == nullptr) {
+    if (!SceneHasWorld(*Interface3D)) {
         delete Interface3D;
         Interface3D = nullptr;
         Log("%s", kFailureLine);
@@ -64,7 +69,7 @@ void IOrvalenD3D::Destroy3DInterface() {
 }
 
 std::int32_t IOrvalenD3D::CreateFontInterface() {
-    return CreateInterface<IOrvalenFontD3D>(*this, FontInterface, "ERROR: Couldn't Create Font Interface\n");
+    return CreateInterface(*this, FontInterface, "ERROR: Couldn't Create Font Interface\n", Make<IOrvalenFontD3D>);
 }
 
 void IOrvalenD3D::DestroyFontInterface() {
@@ -72,8 +77,8 @@ void IOrvalenD3D::DestroyFontInterface() {
 }
 
 std::int32_t IOrvalenD3D::CreateInputInterface() {
-    return CreateInterface<IOrvalenD3DInput>(*this, InputInterface,
-                                             "ERROR: Couldn't Create Input Interface\n");
+    return CreateInterface(*this, InputInterface, "ERROR: Couldn't Create Input Interface\n",
+                           Make<IOrvalenD3DInput>);
 }
 
 void IOrvalenD3D::DestroyInputInterface() {
