@@ -14,6 +14,9 @@ int main() {
     const bool made = window != nullptr && CreateOrvalenRenderer(0, &renderer) == 1;
     const bool initialised = made && renderer->Initialize(name, 64, 64, 0, false, true, false) == 1;
     const bool scene = initialised && renderer->Create3DInterface() == 1 && renderer->Interface3D != nullptr;
+    if (scene) {
+        renderer->Destroy3DInterface();
+    }
     const bool destroyed = made && DestroyOrvalenRenderer(&renderer) == 1;
     platform::DestroyHostWindow(window);
     const bool released = platform::LiveObjectTotal() == 0;
