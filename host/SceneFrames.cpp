@@ -9,9 +9,9 @@
 #include "IOrvalen3DObject.h"
 #include "platform/Win32Window.h"
 #include "platform/control.h"
-#include "tests/support/BuildMeshes.h"
-#include "tests/renderer/TestImages.h"
-#include "tests/support/LevelMeshes.h"
+#include "support/BuildMeshes.h"
+#include "renderer/TestImages.h"
+#include "support/LevelMeshes.h"
 
 #include <cmath>
 #include <cstdio>
