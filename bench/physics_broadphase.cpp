@@ -76,12 +76,12 @@ struct Field {
 
 void BM_broadphase_pairs(benchmark::State& state) {
     Field field(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    field.m_scene->BroadPhase().UpdatePairs();
+    field.m_scene->UpdatePairs();
     g_pairCount = 0;
     std::int64_t steps = 0;
     for (auto _ : state) {
         field.Advance();
-        field.m_scene->BroadPhase().UpdatePairs();
+        field.m_scene->UpdatePairs();
         steps++;
     }
     state.counters["bodies"] = static_cast<double>(state.range(0));

@@ -8,6 +8,7 @@
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
 #include "physics/dynamics/dgBody.h"
+#include "physics/dynamics/dgStepContext.h"
 
 class dgWorld;
 
@@ -72,10 +73,12 @@ public:
     /// Called by the body each time its box was recomputed.
     void UpdateBody(dgBody* body);
 
-    /// Once per step: forces and boxes of the active bodies, then every overlapping pair with a moving
-    /// body and no null collision goes to the world's contact calculation once, the body of the outer
-    /// walk first.
-    void UpdatePairs();
+    /// Once per step, before the pair search: the force callback of every active body and of the bodies
+    /// joined to it, each body's box then predicted over the step; each body carries the step's stamp.
+    void ApplyForcesAndPredictBoxes(const dgStepContext& step);
+    /// Once per step: every overlapping pair with a moving body and no null collision goes to the world's
+    /// contact calculation once, the body of the outer walk first.
+    void UpdatePairs(const dgStepContext& step);
     /// Casts the segment against the bodies of the cells it enters, nearest cell first, until the filter's
     /// best parameter lies before the next cell.
     void RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilter filter, void* userData,
@@ -101,16 +104,15 @@ private:
     void InsertIntoCell(dgBody* body, dgBroadPhaseCell* cell);
     void LeaveWorld(dgBody* body);
 
-    void UpdateActiveBodies();
     void PushPending(dgBody* body, dgBody** area, dgInt32 capacity, dgInt32& count);
     dgBody* PopPending(dgBody** area, dgInt32& count);
-    void IncrementalSearch();
-    void FullSweep();
-    void SearchCell(dgBody* body, dgBroadPhaseCell* cell);
-    void SweepList(dgBody* body, dgListNode<dgBroadPhaseAxisNode>* from, dgInt32 axis);
-    void MergeSweep(dgBroadPhaseCell* ancestor, dgBroadPhaseCell* cell);
+    void IncrementalSearch(const dgStepContext& step);
+    void FullSweep(const dgStepContext& step);
+    void SearchCell(dgBody* body, dgBroadPhaseCell* cell, const dgStepContext& step);
+    void SweepList(dgBody* body, dgListNode<dgBroadPhaseAxisNode>* from, dgInt32 axis, const dgStepContext& step);
+    void MergeSweep(dgBroadPhaseCell* ancestor, dgBroadPhaseCell* cell, const dgStepContext& step);
     bool IsSkipped(const dgBody* body) const;
-    void TestPair(dgBody* body0, dgBody* body1);
+    void TestPair(dgBody* body0, dgBody* body1, const dgStepContext& step);
 
     dgVector m_minBox;
     dgVector m_maxBox;

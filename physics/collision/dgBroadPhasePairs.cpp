@@ -58,7 +58,7 @@ bool dgBroadPhase::IsSkipped(const dgBody* body) const {
     return body->m_collision == nullptr || body->m_collision->IsType(m_skipTypeId);
 }
 
-void dgBroadPhase::TestPair(dgBody* body0, dgBody* body1) {
+void dgBroadPhase::TestPair(dgBody* body0, dgBody* body1, const dgStepContext& step) {
     if (!IsMoving(body0) && !IsMoving(body1)) {
         return;
     }
@@ -69,17 +69,16 @@ void dgBroadPhase::TestPair(dgBody* body0, dgBody* body1) {
         return;
     }
     if (m_world != nullptr) {
-        m_world->CalculateContacts(body0, body1);
+        m_world->CalculateContacts(body0, body1, step);
     }
 }
 
-void dgBroadPhase::UpdatePairs() {
+void dgBroadPhase::UpdatePairs(const dgStepContext& step) {
     m_frameCounter++;
-    UpdateActiveBodies();
     if (m_movedBodies.GetCount() <= m_movedThreshold) {
-        IncrementalSearch();
+        IncrementalSearch(step);
     } else {
-        FullSweep();
+        FullSweep(step);
         for (auto* node = m_movedBodies.GetFirst(); node != nullptr; node = node->GetNext()) {
             node->GetInfo()->m_movedNode = nullptr;
         }
@@ -108,12 +107,11 @@ dgBody* dgBroadPhase::PopPending(dgBody** area, dgInt32& count) {
     return count > 0 ? area[--count] : nullptr;
 }
 
-void dgBroadPhase::UpdateActiveBodies() {
+void dgBroadPhase::ApplyForcesAndPredictBoxes(const dgStepContext& step) {
     if (m_world == nullptr) {
         return;
     }
-    m_world->m_stepStamp++;
-    const dgUnsigned64 stamp = m_world->m_stepStamp;
+    const dgUnsigned64 stamp = step.m_stamp;
 
     // A box refresh can take the body, or one joined to it, out of the active set: walk a copy.
     m_activeSnapshot.Reset();
@@ -140,7 +138,7 @@ void dgBroadPhase::UpdateActiveBodies() {
             if (body->m_forceAndTorque != nullptr) {
                 body->m_forceAndTorque(body);
             }
-            body->UpdateCollisionMatrix(m_world->m_timeStep);
+            body->UpdateCollisionMatrix(step.m_timeStep);
             dgJointLink* head = body->m_jointRing;
             if (head == nullptr) {
                 continue;
@@ -160,7 +158,7 @@ void dgBroadPhase::UpdateActiveBodies() {
     }
 }
 
-void dgBroadPhase::IncrementalSearch() {
+void dgBroadPhase::IncrementalSearch(const dgStepContext& step) {
     while (auto* node = m_movedBodies.GetFirst()) {
         dgBody* body = node->GetInfo();
         m_movedBodies.Remove(node);
@@ -171,14 +169,14 @@ void dgBroadPhase::IncrementalSearch() {
         body->m_pairStamp = m_frameCounter;
         for (dgBroadPhaseCell* cell = body->m_cell->m_parent; cell != nullptr; cell = cell->m_parent) {
             if (cell->m_bodyCount > 0) {
-                SearchCell(body, cell);
+                SearchCell(body, cell, step);
             }
         }
         dgBroadPhaseCellStack stack;
         stack.Push(body->m_cell);
         while (dgBroadPhaseCell* cell = stack.Pop()) {
             if (cell->m_bodyCount > 0) {
-                SearchCell(body, cell);
+                SearchCell(body, cell, step);
             }
             stack.PushChildren(cell);
         }
@@ -186,7 +184,7 @@ void dgBroadPhase::IncrementalSearch() {
 }
 
 // Bodies already searched this frame found their pairs with this one then.
-void dgBroadPhase::SearchCell(dgBody* body, dgBroadPhaseCell* cell) {
+void dgBroadPhase::SearchCell(dgBody* body, dgBroadPhaseCell* cell, const dgStepContext& step) {
     if (cell->m_frameStamp < m_frameCounter) {
         RefreshSortAxis(cell);
     }
@@ -197,37 +195,37 @@ void dgBroadPhase::SearchCell(dgBody* body, dgBroadPhaseCell* cell) {
          node = node->GetNext()) {
         dgBody* other = node->GetInfo().m_body;
         if (other != body && other->m_pairStamp != m_frameCounter) {
-            TestPair(body, other);
+            TestPair(body, other, step);
         }
     }
 }
 
-void dgBroadPhase::SweepList(dgBody* body, AxisNode* from, dgInt32 axis) {
+void dgBroadPhase::SweepList(dgBody* body, AxisNode* from, dgInt32 axis, const dgStepContext& step) {
     const dgFloat32 end = body->m_maxBox[axis];
     for (AxisNode* node = from; node != nullptr && node->GetInfo().m_key < end; node = node->GetNext()) {
-        TestPair(body, node->GetInfo().m_body);
+        TestPair(body, node->GetInfo().m_body, step);
     }
 }
 
 // The two lists merged by key along the ancestor's axis: each body is swept against the other list's
 // bodies that start after it, so every cross pair is tested once.
-void dgBroadPhase::MergeSweep(dgBroadPhaseCell* ancestor, dgBroadPhaseCell* cell) {
+void dgBroadPhase::MergeSweep(dgBroadPhaseCell* ancestor, dgBroadPhaseCell* cell, const dgStepContext& step) {
     const dgInt32 axis = ancestor->m_sortAxis;
     AxisNode* up = ancestor->m_lists[axis].GetFirst();
     AxisNode* down = cell->m_lists[axis].GetFirst();
     while (up != nullptr && down != nullptr) {
         if (up->GetInfo().m_key < down->GetInfo().m_key) {
-            SweepList(up->GetInfo().m_body, down, axis);
+            SweepList(up->GetInfo().m_body, down, axis, step);
             up = up->GetNext();
         } else {
-            SweepList(down->GetInfo().m_body, up, axis);
+            SweepList(down->GetInfo().m_body, up, axis, step);
             down = down->GetNext();
         }
     }
 }
 
 // Pre-order walk: an ancestor's sort axis is refreshed before any descendant merges against it.
-void dgBroadPhase::FullSweep() {
+void dgBroadPhase::FullSweep(const dgStepContext& step) {
     dgBroadPhaseCellStack stack;
     stack.Push(m_root);
     while (dgBroadPhaseCell* cell = stack.Pop()) {
@@ -235,11 +233,11 @@ void dgBroadPhase::FullSweep() {
             RefreshSortAxis(cell);
             const dgInt32 axis = cell->m_sortAxis;
             for (AxisNode* node = cell->m_lists[axis].GetFirst(); node != nullptr; node = node->GetNext()) {
-                SweepList(node->GetInfo().m_body, node->GetNext(), axis);
+                SweepList(node->GetInfo().m_body, node->GetNext(), axis, step);
             }
             for (dgBroadPhaseCell* ancestor = cell->m_parent; ancestor != nullptr; ancestor = ancestor->m_parent) {
                 if (ancestor->m_bodyCount > 0) {
-                    MergeSweep(ancestor, cell);
+                    MergeSweep(ancestor, cell, step);
                 }
             }
         }

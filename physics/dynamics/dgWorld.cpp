@@ -112,16 +112,22 @@ void dgWorld::StepDynamics(dgFloat32 dt) {
     {
         // Every x87 operation of the dynamics, callbacks included, rounds to single precision.
         const dgX87PrecisionScope precision;
-        m_timeStep = dt;
-        m_invTimeStep = dt > 0.0f ? 1.0f / dt : 0.0f;
-        m_broadPhase.UpdatePairs();
-        UpdateDynamics();
+        const dgStepContext step = BeginStep(dt);
+        m_broadPhase.ApplyForcesAndPredictBoxes(step);
+        m_broadPhase.UpdatePairs(step); // each overlapping pair's contact joint made or refreshed
+        m_dynamicsUpdate.SolveIslands(*this, step);
+        m_contactJointPool.ReleaseContactList(this); // pairs that stopped touching
+        // Past the marks the islands and their integration left on their bodies.
+        m_stepStamp = step.m_stamp + 2;
     }
     m_inStep = 0;
 }
 
-void dgWorld::UpdateDynamics() {
-    m_dynamicsUpdate.Update(*this);
+dgStepContext dgWorld::BeginStep(dgFloat32 dt) {
+    m_timeStep = dt;
+    m_invTimeStep = dt > 0.0f ? 1.0f / dt : 0.0f;
+    m_stepStamp++;
+    return dgStepContext{m_timeStep, m_invTimeStep, m_stepStamp};
 }
 
 void dgWorld::EndQuery() {

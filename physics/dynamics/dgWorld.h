@@ -140,7 +140,12 @@ public:
     // Step.
     /// One sub-step of dt seconds: the dynamics, then the destructions asked during them.
     void Update(dgFloat32 dt);
+    /// The step's stages in order: forces and predicted boxes, the pair search and its contacts, the
+    /// islands (damping and gyroscopic torque, rows, solve, integration, rest), then stale contacts go.
     void StepDynamics(dgFloat32 dt);
+    /// The record a step passes down to its stages; the world keeps the step's time for its getters and
+    /// advances the step stamp.
+    dgStepContext BeginStep(dgFloat32 dt);
 
     // Settings.
     dgInt32 GetDefaultGroupId() const { return m_defaultGroupId; }
@@ -241,21 +246,24 @@ public:
     /// Turns two bodies whose boxes overlap into the points of their contact joint, which is created,
     /// refreshed or left as it was. Jointed pairs that must not collide, pairs without a collidable
     /// material and pairs whose begin callback answers 0 are skipped.
-    void CalculateContacts(dgBody* body0, dgBody* body1);
+    void CalculateContacts(dgBody* body0, dgBody* body1, const dgStepContext& step);
     /// The pair of a convex body and a convex or soup body.
-    void ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material);
+    void ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material, const dgStepContext& step);
     /// The pair of a compound body and a convex or compound body, child pair by child pair, each child
     /// placed from its own body's matrix.
-    void CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material);
+    void CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material,
+                          const dgStepContext& step);
     /// The number of last step's points that may be kept without the narrow phase (0: recompute);
     /// jointOut gets the pair's contact joint, or null, either way.
     dgInt32 ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jointOut);
-    /// Refreshes the material values of the first count points of the joint and stamps it.
-    void ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* material, dgInt32 count);
+    /// Refreshes the material values of the first count points of the joint and stamps it with the step's.
+    void ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* material, dgInt32 count,
+                               dgUnsigned64 stamp);
     /// Fills the pair's joint (made and attached when null) from count records, reusing its points by
-    /// position; a static body ends up as body 1. Returns the joint's row count, 3 per kept point.
+    /// position; a static body ends up as body 1; the joint gets the step's stamp. Returns the joint's row
+    /// count, 3 per kept point.
     dgInt32 ProcessContacts(dgContactJoint* joint, dgBody* body0, dgBody* body1, dgMaterialPair* material,
-                            dgInt32 count, dgContactPoint* contacts);
+                            dgInt32 count, dgContactPoint* contacts, dgUnsigned64 stamp);
     /// The first contact joint between the two bodies; null when there is none.
     static dgContactJoint* FindContactJoint(const dgBody* body0, const dgBody* body1);
 
@@ -338,8 +346,6 @@ public:
 private:
     /// Everything construction does beyond building the members.
     void ConstructParts();
-    /// The islands, the solver and the integration of one sub-step.
-    void UpdateDynamics();
     void DestroyPendingObjects();
     bool IsBeingDestroyed(const dgBody* body) const;
     /// Undoes a creation that ran out of memory part way: no callbacks, no trace.

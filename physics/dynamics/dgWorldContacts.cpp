@@ -113,7 +113,8 @@ constexpr dgFloat32 kPruneTolerance = 0.01f;
 /// next pair always has room.
 class ChildContacts {
 public:
-    ChildContacts(dgWorld* world, dgMaterialPair* material) : m_world(world), m_material(material) {}
+    ChildContacts(dgWorld* world, dgMaterialPair* material, dgFloat32 timeStep)
+        : m_world(world), m_material(material), m_timeStep(timeStep) {}
 
     /// The child callback, then the narrow phase of the two bodies as their shapes stand.
     void Add(dgBody* body0, dgBody* body1) {
@@ -121,7 +122,7 @@ public:
             m_material->m_compoundChildCallback(m_material, body0, body1) == 0) {
             return;
         }
-        dgFloat32 timeOfImpact = m_world->GetTimeStep();
+        dgFloat32 timeOfImpact = m_timeStep;
         const dgInt32 room = dgWorld::kMaxPairRecords - m_count;
         m_count += body1->m_collision->IsType(m_world->GetConvexClassId())
                        ? CalculateConvexContacts(&timeOfImpact, body0, body1, m_contacts + m_count, room)
@@ -137,6 +138,7 @@ public:
 private:
     dgWorld* m_world;
     dgMaterialPair* m_material;
+    dgFloat32 m_timeStep; ///< the step's, where continuous pairs look for their first touch
     dgInt32 m_count = 0;
     dgContactPoint m_contacts[dgWorld::kMaxPairRecords];
 };
@@ -228,7 +230,7 @@ dgContactJoint* dgWorld::FindContactJoint(const dgBody* body0, const dgBody* bod
     return found;
 }
 
-void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1) {
+void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1, const dgStepContext& step) {
     // Jointed pairs: either everything the dynamic body's joints hold together, or only the pairs whose
     // own joints turned collision off.
     dgBody* const dynamic = IsStatic(body0) ? body1 : body0;
@@ -267,13 +269,13 @@ void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1) {
     const dgUnsigned32 convexId = GetConvexClassId();
     const dgUnsigned32 compoundId = GetCompoundClassId();
     if (body0->m_collision->IsType(compoundId)) {
-        CompoundContacts(body0, body1, material);
+        CompoundContacts(body0, body1, material, step);
     } else if (body1->m_collision->IsType(compoundId)) {
-        CompoundContacts(body1, body0, material);
+        CompoundContacts(body1, body0, material, step);
     } else if (body0->m_collision->IsType(convexId)) {
-        ConvexContacts(body0, body1, material);
+        ConvexContacts(body0, body1, material, step);
     } else if (body1->m_collision->IsType(convexId)) {
-        ConvexContacts(body1, body0, material);
+        ConvexContacts(body1, body0, material, step);
     }
 
     if (material->m_endCallback != nullptr) {
@@ -283,15 +285,16 @@ void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1) {
     body1->m_flags = (body1->m_flags & ~dgBody::kContinuousCollision) | continuous1;
 }
 
-void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material) {
+void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPair* material,
+                             const dgStepContext& step) {
     dgContactJoint* joint = nullptr;
     const dgInt32 kept = ReuseContacts(convexBody, otherBody, joint);
     if (kept > 0) {
-        ProcessCachedContacts(joint, material, kept);
+        ProcessCachedContacts(joint, material, kept, step.m_stamp);
         return;
     }
     dgContactPoint contacts[kMaxPairRecords];
-    dgFloat32 timeOfImpact = m_timeStep;
+    dgFloat32 timeOfImpact = step.m_timeStep;
     dgInt32 count = otherBody->m_collision->IsType(GetConvexClassId())
                         ? CalculateConvexContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords)
                         : ConvexSoupContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords);
@@ -299,25 +302,26 @@ void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPa
         return;
     }
     count = ReduceContacts(count, contacts, kMaxPairPoints);
-    ProcessContacts(joint, convexBody, otherBody, material, count, contacts);
+    ProcessContacts(joint, convexBody, otherBody, material, count, contacts, step.m_stamp);
 }
 
-void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material) {
+void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material,
+                               const dgStepContext& step) {
     dgContactJoint* joint = nullptr;
     const dgInt32 kept = ReuseContacts(compoundBody, otherBody, joint);
     if (kept > 0) {
-        ProcessCachedContacts(joint, material, kept);
+        ProcessCachedContacts(joint, material, kept, step.m_stamp);
         return;
     }
     const bool otherCompound = otherBody->m_collision->IsType(GetCompoundClassId());
 
-    ChildContacts gathered(this, material);
+    ChildContacts gathered(this, material, step.m_timeStep);
     {
         SavedShape saved0(compoundBody);
         SavedShape saved1(otherBody);
-        const ChildPlacements placements0(compoundBody, m_timeStep);
+        const ChildPlacements placements0(compoundBody, step.m_timeStep);
         if (otherCompound) {
-            const ChildPlacements placements1(otherBody, m_timeStep);
+            const ChildPlacements placements1(otherBody, step.m_timeStep);
             ChildPairContext context{compoundBody, otherBody, &placements0, &placements1, &gathered};
             dgCompoundCollision::ForEachOverlappingChildPair(
                 placements0.m_boxes.GetCount(), placements0.m_boxes.GetData(), placements1.m_boxes.GetCount(),
@@ -337,7 +341,7 @@ void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMateri
         return;
     }
     count = ReduceContacts(count, gathered.GetContacts(), kMaxPairPoints);
-    ProcessContacts(joint, compoundBody, otherBody, material, count, gathered.GetContacts());
+    ProcessContacts(joint, compoundBody, otherBody, material, count, gathered.GetContacts(), step.m_stamp);
 }
 
 dgInt32 dgWorld::ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jointOut) {
@@ -408,9 +412,10 @@ dgInt32 dgWorld::ReuseContacts(dgBody* body0, dgBody* body1, dgContactJoint*& jo
     return 0;
 }
 
-void dgWorld::ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* material, dgInt32 count) {
+void dgWorld::ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* material, dgInt32 count,
+                                    dgUnsigned64 stamp) {
     joint->SetPointCount(count);
-    joint->m_contactStamp = m_stepStamp;
+    joint->m_contactStamp = stamp;
     dgListNode<dgContact>* node = joint->m_points.GetFirst();
     for (dgInt32 i = 0; i < joint->m_pointCount; i++, node = node->GetNext()) {
         dgContact& point = node->GetInfo();
@@ -422,7 +427,7 @@ void dgWorld::ProcessCachedContacts(dgContactJoint* joint, dgMaterialPair* mater
 }
 
 dgInt32 dgWorld::ProcessContacts(dgContactJoint* joint, dgBody* body0, dgBody* body1, dgMaterialPair* material,
-                                 dgInt32 count, dgContactPoint* contacts) {
+                                 dgInt32 count, dgContactPoint* contacts, dgUnsigned64 stamp) {
     // The records' normals run from body 1 towards body 0; the joint's must run from its body 1 towards
     // its body 0, and a static body is always body 1 of a new joint.
     bool flip = false;
@@ -439,7 +444,7 @@ dgInt32 dgWorld::ProcessContacts(dgContactJoint* joint, dgBody* body0, dgBody* b
         AttachJoint(joint, body0, body1);
     }
     joint->SetPointCount(0);
-    joint->m_contactStamp = m_stepStamp;
+    joint->m_contactStamp = stamp;
     if (count <= 0) {
         return 0;
     }

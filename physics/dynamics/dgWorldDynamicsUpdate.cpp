@@ -85,15 +85,15 @@ void dgWorldDynamicsUpdate::ApplyDamping(dgBody* body) {
     body->m_omega = dgVector(omega.x, omega.y, omega.z, body->m_omega.w);
 }
 
-void dgWorldDynamicsUpdate::Update(dgWorld& world) {
+void dgWorldDynamicsUpdate::SolveIslands(dgWorld& world, const dgStepContext& step) {
     m_area.m_solverModel = world.m_solverModel;
     m_area.m_frictionModel = world.m_frictionModel;
     m_area.m_frictionThreshold = world.m_frictionThreshold;
     m_params.m_world = &world;
-    m_params.m_timeStep = world.m_timeStep;
-    m_params.m_invTimeStep = world.m_invTimeStep;
+    m_params.m_timeStep = step.m_timeStep;
+    m_params.m_invTimeStep = step.m_invTimeStep;
 
-    const dgUnsigned64 stamp = world.m_stepStamp;
+    const dgUnsigned64 stamp = step.m_stamp;
     const dgUnsigned64 done = stamp + 2;
 
     // Island work freezes bodies and callbacks may wake others: walk a snapshot of the set.
@@ -121,13 +121,12 @@ void dgWorldDynamicsUpdate::Update(dgWorld& world) {
             continue;
         }
         const dgInt32 count = BuildIsland(world, body, stamp);
-        if (IntegrateIsland(world, count, world.m_timeStep, done)) {
+        PrepareIslandBodies(count);
+        SolveIslandRows(world);
+        if (IntegrateIsland(world, count, step.m_timeStep, done)) {
             PutIslandToRest(world, count);
         }
     }
-
-    world.m_contactJointPool.ReleaseContactList(&world);
-    world.m_stepStamp = stamp + 2;
 }
 
 void dgWorldDynamicsUpdate::AddIslandBody(dgBody* body, dgUnsigned64 mark) {
@@ -202,7 +201,10 @@ dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsig
         }
     }
 
-    const dgInt32 count = m_area.m_bodyCount;
+    return m_area.m_bodyCount;
+}
+
+void dgWorldDynamicsUpdate::PrepareIslandBodies(dgInt32 count) {
     for (dgInt32 i = 1; i < count; i++) {
         dgBody* const member = m_area.m_bodies[i];
         AddGyroscopicTorque(member);
@@ -210,15 +212,17 @@ dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsig
         member->CalcInvInertiaMatrix(m_area.m_invInertia[i]);
         m_area.m_invMass[i] = member->m_invMass.w;
     }
+}
+
+void dgWorldDynamicsUpdate::SolveIslandRows(dgWorld& world) {
     if (m_jointCount == 0) {
-        return count;
+        return;
     }
     GatherRows(world);
     if (m_area.m_rowCount > 0) {
         dgBuildRowMatrix(m_area);
         dgSolveIsland(m_area);
     }
-    return count;
 }
 
 void dgWorldDynamicsUpdate::GatherRows(dgWorld& world) {

@@ -5,6 +5,7 @@
 #include "physics/core/dgTypes.h"
 #include "physics/dynamics/dgJacobianSolver.h"
 #include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgStepContext.h"
 
 #include <cstdint>
 
@@ -31,12 +32,16 @@ public:
     dgWorldDynamicsUpdate(const dgWorldDynamicsUpdate&) = delete;
     dgWorldDynamicsUpdate& operator=(const dgWorldDynamicsUpdate&) = delete;
 
-    /// Islands, solve, integration and rest of one sub-step of the world's time step, then the stale
-    /// contact joints are destroyed and the step stamp advances by 2.
-    void Update(dgWorld& world);
-    /// Grows the island from body (which has mass), prepares its bodies and solves its rows. Returns the
-    /// island's entry count: its bodies plus the static slot.
+    /// Every island of one step in turn: built, its bodies prepared, its rows solved, integrated and put
+    /// to rest when all of it may rest.
+    void SolveIslands(dgWorld& world, const dgStepContext& step);
+    /// Grows the island from body (which has mass) through its joints; contact joints whose pair no longer
+    /// touches go to the stale list. Returns the island's entry count: its bodies plus the static slot.
     dgInt32 BuildIsland(dgWorld& world, dgBody* body, dgUnsigned64 stamp);
+    /// Gyroscopic torque and damping of the island's bodies, and their inverse mass and inertia.
+    void PrepareIslandBodies(dgInt32 count);
+    /// Gathers the rows of the island's joints and solves them; the forces land on the bodies.
+    void SolveIslandRows(dgWorld& world);
     /// Integrates the solved island; true when all of it may go to rest.
     bool IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done);
     /// Clears the island's active bits and takes its first body out of the active set when it auto-freezes.

@@ -37,6 +37,12 @@ public:
 
     dgWorld* World() const { return m_world; }
     dgBroadPhase& BroadPhase() const { return m_world->m_broadPhase; }
+    /// The broad phase's part of a world step at the world's last step time: forces and boxes, then pairs.
+    void UpdatePairs() const {
+        const dgStepContext step = m_world->BeginStep(m_world->GetTimeStep());
+        m_world->m_broadPhase.ApplyForcesAndPredictBoxes(step);
+        m_world->m_broadPhase.UpdatePairs(step);
+    }
     const std::vector<dgBody*>& Bodies() const { return m_bodies; }
 
     dgBody* AddBody(const dgVector& min, const dgVector& max, BodyKind kind = BodyKind::kMoving) {

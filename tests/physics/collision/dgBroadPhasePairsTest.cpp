@@ -48,7 +48,7 @@ public:
 
     std::map<BodyPair, int> Step() {
         m_pairs.clear();
-        m_scene.BroadPhase().UpdatePairs();
+        m_scene.UpdatePairs();
         std::map<BodyPair, int> counts;
         for (const BodyPair& pair : m_pairs) {
             counts[pair]++;
@@ -303,7 +303,7 @@ TEST_F(dgBroadPhaseForcePass, EachActiveBodyWithMassGetsOneCallbackOnClearedAccu
     dgBody* fixed = Add(20.0f, BodyKind::kStatic);
     const dgUnsigned64 stamp = m_scene.World()->m_stepStamp;
     for (int step = 1; step <= 3; step++) {
-        m_scene.BroadPhase().UpdatePairs();
+        m_scene.UpdatePairs();
         EXPECT_EQ(Calls(moving), step);
         EXPECT_EQ(m_scene.World()->m_stepStamp, stamp + static_cast<dgUnsigned64>(step));
     }
@@ -323,7 +323,7 @@ TEST_F(dgBroadPhaseForcePass, JoinedBodiesWithMassComeAlongButNotThroughAStaticO
     m_joints.Join(m_scene.World(), further, active); // a loop: still one call each
     m_joints.Join(m_scene.World(), active, anchor);
     m_joints.Join(m_scene.World(), anchor, beyondAnchor);
-    m_scene.BroadPhase().UpdatePairs();
+    m_scene.UpdatePairs();
     EXPECT_EQ(Calls(active), 1);
     EXPECT_EQ(Calls(joined), 1);
     EXPECT_EQ(Calls(further), 1);
@@ -344,7 +344,7 @@ TEST_F(dgBroadPhaseForcePass, JoinedGroupOutgrowingTheWorkAreaIsWalkedWhole) {
         m_joints.Join(m_scene.World(), group.front(), body);
         group.push_back(body);
     }
-    m_scene.BroadPhase().UpdatePairs();
+    m_scene.UpdatePairs();
     for (const dgBody* body : group) {
         ASSERT_EQ(Calls(body), 1);
     }
@@ -374,7 +374,7 @@ TEST_F(dgBroadPhaseForcePass, BodiesLeavingTheActiveSetDuringThePassAreSafelyPas
     for (int i = 0; i + 1 < 50; i += 2) {
         m_joints.Join(m_scene.World(), bodies[static_cast<std::size_t>(i)], bodies[static_cast<std::size_t>(i) + 1]);
     }
-    m_scene.BroadPhase().UpdatePairs();
+    m_scene.UpdatePairs();
     g_exitScene = nullptr;
     for (const dgBody* body : bodies) {
         EXPECT_EQ(Calls(body), 1);

@@ -39,6 +39,11 @@ inline dgCollision* MakeTestShape() {
     return new dgCollisionBox(0u, 1.0f, 1.0f, 1.0f, dgGetIdentityMatrix());
 }
 
+/// The record of a step at the world's time and stamp as they stand, for running one stage by itself.
+inline dgStepContext StepAsItStands(const dgWorld& world) {
+    return dgStepContext{world.m_timeStep, world.m_invTimeStep, world.m_stepStamp};
+}
+
 /// Unit mass and inertias.
 inline void MakeDynamic(dgBody* body) {
     body->SetMassMatrix(1.0f, 1.0f, 1.0f, 1.0f);

@@ -108,7 +108,7 @@ protected:
     /// Recomputes the pair as if the cube had moved.
     void Recompute() {
         m_cube->m_flags &= ~dgBody::kEquilibrium;
-        m_world->CalculateContacts(m_cube, m_floor);
+        m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     }
 
     std::vector<dgContact*> UsedPoints() const {
@@ -136,11 +136,11 @@ TEST_F(dgWorldContacts, JointedPairsWithCollisionOffGiveNoContacts) {
 
     // Direct test (the default): the hinge between the two turns their collision off.
     hinge.m_collisionState = 0;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     EXPECT_EQ(Joint(), nullptr);
     EXPECT_EQ(m_log.m_begin, 0);
     hinge.m_collisionState = 1;
-    m_world->CalculateContacts(m_floor, m_cube);
+    m_world->CalculateContacts(m_floor, m_cube, StepAsItStands(*m_world));
     ASSERT_NE(Joint(), nullptr);
     EXPECT_GT(Joint()->m_pointCount, 0);
     m_world->DestroyJointNow(Joint());
@@ -148,10 +148,10 @@ TEST_F(dgWorldContacts, JointedPairsWithCollisionOffGiveNoContacts) {
     // Linked-body walk: any joint that joins the two bodies keeps them apart, whatever its collision byte.
     m_cube->m_flags &= ~dgBody::kJointPairFilter;
     m_floor->m_flags &= ~dgBody::kJointPairFilter;
-    m_world->CalculateContacts(m_floor, m_cube);
+    m_world->CalculateContacts(m_floor, m_cube, StepAsItStands(*m_world));
     EXPECT_EQ(Joint(), nullptr);
     hinge.m_joins = false;
-    m_world->CalculateContacts(m_floor, m_cube);
+    m_world->CalculateContacts(m_floor, m_cube, StepAsItStands(*m_world));
     EXPECT_NE(Joint(), nullptr);
     m_world->DestroyBodyNow(m_cube); // detaches the hinge before it leaves the stack
 }
@@ -159,21 +159,21 @@ TEST_F(dgWorldContacts, JointedPairsWithCollisionOffGiveNoContacts) {
 TEST_F(dgWorldContacts, MaterialDecidesWhetherThePairIsProcessedAndWhichCallbacksRun) {
     // Not collidable: nothing runs.
     m_material->m_flags &= ~dgContactMaterial::kCollidable;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     EXPECT_EQ(Joint(), nullptr);
     EXPECT_EQ(m_log.m_begin + m_log.m_process + m_log.m_end, 0);
 
     // A begin callback answering 0 skips the process and end callbacks.
     m_material->m_flags |= dgContactMaterial::kCollidable;
     m_log.m_beginAnswer = 0;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     EXPECT_EQ(Joint(), nullptr);
     EXPECT_EQ(m_log.m_begin, 1);
     EXPECT_EQ(m_log.m_process + m_log.m_end, 0);
 
     // Collidable and begun: one end call per pair, one process call per point.
     m_log.m_beginAnswer = 1;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     ASSERT_NE(Joint(), nullptr);
     EXPECT_EQ(m_log.m_begin, 2);
     EXPECT_EQ(m_log.m_end, 1);
@@ -181,14 +181,14 @@ TEST_F(dgWorldContacts, MaterialDecidesWhetherThePairIsProcessedAndWhichCallback
 
     // A group with no material pair is skipped, never read.
     m_cube->m_materialGroupId = 7;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     EXPECT_EQ(m_log.m_begin, 2);
 }
 
 // ---- Building the joint --------------------------------------------------------------------------------
 
 TEST_F(dgWorldContacts, StaticBodyGivenFirstBecomesBodyOneWithNormalsFromItTowardsTheOther) {
-    m_world->CalculateContacts(m_floor, m_cube);
+    m_world->CalculateContacts(m_floor, m_cube, StepAsItStands(*m_world));
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);
     EXPECT_EQ(joint->m_body0, m_cube);
@@ -229,7 +229,7 @@ TEST_F(dgWorldContacts, PointsTakeTheMaterialValuesWithClearedAccelerationFlagsA
     m_material->m_staticFriction1 = 1.5f;
     m_material->m_flags = dgContactMaterial::kCollidable | dgContactMaterial::kFriction1 | (1u << 5) | (1u << 4);
     m_cube->m_flags |= dgBody::kContinuousCollision;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     ASSERT_NE(Joint(), nullptr);
     for (dgUnsigned32 flags : m_log.m_pointFlagsInProcess) {
         EXPECT_EQ(flags & 0x3fu, dgContactMaterial::kCollidable | dgContactMaterial::kFriction1);
@@ -246,7 +246,7 @@ TEST_F(dgWorldContacts, PointsTakeTheMaterialValuesWithClearedAccelerationFlagsA
 
 TEST_F(dgWorldContacts, PointsDroppedByTheProcessCallbackLeaveARowCountOfZero) {
     m_log.m_processAnswer = 0;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);
     EXPECT_GT(m_log.m_process, 0);
@@ -268,7 +268,7 @@ TEST_F(dgWorldContacts, PointsDroppedByTheProcessCallbackLeaveARowCountOfZero) {
 // ---- Across steps --------------------------------------------------------------------------------------
 
 TEST_F(dgWorldContacts, PointsAreReusedByPositionAcrossSteps) {
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     const std::vector<dgContact*> first = UsedPoints();
     ASSERT_GE(first.size(), 3u);
     const std::set<dgContact*> nodes(first.begin(), first.end());
@@ -283,7 +283,7 @@ TEST_F(dgWorldContacts, PointsAreReusedByPositionAcrossSteps) {
 }
 
 TEST_F(dgWorldContacts, RestingBodiesKeepTheirPointsWithoutTheNarrowPhase) {
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);
     const dgInt32 count = joint->m_pointCount;
@@ -305,7 +305,7 @@ TEST_F(dgWorldContacts, RestingBodiesKeepTheirPointsWithoutTheNarrowPhase) {
     m_cube->m_flags |= dgBody::kEquilibrium;
     m_world->m_stepStamp += 5;
     const int processed = m_log.m_process;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     EXPECT_TRUE(marked());
     EXPECT_EQ(joint->m_pointCount, count);
     EXPECT_EQ(joint->m_contactStamp, m_world->m_stepStamp);
@@ -323,7 +323,7 @@ TEST_F(dgWorldContacts, RestingBodiesKeepTheirPointsWithoutTheNarrowPhase) {
 }
 
 TEST_F(dgWorldContacts, DeepOrCollinearPointsAreRecomputedUnlessBothBodiesRest) {
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);
     std::vector<dgContact*> points = UsedPoints();
@@ -346,7 +346,7 @@ TEST_F(dgWorldContacts, DeepOrCollinearPointsAreRecomputedUnlessBothBodiesRest) 
     const dgVector before = UsedPoints().front()->m_point.m_point;
     m_cube->SetMatrix(At(0.5f, kRestingY, 0.0f));
     m_cube->m_flags |= dgBody::kEquilibrium;
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     const dgVector after = UsedPoints().front()->m_point.m_point;
     EXPECT_EQ(after.x, before.x);
     EXPECT_EQ(after.y, before.y);
@@ -354,7 +354,7 @@ TEST_F(dgWorldContacts, DeepOrCollinearPointsAreRecomputedUnlessBothBodiesRest) 
 }
 
 TEST_F(dgWorldContacts, ANarrowPhaseWithoutContactsLeavesTheJointAsItWas) {
-    m_world->CalculateContacts(m_cube, m_floor);
+    m_world->CalculateContacts(m_cube, m_floor, StepAsItStands(*m_world));
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);
     const dgInt32 count = joint->m_pointCount;
@@ -390,7 +390,7 @@ TEST_F(dgWorldContacts, CompoundAgainstCompoundWithManyChildrenKeepsAtMostSixtee
     dgBody* upper = CompoundBody(offsets, 0.5f, At(0.1f, 10.45f, 0.1f));
     g_childCalls = 0;
     m_material->m_compoundChildCallback = CountChild;
-    m_world->CalculateContacts(lower, upper);
+    m_world->CalculateContacts(lower, upper, StepAsItStands(*m_world));
     dgContactJoint* joint = dgWorld::FindContactJoint(lower, upper);
     ASSERT_NE(joint, nullptr);
     EXPECT_GT(g_childCalls, 200); // every child meets several of the other's
@@ -418,7 +418,7 @@ TEST_F(dgWorldContacts, CompoundSharedByTwoBodiesTouchesWithEachBodysOwnPlacemen
 
     g_childCalls = 0;
     m_material->m_compoundChildCallback = CountChild;
-    m_world->CalculateContacts(resting, m_floor);
+    m_world->CalculateContacts(resting, m_floor, StepAsItStands(*m_world));
     dgContactJoint* joint = dgWorld::FindContactJoint(resting, m_floor);
     ASSERT_NE(joint, nullptr);
     EXPECT_EQ(g_childCalls, 2);
@@ -432,14 +432,14 @@ TEST_F(dgWorldContacts, CompoundSharedByTwoBodiesTouchesWithEachBodysOwnPlacemen
 
     // At rest, the points are kept without a child pair reaching the narrow phase.
     resting->m_flags |= dgBody::kEquilibrium;
-    m_world->CalculateContacts(resting, m_floor);
+    m_world->CalculateContacts(resting, m_floor, StepAsItStands(*m_world));
     EXPECT_EQ(g_childCalls, 2);
 
     // A child callback answering 0 keeps its child out.
     g_childAnswer = 0;
     resting->m_flags &= ~dgBody::kEquilibrium;
     m_world->DestroyJointNow(joint);
-    m_world->CalculateContacts(m_floor, resting);
+    m_world->CalculateContacts(m_floor, resting, StepAsItStands(*m_world));
     g_childAnswer = 1;
     EXPECT_EQ(g_childCalls, 4);
     EXPECT_EQ(dgWorld::FindContactJoint(resting, m_floor), nullptr);
