@@ -197,7 +197,14 @@ dgBroadPhaseCell* dgBroadPhase::NewCell(dgInt32 level, dgBroadPhaseCell* parent)
         cell = node->GetInfo();
         m_freeCells.Remove(node);
     } else {
-        cell = new (dgMalloc(sizeof(dgBroadPhaseCell))) dgBroadPhaseCell();
+        // The cell's lists may find memory gone as they start; the cell's block then goes back.
+        void* memory = dgMalloc(sizeof(dgBroadPhaseCell));
+        try {
+            cell = new (memory) dgBroadPhaseCell();
+        } catch (...) {
+            dgFree(memory);
+            throw;
+        }
     }
     cell->m_level = static_cast<dgUnsigned16>(level);
     cell->m_bodyCount = 0;

@@ -7,7 +7,13 @@ dgNodePool* dgNodePool::Create(std::size_t elementSize, dgInt32 pageKb) {
     // The registry must exist before the pool so that it is torn down after every user of the pool.
     dgNodePoolRegistry& registry = dgNodePoolRegistry::Instance();
     dgNodePool* pool = new dgNodePool(elementSize, pageKb);
-    registry.Add(pool);
+    // A registry that cannot take the pool (memory ran out) would never free it.
+    try {
+        registry.Add(pool);
+    } catch (...) {
+        delete pool;
+        throw;
+    }
     return pool;
 }
 
