@@ -207,6 +207,16 @@ bool PinnedRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 last, dgIn
     return false;
 }
 
+/// True when a row held at a bound since the normals-only solve (positions first..count-1) that no
+/// friction row depends on (named[gathered index] 0) is pulled back inside it, with the residual refreshed.
+bool HeldFreeRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 count, const dgInt32* named) {
+    bool any = false;
+    for (dgInt32 i = first; i < count && !any; i++) {
+        any = named[area.m_permutation[i]] == 0;
+    }
+    return any && PinnedRowWantsOut(area, first, count, count);
+}
+
 /// Solves the first `active` rows with the residual of all `count` rows in place. A row pinned on the
 /// way keeps its bound only while the residual presses it there: otherwise the solve runs again, so a
 /// bad first guess of the active set does not stay. Returns the active count.
@@ -549,6 +559,12 @@ void dgSolveIsland(dgSolverWorkArea& area) {
     for (dgInt32 i = 0; i < area.m_rowCount; i++) {
         inverse[area.m_permutation[i]] = i;
     }
+    // named[g]: some friction row takes its bounds from gathered row g.
+    dgInt32* named = area.m_rowOrder;
+    std::fill(named, named + area.m_rowCount, 0);
+    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
+        named[area.m_bounds[i].m_class] = 1;
+    }
     for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
         area.m_bounds[i].m_class = inverse[area.m_bounds[i].m_class];
     }
@@ -593,6 +609,12 @@ void dgSolveIsland(dgSolverWorkArea& area) {
     dgCalcResidual(area, area.m_rowCount);
     if (MaxResidual(area, active) > kPreSolveResidual) {
         SolveActiveRows(area, active, area.m_rowCount);
+    }
+    // The normals-only solve holds a row at its bound so the friction bounds rest on the normal forces;
+    // a row no friction depends on (a joint limit) must still push once the friction has changed what
+    // it holds back, or the limit gives way.
+    if (active < area.m_rowCount && HeldFreeRowWantsOut(area, active, area.m_rowCount, named)) {
+        SolveActiveRows(area, area.m_rowCount, area.m_rowCount);
     }
 
     // Every solved row reports its own force, wherever partitioning moved it; dropped friction rows push

@@ -12,6 +12,11 @@ constexpr dgFloat32 kSpring = 1500.0f;
 constexpr dgFloat32 kDamperBase = 100.0f;
 // Larger centripetal terms come from spinning far faster than any joint can follow.
 constexpr dgFloat32 kMaxCentripetal = 10000.0f;
+// A step turns a body about its centre at the new omega, which carries a point round the arc by only
+// h^2/2 of its centripetal acceleration: the row asks for that half. The whole term pulls a joint's two
+// points past each other every step, and the spring that pushes them back feeds the swing, so chains
+// and pendulums gain energy until they fly apart.
+constexpr dgFloat32 kCentripetalShare = 0.5f;
 
 dgVector AsDirection(const dgVector& v) {
     return dgVector(v.x, v.y, v.z, 0.0f);
@@ -70,7 +75,7 @@ void dgJointBase::AddLinearRow(dgInt32 i, dgJointParams& params, const dgVector&
         dgClamp(pp.m_centripetal1.Sub(pp.m_centripetal0).DotProduct(dir), -kMaxCentripetal, kMaxCentripetal);
     const dgFloat32 error = pp.m_posit1.Sub(pp.m_posit0).DotProduct(dir);
     const dgFloat32 speed = pp.m_veloc1.Sub(pp.m_veloc0).DotProduct(dir);
-    params.m_accelerations[i] = RowAcceleration(params.m_timeStep, speed, error) + centripetal;
+    params.m_accelerations[i] = RowAcceleration(params.m_timeStep, speed, error) + kCentripetalShare * centripetal;
     params.m_stiffness[i] = pp.m_stiffness;
     SetFeedback(params, i, force);
 }

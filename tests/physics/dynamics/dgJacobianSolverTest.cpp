@@ -365,6 +365,24 @@ TEST(dgJacobianSolver, FrictionRowsMovedBelowTheNormalsReportTheForceTheyApplied
     ExpectAppliedForcesMatchFeedback(island);
 }
 
+// The normals-only solve leaves the limit row at 0 (alone it need not push); the friction then drags the
+// body against it, and a limit no friction depends on must come back in and hold.
+TEST(dgJacobianSolver, AUnilateralRowNoFrictionNamesHoldsAgainstTheFriction) {
+    SyntheticIsland island(1);
+    // Pressed down by 10 m/s^2, friction 0.5 dragging along -x at up to 5 m/s^2.
+    AddContact(island, 1, 10.0f, -100.0f, 0.5f);
+    RowSpec limit = island.m_specs[0];
+    limit.jacobian.m_jacobian0.m_linear = dgVector(1, 0, 0, 0);
+    limit.acceleration = -1.0f; // lets the body go at most 1 m/s^2 along -x
+    island.AddRow(limit);
+    island.Load();
+    dgSolveIsland(island.m_area);
+    EXPECT_NEAR(island.m_feedback[1], -0.5f * island.m_feedback[0], 1.0e-6f);
+    EXPECT_NEAR(island.m_feedback[2], 4.0f * kBodyMass / 1.001f, 0.1f * kBodyMass);
+    EXPECT_NEAR(island.m_bodies[0].m_force.x / kBodyMass, -1.0f, 0.1f);
+    ExpectAppliedForcesMatchFeedback(island);
+}
+
 // ---- Kernels -------------------------------------------------------------------------------------------
 
 TEST(dgJacobianSolver, IterationBudgetFollowsTheSolverModel) {
