@@ -3,6 +3,8 @@
 #include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgBody.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -33,6 +35,7 @@ void Grow(T*& array, dgInt32 used, dgInt32 capacity) {
 }
 
 constexpr dgInt32 kRowFloats = dgSolverWorkArea::kRowFloats;
+constexpr dgInt32 kAccFloats = dgSolverWorkArea::kAccFloats;
 /// Rows the ratio test checks at once before it looks at them one by one.
 constexpr dgInt32 kRatioBlock = 8;
 
@@ -49,32 +52,45 @@ DG_SOLVER_INLINE void AddScaled(dgVector& acc, const dgFloat32* v, dgFloat32 s) 
     acc.z += v[2] * s;
 }
 
-DG_SOLVER_INLINE void AddScaled3(dgFloat32* acc, const dgFloat32* v, dgFloat32 s) {
-    acc[0] += v[0] * s;
-    acc[1] += v[1] * s;
-    acc[2] += v[2] * s;
+/// A row dotted with its bodies' force and torque (kAccFloats each), summed in the order body 0
+/// linear, body 0 angular, body 1 linear, body 1 angular.
+DG_SOLVER_INLINE dgFloat32 RowDot(const dgFloat32* j, const dgFloat32* acc0, const dgFloat32* acc1) {
+    return Dot3(j, acc0) + Dot3(j + 4, acc0 + 4) + Dot3(j + 8, acc1) + Dot3(j + 12, acc1 + 4);
 }
 
-/// A packed row dotted with its bodies' six-float force and torque, summed in the order
-/// body 0 linear, body 0 angular, body 1 linear, body 1 angular.
-DG_SOLVER_INLINE dgFloat32 RowDot(const dgFloat32* j, const dgFloat32* acc0, const dgFloat32* acc1) {
-    return Dot3(j, acc0) + Dot3(j + 3, acc0 + 3) + Dot3(j + 6, acc1) + Dot3(j + 9, acc1 + 3);
+/// Lane k: (v_k.x + v_k.y) + v_k.z, the order Dot3 sums its products in. Four-wide adds and multiplies
+/// round each lane exactly as the scalar ones do, so the lanes are bit for bit Dot3's results.
+DG_SOLVER_INLINE __m128 SumXyz(__m128 a, __m128 b, __m128 c, __m128 d) {
+    const __m128 abLow = _mm_unpacklo_ps(a, b);
+    const __m128 cdLow = _mm_unpacklo_ps(c, d);
+    const __m128 abHigh = _mm_unpackhi_ps(a, b);
+    const __m128 cdHigh = _mm_unpackhi_ps(c, d);
+    const __m128 x = _mm_movelh_ps(abLow, cdLow);
+    const __m128 y = _mm_movehl_ps(cdLow, abLow);
+    const __m128 z = _mm_movelh_ps(abHigh, cdHigh);
+    return _mm_add_ps(_mm_add_ps(x, y), z);
+}
+
+/// v += part * s, four lanes.
+DG_SOLVER_INLINE void AddScaled4(dgFloat32* acc, const dgFloat32* part, __m128 s) {
+    _mm_store_ps(acc, _mm_add_ps(_mm_load_ps(acc), _mm_mul_ps(_mm_load_ps(part), s)));
 }
 
 void Pack(const dgVector& v, dgFloat32* out) {
     out[0] = v.x;
     out[1] = v.y;
     out[2] = v.z;
+    out[3] = 0.0f;
 }
 
-/// Force, torque of an island body as applied so far (zero for the static slot), six floats.
+/// Force, torque of an island body as applied so far (zero for the static slot), kAccFloats floats.
 void AppliedForce(const dgSolverWorkArea& area, dgInt32 index, dgFloat32* out) {
     const dgBody* body = area.m_bodies[index];
     if (index == 0 || body == nullptr) {
-        std::fill(out, out + 6, 0.0f);
+        std::fill(out, out + kAccFloats, 0.0f);
     } else {
         Pack(body->m_force, out);
-        Pack(body->m_torque, out + 3);
+        Pack(body->m_torque, out + 4);
     }
 }
 
@@ -109,32 +125,58 @@ dgInt32 ScanActiveRows(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat
 
 
 
-/// True when a row of begin..end-1 would reach a bound on a step of alpha along p; no branch per row.
-DG_SOLVER_INLINE bool AnyRowCrosses(const dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32 alpha) {
-    bool any = false;
-    for (dgInt32 i = begin; i < end; i++) {
-        const dgFloat32 p = area.m_p[i];
-        const dgFloat32 next = area.m_force[i] + alpha * p;
-        const dgRowBounds& bounds = area.m_bounds[i];
-        any |= ((p < -kMinDirection) & (next <= bounds.m_min)) | ((p > kMinDirection) & (next >= bounds.m_max));
-    }
-    return any;
+/// Bits of the four rows from `first` that would reach a bound on a step of alpha along p: the test the
+/// ratio test makes row by row, in four lanes (ordered compares: a NaN crosses nothing, as there).
+DG_SOLVER_INLINE int CrossingRows(const dgSolverWorkArea& area, dgInt32 first, __m128 alpha) {
+    const __m128 p = _mm_loadu_ps(area.m_p + first);
+    const __m128 next = _mm_add_ps(_mm_loadu_ps(area.m_force + first), _mm_mul_ps(alpha, p));
+    // Four min, max, class, slot records: their first two lanes transposed.
+    const dgFloat32* const bounds = &area.m_bounds[first].m_min;
+    const __m128 low01 = _mm_unpacklo_ps(_mm_load_ps(bounds), _mm_load_ps(bounds + 4));
+    const __m128 low23 = _mm_unpacklo_ps(_mm_load_ps(bounds + 8), _mm_load_ps(bounds + 12));
+    const __m128 lo = _mm_movelh_ps(low01, low23);
+    const __m128 hi = _mm_movehl_ps(low23, low01);
+    const __m128 down = _mm_and_ps(_mm_cmplt_ps(p, _mm_set1_ps(-kMinDirection)), _mm_cmple_ps(next, lo));
+    const __m128 up = _mm_and_ps(_mm_cmpgt_ps(p, _mm_set1_ps(kMinDirection)), _mm_cmpge_ps(next, hi));
+    return _mm_movemask_ps(_mm_or_ps(down, up));
 }
 
 /// lambda += alpha p and r -= alpha q over the first n rows, with the preconditioned residual z of the
-/// new r, the sum of z r and the largest |r| in the same pass.
+/// new r, the sum of z r and the largest |r| in the same pass. Four rows at a time; z r is summed row by
+/// row in order, and the largest |r| does not depend on the order it is taken in.
 void StepAlong(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat32& zr, dgFloat32& rmax) {
-    zr = 0.0f;
-    rmax = 0.0f;
-    for (dgInt32 i = 0; i < n; i++) {
+    dgFloat32 sum = 0.0f;
+    const __m128 alpha4 = _mm_set1_ps(alpha);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 largest = _mm_setzero_ps();
+    dgInt32 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        _mm_storeu_ps(area.m_force + i,
+                      _mm_add_ps(_mm_loadu_ps(area.m_force + i), _mm_mul_ps(alpha4, _mm_loadu_ps(area.m_p + i))));
+        const __m128 r = _mm_sub_ps(_mm_loadu_ps(area.m_residual + i), _mm_mul_ps(alpha4, _mm_loadu_ps(area.m_q + i)));
+        _mm_storeu_ps(area.m_residual + i, r);
+        // A NaN lane keeps the largest so far, as std::max(largest, NaN) does.
+        largest = _mm_max_ps(_mm_and_ps(r, magnitude), largest);
+        const __m128 z = _mm_mul_ps(_mm_loadu_ps(area.m_invDiagonal + i), r);
+        _mm_storeu_ps(area.m_z + i, z);
+        alignas(16) dgFloat32 terms[4];
+        _mm_store_ps(terms, _mm_mul_ps(z, r));
+        sum = (((sum + terms[0]) + terms[1]) + terms[2]) + terms[3];
+    }
+    alignas(16) dgFloat32 lanes[4];
+    _mm_store_ps(lanes, largest);
+    dgFloat32 most = std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
+    for (; i < n; i++) {
         area.m_force[i] += alpha * area.m_p[i];
         const dgFloat32 r = area.m_residual[i] - alpha * area.m_q[i];
         area.m_residual[i] = r;
-        rmax = std::max(rmax, std::fabs(r));
+        most = std::max(most, std::fabs(r));
         const dgFloat32 z = area.m_invDiagonal[i] * r;
         area.m_z[i] = z;
-        zr += z * r;
+        sum += z * r;
     }
+    zr = sum;
+    rmax = most;
 }
 
 dgFloat32 MaxResidual(const dgSolverWorkArea& area, dgInt32 n) {
@@ -266,7 +308,7 @@ void dgSolverWorkArea::ReserveBodies(dgInt32 count) {
     Grow(m_bodies, m_bodyCount, capacity);
     Grow(m_invMass, m_bodyCount, capacity);
     Grow(m_invInertia, m_bodyCount, capacity);
-    Grow(m_accumulators, 6 * m_bodyCount, 6 * capacity);
+    Grow(m_accumulators, kAccFloats * m_bodyCount, kAccFloats * capacity);
     m_bodyCapacity = capacity;
 }
 
@@ -316,21 +358,21 @@ void dgBuildRowMatrix(dgSolverWorkArea& area) {
         dgFloat32* const rowJ = area.m_rowJ + kRowFloats * i;
         dgFloat32* const jm = area.m_rowJMinv + kRowFloats * i;
         Pack(j.m_jacobian0.m_linear, rowJ);
-        Pack(j.m_jacobian0.m_angular, rowJ + 3);
-        Pack(j.m_jacobian1.m_linear, rowJ + 6);
-        Pack(j.m_jacobian1.m_angular, rowJ + 9);
+        Pack(j.m_jacobian0.m_angular, rowJ + 4);
+        Pack(j.m_jacobian1.m_linear, rowJ + 8);
+        Pack(j.m_jacobian1.m_angular, rowJ + 12);
         Pack(j.m_jacobian0.m_linear.Scale(area.m_invMass[i0]), jm);
-        Pack(area.m_invInertia[i0].RotateVector(j.m_jacobian0.m_angular), jm + 3);
-        Pack(j.m_jacobian1.m_linear.Scale(area.m_invMass[i1]), jm + 6);
-        Pack(area.m_invInertia[i1].RotateVector(j.m_jacobian1.m_angular), jm + 9);
+        Pack(area.m_invInertia[i0].RotateVector(j.m_jacobian0.m_angular), jm + 4);
+        Pack(j.m_jacobian1.m_linear.Scale(area.m_invMass[i1]), jm + 8);
+        Pack(area.m_invInertia[i1].RotateVector(j.m_jacobian1.m_angular), jm + 12);
 
-        dgFloat32 applied0[6];
-        dgFloat32 applied1[6];
+        dgFloat32 applied0[kAccFloats];
+        dgFloat32 applied1[kAccFloats];
         AppliedForce(area, i0, applied0);
         AppliedForce(area, i1, applied1);
         area.m_rhs[i] -= RowDot(jm, applied0, applied1);
 
-        const dgFloat32 d = Dot3(rowJ, jm) + Dot3(rowJ + 3, jm + 3) + Dot3(rowJ + 6, jm + 6) + Dot3(rowJ + 9, jm + 9);
+        const dgFloat32 d = Dot3(rowJ, jm) + Dot3(rowJ + 4, jm + 4) + Dot3(rowJ + 8, jm + 8) + Dot3(rowJ + 12, jm + 12);
         const dgFloat32 k = area.m_regularisation[i];
         if (!(d > dgSolverWorkArea::kMinDiagonal)) {
             // Nothing this row acts on can move: an infinite inverse would turn the island into NaN.
@@ -352,25 +394,46 @@ namespace {
 /// y = A x over the first n rows; returns the sum of x y, taken row by row as y is formed.
 DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
     dgFloat32* const acc = area.m_accumulators;
-    std::fill(acc, acc + 6 * area.m_bodyCount, 0.0f);
+    std::fill(acc, acc + kAccFloats * area.m_bodyCount, 0.0f);
     const dgInt32* const pairs = area.m_bodyPairs;
     const dgFloat32* const rowJ = area.m_rowJ;
     for (dgInt32 i = 0; i < n; i++) {
         const dgFloat32* const j = rowJ + kRowFloats * i;
-        const dgFloat32 s = x[i];
-        dgFloat32* const acc0 = acc + 6 * pairs[2 * i];
-        dgFloat32* const acc1 = acc + 6 * pairs[2 * i + 1];
-        AddScaled3(acc0, j, s);
-        AddScaled3(acc0 + 3, j + 3, s);
-        AddScaled3(acc1, j + 6, s);
-        AddScaled3(acc1 + 3, j + 9, s);
+        const __m128 s = _mm_set1_ps(x[i]);
+        dgFloat32* const acc0 = acc + kAccFloats * pairs[2 * i];
+        dgFloat32* const acc1 = acc + kAccFloats * pairs[2 * i + 1];
+        AddScaled4(acc0, j, s);
+        AddScaled4(acc0 + 4, j + 4, s);
+        AddScaled4(acc1, j + 8, s);
+        AddScaled4(acc1 + 4, j + 12, s);
     }
     const dgFloat32* const rowJMinv = area.m_rowJMinv;
-    dgFloat32 xy = 0.0f;
     const dgFloat32* const regularisation = area.m_regularisation;
-    for (dgInt32 i = 0; i < n; i++) {
-        const dgFloat32* const acc0 = acc + 6 * pairs[2 * i];
-        const dgFloat32* const acc1 = acc + 6 * pairs[2 * i + 1];
+    dgFloat32 xy = 0.0f;
+    dgInt32 i = 0;
+    // Four rows at a time: each of a row's four parts is multiplied lane by lane, the four rows' parts
+    // transposed so that every lane sums one row in RowDot's order.
+    for (; i + 4 <= n; i += 4) {
+        __m128 parts[4];
+        for (dgInt32 k = 0; k < 4; k++) {
+            __m128 products[4];
+            for (dgInt32 r = 0; r < 4; r++) {
+                const dgFloat32* const body = acc + kAccFloats * pairs[2 * (i + r) + (k >> 1)] + 4 * (k & 1);
+                products[r] = _mm_mul_ps(_mm_load_ps(rowJMinv + kRowFloats * (i + r) + 4 * k), _mm_load_ps(body));
+            }
+            parts[k] = SumXyz(products[0], products[1], products[2], products[3]);
+        }
+        const __m128 xi = _mm_loadu_ps(x + i);
+        const __m128 dot = _mm_add_ps(_mm_add_ps(_mm_add_ps(parts[0], parts[1]), parts[2]), parts[3]);
+        const __m128 yi = _mm_add_ps(dot, _mm_mul_ps(_mm_loadu_ps(regularisation + i), xi));
+        _mm_storeu_ps(y + i, yi);
+        alignas(16) dgFloat32 terms[4];
+        _mm_store_ps(terms, _mm_mul_ps(xi, yi));
+        xy = (((xy + terms[0]) + terms[1]) + terms[2]) + terms[3];
+    }
+    for (; i < n; i++) {
+        const dgFloat32* const acc0 = acc + kAccFloats * pairs[2 * i];
+        const dgFloat32* const acc1 = acc + kAccFloats * pairs[2 * i + 1];
         const dgFloat32 yi = RowDot(rowJMinv + kRowFloats * i, acc0, acc1) + regularisation[i] * x[i];
         y[i] = yi;
         xy += x[i] * yi;
@@ -422,9 +485,12 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
         for (dgInt32 block = 0; block < n && !stalled; block += kRatioBlock) {
             const dgInt32 end = std::min(block + kRatioBlock, n);
             // The same test the rows below make, at the same alpha: a block none of whose rows crosses
-            // a bound holds no hit, and alpha only changes at a hit.
-            if (!AnyRowCrosses(area, block, end, alpha)) {
-                continue;
+            // a bound holds no hit, and alpha only changes at a hit. A short last block is scanned.
+            if (end - block == kRatioBlock) {
+                const __m128 alpha4 = _mm_set1_ps(alpha);
+                if ((CrossingRows(area, block, alpha4) | CrossingRows(area, block + 4, alpha4)) == 0) {
+                    continue;
+                }
             }
             for (dgInt32 i = block; i < end; i++) {
                 const dgFloat32 p = area.m_p[i];
@@ -492,12 +558,12 @@ void dgApplyRowForces(dgSolverWorkArea& area) {
         if (i0 != 0) {
             dgBody* body = area.m_bodies[i0];
             AddScaled(body->m_force, j, lambda);
-            AddScaled(body->m_torque, j + 3, lambda);
+            AddScaled(body->m_torque, j + 4, lambda);
         }
         if (i1 != 0) {
             dgBody* body = area.m_bodies[i1];
-            AddScaled(body->m_force, j + 6, lambda);
-            AddScaled(body->m_torque, j + 9, lambda);
+            AddScaled(body->m_force, j + 8, lambda);
+            AddScaled(body->m_torque, j + 12, lambda);
         }
     }
 }

@@ -35,19 +35,21 @@ class dgSolverWorkArea {
 public:
     /// Below this a row's diagonal counts as zero: the row moves nothing and takes no force.
     static constexpr dgFloat32 kMinDiagonal = 1.0e-12f;
-    /// Floats of one row's packed Jacobian.
-    static constexpr dgInt32 kRowFloats = 12;
+    /// Floats of one row's Jacobian: four x y z 0 parts, each one aligned four-float group.
+    static constexpr dgInt32 kRowFloats = 16;
+    /// Floats of one body's accumulator: force x y z 0, torque x y z 0.
+    static constexpr dgInt32 kAccFloats = 8;
 
     // Per island body (index 0 the static world).
     dgBody** m_bodies = nullptr;
     dgFloat32* m_invMass = nullptr;
     dgMatrix* m_invInertia = nullptr; ///< world-space inverse inertia; zero for slot 0
-    dgFloat32* m_accumulators = nullptr; ///< six per body: force, torque (MultiplyRows' scratch)
+    dgFloat32* m_accumulators = nullptr; ///< kAccFloats per body (MultiplyRows' scratch)
 
     // Per row.
     dgInt32* m_bodyPairs = nullptr; ///< two island indices per row
     dgJacobianPair* m_jacobians = nullptr; ///< as gathered; the solve reads the packed copy below
-    /// kRowFloats per row: body 0's linear and angular parts, then body 1's, x y z each (w is always 0).
+    /// kRowFloats per row: body 0's linear and angular parts, then body 1's (w is always 0).
     dgFloat32* m_rowJ = nullptr;
     dgFloat32* m_rowJMinv = nullptr; ///< J times each body's inverse mass or inverse inertia, packed likewise
     dgRowBounds* m_bounds = nullptr;
