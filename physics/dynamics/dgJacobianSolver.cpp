@@ -397,15 +397,40 @@ DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const
     std::fill(acc, acc + kAccFloats * area.m_bodyCount, 0.0f);
     const dgInt32* const pairs = area.m_bodyPairs;
     const dgFloat32* const rowJ = area.m_rowJ;
-    for (dgInt32 i = 0; i < n; i++) {
-        const dgFloat32* const j = rowJ + kRowFloats * i;
-        const __m128 s = _mm_set1_ps(x[i]);
-        dgFloat32* const acc0 = acc + kAccFloats * pairs[2 * i];
-        dgFloat32* const acc1 = acc + kAccFloats * pairs[2 * i + 1];
-        AddScaled4(acc0, j, s);
-        AddScaled4(acc0 + 4, j + 4, s);
-        AddScaled4(acc1, j + 8, s);
-        AddScaled4(acc1 + 4, j + 12, s);
+    // Consecutive rows of one body pair (a joint's rows) add into registers: the same sums in the same
+    // order, without waiting on each row's store before the next row's load.
+    for (dgInt32 i = 0; i < n;) {
+        const dgInt32 i0 = pairs[2 * i];
+        const dgInt32 i1 = pairs[2 * i + 1];
+        dgFloat32* const acc0 = acc + kAccFloats * i0;
+        dgFloat32* const acc1 = acc + kAccFloats * i1;
+        if (i0 == i1) {
+            const dgFloat32* const j = rowJ + kRowFloats * i;
+            const __m128 s = _mm_set1_ps(x[i]);
+            AddScaled4(acc0, j, s);
+            AddScaled4(acc0 + 4, j + 4, s);
+            AddScaled4(acc1, j + 8, s);
+            AddScaled4(acc1 + 4, j + 12, s);
+            i++;
+            continue;
+        }
+        __m128 force0 = _mm_load_ps(acc0);
+        __m128 torque0 = _mm_load_ps(acc0 + 4);
+        __m128 force1 = _mm_load_ps(acc1);
+        __m128 torque1 = _mm_load_ps(acc1 + 4);
+        do {
+            const dgFloat32* const j = rowJ + kRowFloats * i;
+            const __m128 s = _mm_set1_ps(x[i]);
+            force0 = _mm_add_ps(force0, _mm_mul_ps(_mm_load_ps(j), s));
+            torque0 = _mm_add_ps(torque0, _mm_mul_ps(_mm_load_ps(j + 4), s));
+            force1 = _mm_add_ps(force1, _mm_mul_ps(_mm_load_ps(j + 8), s));
+            torque1 = _mm_add_ps(torque1, _mm_mul_ps(_mm_load_ps(j + 12), s));
+            i++;
+        } while (i < n && pairs[2 * i] == i0 && pairs[2 * i + 1] == i1);
+        _mm_store_ps(acc0, force0);
+        _mm_store_ps(acc0 + 4, torque0);
+        _mm_store_ps(acc1, force1);
+        _mm_store_ps(acc1 + 4, torque1);
     }
     const dgFloat32* const rowJMinv = area.m_rowJMinv;
     const dgFloat32* const regularisation = area.m_regularisation;
