@@ -1,5 +1,7 @@
 #include "physics/collision/dgCollisionPoint.h"
 
+#include "physics/core/dgClassIds.h"
+
 dgCollisionPoint::dgCollisionPoint(dgUnsigned32 signature, const dgMatrix& offset)
     : dgCollisionSphere(signature, 1.0f, offset) {}
 
@@ -13,4 +15,8 @@ void dgCollisionPoint::CalcInertia(dgVector& inertiaOut, dgVector& centreOut) co
 
 dgVector dgCollisionPoint::SupportVertex(const dgVector&) const {
     return dgVector(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+bool dgCollisionPoint::IsType(dgUnsigned32 typeId) const {
+    return typeId == dgCollisionPointClassId || dgCollisionSphere::IsType(typeId);
 }

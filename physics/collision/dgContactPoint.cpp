@@ -3,6 +3,7 @@
 #include "physics/core/dgMemory.h"
 #include "physics/core/dgHeap.h"
 #include "physics/core/dgScratchArray.h"
+#include "physics/dynamics/dgBody.h"
 
 #include <cstring>
 
@@ -105,6 +106,15 @@ dgInt32 Compact(dgInt32 count, dgContactPoint* contacts, const dgUnsigned8* remo
 }
 
 } // namespace
+
+void CompleteRecord(dgContactPoint& contact, dgBody* body0, dgBody* body1) {
+    contact.m_reserved[0] = dgVector();
+    contact.m_reserved[1] = dgVector();
+    contact.m_body0 = body0;
+    contact.m_body1 = body1;
+    contact.m_collision0 = body0->m_collision;
+    contact.m_collision1 = body1->m_collision;
+}
 
 dgInt32 PruneContacts(dgInt32 count, dgContactPoint* contacts, dgInt32 wanted, dgFloat32 tolerance) {
     if (wanted <= 0) {

@@ -4,6 +4,8 @@
 #include "physics/core/dgTypes.h"
 #include "physics/core/dgVector.h"
 
+#include <new>
+
 class dgBody;
 class dgCollision;
 
@@ -23,6 +25,25 @@ public:
 };
 
 static_assert(sizeof(dgContactPoint) == 112);
+
+/// Room for kCount records that start unset: the narrow phase writes every field of each record it
+/// reports, so a pair does not clear a whole array (128 records, 14 kB) before every calculation.
+template <dgInt32 kCount>
+class dgContactBuffer {
+public:
+    dgContactBuffer() {}
+    dgContactBuffer(const dgContactBuffer&) = delete;
+    dgContactBuffer& operator=(const dgContactBuffer&) = delete;
+
+    dgContactPoint* GetData() { return std::launder(reinterpret_cast<dgContactPoint*>(m_bytes)); }
+
+private:
+    // The record is an aggregate, so the byte array holds records without constructing them.
+    alignas(dgContactPoint) unsigned char m_bytes[kCount * sizeof(dgContactPoint)];
+};
+
+/// Fills what the narrow phase leaves to its entry: the bodies, their shapes and the unused local points.
+void CompleteRecord(dgContactPoint& contact, dgBody* body0, dgBody* body1);
 
 /// Removes records until exactly wanted remain, merging the closest first: a sweep along x marks a record
 /// that lies within the window of a kept one, and the window doubles until enough are gone. Survivors

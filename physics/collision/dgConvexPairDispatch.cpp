@@ -1,7 +1,6 @@
 #include "physics/collision/dgConvexPairDispatch.h"
 
 #include "physics/collision/dgCollisionBox.h"
-#include "physics/collision/dgCollisionPoint.h"
 #include "physics/collision/dgCollisionSphere.h"
 #include "physics/collision/dgConvexPairSolver.h"
 #include "physics/core/dgClassIds.h"
@@ -23,7 +22,7 @@ dgFloat32 Penetration(dgFloat32 gap) {
 // The point probe reports the sphere's type code but is a single point: the closed forms would take it
 // for a unit sphere.
 bool IsPointProbe(const dgCollision& shape) {
-    return dynamic_cast<const dgCollisionPoint*>(&shape) != nullptr;
+    return shape.IsType(dgCollisionPointClassId);
 }
 
 void WriteRecord(dgContactPoint& contact, const dgVector& point, const dgVector& normal,
@@ -138,10 +137,8 @@ dgInt32 CalculateConvexContacts(dgFloat32* timeOfImpact, dgBody* body0, dgBody* 
         }
     }
     for (dgInt32 i = 0; i < count; i++) {
-        contacts[i].m_body0 = body0;
-        contacts[i].m_body1 = body1;
-        contacts[i].m_collision0 = body0->m_collision;
-        contacts[i].m_collision1 = body1->m_collision;
+        CompleteRecord(contacts[i], body0, body1);
+        contacts[i].m_unused = 0;
     }
     return count;
 }

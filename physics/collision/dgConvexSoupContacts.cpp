@@ -1,7 +1,6 @@
 #include "physics/collision/dgConvexSoupContacts.h"
 
 #include "physics/collision/dgCollisionConvexPolygon.h"
-#include "physics/collision/dgCollisionPoint.h"
 #include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/collision/dgCollisionSphere.h"
 #include "physics/collision/dgConvexPairSolver.h"
@@ -97,7 +96,7 @@ dgInt32 FinishFaceContacts(dgInt32 count, dgContactPoint* contacts) {
 }
 
 bool IsPointProbe(const dgCollision& shape) {
-    return dynamic_cast<const dgCollisionPoint*>(&shape) != nullptr;
+    return shape.IsType(dgCollisionPointClassId);
 }
 
 } // namespace
@@ -331,10 +330,7 @@ dgInt32 ConvexSoupContacts(dgFloat32* timeOfImpact, dgBody* convexBody, dgBody* 
         }
     }
     for (dgInt32 i = 0; i < count; i++) {
-        contacts[i].m_body0 = convexBody;
-        contacts[i].m_body1 = soupBody;
-        contacts[i].m_collision0 = convexBody->m_collision;
-        contacts[i].m_collision1 = soupBody->m_collision;
+        CompleteRecord(contacts[i], convexBody, soupBody);
     }
     return count;
 }

@@ -17,6 +17,8 @@ inline constexpr dgUnsigned32 dgCollisionBoxClassId = dgTypeIdFromName("dgCollis
 inline constexpr dgUnsigned32 dgCollisionNullClassId = dgTypeIdFromName("dgCollisionNull");
 inline constexpr dgUnsigned32 dgCollisionConeClassId = dgTypeIdFromName("dgCollisionCone");
 inline constexpr dgUnsigned32 dgCollisionSphereClassId = dgTypeIdFromName("dgCollisionSphere");
+/// The point probe's own id: it reports the sphere's, but answers this one to IsType.
+inline constexpr dgUnsigned32 dgCollisionPointClassId = dgTypeIdFromName("dgCollisionPoint");
 inline constexpr dgUnsigned32 dgCollisionEllipseClassId = dgTypeIdFromName("dgCollisionEllipse");
 inline constexpr dgUnsigned32 dgCollisionCapsuleClassId = dgTypeIdFromName("dgCollisionCapsule");
 inline constexpr dgUnsigned32 dgCollisionCylinderClassId = dgTypeIdFromName("dgCollisionCylinder");

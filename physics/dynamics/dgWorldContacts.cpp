@@ -125,14 +125,14 @@ public:
         dgFloat32 timeOfImpact = m_timeStep;
         const dgInt32 room = dgWorld::kMaxPairRecords - m_count;
         m_count += body1->m_collision->IsType(m_world->GetConvexClassId())
-                       ? CalculateConvexContacts(&timeOfImpact, body0, body1, m_contacts + m_count, room)
-                       : ConvexSoupContacts(&timeOfImpact, body0, body1, m_contacts + m_count, room);
+                       ? CalculateConvexContacts(&timeOfImpact, body0, body1, GetContacts() + m_count, room)
+                       : ConvexSoupContacts(&timeOfImpact, body0, body1, GetContacts() + m_count, room);
         if (m_count > kPruneAbove) {
-            m_count = PruneContacts(m_count, m_contacts, dgWorld::kMaxPairPoints, kPruneTolerance);
+            m_count = PruneContacts(m_count, GetContacts(), dgWorld::kMaxPairPoints, kPruneTolerance);
         }
     }
 
-    dgContactPoint* GetContacts() { return m_contacts; }
+    dgContactPoint* GetContacts() { return m_contacts.GetData(); }
     dgInt32 GetCount() const { return m_count; }
 
 private:
@@ -140,7 +140,7 @@ private:
     dgMaterialPair* m_material;
     dgFloat32 m_timeStep; ///< the step's, where continuous pairs look for their first touch
     dgInt32 m_count = 0;
-    dgContactPoint m_contacts[dgWorld::kMaxPairRecords];
+    dgContactBuffer<dgWorld::kMaxPairRecords> m_contacts;
 };
 
 /// The body's shape and collision matrix, put back when the compound road is done with its children.
@@ -293,7 +293,8 @@ void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPa
         ProcessCachedContacts(joint, material, kept, step.m_stamp);
         return;
     }
-    dgContactPoint contacts[kMaxPairRecords];
+    dgContactBuffer<kMaxPairRecords> buffer;
+    dgContactPoint* const contacts = buffer.GetData();
     dgFloat32 timeOfImpact = step.m_timeStep;
     dgInt32 count = otherBody->m_collision->IsType(GetConvexClassId())
                         ? CalculateConvexContacts(&timeOfImpact, convexBody, otherBody, contacts, kMaxPairRecords)

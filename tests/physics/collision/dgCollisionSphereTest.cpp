@@ -4,6 +4,7 @@
 #include "ShapeHolder.h"
 #include "physics/collision/dgCollisionEllipse.h"
 #include "physics/collision/dgCollisionPoint.h"
+#include "physics/core/dgClassIds.h"
 #include "support/MathAssertions.h"
 #include "support/RandomGeometry.h"
 
@@ -214,4 +215,8 @@ TEST(dgCollisionPoint, AnswersAsASinglePoint) {
     point->CalcInertia(inertia, centre);
     EXPECT_TRUE(Vector4Near(inertia, dgVector(0, 0, 0, 7), 0.0f));
     EXPECT_TRUE(Vector4Near(centre, dgVector(0, 0, 0, 7), 0.0f));
+    // It reports the sphere's id, yet a sphere is never taken for the probe.
+    const auto sphere = MakeShape<dgCollisionSphere>(0u, 1.0f, Identity());
+    EXPECT_EQ(point->GetTypeId(), dgCollisionSphereClassId);
+    EXPECT_TRUE(point->IsType(dgCollisionPointClassId) && !sphere->IsType(dgCollisionPointClassId));
 }
