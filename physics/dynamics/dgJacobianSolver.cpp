@@ -71,6 +71,21 @@ DG_SOLVER_INLINE __m128 SumXyz(__m128 a, __m128 b, __m128 c, __m128 d) {
     return _mm_add_ps(_mm_add_ps(x, y), z);
 }
 
+/// Part k (0, 1 body 0's linear, angular; 2, 3 body 1's) of four consecutive rows dotted with the
+/// matching accumulator part, one row per lane. Written out row by row: the compiler keeps a loop here.
+DG_SOLVER_INLINE __m128 PartDots(const dgFloat32* jm, const dgFloat32* acc, const dgInt32* pairs, dgInt32 k) {
+    const dgInt32 side = k >> 1;
+    const dgInt32 offset = 4 * (k & 1);
+    const __m128 row0 = _mm_mul_ps(_mm_load_ps(jm + 4 * k), _mm_load_ps(acc + kAccFloats * pairs[side] + offset));
+    const __m128 row1 =
+        _mm_mul_ps(_mm_load_ps(jm + kRowFloats + 4 * k), _mm_load_ps(acc + kAccFloats * pairs[2 + side] + offset));
+    const __m128 row2 = _mm_mul_ps(_mm_load_ps(jm + 2 * kRowFloats + 4 * k),
+                                   _mm_load_ps(acc + kAccFloats * pairs[4 + side] + offset));
+    const __m128 row3 = _mm_mul_ps(_mm_load_ps(jm + 3 * kRowFloats + 4 * k),
+                                   _mm_load_ps(acc + kAccFloats * pairs[6 + side] + offset));
+    return SumXyz(row0, row1, row2, row3);
+}
+
 /// v += part * s, four lanes.
 DG_SOLVER_INLINE void AddScaled4(dgFloat32* acc, const dgFloat32* part, __m128 s) {
     _mm_store_ps(acc, _mm_add_ps(_mm_load_ps(acc), _mm_mul_ps(_mm_load_ps(part), s)));
@@ -439,17 +454,14 @@ DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const
     // Four rows at a time: each of a row's four parts is multiplied lane by lane, the four rows' parts
     // transposed so that every lane sums one row in RowDot's order.
     for (; i + 4 <= n; i += 4) {
-        __m128 parts[4];
-        for (dgInt32 k = 0; k < 4; k++) {
-            __m128 products[4];
-            for (dgInt32 r = 0; r < 4; r++) {
-                const dgFloat32* const body = acc + kAccFloats * pairs[2 * (i + r) + (k >> 1)] + 4 * (k & 1);
-                products[r] = _mm_mul_ps(_mm_load_ps(rowJMinv + kRowFloats * (i + r) + 4 * k), _mm_load_ps(body));
-            }
-            parts[k] = SumXyz(products[0], products[1], products[2], products[3]);
-        }
+        const dgFloat32* const jm = rowJMinv + kRowFloats * i;
+        const dgInt32* const rowPairs = pairs + 2 * i;
+        const __m128 part0 = PartDots(jm, acc, rowPairs, 0);
+        const __m128 part1 = PartDots(jm, acc, rowPairs, 1);
+        const __m128 part2 = PartDots(jm, acc, rowPairs, 2);
+        const __m128 part3 = PartDots(jm, acc, rowPairs, 3);
         const __m128 xi = _mm_loadu_ps(x + i);
-        const __m128 dot = _mm_add_ps(_mm_add_ps(_mm_add_ps(parts[0], parts[1]), parts[2]), parts[3]);
+        const __m128 dot = _mm_add_ps(_mm_add_ps(_mm_add_ps(part0, part1), part2), part3);
         const __m128 yi = _mm_add_ps(dot, _mm_mul_ps(_mm_loadu_ps(regularisation + i), xi));
         _mm_storeu_ps(y + i, yi);
         alignas(16) dgFloat32 terms[4];
