@@ -171,15 +171,27 @@ void QuaternionFromAxes(const ragdollscene::Vec3 axes[3], float q[4]) {
     q[3] = (m[k][j] - m[j][k]) / s;
 }
 
+/// The base of figure i of a pile of figures in a grid of 4 columns and 5 rows, their bases from 2 m up to
+/// 6 m. Arms out reach 0.8 m each way: columns 1.8 m apart and rows 0.6 m apart start clear of each other.
+ragdollscene::Vec3 PileBase(int i, int figures) {
+    constexpr int kColumns = 4;
+    constexpr float kColumnSpacing = 1.8f;
+    constexpr float kRowSpacing = 0.6f;
+    return {(static_cast<float>(i % kColumns) - 1.5f) * kColumnSpacing,
+            2.0f + 4.0f * static_cast<float>(i) / static_cast<float>(figures - 1),
+            (static_cast<float>(i / kColumns) - 2.0f) * kRowSpacing};
+}
+
 /// The tests' pile of 11-bone figures: each bone a box, each joint a ball with the ragdoll's quarter-turn
 /// cone and twist about the bone.
 void MakeRagdollPile(NamedScene& scene) {
     constexpr float kQuarterTurn = 1.570795f;
+    constexpr int kFigures = 20;
     AddFloor(scene);
     scene.ragdolls = true;
     const auto& bones = ragdollscene::FigureBones();
-    for (int f = 0; f < ragdollscene::kPileFigures; f++) {
-        const ragdollscene::Vec3 base = ragdollscene::PileBase(f);
+    for (int f = 0; f < kFigures; f++) {
+        const ragdollscene::Vec3 base = PileBase(f, kFigures);
         const int first = static_cast<int>(scene.bodies.size());
         for (const ragdollscene::BoneSpec& bone : bones) {
             const ragdollscene::Vec3 axes[3] = {bone.m_front, bone.m_up,

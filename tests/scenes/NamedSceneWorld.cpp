@@ -1,9 +1,12 @@
 #include "scenes/NamedSceneWorld.h"
 
 #include "physics/api/dgApi.h"
+#include "physics/dynamics/dgBallJoint.h"
+#include "physics/dynamics/dgRagDollBone.h"
 #include "support/RagDollScenes.h"
 
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -75,8 +78,9 @@ bool BuildTerrain(dgWorld* world, const SceneTerrain& terrain) {
 }
 
 /// One ragdoll per tree of bones, each bone's frame relative to its parent bone's; bodies gets the bone
-/// bodies at their places.
-bool BuildRagdolls(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies) {
+/// bodies at their places, joints each scene joint's bone joint.
+bool BuildRagdolls(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies,
+                   std::vector<dgJointBase*>& joints) {
     std::map<int, int> parentOf;
     for (const SceneJoint& joint : scene.joints) {
         parentOf[joint.child] = joint.parent;
@@ -119,12 +123,16 @@ bool BuildRagdolls(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>
     if (ragdoll != nullptr) {
         dgApiRagDollEnd(ragdoll);
     }
+    for (const SceneJoint& joint : scene.joints) {
+        joints.push_back(bones[joint.child]->m_joint);
+    }
     return true;
 }
 
 /// Ball joints with their limits, and hinges.
-bool BuildJoints(dgWorld* world, const std::vector<SceneJoint>& joints, const std::vector<dgBody*>& bodies) {
-    for (const SceneJoint& desc : joints) {
+bool BuildJoints(dgWorld* world, const std::vector<SceneJoint>& descs, const std::vector<dgBody*>& bodies,
+                 std::vector<dgJointBase*>& joints) {
+    for (const SceneJoint& desc : descs) {
         dgBody* parent = desc.parent < 0 ? nullptr : bodies[desc.parent];
         dgJointBase* joint =
             desc.kind == SceneJointKind::kHinge
@@ -136,14 +144,17 @@ bool BuildJoints(dgWorld* world, const std::vector<SceneJoint>& joints, const st
         if (desc.kind == SceneJointKind::kBall && (desc.coneAngle > 0.0f || desc.twistAngle > 0.0f)) {
             dgApiBallSetConeLimits(joint, desc.pin, desc.coneAngle, desc.twistAngle);
         }
+        joints.push_back(joint);
     }
     return true;
 }
 
 } // namespace
 
-bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies) {
+bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody*>& bodies,
+                     std::vector<dgJointBase*>* joints) {
     bodies.clear();
+    std::vector<dgJointBase*> built;
     if (world == nullptr) {
         return false;
     }
@@ -154,7 +165,7 @@ bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody
     dgApiMaterialSetDefaultFriction(world, group, group, kSceneFriction, kSceneFriction);
     dgApiMaterialSetDefaultElasticity(world, group, group, 0.0f);
     bodies.assign(scene.bodies.size(), nullptr);
-    if (scene.ragdolls && !BuildRagdolls(world, scene, bodies)) {
+    if (scene.ragdolls && !BuildRagdolls(world, scene, bodies, built)) {
         return false;
     }
     for (size_t i = 0; i < scene.bodies.size(); i++) {
@@ -165,6 +176,12 @@ bool BuildNamedScene(dgWorld* world, const NamedScene& scene, std::vector<dgBody
             }
         }
     }
-    return (scene.terrain.indices.empty() || BuildTerrain(world, scene.terrain)) &&
-           (scene.ragdolls || BuildJoints(world, scene.joints, bodies));
+    if (!(scene.terrain.indices.empty() || BuildTerrain(world, scene.terrain)) ||
+        !(scene.ragdolls || BuildJoints(world, scene.joints, bodies, built))) {
+        return false;
+    }
+    if (joints != nullptr) {
+        *joints = std::move(built);
+    }
+    return true;
 }

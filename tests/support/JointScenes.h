@@ -230,8 +230,7 @@ struct Pendulum {
 };
 
 /// links boxes of size x size x length laid end to end along +x from the anchor, the first tied to
-/// the world at the anchor, each next one to the one before at their shared end: by ball joints, or by
-/// hinges whose pins all lie along z, so the chain swings in the x-y plane.
+/// the world at the anchor, each next one to the one before at their shared end by a ball joint.
 class Chain {
 public:
     static constexpr float kWidth = 0.1f;
@@ -242,8 +241,7 @@ public:
     std::vector<PivotPair> m_pivots;
     Vec3 m_anchor;
 
-    Chain(JointWorld& scene, int links, const Vec3& anchor, bool hinges = false) : m_anchor(anchor) {
-        const Vec3 pin = {0.0f, 0.0f, 1.0f};
+    Chain(JointWorld& scene, int links, const Vec3& anchor) : m_anchor(anchor) {
         // The box's long axis is its front (x) axis.
         for (int i = 0; i < links; i++) {
             const float x0 = anchor[0] + kLength * static_cast<float>(i);
@@ -251,8 +249,7 @@ public:
             dgBody* link = scene.AddBox({kLength, kWidth, kWidth}, 1.0f, JointWorld::Translation(centre));
             const Vec3 pivot = {x0, anchor[1], anchor[2]};
             dgBody* parent = i == 0 ? nullptr : m_links.back();
-            m_joints.push_back(hinges ? dgApiJointCreateHinge(scene.m_world, pivot.data(), pin.data(), link, parent)
-                                      : dgApiJointCreateBall(scene.m_world, pivot.data(), link, parent));
+            m_joints.push_back(dgApiJointCreateBall(scene.m_world, pivot.data(), link, parent));
             m_pivots.push_back(
                 {link, ToLocal(link, pivot), parent, parent != nullptr ? ToLocal(parent, pivot) : pivot});
             m_links.push_back(link);

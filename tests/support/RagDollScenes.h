@@ -129,20 +129,6 @@ struct Figure {
     }
 };
 
-/// The pile of the benchmarks: figures in a grid of 4 columns and 5 rows, their bases from 2 m up to 6 m.
-inline constexpr int kPileFigures = 20;
-
-/// The base of figure i of the pile. Arms out reach 0.8 m each way: columns 1.8 m apart and rows 0.6 m
-/// apart start clear of each other.
-inline Vec3 PileBase(int i) {
-    constexpr int kColumns = 4;
-    constexpr float kColumnSpacing = 1.8f;
-    constexpr float kRowSpacing = 0.6f;
-    return {(static_cast<float>(i % kColumns) - 1.5f) * kColumnSpacing,
-            2.0f + 4.0f * static_cast<float>(i) / static_cast<float>(kPileFigures - 1),
-            (static_cast<float>(i / kColumns) - 2.0f) * kRowSpacing};
-}
-
 /// A static floor whose top face is y = 0.
 inline dgBody* AddFloor(dgWorld* world) {
     dgCollision* box = dgApiCollisionCreateBox(world, 200.0f, 1.0f, 200.0f, nullptr);
