@@ -88,6 +88,9 @@ void dgBroadPhase::UpdatePairs(const dgStepContext& step) {
     const dgInt32 bodyCount = m_world != nullptr ? m_world->m_bodyCount : 0;
     const dgInt32 bits = bodyCount > 0 ? std::bit_width(static_cast<dgUnsigned32>(bodyCount)) : 0;
     m_movedThreshold = 2 * (1 + bits);
+    if (m_world != nullptr) {
+        m_world->FlushTireContacts();
+    }
 }
 
 // Bodies waiting in the force pass live on the world's work area while it has room, then in the broad

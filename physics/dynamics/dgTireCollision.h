@@ -4,6 +4,8 @@
 
 #include "physics/collision/dgCollisionChamferCylinder.h"
 #include "physics/collision/dgContactPoint.h"
+#include "physics/core/dgGrowableArray.h"
+#include "physics/dynamics/dgContactJoint.h"
 
 class dgWorld;
 struct dgVehicleTire;
@@ -28,6 +30,13 @@ public:
         dgFloat32 m_penetration;
     };
 
+    /// A point of a chassis contact joint made by a tire shape; the tire that takes it clears m_node.
+    struct CollectedPoint {
+        dgContactJoint* m_joint;
+        dgListNode<dgContact>* m_node;
+    };
+    using CollectedPoints = dgGrowableArray<CollectedPoint>;
+
     /// Registers itself as the tire's collision and takes the tire's collision user id; matrix places
     /// the shape in the chassis frame.
     dgTireCollision(dgWorld* world, dgVehicleTire* tire, const dgMatrix& matrix);
@@ -38,6 +47,12 @@ public:
                       dgRayCastPrefilter preFilter, dgBody* body, void* userData) const override;
     dgVector SupportVertex(const dgVector& dir) const override;
     dgInt32 CalcPlaneIntersection(const dgVector& normal, const dgVector& point, dgVector* out) const override;
+
+    /// Takes this shape's points out of the collected list and out of their joints' points in use (the
+    /// general solver no longer sees them) and keeps the kMaxContacts highest along up, each with its
+    /// normal pointing from the tire into the other body.
+    void CollectContacts(const dgBody* chassis, const dgVector& up, CollectedPoints& collected);
+    void ClearContacts() { m_contactCount = 0; }
 
     dgVehicleTire* GetTire() const { return m_tire; }
     dgWorld* GetWorld() const { return m_world; }

@@ -4,7 +4,9 @@
 #include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgJointParams.h"
+#include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgTireCollision.h"
+#include "physics/dynamics/dgVehicleSolver.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <cmath>
@@ -55,6 +57,7 @@ void dgVehicleJoint::InitVehicle(dgWorld* world) {
     m_destructorCallback = nullptr;
     m_world = world;
     m_pendingRemovals = 0;
+    m_vehicleStamp = 0;
 }
 
 dgVehicleJoint::TireNode* dgVehicleJoint::AddTire(const dgMatrix& localMatrix, const dgVector& pin, dgFloat32 mass,
@@ -219,6 +222,7 @@ dgJointDestructorCallback dgVehicleJoint::SetJointDestructor(dgJointDestructorCa
 
 void dgVehicleJoint::Release(dgWorld* world) {
     world->m_vehicleUpdateSet.RemoveKey(reinterpret_cast<std::uintptr_t>(this));
+    world->m_tireContactSet.RemoveKey(reinterpret_cast<std::uintptr_t>(m_body0));
     // Cleared first so a vehicle released twice by mistake never reports twice.
     const dgJointDestructorCallback callback = m_destructorCallback;
     m_destructorCallback = nullptr;
@@ -236,11 +240,128 @@ void dgVehicleJoint::Release(dgWorld* world) {
 }
 
 dgInt32 dgVehicleJoint::SubmitConstraints(dgJointParams& params) {
+    dgBody& chassis = *m_body0;
+    const dgVector up = chassis.m_matrix.RotateVector(m_upDirection);
+    const dgFloat32 acceleration = up.DotProduct(chassis.m_force.Scale(chassis.m_invMass.w));
     ResetTireInputs();
     m_stepTime = params.m_timeStep;
     m_invStepTime = params.m_invTimeStep;
     if (m_tireCallback != nullptr) {
         m_tireCallback(this);
     }
+    const dgFloat32 dt = m_stepTime;
+    dgVehicleWorkspace* const workspace = m_world->m_vehicleWorkspace;
+    if (!(dt > 0.0f) || workspace == nullptr) {
+        return 0;
+    }
+
+    // A touched body may not be pushed harder than this (squared acceleration).
+    const dgFloat32 limit = acceleration * acceleration * 2000.0f;
+    const dgVector savedVeloc = chassis.m_veloc;
+    const dgVector savedOmega = chassis.m_omega;
+    dgVehicleSolver& solver = workspace->m_solver;
+    solver.Solve(*this, dt);
+    dgVector veloc;
+    dgVector omega;
+    chassis.IntegrateVelocity(dt, veloc, omega);
+
+    // Each touched body gets a share of its reaction, shrunk while it would be pushed past the limit; the
+    // share carries over to the next body.
+    dgFloat32 share = 0.1f;
+    for (dgInt32 i = solver.GetFirstTouchedIndex(); i < solver.GetBodyCount(); i++) {
+        dgBody* const body = solver.GetBody(i);
+        const dgVector& force = solver.GetResultForce(i);
+        const dgFloat32 push2 = force.DotProduct(force) * body->m_invMass.w * body->m_invMass.w;
+        if (!(limit > 0.0f) || !std::isfinite(push2)) {
+            share = 0.0f;
+        }
+        while (push2 * share * share > limit) {
+            share *= 0.9f;
+        }
+        body->m_force = body->m_force.Add(force.Scale(share));
+        body->m_torque = body->m_torque.Add(solver.GetResultTorque(i).Scale(share));
+    }
+
+    const dgFloat32 invdt = m_invStepTime;
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        dgVehicleTire& tire = node->GetInfo();
+        tire.m_collision->SetOffsetMatrix(CalcTireShapeMatrix(tire));
+    }
+    // The force and torque that give the solved motion; the world integrates the chassis with them.
+    const dgVector force = veloc.Sub(savedVeloc).Scale(chassis.m_mass.w * invdt);
+    chassis.m_force = dgVector(force.x, force.y, force.z, chassis.m_force.w);
+    const dgVector turn = chassis.m_matrix.InverseRotateVector(omega.Sub(savedOmega)).CompProduct(chassis.m_mass);
+    const dgVector torque = chassis.m_matrix.RotateVector(turn).Scale(invdt);
+    chassis.m_torque = dgVector(torque.x, torque.y, torque.z, 1.0f);
+
+    bool airborne = true;
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        dgVehicleTire& tire = node->GetInfo();
+        tire.m_collision->ClearContacts();
+        airborne = airborne && (tire.m_airborne != 0 || tire.m_removePending != 0);
+    }
+    // A resting chassis in the air keeps being pushed down rather than freezing there.
+    const dgFloat32 rest2 = chassis.m_mass.w * chassis.m_mass.w * 0.01f;
+    if (airborne && chassis.m_force.DotProduct(chassis.m_force) < rest2 &&
+        chassis.m_torque.DotProduct(chassis.m_torque) < rest2 && chassis.m_veloc.DotProduct(chassis.m_veloc) < rest2 &&
+        chassis.m_omega.DotProduct(chassis.m_omega) < rest2) {
+        const dgVector down = up.Scale(-chassis.m_mass.w);
+        chassis.m_force = dgVector(down.x, down.y, down.z, chassis.m_force.w);
+    }
     return 0;
+}
+
+dgVehicleJoint* dgVehicleJoint::FindOnBody(const dgBody* body) {
+    const dgJointLink* const first = body->m_jointRing;
+    if (first == nullptr) {
+        return nullptr;
+    }
+    const dgJointLink* link = first;
+    do {
+        if (link->m_joint->m_kind == kVehicleJoint) {
+            return static_cast<dgVehicleJoint*>(link->m_joint);
+        }
+        link = link->GetNextInRing();
+    } while (link != first);
+    return nullptr;
+}
+
+void dgVehicleJoint::CollectTireContacts() {
+    dgVehicleWorkspace* const workspace = m_world->m_vehicleWorkspace;
+    const dgBody* const chassis = m_body0;
+    const dgJointLink* const first = chassis->m_jointRing;
+    if (workspace == nullptr || first == nullptr) {
+        return;
+    }
+    dgTireCollision::CollectedPoints& collected = workspace->m_collected;
+    collected.Reset();
+    const dgJointLink* link = first;
+    do {
+        dgJointBase* const joint = link->m_joint;
+        const dgBody* const other = link->m_twin->m_body;
+        link = link->GetNextInRing();
+        // Only points refreshed in this step: a pair that found nothing keeps last step's until the
+        // update releases its joint.
+        if (joint->m_kind != kContactJoint || joint->m_staleMark != 0 ||
+            static_cast<dgContactJoint*>(joint)->m_contactStamp != m_world->m_stepStamp) {
+            continue;
+        }
+        // Two vehicles touching stay with the general contact rows.
+        if (other != nullptr && other->m_invMass.w != 0.0f && FindOnBody(other) != nullptr) {
+            continue;
+        }
+        auto* const contacts = static_cast<dgContactJoint*>(joint);
+        auto* node = contacts->m_points.GetFirst();
+        for (dgInt32 i = 0; i < contacts->m_pointCount && node != nullptr; i++, node = node->GetNext()) {
+            const dgContactPoint& point = node->GetInfo().m_point;
+            const dgCollision* const shape = point.m_body0 == chassis ? point.m_collision0 : point.m_collision1;
+            if (shape != nullptr && (shape->GetFlags() & dgCollision::kTireShape) != 0) {
+                collected.Push({contacts, node});
+            }
+        }
+    } while (link != first);
+    const dgVector up = chassis->m_matrix.RotateVector(m_upDirection);
+    for (TireNode* node = m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        node->GetInfo().m_collision->CollectContacts(chassis, up, collected);
+    }
 }

@@ -34,6 +34,7 @@ public:
     dgJointDestructorCallback m_destructorCallback = nullptr;
     dgWorld* m_world = nullptr;
     dgInt32 m_pendingRemovals = 0; ///< tires removed during an update, taken out at its end
+    dgUnsigned64 m_vehicleStamp = 0; ///< the dynamics update's mark of a vehicle already sub-stepped
 
     /// The pool's reset for a new vehicle of world: no rows, kind 8, no callbacks, no step yet.
     void InitVehicle(dgWorld* world);
@@ -74,8 +75,15 @@ public:
     /// Leaves the update set, reports to the destructor callback, frees every tire and clears the chassis
     /// compound's vehicle bit; the joint goes back to the world's vehicle pool.
     void Release(dgWorld* world) override;
-    /// Until the vehicle solver exists: the per-step tire reset and the tire callback, no rows.
+    /// Solves the chassis, its tires and what they touch as a system of its own and hands the result to
+    /// the world as the chassis's force and torque (and a bounded share to the touched bodies); writes
+    /// no rows.
     dgInt32 SubmitConstraints(dgJointParams& params) override;
+    /// Takes the tire shapes' points, refreshed in this step, out of the chassis's contact joints and
+    /// gives them to the tires. Contacts with another vehicle's chassis stay contact rows.
+    void CollectTireContacts();
+    /// The vehicle whose chassis is body, or null.
+    static dgVehicleJoint* FindOnBody(const dgBody* body);
 
 private:
     void FreeTire(TireNode* node);

@@ -6,6 +6,7 @@
 #include "physics/core/dgMemory.h"
 #include "physics/core/dgProcessor.h"
 #include "physics/dynamics/dgJointBase.h"
+#include "physics/dynamics/dgVehicleSolver.h"
 #include "physics/dynamics/dgX87PrecisionScope.h"
 
 #include <algorithm>
@@ -76,6 +77,12 @@ dgWorld::~dgWorld() {
         m_pointCollision = nullptr;
     }
     DestroyAllBodies();
+    m_tireContactSet.RemoveAll();
+    if (m_vehicleWorkspace != nullptr) {
+        m_vehicleWorkspace->~dgVehicleWorkspace();
+        dgFree(m_vehicleWorkspace);
+        m_vehicleWorkspace = nullptr;
+    }
     m_materialPairs.RemoveAll();
     dgFree(m_workArea);
     m_workArea = nullptr;

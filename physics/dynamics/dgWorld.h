@@ -4,6 +4,7 @@
 
 #include "physics/collision/dgBroadPhase.h"
 #include "physics/collision/dgCollisionPolygonalSoup.h"
+#include "physics/core/dgGrowableArray.h"
 #include "physics/core/dgList.h"
 #include "physics/core/dgRecyclePool.h"
 #include "physics/core/dgTree.h"
@@ -29,6 +30,7 @@ class dgCollision;
 class dgCompoundCollision;
 class dgCollisionPoint;
 class dgJointBase;
+struct dgVehicleWorkspace;
 
 /// A cached shape with the words its signature was hashed from, so two shapes whose signatures
 /// collide are never taken for one another. The entry holds the cache's reference of the collision
@@ -90,6 +92,8 @@ public:
     dgRecyclePool<dgVehicleJoint> m_vehiclePool;
     dgTree<dgVehicleJoint*, std::uintptr_t> m_vehicleUpdateSet; ///< every live vehicle, keyed by address
     dgFloat32 m_vehicleSubStepRate = 179.0f;                     ///< vehicle sub-steps per second
+    dgTree<dgBody*, std::uintptr_t> m_tireContactSet; ///< chassis whose tire contacts wait to be gathered
+    dgVehicleWorkspace* m_vehicleWorkspace = nullptr;  ///< owned; made with the first vehicle
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
     dgInt32 m_solverModel = 0;
@@ -225,6 +229,11 @@ public:
     /// another world or one being destroyed, a chassis that already has a vehicle or whose shape cannot
     /// be a compound's child, or an up direction that is zero or not finite.
     dgVehicleJoint* CreateVehicle(const dgVector& up, dgBody* chassis);
+    /// Hands the tire contacts of every chassis noted in the step's contact calculation to its tires.
+    void FlushTireContacts();
+    /// Every joint reached from start over the joint rings of the bodies with mass it links, each once;
+    /// each gets the stamp mark, which also tells the walk that it was collected.
+    void CollectLinkedJoints(dgJointBase* start, dgUnsigned64 mark, dgGrowableArray<dgJointBase*>& out);
     /// A contact joint from the pool, initialised and in the active list; the caller attaches it.
     dgContactJoint* CreateContactJoint() { return m_contactJointPool.CreateJoint(); }
     void FreezeBody(dgBody* body);

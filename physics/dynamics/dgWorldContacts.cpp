@@ -15,8 +15,9 @@
 
 namespace {
 
-// Collision flag: contacts of this shape are recomputed every step.
-constexpr dgUnsigned32 kRecomputeContacts = 1u << 1;
+// Collision flag: contacts of this shape are recomputed every step. A vehicle's chassis carries it: its
+// tire points are hidden from the joint's points in use, so last step's could not be kept.
+constexpr dgUnsigned32 kRecomputeContacts = dgCollision::kVehicleChassis;
 // A kept point may be this deep at most, and its two anchors this far apart (squared), when the bodies
 // are not both at rest.
 constexpr dgFloat32 kMaxCachedPenetration = 0.0005f;
@@ -308,6 +309,13 @@ void dgWorld::ConvexContacts(dgBody* convexBody, dgBody* otherBody, dgMaterialPa
 
 void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMaterialPair* material,
                                const dgStepContext& step) {
+    // A vehicle's chassis hands its tire points to its tires once the pairs are done.
+    for (dgBody* body : {compoundBody, otherBody}) {
+        if ((body->m_collision->GetFlags() & dgCollision::kVehicleChassis) != 0) {
+            bool noted = false;
+            m_tireContactSet.FindOrInsert(body, reinterpret_cast<std::uintptr_t>(body), noted);
+        }
+    }
     dgContactJoint* joint = nullptr;
     const dgInt32 kept = ReuseContacts(compoundBody, otherBody, joint);
     if (kept > 0) {

@@ -5,6 +5,7 @@
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointBase.h"
 #include "physics/dynamics/dgJointLink.h"
+#include "physics/dynamics/dgVehicleSolver.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace {
 /// Rest thresholds grow with the island (up to this factor), so big stacks can settle.
 constexpr dgFloat32 kRestGrowth = 1.1f;
 constexpr dgFloat32 kMaxRestFactor = 5.0f;
+// Vehicle sub-steps of one step at most, whatever the step's length.
+constexpr dgInt32 kMaxVehicleSubSteps = 64;
 
 template <typename T>
 void Reserve(T*& array, dgInt32& capacity, dgInt32 used, dgInt32 count) {
@@ -95,6 +98,9 @@ void dgWorldDynamicsUpdate::SolveIslands(dgWorld& world, const dgStepContext& st
 
     const dgUnsigned64 stamp = step.m_stamp;
     const dgUnsigned64 done = stamp + 2;
+    if (world.m_vehicleUpdateSet.GetCount() > 0) {
+        UpdateVehicles(world, step);
+    }
 
     // Island work freezes bodies and callbacks may wake others: walk a snapshot of the set.
     const dgInt32 activeCount = world.m_activeBodies.GetCount();
@@ -129,6 +135,87 @@ void dgWorldDynamicsUpdate::SolveIslands(dgWorld& world, const dgStepContext& st
     }
 }
 
+void dgWorldDynamicsUpdate::UpdateVehicles(dgWorld& world, const dgStepContext& step) {
+    const dgFloat32 wanted = std::ceil(world.m_vehicleSubStepRate * step.m_timeStep);
+    const dgInt32 count =
+        wanted >= 1.0f ? static_cast<dgInt32>(std::min(wanted, static_cast<dgFloat32>(kMaxVehicleSubSteps))) : 1;
+    const dgFloat32 subDt = step.m_timeStep / static_cast<dgFloat32>(count);
+    const dgStepContext subStep{subDt, subDt > 0.0f ? 1.0f / subDt : 0.0f, step.m_stamp};
+    // The world's step time is the sub-step's meanwhile: the tire callbacks read it.
+    world.m_timeStep = subStep.m_timeStep;
+    world.m_invTimeStep = subStep.m_invTimeStep;
+    m_params.m_timeStep = subStep.m_timeStep;
+    m_params.m_invTimeStep = subStep.m_invTimeStep;
+    for (dgInt32 i = 1; i < count; i++) {
+        VehicleSubStep(world, subStep, false);
+    }
+    VehicleSubStep(world, subStep, true);
+    // Chassis noted by the sub-steps' contact calculation wait for nothing: the next step notes them again.
+    world.m_tireContactSet.RemoveAll();
+    world.m_timeStep = step.m_timeStep;
+    world.m_invTimeStep = step.m_invTimeStep;
+    m_params.m_timeStep = step.m_timeStep;
+    m_params.m_invTimeStep = step.m_invTimeStep;
+}
+
+void dgWorldDynamicsUpdate::VehicleSubStep(dgWorld& world, const dgStepContext& subStep, bool last) {
+    const dgUnsigned64 stamp = subStep.m_stamp;
+    const dgUnsigned64 done = stamp + 2;
+    const dgFloat32 dt = subStep.m_timeStep;
+    auto& vehicles = world.m_vehicleUpdateSet;
+    for (auto* node = vehicles.GetFirst(); node != nullptr; node = vehicles.GetNext(node)) {
+        dgVehicleJoint* const vehicle = node->GetInfo();
+        dgBody* const chassis = vehicle->m_body0;
+        if (vehicle->m_vehicleStamp >= done || (chassis->m_flags & dgBody::kActive) == 0 || !HasMass(chassis)) {
+            continue;
+        }
+        const dgInt32 count = BuildIsland(world, chassis, stamp);
+        PrepareIslandBodies(count);
+        SolveIslandRows(world);
+        if (IntegrateIsland(world, count, dt, done, !last)) {
+            PutIslandToRest(world, count);
+        }
+        if (last) {
+            for (dgInt32 j = 0; j < m_vehicleJointCount; j++) {
+                static_cast<dgVehicleJoint*>(m_joints[j])->m_vehicleStamp = done;
+            }
+            continue;
+        }
+        // The island runs again in the next sub-step, with fresh forces and contacts.
+        for (dgInt32 i = 1; i < count; i++) {
+            dgBody* const body = m_area.m_bodies[i];
+            SetSolverStamp(body, stamp);
+            body->m_force = dgVector(0.0f, 0.0f, 0.0f, 0.0f);
+            body->m_torque = dgVector(0.0f, 0.0f, 0.0f, 0.0f);
+            if (body->m_forceAndTorque != nullptr) {
+                body->m_forceAndTorque(body);
+            }
+        }
+        dgGrowableArray<dgJointBase*>& linked = world.m_vehicleWorkspace->m_linkedJoints;
+        world.CollectLinkedJoints(vehicle, stamp, linked);
+        for (dgInt32 j = 0; j < linked.GetCount(); j++) {
+            dgJointBase* const joint = linked[j];
+            if (joint->m_kind == dgJointBase::kContactJoint && joint->m_staleMark == 0) {
+                world.CalculateContacts(joint->m_body0, joint->m_body1, subStep);
+            }
+        }
+        for (dgInt32 j = 0; j < linked.GetCount(); j++) {
+            if (linked[j]->m_kind == dgJointBase::kVehicleJoint) {
+                auto* const linkedVehicle = static_cast<dgVehicleJoint*>(linked[j]);
+                linkedVehicle->m_vehicleStamp = done;
+                linkedVehicle->CollectTireContacts();
+            }
+        }
+    }
+    // Tires the callbacks removed go with the sub-step that saw their removal.
+    for (auto* node = vehicles.GetFirst(); node != nullptr; node = vehicles.GetNext(node)) {
+        node->GetInfo()->RemovePendingTires();
+        if (!last) {
+            node->GetInfo()->m_vehicleStamp = stamp;
+        }
+    }
+}
+
 void dgWorldDynamicsUpdate::AddIslandBody(dgBody* body, dgUnsigned64 mark) {
     SetSolverStamp(body, mark);
     const dgInt32 index = m_area.m_bodyCount;
@@ -159,6 +246,7 @@ dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsig
     m_islandMark = mark;
     m_area.Clear();
     m_jointCount = 0;
+    m_vehicleJointCount = 0;
 
     AddIslandBody(body, mark);
     if (body->m_jointRing != nullptr) {
@@ -192,9 +280,16 @@ dgInt32 dgWorldDynamicsUpdate::BuildIsland(dgWorld& world, dgBody* body, dgUnsig
                         world.m_contactJointPool.m_staleList.Append(contact);
                     }
                 }
-                if (joint->m_stamp < mark) {
+                // A stale joint may meet a later sub-step's walk: its points are last step's.
+                if (joint->m_stamp < mark && joint->m_staleMark == 0) {
                     joint->m_stamp = mark;
                     AddJoint(joint);
+                    if (joint->m_kind == dgJointBase::kVehicleJoint) {
+                        // Vehicles first, in their order of discovery: they hand their results to the
+                        // bodies' accumulators before the other joints' rows are built.
+                        std::swap(m_joints[m_jointCount - 1], m_joints[m_vehicleJointCount]);
+                        m_vehicleJointCount++;
+                    }
                 }
                 link = next;
             } while (link != head);
@@ -263,13 +358,22 @@ void dgWorldDynamicsUpdate::GatherRows(dgWorld& world) {
     }
 }
 
-bool dgWorldDynamicsUpdate::IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done) {
+bool dgWorldDynamicsUpdate::IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done,
+                                            bool holdTransforms) {
     const dgFloat32 factor =
         std::min(std::pow(kRestGrowth, static_cast<dgFloat32>(count - 1)), kMaxRestFactor);
     const dgFloat32 sA = 0.2f * factor;
     const dgFloat32 sF = 12.0f * sA;
     constexpr dgUnsigned32 kResting = dgBody::kAutoFreeze | dgBody::kEquilibrium;
 
+    const auto integrate = [&](dgBody* body) {
+        const dgBodyTransformCallback transform = body->m_transform;
+        if (holdTransforms) {
+            body->m_transform = nullptr;
+        }
+        body->IntegrateStep(dt);
+        body->m_transform = transform;
+    };
     bool rest = true;
     for (dgInt32 i = 1; i < count; i++) {
         dgBody* const body = m_area.m_bodies[i];
@@ -280,10 +384,10 @@ bool dgWorldDynamicsUpdate::IntegrateIsland(dgWorld& world, dgInt32 count, dgFlo
             const dgVector alpha = body->m_matrix.InverseRotateVector(body->m_torque).CompProduct(body->m_invMass);
             if (!(LengthSquared(a) < sF * s && LengthSquared(alpha) < sF * o)) {
                 body->m_flags &= ~dgBody::kEquilibrium;
-                body->IntegrateStep(dt);
+                integrate(body);
             }
         } else {
-            body->IntegrateStep(dt);
+            integrate(body);
             if (LengthSquared(body->m_force) < sF * s && LengthSquared(body->m_torque) < sF * o &&
                 LengthSquared(body->m_veloc) < sA * body->m_freezeThresholds[2] &&
                 LengthSquared(body->m_omega) < sA * body->m_freezeThresholds[3]) {

@@ -22,6 +22,7 @@ public:
     dgJointLink** m_stack = nullptr;  ///< links of rings still to walk
     dgBody** m_activeSnapshot = nullptr;
     dgInt32 m_jointCount = 0;
+    dgInt32 m_vehicleJointCount = 0; ///< the island's vehicle joints, first in m_joints
     dgInt32 m_jointCapacity = 0;
     dgInt32 m_stackCapacity = 0;
     dgUnsigned64 m_islandMark = 0; ///< the mark of the island being built
@@ -42,8 +43,12 @@ public:
     void PrepareIslandBodies(dgInt32 count);
     /// Gathers the rows of the island's joints and solves them; the forces land on the bodies.
     void SolveIslandRows(dgWorld& world);
-    /// Integrates the solved island; true when all of it may go to rest.
-    bool IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done);
+    /// Integrates the solved island; true when all of it may go to rest. holdTransforms keeps the bodies'
+    /// transform callbacks from running (a vehicle sub-step that is not the last).
+    bool IntegrateIsland(dgWorld& world, dgInt32 count, dgFloat32 dt, dgUnsigned64 done, bool holdTransforms = false);
+    /// The islands of the vehicles advanced in ceil(rate x dt) sub-steps before the other islands: forces
+    /// and contacts of their bodies are refreshed between sub-steps.
+    void UpdateVehicles(dgWorld& world, const dgStepContext& step);
     /// Clears the island's active bits and takes its first body out of the active set when it auto-freezes.
     void PutIslandToRest(dgWorld& world, dgInt32 count);
 
@@ -61,4 +66,6 @@ private:
     void GatherRows(dgWorld& world);
     void PushLink(dgJointLink* link, dgInt32& depth);
     void AddJoint(dgJointBase* joint);
+    /// One sub-step of every vehicle's island not yet advanced in it; last: the step's final sub-step.
+    void VehicleSubStep(dgWorld& world, const dgStepContext& subStep, bool last);
 };

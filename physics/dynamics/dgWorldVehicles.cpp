@@ -8,6 +8,9 @@
 #include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgBody.h"
 #include "physics/dynamics/dgJointLink.h"
+#include "physics/dynamics/dgVehicleSolver.h"
+
+#include <new>
 
 #include <cmath>
 
@@ -18,28 +21,22 @@ constexpr dgFloat32 kMinUpLength2 = 1.0e-12f;
 // Children gathered on the stack before the list moves to the heap.
 constexpr dgInt32 kInlineChildren = 64;
 
-bool HasVehicle(const dgBody* body) {
-    const dgJointLink* first = body->m_jointRing;
-    if (first == nullptr) {
-        return false;
-    }
-    const dgJointLink* link = first;
-    do {
-        if (link->m_joint->m_kind == dgJointBase::kVehicleJoint) {
-            return true;
-        }
-        link = link->GetNextInRing();
-    } while (link != first);
-    return false;
-}
-
 } // namespace
 
 dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& up, dgBody* chassis) {
     const dgFloat32 length2 = up.x * up.x + up.y * up.y + up.z * up.z;
     if (!std::isfinite(length2) || length2 < kMinUpLength2 || !CanJoin(chassis, nullptr) ||
-        chassis->m_collision == nullptr || HasVehicle(chassis)) {
+        chassis->m_collision == nullptr || dgVehicleJoint::FindOnBody(chassis) != nullptr) {
         return nullptr;
+    }
+    if (m_vehicleWorkspace == nullptr) {
+        void* const block = dgMalloc(sizeof(dgVehicleWorkspace));
+        try {
+            m_vehicleWorkspace = new (block) dgVehicleWorkspace();
+        } catch (const dgMemoryExhausted&) {
+            dgFree(block);
+            throw;
+        }
     }
     // A compound is rewrapped into a new one, so a compound that other bodies share is never flagged.
     dgCollision* shape = chassis->m_collision;
@@ -74,4 +71,44 @@ dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& up, dgBody* chassis) {
     chassis->SetCollision(compound);
     ReleaseCollision(compound);
     return vehicle;
+}
+
+void dgWorld::FlushTireContacts() {
+    while (auto* node = m_tireContactSet.GetFirst()) {
+        dgBody* const chassis = node->GetInfo();
+        m_tireContactSet.RemoveNode(node);
+        if (dgVehicleJoint* const vehicle = dgVehicleJoint::FindOnBody(chassis)) {
+            vehicle->CollectTireContacts();
+        }
+    }
+}
+
+void dgWorld::CollectLinkedJoints(dgJointBase* start, dgUnsigned64 mark, dgGrowableArray<dgJointBase*>& out) {
+    out.Reset();
+    dgGrowableArray<dgJointLink*>& stack = m_vehicleWorkspace->m_linkStack;
+    stack.Reset();
+    start->m_stamp = mark;
+    out.Push(start);
+    for (dgBody* body : {start->m_body0, start->m_body1}) {
+        if (body != nullptr && body->m_invMass.w != 0.0f && body->m_jointRing != nullptr) {
+            stack.Push(body->m_jointRing);
+        }
+    }
+    while (!stack.IsEmpty()) {
+        dgJointLink* const head = stack.Pop();
+        dgJointLink* link = head;
+        do {
+            dgJointBase* const joint = link->m_joint;
+            if (joint->m_stamp != mark) {
+                joint->m_stamp = mark;
+                out.Push(joint);
+                dgBody* const other = link->m_twin->m_body;
+                // Static bodies hold everything on them still: the walk stops there.
+                if (other != nullptr && other->m_invMass.w != 0.0f) {
+                    stack.Push(link->m_twin);
+                }
+            }
+            link = link->GetNextInRing();
+        } while (link != head);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include "JointScenes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vehiclescene {
@@ -55,6 +56,62 @@ struct ReferenceCar {
         const Vec3 pin = {0.0f, 0.0f, 1.0f};
         return dgApiVehicleAddTire(m_vehicle, local.data(), pin.data(), kTireMass, kTireWidth, kTireRadius, kShock,
                                    kSpring, kSuspensionLength, nullptr, static_cast<unsigned>(index));
+    }
+};
+
+/// Forward speed of the chassis (along its x axis).
+inline float ForwardSpeed(const dgBody* chassis) {
+    Vec3 v;
+    dgApiBodyGetVelocity(chassis, v.data());
+    return jointscene::Dot(v, jointscene::Row(jointscene::Matrix(chassis), 0));
+}
+
+/// What the reference car's tire callback applies: torques in the forward sense, the brake of all four
+/// tires and the steering of the front pair. Tires 0 and 1 are the front ones.
+struct Controls {
+    float m_rearTorque = 0.0f;
+    float m_targetSpeed = -1.0f; ///< at least 0: the rear torque holds this speed, up to m_rearTorque
+    float m_brakeFriction = 0.0f;
+    float m_frontSteer = 0.0f;
+    dgBody* m_chassis = nullptr;
+};
+inline Controls g_controls;
+
+/// Speed controller gain: N·m per rear tire per m/s of speed error.
+inline constexpr float kSpeedGain = 2000.0f;
+
+inline void ApplyControls(dgJointBase* vehicle) {
+    const Controls& c = g_controls;
+    float torque = c.m_rearTorque;
+    if (c.m_targetSpeed >= 0.0f) {
+        const float wanted = kSpeedGain * (c.m_targetSpeed - ForwardSpeed(c.m_chassis));
+        torque = std::clamp(wanted, -c.m_rearTorque, c.m_rearTorque);
+    }
+    int index = 0;
+    for (auto* tire = dgApiVehicleGetFirstTireID(vehicle); tire != nullptr;
+         tire = dgApiVehicleGetNextTireID(vehicle, tire), index++) {
+        // A tire rolling forward turns clockwise about its +z pin.
+        if (index >= 2) {
+            dgApiVehicleSetTireTorque(vehicle, tire, -torque);
+        } else {
+            dgApiVehicleSetTireSteerAngle(vehicle, tire, c.m_frontSteer);
+        }
+        if (c.m_brakeFriction > 0.0f) {
+            dgApiVehicleSetTireBrakeAcceleration(vehicle, tire, dgApiVehicleGetTireMaxBrakeAcceleration(vehicle, tire),
+                                                 c.m_brakeFriction);
+        }
+    }
+}
+
+/// The car's chassis height when its tires rest 1 cm above the floor.
+inline constexpr float kDropHeight = 0.5f + kTireRadius + 0.01f;
+
+/// The reference car driven by g_controls.
+struct ControlledCar : ReferenceCar {
+    explicit ControlledCar(float height = kDropHeight, const Controls& controls = {}) : ReferenceCar(height) {
+        g_controls = controls;
+        g_controls.m_chassis = m_chassis;
+        dgApiVehicleSetTireCallback(m_vehicle, ApplyControls);
     }
 };
 
