@@ -93,3 +93,13 @@ SoupFaceList GridFaces(dgInt32 cells, dgFloat32 size, bool triangles, Height hei
 inline SoupFaceList FlatGridFaces(dgInt32 cells, dgFloat32 size, bool triangles, dgFloat32 y = 0.0f) {
     return GridFaces(cells, size, triangles, [y](dgFloat32, dgFloat32) { return y; });
 }
+
+/// Rolling terrain: cells x cells unit squares of two triangles each, centred on the origin, at height
+/// 0.5 sin(0.3 x) cos(0.25 z) (grades up to 0.15 along z = 0).
+inline dgFloat32 RollingTerrainHeight(dgFloat32 x, dgFloat32 z) {
+    return 0.5f * std::sin(0.3f * x) * std::cos(0.25f * z);
+}
+
+inline dgCollisionPolygonalSoup* MakeRollingTerrain(dgInt32 cells) {
+    return MakeTreeCollision(GridFaces(cells, 1.0f, true, RollingTerrainHeight));
+}

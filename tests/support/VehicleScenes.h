@@ -26,6 +26,28 @@ inline constexpr int kTireCount = 4;
 inline constexpr std::array<Vec3, kTireCount> kTirePositions = {
     Vec3{1.3f, -0.5f, 0.9f}, Vec3{1.3f, -0.5f, -0.9f}, Vec3{-1.3f, -0.5f, 0.9f}, Vec3{-1.3f, -0.5f, -0.9f}};
 
+/// A reference tire at the position (chassis frame) spinning about z.
+inline dgVehicleTireHandle* AddReferenceTire(dgJointBase* vehicle, const Vec3& position, int index) {
+    const Mat4 local = jointscene::JointWorld::Translation(position);
+    const Vec3 pin = {0.0f, 0.0f, 1.0f};
+    return dgApiVehicleAddTire(vehicle, local.data(), pin.data(), kTireMass, kTireWidth, kTireRadius, kShock, kSpring,
+                               kSuspensionLength, nullptr, static_cast<unsigned>(index));
+}
+
+/// The reference chassis at position in the scene's world with its four tires; returns the vehicle.
+inline dgJointBase* AddReferenceCar(jointscene::JointWorld& scene, const Vec3& position, dgBody** chassisOut = nullptr) {
+    dgBody* chassis = scene.AddBox(kChassisSize, kChassisMass, jointscene::JointWorld::Translation(position));
+    const Vec3 up = {0.0f, 1.0f, 0.0f};
+    dgJointBase* vehicle = dgApiVehicleCreate(scene.m_world, up.data(), chassis);
+    for (int i = 0; i < kTireCount; i++) {
+        AddReferenceTire(vehicle, kTirePositions[i], i);
+    }
+    if (chassisOut != nullptr) {
+        *chassisOut = chassis;
+    }
+    return vehicle;
+}
+
 /// A floor and the car, its chassis centre at height above the floor's top; the world goes with it.
 struct ReferenceCar {
     jointscene::JointWorld m_scene;
@@ -42,21 +64,14 @@ struct ReferenceCar {
         const Mat4 floorMatrix = jointscene::JointWorld::Translation({0.0f, -0.5f, 0.0f});
         dgApiBodySetMatrix(m_floor, floorMatrix.data());
 
-        m_chassis = m_scene.AddBox(kChassisSize, kChassisMass, jointscene::JointWorld::Translation({0.0f, height, 0.0f}));
-        const Vec3 up = {0.0f, 1.0f, 0.0f};
-        m_vehicle = dgApiVehicleCreate(m_scene.m_world, up.data(), m_chassis);
-        for (int i = 0; i < kTireCount; i++) {
-            m_tires[i] = AddTire(kTirePositions[i], i);
+        m_vehicle = AddReferenceCar(m_scene, {0.0f, height, 0.0f}, &m_chassis);
+        int index = 0;
+        for (auto* t = dgApiVehicleGetFirstTireID(m_vehicle); t != nullptr; t = dgApiVehicleGetNextTireID(m_vehicle, t)) {
+            m_tires[index++] = t;
         }
     }
 
-    /// A reference tire at the position (chassis frame) spinning about z.
-    dgVehicleTireHandle* AddTire(const Vec3& position, int index) {
-        const Mat4 local = jointscene::JointWorld::Translation(position);
-        const Vec3 pin = {0.0f, 0.0f, 1.0f};
-        return dgApiVehicleAddTire(m_vehicle, local.data(), pin.data(), kTireMass, kTireWidth, kTireRadius, kShock,
-                                   kSpring, kSuspensionLength, nullptr, static_cast<unsigned>(index));
-    }
+    dgVehicleTireHandle* AddTire(const Vec3& position, int index) { return AddReferenceTire(m_vehicle, position, index); }
 };
 
 /// Forward speed of the chassis (along its x axis).
