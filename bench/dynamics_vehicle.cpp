@@ -1,10 +1,13 @@
 // Kernels of vehicles: the tire shape's stretched support point and ray cast, each beside the unit
-// rounded disc it forwards to, and a tire added to and removed from the reference car.
+// rounded disc it forwards to, a tire added to and removed from the reference car, and the vehicle's own
+// system of the resting reference car solved.
 
 #include "physics/collision/dgCollisionChamferCylinder.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/dynamics/dgTireCollision.h"
+#include "physics/dynamics/dgVehicleSolver.h"
 #include "physics/dynamics/dgVehicleTire.h"
+#include "physics/dynamics/dgWorld.h"
 
 #include "support/VehicleScenes.h"
 
@@ -91,6 +94,39 @@ void BM_dgVehicleJoint_AddRemoveTire(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_dgVehicleJoint_AddRemoveTire);
+
+// The resting car's system (4 tires on the floor); the tires and the chassis's accumulators are put back
+// after each solve.
+void BM_dgVehicleSolver_Solve(benchmark::State& state) {
+    vehiclescene::ReferenceCar car(vehiclescene::kDropHeight);
+    car.m_scene.Step(120);
+    dgWorld* world = car.m_scene.m_world;
+    // The first half of a step: the pair update gathers the step's tire contacts and leaves them with the
+    // tires.
+    const dgStepContext step = world->BeginStep(jointscene::kStep);
+    world->m_broadPhase.ApplyForcesAndPredictBoxes(step);
+    world->m_broadPhase.UpdatePairs(step);
+    auto* vehicle = static_cast<dgVehicleJoint*>(car.m_vehicle);
+    std::vector<dgVehicleTire> saved;
+    for (auto* node = vehicle->m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+        saved.push_back(node->GetInfo());
+    }
+    dgBody* chassis = car.m_chassis;
+    const dgVector force = chassis->m_force;
+    const dgVector torque = chassis->m_torque;
+    dgVehicleSolver& solver = world->m_vehicleWorkspace->m_solver;
+    for (auto _ : state) {
+        solver.Solve(*vehicle, jointscene::kStep / 3.0f);
+        int i = 0;
+        for (auto* node = vehicle->m_tires.GetFirst(); node != nullptr; node = node->GetNext()) {
+            node->GetInfo() = saved[i++];
+        }
+        chassis->m_force = force;
+        chassis->m_torque = torque;
+    }
+    state.counters["rows"] = solver.GetRowCount();
+}
+BENCHMARK(BM_dgVehicleSolver_Solve);
 
 } // namespace
 

@@ -307,12 +307,14 @@ void AddBody(Harness& h, Cursor& ops) {
     h.m_bodies.push_back(body);
 }
 
-/// Every input setter on every tire with a value of the step's own, then maybe a removal.
+/// Every input setter on every tire (steering too) with a value of the step's own, then maybe a removal;
+/// the vehicle's solver runs on them in each of its sub-steps.
 void VehicleInputs(dgJointBase* vehicle) {
     const float value = g_harness->m_tireInput;
     for (auto* tire = dgApiVehicleGetFirstTireID(vehicle); tire != nullptr;
          tire = dgApiVehicleGetNextTireID(vehicle, tire)) {
         dgApiVehicleSetTireTorque(vehicle, tire, value);
+        dgApiVehicleSetTireSteerAngle(vehicle, tire, value);
         dgApiVehicleSetTireBrakeAcceleration(vehicle, tire, value, -value);
         dgApiVehicleSetTireMaxLongitudinalSlideSpeed(vehicle, tire, value);
         dgApiVehicleSetTireMaxSideSlideSpeed(vehicle, tire, -value);
