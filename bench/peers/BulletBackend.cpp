@@ -3,7 +3,11 @@
 // and time. Bullet multiplies the two bodies' friction and restitution coefficients, so every body gets
 // sqrt(0.7) to give the pair friction of 0.7 that the other engines use, and restitution 0. Ball joints
 // are btPoint2PointConstraint, or btConeTwistConstraint with the same cone and twist when limited;
-// hinges btHingeConstraint.
+// hinges btHingeConstraint. A vehicle is a btRaycastVehicle on the chassis: its wheels have no mass of
+// their own, its suspension stiffness is chosen for the scene's static sag (Bullet's suspension force is
+// stiffness x compression x chassis mass per wheel, so 4 k s = g), damped at 0.3 of critical, and its
+// tire friction is this engine's sliding tire's; drive and brake torques become forces and impulses at the
+// wheel's radius.
 
 #include "PeerBackend.h"
 
@@ -21,6 +25,9 @@ public:
         m_world.setGravity(btVector3(0.0f, -kSceneGravity, 0.0f));
     }
     ~BulletBackend() override {
+        if (m_vehicle != nullptr) {
+            m_world.removeAction(m_vehicle.get());
+        }
         for (const auto& constraint : m_constraints) {
             m_world.removeConstraint(constraint.get());
         }
@@ -61,6 +68,9 @@ public:
         if (!BuildJoints(scene)) {
             return false;
         }
+        if (scene.vehicle.chassis >= 0) {
+            BuildVehicle(scene.vehicle);
+        }
         if (!scene.terrain.indices.empty()) {
             m_terrainVertices = scene.terrain.vertices;
             m_terrainIndices = scene.terrain.indices;
@@ -78,7 +88,21 @@ public:
         return true;
     }
 
-    void Step(float dt) override { m_world.stepSimulation(dt, 1, dt); }
+    void Step(float dt) override {
+        m_step = dt;
+        m_world.stepSimulation(dt, 1, dt);
+    }
+
+    void SetVehicleInputs(float driveTorque, float brakeTorque) override {
+        if (m_vehicle == nullptr) {
+            return;
+        }
+        for (int i = 0; i < m_vehicle->getNumWheels(); i++) {
+            const float radius = m_vehicle->getWheelInfo(i).m_wheelsRadius;
+            m_vehicle->applyEngineForce(m_driven[i] ? driveTorque / radius : 0.0f, i);
+            m_vehicle->setBrake(brakeTorque / radius * m_step, i);
+        }
+    }
 
     void GetPoses(std::vector<ScenePose>& poses) const override {
         poses.resize(m_bodies.size());
@@ -172,6 +196,31 @@ private:
         return true;
     }
 
+    void BuildVehicle(const SceneVehicle& desc) {
+        btRigidBody* chassis = m_bodies[desc.chassis].get();
+        chassis->setActivationState(DISABLE_DEACTIVATION);
+        btRaycastVehicle::btVehicleTuning tuning;
+        tuning.m_suspensionStiffness = kSceneGravity / (4.0f * desc.staticSag);
+        tuning.m_suspensionDamping = 0.3f * std::sqrt(tuning.m_suspensionStiffness);
+        tuning.m_suspensionCompression = tuning.m_suspensionDamping;
+        tuning.m_frictionSlip = desc.tireFriction;
+        tuning.m_maxSuspensionForce = 1.0e6f;
+        tuning.m_maxSuspensionTravelCm = 100.0f * desc.suspensionLength;
+        m_raycaster = std::make_unique<btDefaultVehicleRaycaster>(&m_world);
+        m_vehicle = std::make_unique<btRaycastVehicle>(tuning, chassis, m_raycaster.get());
+        m_vehicle->setCoordinateSystem(2, 1, 0);
+        m_world.addAction(m_vehicle.get());
+        for (int i = 0; i < SceneVehicle::kWheels; i++) {
+            // The suspension hangs from the travel's top; unloaded, the wheel centre is where the scene has it.
+            const btVector3 top(desc.wheels[i][0], desc.wheels[i][1] + desc.suspensionLength, desc.wheels[i][2]);
+            btWheelInfo& wheel = m_vehicle->addWheel(top, btVector3(0.0f, -1.0f, 0.0f), btVector3(0.0f, 0.0f, 1.0f),
+                                                     desc.suspensionLength, desc.wheelRadius, tuning,
+                                                     !desc.driven[i]);
+            wheel.m_rollInfluence = 1.0f;
+            m_driven[i] = desc.driven[i];
+        }
+    }
+
     static bool Awake(const btCollisionObject* object) {
         return !object->isStaticObject() && object->isActive();
     }
@@ -194,6 +243,10 @@ private:
     std::vector<std::unique_ptr<btRigidBody>> m_bodies;
     std::unique_ptr<btRigidBody> m_terrain;
     std::vector<std::unique_ptr<btTypedConstraint>> m_constraints;
+    std::unique_ptr<btDefaultVehicleRaycaster> m_raycaster;
+    std::unique_ptr<btRaycastVehicle> m_vehicle;
+    bool m_driven[SceneVehicle::kWheels] = {};
+    float m_step = kSceneStep;
 };
 
 } // namespace

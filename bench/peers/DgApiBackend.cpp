@@ -1,7 +1,8 @@
 // This engine through its public interface, the scene built as the engine's own tests and benchmarks build
 // it, with auto-freeze on and the scalar or packed solver build the world picks itself. A process callback
 // on the pair counts the contact points of each step. Ball joints and hinges leave the jointed pair out of
-// the contacts.
+// the contacts. A vehicle is this engine's vehicle joint on the chassis, its tire callback applying the
+// drive and the brakes (a brake stops its tire within the step, up to the brake torque).
 
 #include "PeerBackend.h"
 
@@ -26,6 +27,9 @@ public:
         const int group = dgApiMaterialGetDefaultGroupId(m_world);
         dgApiMaterialSetCollisionCallback(m_world, group, group, this, nullptr, &DgApiBackend::CountContact,
                                           nullptr);
+        if (scene.vehicle.chassis >= 0 && !BuildVehicle(scene.vehicle)) {
+            return false;
+        }
         m_awake.assign(scene.bodies.size(), 0u);
         for (size_t i = 0; i < scene.bodies.size(); i++) {
             if (scene.bodies[i].mass > 0.0f) {
@@ -58,6 +62,11 @@ public:
 
     int ContactCount() const override { return m_contactCount; }
 
+    void SetVehicleInputs(float driveTorque, float brakeTorque) override {
+        m_driveTorque = driveTorque;
+        m_brakeTorque = brakeTorque;
+    }
+
     int SleepingCount() const override {
         int count = 0;
         for (size_t i = 0; i < m_bodies.size(); i++) {
@@ -67,6 +76,46 @@ public:
     }
 
 private:
+    bool BuildVehicle(const SceneVehicle& desc) {
+        const float up[3] = {0.0f, 1.0f, 0.0f};
+        // A frozen chassis would never run its tire callback again: it stays awake, as Bullet's does, and
+        // undamped, as Bullet's is (the default damping acts per sub-step and would cap the speed near 8 m/s).
+        dgBody* chassis = m_bodies[desc.chassis];
+        dgApiBodySetAutoFreeze(chassis, 0);
+        dgApiBodySetLinearDamping(chassis, 0.0f);
+        const float noDamping[3] = {0.0f, 0.0f, 0.0f};
+        dgApiBodySetAngularDamping(chassis, noDamping);
+        m_vehicle = dgApiVehicleCreate(m_world, up, chassis);
+        if (m_vehicle == nullptr) {
+            return false;
+        }
+        dgApiJointSetUserData(m_vehicle, this);
+        for (int i = 0; i < SceneVehicle::kWheels; i++) {
+            const float* p = desc.wheels[i];
+            const float local[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, p[0], p[1], p[2], 1};
+            const float pin[3] = {0.0f, 0.0f, 1.0f};
+            m_tires[i] = dgApiVehicleAddTire(m_vehicle, local, pin, desc.wheelMass, desc.wheelWidth, desc.wheelRadius,
+                                             desc.shock, desc.spring, desc.suspensionLength, nullptr, 0);
+            m_driven[i] = desc.driven[i];
+        }
+        dgApiVehicleSetTireCallback(m_vehicle, &DgApiBackend::ApplyInputs);
+        return true;
+    }
+
+    static void ApplyInputs(dgJointBase* vehicle) {
+        auto* self = static_cast<DgApiBackend*>(dgApiJointGetUserData(vehicle));
+        for (int i = 0; i < SceneVehicle::kWheels; i++) {
+            dgVehicleTireHandle* tire = self->m_tires[i];
+            // A tire rolling forward (+x) turns clockwise about its +z pin.
+            dgApiVehicleSetTireTorque(vehicle, tire, self->m_driven[i] ? -self->m_driveTorque : 0.0f);
+            if (self->m_brakeTorque > 0.0f) {
+                dgApiVehicleSetTireBrakeAcceleration(vehicle, tire,
+                                                     dgApiVehicleGetTireMaxBrakeAcceleration(vehicle, tire),
+                                                     self->m_brakeTorque);
+            }
+        }
+    }
+
     static void TrackActive(dgBody* body, unsigned state) {
         *static_cast<unsigned*>(dgApiBodyGetUserData(body)) = state;
     }
@@ -80,6 +129,11 @@ private:
     std::vector<dgBody*> m_bodies; ///< one per scene body, in the scene's order; the world owns them
     std::vector<unsigned> m_awake; ///< the last state each dynamic body's auto-active callback reported
     int m_contactCount = 0;
+    dgJointBase* m_vehicle = nullptr;
+    dgVehicleTireHandle* m_tires[SceneVehicle::kWheels] = {};
+    bool m_driven[SceneVehicle::kWheels] = {};
+    float m_driveTorque = 0.0f;
+    float m_brakeTorque = 0.0f;
 };
 
 } // namespace

@@ -2,7 +2,8 @@
 // default ERP 0.2 and CFM 1e-5, auto-disable on with ODE's own thresholds. Contacts use the friction
 // pyramid scaled by the normal force (dContactApprox1) with mu 0.7 and no bounce, at most 8 per pair.
 // Ball joints are dJointCreateBall, limited ones with an Euler-mode angular motor whose stops hold the
-// limits (no motor force); hinges dJointCreateHinge; jointed pairs make no contacts.
+// limits (no motor force); hinges dJointCreateHinge; jointed pairs make no contacts. ODE has no vehicle:
+// vehicle scenes are n/a.
 
 #include "PeerBackend.h"
 
@@ -42,6 +43,10 @@ public:
     const char* Name() const override { return "ode"; }
 
     bool Build(const NamedScene& scene) override {
+        // ODE has no vehicle.
+        if (scene.vehicle.chassis >= 0) {
+            return false;
+        }
         for (const SceneBody& desc : scene.bodies) {
             dGeomID geom = desc.shape == SceneShape::kBox
                                ? dCreateBox(m_space, desc.size[0], desc.size[1], desc.size[2])

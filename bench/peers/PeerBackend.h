@@ -23,6 +23,12 @@ public:
     virtual int ContactCount() const = 0;
     /// Dynamic bodies the engine has put to sleep.
     virtual int SleepingCount() const = 0;
+    /// Vehicle scenes: the torque on each driven wheel and the brake torque on every wheel for the steps
+    /// that follow, N·m.
+    virtual void SetVehicleInputs(float driveTorque, float brakeTorque) {
+        (void)driveTorque;
+        (void)brakeTorque;
+    }
 };
 
 /// This engine through its public interface.

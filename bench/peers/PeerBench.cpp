@@ -167,6 +167,77 @@ void PrintTable(const NamedScene& scene, int steps, int warmup, int driftFrom,
     }
 }
 
+/// What a vehicle scene measures: the suspension's sag under the resting chassis, the time from rest to
+/// 10 m/s under the drive torque, the distance the brakes take from 10 m/s to a stop, and the step time.
+struct VehicleResult {
+    bool built = false;
+    float sag = 0.0f;
+    float accelerationTime = -1.0f; ///< s; below 0: 10 m/s not reached
+    float brakingDistance = -1.0f;  ///< m; below 0: not stopped
+    double meanMs = 0.0;
+};
+
+VehicleResult RunVehicle(PeerBackend& engine, const NamedScene& scene, int steps) {
+    VehicleResult result;
+    if (!engine.Build(scene)) {
+        return result;
+    }
+    result.built = true;
+    const SceneVehicle& vehicle = scene.vehicle;
+    enum class Phase { kSettle, kDrive, kBrake, kDone } phase = Phase::kSettle;
+    std::vector<ScenePose> poses = scene.InitialPoses();
+    float lastX = poses[vehicle.chassis].position[0];
+    float brakeFrom = 0.0f;
+    int driveFrom = 0;
+    int step = 0;
+    double totalMs = 0.0;
+    for (; step < steps && phase != Phase::kDone; step++) {
+        if (phase == Phase::kSettle && step == vehicle.settleSteps) {
+            result.sag = scene.bodies[vehicle.chassis].position[1] - poses[vehicle.chassis].position[1];
+            engine.SetVehicleInputs(vehicle.driveTorque, 0.0f);
+            phase = Phase::kDrive;
+            driveFrom = step;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        engine.Step(kSceneStep);
+        totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        engine.GetPoses(poses);
+        const float x = poses[vehicle.chassis].position[0];
+        const float speed = std::fabs(x - lastX) / kSceneStep;
+        lastX = x;
+        if (phase == Phase::kDrive && speed >= 10.0f) {
+            result.accelerationTime = static_cast<float>(step + 1 - driveFrom) * kSceneStep;
+            engine.SetVehicleInputs(0.0f, vehicle.brakeTorque);
+            phase = Phase::kBrake;
+            brakeFrom = x;
+        } else if (phase == Phase::kBrake && speed < 0.1f) {
+            result.brakingDistance = std::fabs(x - brakeFrom);
+            phase = Phase::kDone;
+        }
+    }
+    result.meanMs = step > 0 ? totalMs / step : 0.0;
+    return result;
+}
+
+void PrintVehicleTable(const NamedScene& scene, const std::vector<std::pair<std::string, VehicleResult>>& rows) {
+    const SceneVehicle& v = scene.vehicle;
+    std::printf("\n%s: a %.0f kg car on %d wheels of %.2f m, %.0f N·m per driven wheel to 10 m/s, then %.0f N·m "
+                "brakes on every wheel\n",
+                scene.name.c_str(), scene.bodies[v.chassis].mass, SceneVehicle::kWheels, v.wheelRadius,
+                v.driveTorque, v.brakeTorque);
+    std::printf("%-8s %15s %14s %24s %12s\n", "engine", "static sag (m)", "0-10 m/s (s)", "braking from 10 m/s (m)",
+                "ms per step");
+    const auto value = [](float x) { return x < 0.0f ? std::string("n/a") : std::to_string(x).substr(0, 6); };
+    for (const auto& [name, r] : rows) {
+        if (!r.built) {
+            std::printf("%-8s %15s %14s %24s %12s\n", name.c_str(), "n/a", "n/a", "n/a", "n/a");
+            continue;
+        }
+        std::printf("%-8s %15.3f %14s %24s %12.4f\n", name.c_str(), r.sag, value(r.accelerationTime).c_str(),
+                    value(r.brakingDistance).c_str(), r.meanMs);
+    }
+}
+
 int RunGolden() {
     constexpr int kGoldenSteps = 300;
     struct Golden {
@@ -251,6 +322,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         const int steps = stepsOverride > 0 ? stepsOverride : smoke ? 8 : scene.steps;
+        if (scene.vehicle.chassis >= 0) {
+            std::vector<std::pair<std::string, VehicleResult>> rows;
+            for (const EngineEntry& engine : engines) {
+                std::unique_ptr<PeerBackend> backend = engine.make();
+                rows.emplace_back(engine.name, RunVehicle(*backend, scene, steps));
+            }
+            PrintVehicleTable(scene, rows);
+            continue;
+        }
         const int warmup = std::min(smoke ? 2 : kWarmupSteps, steps - 1);
         const int driftFrom = scene.driftFrom < steps ? scene.driftFrom : steps / 2;
         std::vector<std::pair<std::string, RunResult>> rows;

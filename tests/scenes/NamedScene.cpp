@@ -58,6 +58,39 @@ void AddFloor(NamedScene& scene) {
     scene.bodies.push_back(MakeBody(SceneShape::kBox, size, 0.0f, 0.0f, -0.5f, 0.0f));
 }
 
+/// A 4 x 1 x 2 m chassis of 1000 kg (x forward) on four 20 kg wheels of radius 0.35 m, rear-driven, with
+/// its wheels just touching the floor.
+void MakeCar(NamedScene& scene) {
+    AddFloor(scene);
+    constexpr float kRadius = 0.35f;
+    constexpr float kHang = 0.5f;
+    const float size[3] = {4.0f, 1.0f, 2.0f};
+    scene.bodies.push_back(MakeBody(SceneShape::kBox, size, 1000.0f, 0.0f, kHang + kRadius, 0.0f));
+    SceneVehicle& v = scene.vehicle;
+    v.chassis = 1;
+    const float wheels[SceneVehicle::kWheels][3] = {
+        {1.3f, -kHang, 0.9f}, {1.3f, -kHang, -0.9f}, {-1.3f, -kHang, 0.9f}, {-1.3f, -kHang, -0.9f}};
+    for (int i = 0; i < SceneVehicle::kWheels; i++) {
+        for (int k = 0; k < 3; k++) {
+            v.wheels[i][k] = wheels[i][k];
+        }
+        v.driven[i] = wheels[i][0] < 0.0f;
+    }
+    v.wheelRadius = kRadius;
+    v.wheelWidth = 0.25f;
+    v.wheelMass = 20.0f;
+    v.spring = 150.0f;
+    v.shock = 10.0f;
+    v.suspensionLength = 0.3f;
+    // The rows' rest condition at 1/180 s sub-steps under g = 9.81.
+    v.staticSag = 0.178f;
+    v.tireFriction = 2.0f * kSceneFriction;
+    v.driveTorque = 600.0f;
+    v.brakeTorque = 5000.0f;
+    v.settleSteps = 180;
+    scene.steps = 900;
+}
+
 /// Rows of unit boxes in one plane, each row one box shorter and centred on the gaps of the row below.
 void MakePyramid(NamedScene& scene, int rows) {
     constexpr float kSpacing = 1.05f;
@@ -272,7 +305,7 @@ unsigned long long HashPoses(const std::vector<ScenePose>& poses) {
 const std::vector<std::string>& NamedSceneNames() {
     static const std::vector<std::string> names = {"pyramid_20",     "tower_10",  "rain_1000",
                                                    "rain_soup_1000", "chain_100", "hinge_chain_100",
-                                                   "ragdoll_pile_20"};
+                                                   "ragdoll_pile_20", "vehicle_4"};
     return names;
 }
 
@@ -301,6 +334,8 @@ bool MakeNamedScene(const std::string& name, NamedScene& scene) {
         MakeChain(scene, 100, 50.0f, SceneJointKind::kBall);
     } else if (name == "hinge_chain_100") {
         MakeChain(scene, 100, 50.0f, SceneJointKind::kHinge);
+    } else if (name == "vehicle_4") {
+        MakeCar(scene);
     } else if (name == "ragdoll_pile_20") {
         MakeRagdollPile(scene);
         scene.driftFrom = 480;

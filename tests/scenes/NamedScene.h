@@ -45,6 +45,27 @@ struct SceneTerrain {
     std::vector<int> indices;
 };
 
+/// A four-wheeled car on one of the scene's bodies: each wheel's centre (unloaded) in the chassis frame, its
+/// suspension along the chassis's -y, its spin about the chassis's z. The run rests, drives the driven
+/// wheels to 10 m/s and then brakes every wheel to a stop.
+struct SceneVehicle {
+    static constexpr int kWheels = 4;
+    int chassis = -1; ///< index into the scene's bodies; -1: the scene has no vehicle
+    float wheels[kWheels][3] = {};
+    bool driven[kWheels] = {};
+    float wheelRadius = 0.0f;
+    float wheelWidth = 0.0f;
+    float wheelMass = 0.0f;
+    float spring = 0.0f; ///< this engine's suspension row: spring and shock as accelerations
+    float shock = 0.0f;
+    float suspensionLength = 0.0f; ///< m of travel
+    float staticSag = 0.0f;        ///< m the suspension sinks under the resting chassis in this engine
+    float tireFriction = 0.0f;     ///< the sliding tire's longitudinal friction coefficient in this engine
+    float driveTorque = 0.0f;      ///< N·m on each driven wheel
+    float brakeTorque = 0.0f;      ///< N·m on every wheel
+    int settleSteps = 0;           ///< steps at rest before the drive
+};
+
 /// A named scene with the run it is measured over.
 struct NamedScene {
     std::string name;
@@ -57,6 +78,7 @@ struct NamedScene {
     /// bone's frame has its origin at its joint, half its length back along its x axis. An engine with
     /// ragdolls builds the trees through them.
     bool ragdolls = false;
+    SceneVehicle vehicle;
 
     int DynamicCount() const;
     /// The pose a body was built with.
