@@ -226,7 +226,7 @@ void MakeRagdollPile(NamedScene& scene) {
     for (int f = 0; f < kFigures; f++) {
         const ragdollscene::Vec3 base = PileBase(f, kFigures);
         const int first = static_cast<int>(scene.bodies.size());
-        for (const ragdollscene::BoneSpec& bone : bones) {
+        for (const ragdollscene::BoneDesc& bone : bones) {
             const ragdollscene::Vec3 axes[3] = {bone.m_front, bone.m_up,
                                                 ragdollscene::Cross(bone.m_front, bone.m_up)};
             const float origin[3] = {bone.m_origin[0] + base[0], bone.m_origin[1] + base[1],

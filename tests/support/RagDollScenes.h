@@ -28,7 +28,7 @@ enum BoneId {
 };
 
 /// One bone: its frame in world space at base height 0 (front axis along the bone), box and mass.
-struct BoneSpec {
+struct BoneDesc {
     int m_id;
     int m_parent; ///< index into the table; -1 for the root
     float m_mass;
@@ -47,8 +47,8 @@ inline constexpr Vec3 kDown = {0.0f, -1.0f, 0.0f};
 inline constexpr Vec3 kLeft = {1.0f, 0.0f, 0.0f};
 inline constexpr Vec3 kRight = {-1.0f, 0.0f, 0.0f};
 
-inline const std::array<BoneSpec, kBoneCount>& FigureBones() {
-    static const std::array<BoneSpec, kBoneCount> bones = {{
+inline const std::array<BoneDesc, kBoneCount>& FigureBones() {
+    static const std::array<BoneDesc, kBoneCount> bones = {{
         {kPelvis, -1, 12.0f, {0.2f, 0.3f, 0.2f}, kUp, kRight, {0.0f, 1.0f, 0.0f}},
         {kSpine, 0, 20.0f, {0.5f, 0.35f, 0.2f}, kUp, kRight, {0.0f, 1.2f, 0.0f}},
         {kHead, 1, 5.0f, {0.25f, 0.2f, 0.2f}, kUp, kRight, {0.0f, 1.7f, 0.0f}},
@@ -69,7 +69,7 @@ inline Vec3 Cross(const Vec3& a, const Vec3& b) {
 }
 
 /// The bone's global frame with the figure's base at base.
-inline Mat4 GlobalFrame(const BoneSpec& bone, const Vec3& base) {
+inline Mat4 GlobalFrame(const BoneDesc& bone, const Vec3& base) {
     const Vec3 right = Cross(bone.m_front, bone.m_up);
     const Vec3& f = bone.m_front;
     const Vec3& u = bone.m_up;
@@ -111,18 +111,18 @@ struct Figure {
         dgApiRagDollSetTransformCallback(m_ragdoll, report);
         const auto& bones = FigureBones();
         for (int i = 0; i < kBoneCount; i++) {
-            const BoneSpec& spec = bones[i];
-            const Mat4 global = GlobalFrame(spec, base);
+            const BoneDesc& desc = bones[i];
+            const Mat4 global = GlobalFrame(desc, base);
             const Mat4 local =
-                spec.m_parent < 0 ? global : Relative(global, GlobalFrame(bones[spec.m_parent], base));
+                desc.m_parent < 0 ? global : Relative(global, GlobalFrame(bones[desc.m_parent], base));
             dgCollision* box =
-                dgApiCollisionCreateBox(world, spec.m_size[0], spec.m_size[1], spec.m_size[2], nullptr);
-            dgRagDollBone* parent = spec.m_parent < 0 ? nullptr : m_bones[spec.m_parent];
-            m_bones[i] = dgApiRagDollAddBone(m_ragdoll, parent, nullptr, spec.m_mass, local.data(), box,
-                                             spec.m_size.data());
+                dgApiCollisionCreateBox(world, desc.m_size[0], desc.m_size[1], desc.m_size[2], nullptr);
+            dgRagDollBone* parent = desc.m_parent < 0 ? nullptr : m_bones[desc.m_parent];
+            m_bones[i] = dgApiRagDollAddBone(m_ragdoll, parent, nullptr, desc.m_mass, local.data(), box,
+                                             desc.m_size.data());
             dgApiCollisionRelease(world, box);
             if (m_bones[i] != nullptr) {
-                dgApiRagDollBoneSetID(m_bones[i], spec.m_id);
+                dgApiRagDollBoneSetID(m_bones[i], desc.m_id);
             }
         }
         dgApiRagDollEnd(m_ragdoll);

@@ -117,7 +117,7 @@ TEST(dgRagDoll, FigureReadsBackItsFramesBonesBodiesAndJoints) {
     float mass = 0.0f;
     for (int i = 0; i < kBoneCount; i++) {
         const dgRagDollBone* bone = figure.m_bones[i];
-        const BoneSpec& boneDesc = bones[i];
+        const BoneDesc& boneDesc = bones[i];
         const Mat4 global = GlobalFrame(boneDesc, base);
         ExpectMatrixNear(bone->GetGlobalMatrix(), global);
         ExpectMatrixNear(
