@@ -1,5 +1,6 @@
 // This engine through its public interface, the scene built as the engine's own tests and benchmarks build
-// it, with auto-freeze on and the scalar or packed solver build the world picks itself. A process callback
+// it, with auto-freeze on and the build of the dynamics update a new world picks (the packed one where the
+// processor has it), or the scalar build for the column beside it. A process callback
 // on the pair counts the contact points of each step. Ball joints and hinges leave the jointed pair out of
 // the contacts. A vehicle is this engine's vehicle joint on the chassis, its tire callback applying the
 // drive and the brakes (a brake stops its tire within the step, up to the brake torque).
@@ -13,12 +14,16 @@ namespace {
 
 class DgApiBackend final : public PeerBackend {
 public:
-    DgApiBackend() : m_world(dgApiWorldCreate(nullptr, nullptr)) {}
+    explicit DgApiBackend(bool scalar) : m_world(dgApiWorldCreate(nullptr, nullptr)), m_scalar(scalar) {
+        if (scalar) {
+            dgApiWorldSetSimdMode(m_world, 0);
+        }
+    }
     ~DgApiBackend() override { dgApiWorldDestroy(m_world); }
     DgApiBackend(const DgApiBackend&) = delete;
     DgApiBackend& operator=(const DgApiBackend&) = delete;
 
-    const char* Name() const override { return "dgApi"; }
+    const char* Name() const override { return m_scalar ? "dgApi-scalar" : "dgApi"; }
 
     bool Build(const NamedScene& scene) override {
         if (!BuildNamedScene(m_world, scene, m_bodies)) {
@@ -126,6 +131,7 @@ private:
     }
 
     dgWorld* m_world;
+    bool m_scalar;
     std::vector<dgBody*> m_bodies; ///< one per scene body, in the scene's order; the world owns them
     std::vector<unsigned> m_awake; ///< the last state each dynamic body's auto-active callback reported
     int m_contactCount = 0;
@@ -139,5 +145,9 @@ private:
 } // namespace
 
 std::unique_ptr<PeerBackend> MakeDgApiBackend() {
-    return std::make_unique<DgApiBackend>();
+    return std::make_unique<DgApiBackend>(false);
+}
+
+std::unique_ptr<PeerBackend> MakeDgApiScalarBackend() {
+    return std::make_unique<DgApiBackend>(true);
 }

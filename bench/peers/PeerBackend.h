@@ -31,8 +31,10 @@ public:
     }
 };
 
-/// This engine through its public interface.
+/// This engine through its public interface, in the build of the dynamics update a new world picks.
 std::unique_ptr<PeerBackend> MakeDgApiBackend();
+/// The same in the scalar build.
+std::unique_ptr<PeerBackend> MakeDgApiScalarBackend();
 #if ORVALEN_PEER_BULLET
 std::unique_ptr<PeerBackend> MakeBulletBackend();
 #endif
