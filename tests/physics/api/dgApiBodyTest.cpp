@@ -1,6 +1,7 @@
 // Body functions: mass clamps, frames made rigid, impulses at a point, damping and freeze clamps, faces.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,9 @@ float SpinUpAboutX(FloorWorld& scene, dgBody* body) {
 
 } // namespace
 
-TEST(dgApiBody, MassMatrixTakesAbsoluteValuesClampsInertiasAndMakesTinyMassesStatic) {
+BOTH_BUILDS_SUITE(dgApiBodyStepping);
+
+TEST_P(dgApiBodyStepping, MassMatrixTakesAbsoluteValuesClampsInertiasAndMakesTinyMassesStatic) {
     FloorWorld scene;
     dgBody* body = scene.AddBox(5.0f);
 

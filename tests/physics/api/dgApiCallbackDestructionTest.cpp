@@ -2,6 +2,7 @@
 // callbacks destroy or move what they are handed.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,9 @@ const Vec3 kRayEnd = {20.0f, 3.0f, 0.0f};
 
 } // namespace
 
-TEST(dgApiCallbackDestruction, DestroyingEveryBodyFromADestructorDestroysEachOnceOnBothRoads) {
+BOTH_BUILDS_SUITE(dgApiCallbackDestructionStepping);
+
+TEST_P(dgApiCallbackDestructionStepping, DestroyingEveryBodyFromADestructorDestroysEachOnceOnBothRoads) {
     {
         RowOfBoxes row;
         dgApiBodySetDestructorCallback(row.boxes[4], CountAndDestroyAll);

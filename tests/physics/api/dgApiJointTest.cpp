@@ -3,6 +3,7 @@
 
 #include "physics/api/dgApi.h"
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,9 @@ unsigned char CountBoxPairs(dgMaterialPair*, dgBody* body0, dgBody* body1) {
 
 } // namespace
 
-TEST(dgApiJoint, DestructorRunsOnceWhicheverWayTheJointDies) {
+BOTH_BUILDS_SUITE(dgApiJoint);
+
+TEST_P(dgApiJoint, DestructorRunsOnceWhicheverWayTheJointDies) {
     g_destructions.clear();
     {
         FloorWorld scene;
@@ -77,7 +80,7 @@ TEST(dgApiJoint, DestructorRunsOnceWhicheverWayTheJointDies) {
     EXPECT_EQ(g_destructions, (std::map<std::uintptr_t, int>{{1, 1}, {2, 1}, {3, 1}, {4, 1}}));
 }
 
-TEST(dgApiJoint, DestroyedFromAForceCallbackItDiesAtTheEndOfTheSubStep) {
+TEST_P(dgApiJoint, DestroyedFromAForceCallbackItDiesAtTheEndOfTheSubStep) {
     g_destructions.clear();
     FloorWorld scene;
     dgBody* bob = scene.AddBox(5.0f);
@@ -92,7 +95,7 @@ TEST(dgApiJoint, DestroyedFromAForceCallbackItDiesAtTheEndOfTheSubStep) {
     EXPECT_LT(BodyPosition(bob)[1], 4.9f);
 }
 
-TEST(dgApiJoint, CollisionStateDecidesWhetherTheJoinedBodiesTouch) {
+TEST_P(dgApiJoint, CollisionStateDecidesWhetherTheJoinedBodiesTouch) {
     FloorWorld scene;
     dgBody* a = scene.AddBox(5.0f);
     dgBody* b = scene.AddBox(5.5f);
@@ -110,7 +113,7 @@ TEST(dgApiJoint, CollisionStateDecidesWhetherTheJoinedBodiesTouch) {
     EXPECT_GT(g_pairBegins, 0);
 }
 
-TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
+TEST_P(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
     const auto run = [](dgMallocCallback allocate, dgFreeCallback release) {
         FloorWorld scene(allocate, release);
         dgBody* a = scene.AddBox(5.0f);
@@ -140,7 +143,7 @@ TEST(dgApiJoint, WorldGivesBackEveryBlockWithJointsAlive) {
     CountingHooks::RestoreDefaults();
 }
 
-TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
+TEST_P(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
     // 64 joints fill the first pages of the ball and link pools: the next joint needs fresh pages.
     const Vec3 x = {1.0f, 0.0f, 0.0f};
     const Vec3 y = {0.0f, 1.0f, 0.0f};
@@ -196,7 +199,7 @@ TEST(dgApiJoint, EveryRefusedRequestOfJointCreationGivesNullAndLeavesNothing) {
     CountingHooks::RestoreDefaults();
 }
 
-TEST(dgApiJoint, MotorJointFunctionsGivenAnotherKindOfJointDoNothing) {
+TEST_P(dgApiJoint, MotorJointFunctionsGivenAnotherKindOfJointDoNothing) {
     FloorWorld scene;
     dgBody* a = scene.AddBox(5.0f);
     dgJointBase* ball = BallAt(scene, {0.0f, 6.0f, 0.0f}, a, nullptr);

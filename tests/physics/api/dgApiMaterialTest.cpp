@@ -2,6 +2,7 @@
 // on a resting box, conveyors and disabled contacts.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,9 @@ TEST(dgApiMaterial, GroupIdsCountUpAndUnknownIdsNameNoPair) {
     EXPECT_EQ(dgApiMaterialCreateGroupId(scene.m_world), 1);
 }
 
-TEST(dgApiMaterial, PairFrictionIsMadeAbsoluteClampedAndOrdered) {
+BOTH_BUILDS_SUITE(dgApiMaterialStepping);
+
+TEST_P(dgApiMaterialStepping, PairFrictionIsMadeAbsoluteClampedAndOrdered) {
     struct Case {
         float staticFriction;
         float kineticFriction;
@@ -80,7 +83,7 @@ unsigned char RaiseFrictionOnContact(dgContactMaterial* contact, dgContactJoint*
 
 } // namespace
 
-TEST(dgApiMaterial, ContactFrictionSettersClampAgainstEachOther) {
+TEST_P(dgApiMaterialStepping, ContactFrictionSettersClampAgainstEachOther) {
     FloorWorld scene;
     dgBody* slab = scene.AddBox(0.25f, 1.0f, kSlab);
     dgApiMaterialSetDefaultFriction(scene.m_world, 0, 0, 0.5f, 0.3f);
@@ -126,7 +129,7 @@ unsigned char InspectContact(dgContactMaterial* contact, dgContactJoint* joint) 
 
 } // namespace
 
-TEST(dgApiMaterial, ProcessCallbackOnARestingBoxSeesAFrameApproachAndTheWeight) {
+TEST_P(dgApiMaterialStepping, ProcessCallbackOnARestingBoxSeesAFrameApproachAndTheWeight) {
     FloorWorld scene;
     dgBody* box = scene.AddBox(0.6f, 2.0f);
     dgApiBodySetAutoFreeze(box, 0);
@@ -174,7 +177,7 @@ unsigned char DropContact(dgContactMaterial* contact, dgContactJoint*) {
 
 } // namespace
 
-TEST(dgApiMaterial, TangentAccelerationCarriesABoxLikeAConveyor) {
+TEST_P(dgApiMaterialStepping, TangentAccelerationCarriesABoxLikeAConveyor) {
     FloorWorld scene;
     dgBody* box = scene.AddBox(0.5f);
     dgApiMaterialSetDefaultFriction(scene.m_world, 0, 0, 1.0f, 1.0f);
@@ -187,7 +190,7 @@ TEST(dgApiMaterial, TangentAccelerationCarriesABoxLikeAConveyor) {
     EXPECT_NEAR(BodyPosition(box)[1], 0.5f, 0.02f);
 }
 
-TEST(dgApiMaterial, DisabledContactsLetTheBoxFallThrough) {
+TEST_P(dgApiMaterialStepping, DisabledContactsLetTheBoxFallThrough) {
     FloorWorld scene;
     dgBody* box = scene.AddBox(0.5f);
     dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, DropContact, nullptr);

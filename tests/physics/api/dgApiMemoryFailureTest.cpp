@@ -2,6 +2,7 @@
 // a time, gives null (or the default group) and leaves nothing behind.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -81,7 +82,9 @@ void BuildStepAndDestroyEverything(dgMallocCallback allocate, dgFreeCallback rel
 
 } // namespace
 
-TEST(dgApiMemoryFailure, EveryRefusedRequestOfACreatorGivesNullAndTheRestRunsAndFreesEverything) {
+BOTH_BUILDS_SUITE(dgApiMemoryFailure);
+
+TEST_P(dgApiMemoryFailure, EveryRefusedRequestOfACreatorGivesNullAndTheRestRunsAndFreesEverything) {
     // The engine's process-wide pools and tables live until unload: made before anything counts.
     BuildStepAndDestroyEverything(nullptr, nullptr);
     CountingHooks::s_live.clear();

@@ -3,6 +3,7 @@
 #include "physics/dynamics/dgRagDollBone.h"
 #include "physics/dynamics/dgWorld.h"
 #include "support/RagDollScenes.h"
+#include "support/SolverBuilds.h"
 #include "ApiTestScene.h"
 
 #include <gtest/gtest.h>
@@ -129,7 +130,9 @@ TEST(dgApiRagDoll, BuildingOutsideBeginEndAndBadBonesAreRefused) {
     EXPECT_NEAR(speed, 16.0f * 0.01f, 1e-5f);
 }
 
-TEST(dgApiRagDoll, BeginDestroyAndWorldTeardownDestroyEachBoneBodyOnce) {
+BOTH_BUILDS_SUITE(dgApiRagDollStepping);
+
+TEST_P(dgApiRagDollStepping, BeginDestroyAndWorldTeardownDestroyEachBoneBodyOnce) {
     RagDollWorld scene;
     const int bodies = scene.m_world->GetBodyCount();
     const int joints = scene.m_world->GetJointCount();
@@ -150,7 +153,7 @@ TEST(dgApiRagDoll, BeginDestroyAndWorldTeardownDestroyEachBoneBodyOnce) {
     EXPECT_EQ(scene.m_world->GetJointCount(), joints);
 }
 
-TEST(dgApiRagDoll, WorldDestroyedWithRagdollsAliveDestroysEachBoneBodyOnceAndFreesAll) {
+TEST_P(dgApiRagDollStepping, WorldDestroyedWithRagdollsAliveDestroysEachBoneBodyOnceAndFreesAll) {
     // The engine's process-wide pools are made on first use and kept: make them before counting.
     {
         RagDollWorld warmUp;
@@ -180,7 +183,7 @@ TEST(dgApiRagDoll, WorldDestroyedWithRagdollsAliveDestroysEachBoneBodyOnceAndFre
     CountingHooks::RestoreDefaults();
 }
 
-TEST(dgApiRagDoll, HostUserDataOnBoneBodiesChangesNoReport) {
+TEST_P(dgApiRagDollStepping, HostUserDataOnBoneBodiesChangesNoReport) {
     static std::vector<int> s_reports;
     const auto report = [](dgRagDollBone* bone) { s_reports.push_back(static_cast<int>(bone->GetNameId())); };
     std::vector<int> runs[2];
@@ -200,7 +203,7 @@ TEST(dgApiRagDoll, HostUserDataOnBoneBodiesChangesNoReport) {
     EXPECT_EQ(runs[0], runs[1]);
 }
 
-TEST(dgApiRagDoll, BoneBodyDestroyedByTheHostIsNotTheRagdollsToDestroyAgain) {
+TEST_P(dgApiRagDollStepping, BoneBodyDestroyedByTheHostIsNotTheRagdollsToDestroyAgain) {
     RagDollWorld scene;
     Figure figure(scene.m_world, {0.0f, 2.0f, 0.0f});
     dgRagDollBone* forearm = figure.m_bones[4];
@@ -280,7 +283,7 @@ struct CallbackCase {
 
 } // namespace
 
-TEST(dgApiRagDoll, DestroyAndRebuildFromCallbacksUnhookAtOnceAndFreeAfterTheSubStep) {
+TEST_P(dgApiRagDollStepping, DestroyAndRebuildFromCallbacksUnhookAtOnceAndFreeAfterTheSubStep) {
     for (const Action action : {Action::kDestroy, Action::kBegin, Action::kRebuild}) {
         for (const bool fromReport : {false, true}) {
             RagDollWorld scene;
@@ -312,7 +315,7 @@ TEST(dgApiRagDoll, DestroyAndRebuildFromCallbacksUnhookAtOnceAndFreeAfterTheSubS
     }
 }
 
-TEST(dgApiRagDoll, RagdollDestroyedWhileQueuedLeavesTheQueue) {
+TEST_P(dgApiRagDollStepping, RagdollDestroyedWhileQueuedLeavesTheQueue) {
     RagDollWorld scene;
     static std::vector<dgRagDoll*> s_reported;
     s_reported.clear();
@@ -341,7 +344,7 @@ TEST(dgApiRagDoll, RagdollDestroyedWhileQueuedLeavesTheQueue) {
     EXPECT_EQ(scene.m_world->m_ragdollUpdates.GetCount(), 0);
 }
 
-TEST(dgApiRagDoll, EveryRefusedRequestOfAFigureBuildLeavesAWorldThatStepsAndFreesAll) {
+TEST_P(dgApiRagDollStepping, EveryRefusedRequestOfAFigureBuildLeavesAWorldThatStepsAndFreesAll) {
     // Each run refuses one request of the figure's build, from the ragdoll's creation to its last bone;
     // a second figure then reuses whatever the refusal gave back, and both fall onto the floor.
     const auto run = [](int refuse, dgMallocCallback allocate, dgFreeCallback release) {

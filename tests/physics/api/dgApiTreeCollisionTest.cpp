@@ -2,6 +2,7 @@
 // the build's limits, bodies resting on a tree and its faces shown.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +185,10 @@ TEST_F(dgApiTreeCollision, FacesOutsideAnOpenBuildOrAboveTheLimitAreIgnored) {
     dgApiCollisionRelease(m_world, tree);
 }
 
-TEST_F(dgApiTreeCollision, AnEmptyTreeBuiltEitherWayHitsNothingAndHoldsABody) {
+class dgApiTreeCollisionStepping : public RunsInBuild, public TreeWorld {};
+INSTANTIATE_BOTH_BUILDS(dgApiTreeCollisionStepping);
+
+TEST_P(dgApiTreeCollisionStepping, AnEmptyTreeBuiltEitherWayHitsNothingAndHoldsABody) {
     for (const int optimize : {0, 1}) {
         dgCollision* tree = dgApiTreeCollisionCreate(m_world, nullptr);
         dgApiTreeCollisionBeginBuild(tree);
@@ -219,7 +223,7 @@ void CountFace(dgBody*, int vertexCount, const float*, int) {
 
 } // namespace
 
-TEST_F(dgApiTreeCollision, ABoxRestsOnTheGridAndItsContactsCarryTheCellsAttribute) {
+TEST_P(dgApiTreeCollisionStepping, ABoxRestsOnTheGridAndItsContactsCarryTheCellsAttribute) {
     dgCollision* tree = MakeGrid(m_world, false, 0, RecordFace);
     dgBody* floor = dgApiBodyCreate(m_world, tree);
     dgApiCollisionRelease(m_world, tree);

@@ -3,6 +3,7 @@
 #include "physics/api/dgApi.h"
 #include "physics/api/dgUserConstraint.h"
 #include "support/JointScenes.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +62,9 @@ bool IsFinite(const Mat4& m) {
 
 } // namespace
 
-TEST(dgApiUserJoint, ThreeLinearRowsSwingLikeTheBallJointAndCarryTheWeight) {
+BOTH_BUILDS_SUITE(dgApiUserJointStepping);
+
+TEST_P(dgApiUserJointStepping, ThreeLinearRowsSwingLikeTheBallJointAndCarryTheWeight) {
     Pendulum ball(5.0f * kPi / 180.0f);
     float separation = 0.0f;
     const float ballPeriod = ball.MeasurePeriod(separation);
@@ -81,7 +84,7 @@ TEST(dgApiUserJoint, ThreeLinearRowsSwingLikeTheBallJointAndCarryTheWeight) {
     EXPECT_NEAR(dgApiUserJointGetRowForce(hanging.m_joint, 0), 0.0f, 0.01f * kGravity);
 }
 
-TEST(dgApiUserJoint, SpringRowOscillatesWithThePeriodOfItsStiffnessWhateverTheMass) {
+TEST_P(dgApiUserJointStepping, SpringRowOscillatesWithThePeriodOfItsStiffnessWhateverTheMass) {
     for (const float mass : {1.0f, 5.0f}) {
         JointWorld scene;
         dgBody* body = scene.AddSphere(0.1f, mass, {0.1f, 0.0f, 0.0f});
@@ -154,7 +157,7 @@ TEST(dgApiUserJoint, RowFunctionsClampBoundRowsAndActOnlyInsideTheSubmit) {
     EXPECT_EQ(wide->SubmitConstraints(params), 48);
 }
 
-TEST(dgApiUserJoint, RowsThatAreNotFiniteAreNotAddedAndBodiesStayFinite) {
+TEST_P(dgApiUserJointStepping, RowsThatAreNotFiniteAreNotAddedAndBodiesStayFinite) {
     JointWorld scene;
     dgBody* a = scene.AddSphere(0.1f, 1.0f, {0.0f, 0.0f, 0.0f});
     dgBody* b = scene.AddSphere(0.1f, 1.0f, {1.0f, 0.0f, 0.0f});

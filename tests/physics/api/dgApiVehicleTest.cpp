@@ -1,5 +1,6 @@
 #include "physics/api/dgApi.h"
 
+#include "support/SolverBuilds.h"
 #include "support/VehicleScenes.h"
 
 #include <gtest/gtest.h>
@@ -139,7 +140,9 @@ TEST(dgApiVehicle, BadInputGivesItsClearResult) {
     EXPECT_EQ(dgApiVehicleGetFirstTireID(other.m_vehicle), other.m_tires[1]);
 }
 
-TEST(dgApiVehicle, TireCallbackRunsEachStepAndDefersItsRemovals) {
+BOTH_BUILDS_SUITE(dgApiVehicleStepping);
+
+TEST_P(dgApiVehicleStepping, TireCallbackRunsEachStepAndDefersItsRemovals) {
     ReferenceCar car;
     g_log = CallbackLog{};
     dgApiVehicleSetTireCallback(car.m_vehicle, LoggingCallback);

@@ -1,6 +1,7 @@
 // World functions: sub-steps, memory hooks, freezing, ray casts, iteration.
 
 #include "ApiTestScene.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,9 @@ void CountSubStep(dgBody* body) {
 
 } // namespace
 
-TEST(dgApiWorld, SubStepsFollowTheClampedStepAndTheMinimumFrameRate) {
+BOTH_BUILDS_SUITE(dgApiWorldStepping);
+
+TEST_P(dgApiWorldStepping, SubStepsFollowTheClampedStepAndTheMinimumFrameRate) {
     struct Case {
         float step;
         float rate;
@@ -81,7 +84,7 @@ void RunPile(dgWorld* world) {
 
 } // namespace
 
-TEST(dgApiWorld, MemoryHooksSeeEveryBlockBackAndAreNotMixedBetweenLivingWorlds) {
+TEST_P(dgApiWorldStepping, MemoryHooksSeeEveryBlockBackAndAreNotMixedBetweenLivingWorlds) {
     // The engine's process-wide pools are made on first use and kept: make them before counting.
     dgWorld* warmUp = dgApiWorldCreate(nullptr, nullptr);
     RunPile(warmUp);
@@ -122,7 +125,7 @@ void RecordActivity(dgBody* body, unsigned state) {
 
 } // namespace
 
-TEST(dgApiWorld, FreezeAndUnfreezeCallTheAutoActiveCallbackOnlyOnChange) {
+TEST_P(dgApiWorldStepping, FreezeAndUnfreezeCallTheAutoActiveCallbackOnlyOnChange) {
     FloorWorld scene;
     dgBody* box = scene.AddBox(0.5f);
     g_activity.clear();

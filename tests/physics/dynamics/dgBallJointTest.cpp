@@ -5,6 +5,7 @@
 #include "support/JointScenes.h"
 #include "support/MathAssertions.h"
 #include "support/RandomGeometry.h"
+#include "support/SolverBuilds.h"
 #include "JointTestBodies.h"
 
 #include <gtest/gtest.h>
@@ -178,7 +179,9 @@ TEST(dgBallJoint, LimitsClampAndFramesCoincideInEveryPoseTheyAreMadeIn) {
     EXPECT_EQ(joint->m_coneAngle, cone);
 }
 
-TEST(dgBallJoint, PendulumSwingsWithTheCompoundPeriodAndHoldsItsPivotAndWeight) {
+BOTH_BUILDS_SUITE(dgBallJointStepping);
+
+TEST_P(dgBallJointStepping, PendulumSwingsWithTheCompoundPeriodAndHoldsItsPivotAndWeight) {
     using namespace jointscene;
     Pendulum pendulum(5.0f * kDegree);
     float largest = 0.0f;
@@ -195,7 +198,7 @@ TEST(dgBallJoint, PendulumSwingsWithTheCompoundPeriodAndHoldsItsPivotAndWeight) 
     EXPECT_NEAR(std::fabs(force[1]), Length(force), 1.0e-3f * kGravity);
 }
 
-TEST(dgBallJoint, ConeAndTwistLimitsStopTheSwingAndTheTwistNearTheirAngles) {
+TEST_P(dgBallJointStepping, ConeAndTwistLimitsStopTheSwingAndTheTwistNearTheirAngles) {
     using namespace jointscene;
     Pendulum cone(0.0f);
     // Two sub-steps per step: the cone acts from the first sub-step past it, and at 3.7 rad/s one 1/60 s
@@ -232,7 +235,7 @@ TEST(dgBallJoint, ConeAndTwistLimitsStopTheSwingAndTheTwistNearTheirAngles) {
     EXPECT_GT(widestTwist, 18.0f * kDegree);
 }
 
-TEST(dgBallJoint, ThirtyLinkChainHoldsItsPivotsAndHangsItsFullLength) {
+TEST_P(dgBallJointStepping, ThirtyLinkChainHoldsItsPivotsAndHangsItsFullLength) {
     using namespace jointscene;
     // Four sub-steps per step and some damping: without damping nothing dissipates the swing, and the
     // explicit step adds energy to fast links at a rate that grows with the sub-step.
@@ -253,7 +256,7 @@ TEST(dgBallJoint, ThirtyLinkChainHoldsItsPivotsAndHangsItsFullLength) {
 
 // Released level at 60 Hz without damping: nothing may add energy, so the links' mean height never
 // rises above where they started, and the links stay joined.
-TEST(dgBallJoint, LevelRodAndChainReleasedAt60HzGainNoEnergyAndHoldTheirPivots) {
+TEST_P(dgBallJointStepping, LevelRodAndChainReleasedAt60HzGainNoEnergyAndHoldTheirPivots) {
     using namespace jointscene;
     for (const int links : {1, 10}) {
         JointWorld scene;

@@ -6,6 +6,7 @@
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 #include "JointTestBodies.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,9 @@ TEST(dgCorkscrewJoint, AnswerBitsPlaceTheSlidingThenTheTurningMotorRow) {
     EXPECT_EQ(params.m_accelerations[4], 2.0f);
 }
 
-TEST(dgCorkscrewJoint, SlidingAndTurningStayIndependentAndBothMotorsReachTheirSpeeds) {
+BOTH_BUILDS_SUITE(dgCorkscrewJointStepping);
+
+TEST_P(dgCorkscrewJointStepping, SlidingAndTurningStayIndependentAndBothMotorsReachTheirSpeeds) {
     JointWorld spinning;
     dgJointBase* spin = Corkscrew(spinning, {0.0f, 0.0f, 0.0f}, {3.0f, 0.0f, 0.0f});
     spinning.Step(120);

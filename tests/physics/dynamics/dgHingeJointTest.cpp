@@ -6,6 +6,7 @@
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 #include "JointTestBodies.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,9 @@ float FreeSwingOmega() {
 
 } // namespace
 
-TEST(dgHingeJoint, RodSwingsWithThePhysicalPendulumPeriod) {
+BOTH_BUILDS_SUITE(dgHingeJointStepping);
+
+TEST_P(dgHingeJointStepping, RodSwingsWithThePhysicalPendulumPeriod) {
     HingedRod rod(10.0f * kDegree);
     std::vector<float> crossings;
     float lastX = Position(rod.m_rod)[0];
@@ -88,7 +91,7 @@ TEST(dgHingeJoint, RodSwingsWithThePhysicalPendulumPeriod) {
     EXPECT_NEAR((crossings[10] - crossings[0]) / 5.0f, period, 0.01f * period);
 }
 
-TEST(dgHingeJoint, PinHoldsItsDirectionUnderTorqueAndCarriesTheWeight) {
+TEST_P(dgHingeJointStepping, PinHoldsItsDirectionUnderTorqueAndCarriesTheWeight) {
     // Across pin and rod the far-point rows work on the rod's large inertia, about the rod's own axis
     // on its small one.
     for (const auto& [axis, largestTilt] : {std::pair{0, 0.1f}, std::pair{1, 3.0f}}) {
@@ -111,7 +114,7 @@ TEST(dgHingeJoint, PinHoldsItsDirectionUnderTorqueAndCarriesTheWeight) {
     EXPECT_NEAR(Length(force), kGravity, 0.02f * kGravity);
 }
 
-TEST(dgHingeJoint, FrictionBoundMotorAcceleratesAtItsTorqueAndHoldsItsSpeed) {
+TEST_P(dgHingeJointStepping, FrictionBoundMotorAcceleratesAtItsTorqueAndHoldsItsSpeed) {
     g_torque = {0.0f, 0.0f, 0.0f};
     EXPECT_NEAR(SpinAfter(30), 4.0f * 0.5f, 0.03f * 2.0f);
     EXPECT_NEAR(SpinAfter(180), 5.0f, 0.01f * 5.0f);
@@ -120,7 +123,7 @@ TEST(dgHingeJoint, FrictionBoundMotorAcceleratesAtItsTorqueAndHoldsItsSpeed) {
     g_torque = {0.0f, 0.0f, 0.0f};
 }
 
-TEST(dgHingeJoint, StopRuleHoldsARodAtItsTargetAndPullsHarderBelowIt) {
+TEST_P(dgHingeJointStepping, StopRuleHoldsARodAtItsTargetAndPullsHarderBelowIt) {
     HingedRod rod(90.0f * kDegree);
     dgApiHingeSetUserCallback(rod.m_hinge, StopAtThirtyDegrees);
     rod.m_scene.Step(180);
@@ -153,7 +156,7 @@ TEST(dgHingeJoint, WorldHingeMeasuresOmegaAgainstRest) {
     EXPECT_FLOAT_EQ(between->GetJointOmega(), 0.0f);
 }
 
-TEST(dgHingeJoint, MotorRowOnlyForAUsableRecordTheCallbackAsksFor) {
+TEST_P(dgHingeJointStepping, MotorRowOnlyForAUsableRecordTheCallbackAsksFor) {
     JointTestBodies scene;
     dgHingeJoint* joint = scene.m_world.CreateHingeJoint(kOrigin, kPinY, scene.m_body0, scene.m_body1);
     dgJointParams params;

@@ -2,6 +2,7 @@
 #include "physics/dynamics/dgRagDollBone.h"
 #include "physics/dynamics/dgWorld.h"
 #include "support/RagDollScenes.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +180,9 @@ TEST(dgRagDoll, FigureDroppedOnAFloorRestsWithin8sWithItsLimitsHeld) {
     }
 }
 
-TEST(dgRagDoll, ReportsComeAfterTheSubStepsDynamicsLastMovedFirstAndNotWhileAsleep) {
+BOTH_BUILDS_SUITE(dgRagDollStepping);
+
+TEST_P(dgRagDollStepping, ReportsComeAfterTheSubStepsDynamicsLastMovedFirstAndNotWhileAsleep) {
     static FigureWorld* s_scene;
     static std::vector<const dgRagDollBone*> s_reports;
     static int s_wrongFlags;

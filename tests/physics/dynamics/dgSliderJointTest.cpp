@@ -5,6 +5,7 @@
 #include "physics/dynamics/dgSliderJoint.h"
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
+#include "support/SolverBuilds.h"
 #include "JointTestBodies.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,9 @@ struct SliderScene {
 
 } // namespace
 
-TEST(dgSliderJoint, BodyFallsFreelyAlongAVerticalPinWithoutTurningOrDrifting) {
+BOTH_BUILDS_SUITE(dgSliderJointStepping);
+
+TEST_P(dgSliderJointStepping, BodyFallsFreelyAlongAVerticalPinWithoutTurningOrDrifting) {
     SliderScene slider({0.0f, 1.0f, 0.0f}, 1.0f);
     slider.m_scene.Step(60);
     // The drop of N steps is g h^2 N (N + 1) / 2, off the closed form; the speed is g t exactly.
@@ -48,7 +51,7 @@ TEST(dgSliderJoint, BodyFallsFreelyAlongAVerticalPinWithoutTurningOrDrifting) {
     EXPECT_LT(std::hypot(p[0], p[2]), 1.0e-4f);
 }
 
-TEST(dgSliderJoint, HorizontalPinHoldsTheWeightAndKeepsASlide) {
+TEST_P(dgSliderJointStepping, HorizontalPinHoldsTheWeightAndKeepsASlide) {
     SliderScene slider({1.0f, 0.0f, 0.0f}, 1.0f);
     const Vec3 slide = {1.0f, 0.0f, 0.0f};
     dgApiBodySetVelocity(slider.m_body, slide.data());

@@ -6,6 +6,7 @@
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 #include "JointTestBodies.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,9 @@ TEST(dgUniversalJoint, AnglesMeasureEachPinsTurn) {
     }
 }
 
-TEST(dgUniversalJoint, PinOneStaysSquareToPinZeroUnderTorqueAboutTheirCross) {
+BOTH_BUILDS_SUITE(dgUniversalJointStepping);
+
+TEST_P(dgUniversalJointStepping, PinOneStaysSquareToPinZeroUnderTorqueAboutTheirCross) {
     JointWorld scene;
     dgBody* rod = scene.AddBox({1.0f, 0.1f, 0.1f}, 1.0f, JointWorld::Translation({0.0f, 0.0f, 0.0f}));
     dgApiBodySetForceAndTorqueCallback(rod, WeightAndTorqueAboutZ);
@@ -88,7 +91,7 @@ TEST(dgUniversalJoint, PinOneStaysSquareToPinZeroUnderTorqueAboutTheirCross) {
     EXPECT_LT(std::fabs(Row(Matrix(rod), 0)[1]), 3.5e-3f);
 }
 
-TEST(dgUniversalJoint, DriveShaftAtThirtyDegreesTurnsWholeTurnsWithItsInput) {
+TEST_P(dgUniversalJointStepping, DriveShaftAtThirtyDegreesTurnsWholeTurnsWithItsInput) {
     JointWorld scene;
     const float bend = 30.0f * kDegree;
     const Vec3 axis1 = {std::cos(bend), std::sin(bend), 0.0f};
@@ -125,7 +128,7 @@ TEST(dgUniversalJoint, DriveShaftAtThirtyDegreesTurnsWholeTurnsWithItsInput) {
     EXPECT_GE(total[0], tenTurns);
 }
 
-TEST(dgUniversalJoint, MotorRowsStopRuleAndParallelPinsStayFinite) {
+TEST_P(dgUniversalJointStepping, MotorRowsStopRuleAndParallelPinsStayFinite) {
     JointTestBodies scene;
     dgUniversalJoint* joint =
         scene.m_world.CreateUniversalJoint(kOrigin, kPinX, kPinY, scene.m_body0, scene.m_body1);

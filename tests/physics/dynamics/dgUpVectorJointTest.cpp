@@ -2,6 +2,7 @@
 #include "physics/dynamics/dgUpVectorJoint.h"
 #include "physics/dynamics/dgWorld.h"
 #include "support/JointScenes.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,9 @@ bool RowsAreFinite(const dgJointParams& params, dgInt32 count) {
 
 } // namespace
 
-TEST(dgUpVectorJoint, TiltedBoxRightsItselfWhileSpinningAndFallingFreely) {
+BOTH_BUILDS_SUITE(dgUpVectorJointStepping);
+
+TEST_P(dgUpVectorJointStepping, TiltedBoxRightsItselfWhileSpinningAndFallingFreely) {
     UprightBox tilted;
     tilted.Turn(dgRotationMatrixZ(30.0f * kDegree));
     tilted.m_scene.Step(120);
@@ -76,7 +79,7 @@ TEST(dgUpVectorJoint, TiltedBoxRightsItselfWhileSpinningAndFallingFreely) {
     EXPECT_LT(spinning.Tilt(), 1.0e-3f);
 }
 
-TEST(dgUpVectorJoint, PinIsMadeUnitAndAZeroOrReversedPinChangesNothingOfTheBody) {
+TEST_P(dgUpVectorJointStepping, PinIsMadeUnitAndAZeroOrReversedPinChangesNothingOfTheBody) {
     UprightBox unit;
     UprightBox longPin;
     unit.Turn(dgRotationMatrixX(20.0f * kDegree));

@@ -3,6 +3,7 @@
 
 #include "physics/api/dgApi.h"
 
+#include "support/SolverBuilds.h"
 #include "support/VehicleScenes.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,9 @@ Settled Settle(ReferenceCar& car) {
 
 } // namespace
 
-TEST(dgVehicleDriving, RestSettlesWhereTheSuspensionRowsBalanceTheWeight) {
+BOTH_BUILDS_SUITE(dgVehicleDriving);
+
+TEST_P(dgVehicleDriving, RestSettlesWhereTheSuspensionRowsBalanceTheWeight) {
     ControlledCar car;
     const Settled settled = Settle(car);
     EXPECT_LT(settled.m_maxSpeed, 0.01f);
@@ -96,7 +99,7 @@ TEST(dgVehicleDriving, RestSettlesWhereTheSuspensionRowsBalanceTheWeight) {
     EXPECT_NEAR(ratio, RestDeflection(0.5f * kChassisMass) / RestDeflection(kChassisMass), 0.05f * 0.538f);
 }
 
-TEST(dgVehicleDriving, DriveAcceleratesAsTheRearTorqueOverTheRollingMass) {
+TEST_P(dgVehicleDriving, DriveAcceleratesAsTheRearTorqueOverTheRollingMass) {
     Controls drive;
     drive.m_rearTorque = 300.0f;
     ControlledCar car(kDropHeight);
@@ -115,7 +118,7 @@ TEST(dgVehicleDriving, DriveAcceleratesAsTheRearTorqueOverTheRollingMass) {
     EXPECT_FALSE(slipped);
 }
 
-TEST(dgVehicleDriving, BrakeLocksTheTiresAndStopsOnTheKineticBound) {
+TEST_P(dgVehicleDriving, BrakeLocksTheTiresAndStopsOnTheKineticBound) {
     ControlledCar car;
     car.m_scene.Step(120);
     const Vec3 start = jointscene::Position(car.m_chassis);
@@ -141,7 +144,7 @@ TEST(dgVehicleDriving, BrakeLocksTheTiresAndStopsOnTheKineticBound) {
     }
 }
 
-TEST(dgVehicleDriving, TurnFollowsTheSteeringGeometry) {
+TEST_P(dgVehicleDriving, TurnFollowsTheSteeringGeometry) {
     Controls turn;
     turn.m_rearTorque = 1000.0f;
     turn.m_targetSpeed = 5.0f;

@@ -6,6 +6,7 @@
 #include "physics/dynamics/dgTireCollision.h"
 #include "physics/dynamics/dgWorld.h"
 
+#include "support/SolverBuilds.h"
 #include "support/VehicleScenes.h"
 
 #include <gtest/gtest.h>
@@ -94,7 +95,9 @@ TEST(dgVehicleJoint, ACompoundChassisIsRewrappedWholeAndTheSharedOriginalIsNotFl
     world->ReleaseCollision(original);
 }
 
-TEST(dgVehicleJoint, SubmitResetsTheInputsAndKeepsItsOwnStep) {
+BOTH_BUILDS_SUITE(dgVehicleJointStepping);
+
+TEST_P(dgVehicleJointStepping, SubmitResetsTheInputsAndKeepsItsOwnStep) {
     ReferenceCar car;
     dgVehicleJoint* vehicle = Vehicle(car);
     dgVehicleTire& tire = vehicle->m_tires.GetFirst()->GetInfo();
@@ -137,7 +140,7 @@ TEST(dgVehicleJoint, TireShapeAndWheelFramesFollowTheTire) {
     EXPECT_NEAR(world.posit.y, car.m_chassis->m_matrix.posit.y - 0.4f, 1.0e-5f);
 }
 
-TEST(dgVehicleJoint, ReferenceCarRestsOnItsTireShapes) {
+TEST_P(dgVehicleJointStepping, ReferenceCarRestsOnItsTireShapes) {
     ReferenceCar car(1.05f);
     car.m_scene.Step(240);
     for (dgVehicleTireHandle* tire : car.m_tires) {

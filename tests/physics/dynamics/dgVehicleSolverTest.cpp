@@ -5,6 +5,7 @@
 #include "physics/dynamics/dgTireCollision.h"
 #include "physics/dynamics/dgWorld.h"
 
+#include "support/SolverBuilds.h"
 #include "support/VehicleTerrain.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,9 @@ void LoggedTireCallback(dgJointBase* vehicle) {
 
 } // namespace
 
-TEST(dgVehicleSolver, TireStatesFollowTheGroundUnderEachTire) {
+BOTH_BUILDS_SUITE(dgVehicleSolverStepping);
+
+TEST_P(dgVehicleSolverStepping, TireStatesFollowTheGroundUnderEachTire) {
     // A trench 0.5 m deep under the left front tire.
     ControlledCar pit;
     dgWorld* world = pit.m_scene.m_world;
@@ -115,7 +118,7 @@ TEST(dgVehicleSolver, TireStatesFollowTheGroundUnderEachTire) {
     EXPECT_GT(fastest, 399.0f);
 }
 
-TEST(dgVehicleSolver, ACarOnAMovableSlabRestsAsOnTheFloorWhicheverWayItsJointRuns) {
+TEST_P(dgVehicleSolverStepping, ACarOnAMovableSlabRestsAsOnTheFloorWhicheverWayItsJointRuns) {
     ControlledCar floor;
     floor.m_scene.Step(300);
     const float onFloor = Height(floor.m_chassis);
@@ -165,7 +168,7 @@ TEST(dgVehicleSolver, GatheringHidesTirePointsAndTurnsTheirNormalsAwayFromTheCha
     }
 }
 
-TEST(dgVehicleSolver, ContactsBetweenTwoCarsStayContactRows) {
+TEST_P(dgVehicleSolverStepping, ContactsBetweenTwoCarsStayContactRows) {
     ReferenceCar below(kDropHeight);
     below.m_scene.Step(120);
     const float roof = Height(below.m_chassis) + 0.5f;
@@ -182,7 +185,7 @@ TEST(dgVehicleSolver, ContactsBetweenTwoCarsStayContactRows) {
     EXPECT_GT(Height(chassis) - 0.5f, roof);
 }
 
-TEST(dgVehicleSolver, SubStepsRunTheVehicleIslandThreeTimesAStep) {
+TEST_P(dgVehicleSolverStepping, SubStepsRunTheVehicleIslandThreeTimesAStep) {
     ReferenceCar car;
     g_step = StepLog{};
     g_step.m_chassis = car.m_chassis;
@@ -205,7 +208,7 @@ TEST(dgVehicleSolver, SubStepsRunTheVehicleIslandThreeTimesAStep) {
     EXPECT_EQ(g_step.m_tireCounts, (std::vector<int>{4, 3, 3}));
 }
 
-TEST(dgVehicleSolver, TerrainDriveKeepsTheTiresOnTheGroundAndTheParkedCarStill) {
+TEST_P(dgVehicleSolverStepping, TerrainDriveKeepsTheTiresOnTheGroundAndTheParkedCarStill) {
     Controls cruise;
     cruise.m_rearTorque = 600.0f;
     cruise.m_targetSpeed = 5.0f;

@@ -2,6 +2,7 @@
 
 #include "physics/dynamics/dgWorld.h"
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,10 @@ TEST_F(dgWorldBodies, DestroyingABodyReleasesItsShapeAndRecyclesTheRecord) {
     EXPECT_EQ(m_world->CreateBody(m_shape), body);
 }
 
-TEST_F(dgWorldBodies, DestructionAskedDuringAnUpdateWaitsForTheEndOfTheSubStepJointsFirst) {
+class dgWorldBodiesStepping : public RunsInBuild, public WorldFixture {};
+INSTANTIATE_BOTH_BUILDS(dgWorldBodiesStepping);
+
+TEST_P(dgWorldBodiesStepping, DestructionAskedDuringAnUpdateWaitsForTheEndOfTheSubStepJointsFirst) {
     dgBody* a = AddBody(1);
     dgBody* b = AddBody(2);
     TestJoint& joint = m_joints[0];
@@ -133,7 +137,7 @@ TEST_F(dgWorldBodies, DestructionAskedDuringAnUpdateWaitsForTheEndOfTheSubStepJo
     EXPECT_EQ(b->m_jointRing, nullptr);
 }
 
-TEST_F(dgWorldBodies, ImmediateDestructionErasesThePendingEntries) {
+TEST_P(dgWorldBodiesStepping, ImmediateDestructionErasesThePendingEntries) {
     dgBody* a = AddBody(1);
     dgBody* b = AddBody(2);
     TestJoint& joint = m_joints[0];

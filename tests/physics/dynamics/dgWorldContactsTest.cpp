@@ -4,6 +4,7 @@
 
 #include "WorldTestSupport.h"
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -367,7 +368,10 @@ TEST_F(dgWorldContacts, ANarrowPhaseWithoutContactsLeavesTheJointAsItWas) {
     EXPECT_EQ(joint->m_contactStamp, stamp);
 }
 
-TEST_F(dgWorldContacts, TheWorldsStepTurnsOverlappingBodiesIntoAContactJoint) {
+class dgWorldContactsStepping : public RunsInBuild, public dgWorldContacts {};
+INSTANTIATE_BOTH_BUILDS(dgWorldContactsStepping);
+
+TEST_P(dgWorldContactsStepping, TheWorldsStepTurnsOverlappingBodiesIntoAContactJoint) {
     m_world->Update(1.0f / 60.0f);
     dgContactJoint* joint = Joint();
     ASSERT_NE(joint, nullptr);

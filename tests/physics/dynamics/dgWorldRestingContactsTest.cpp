@@ -10,6 +10,7 @@
 #include "physics/dynamics/dgJointLink.h"
 #include "physics/dynamics/dgWorld.h"
 #include "scenes/NamedSceneWorld.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,9 @@ dgFloat32 NormalForceOn(const dgBody* body) {
 
 } // namespace
 
-TEST(dgWorldRestingContacts, BoxDroppedOnAStaticBoxFreezesCarryingItsWeightWithinTheSkin) {
+BOTH_BUILDS_SUITE(dgWorldRestingContacts);
+
+TEST_P(dgWorldRestingContacts, BoxDroppedOnAStaticBoxFreezesCarryingItsWeightWithinTheSkin) {
     RestingScene scene;
     dgBody* box = scene.AddBox(0.0f, 0.6f, 0.0f, 2.0f);
     box->m_autoActive = CallbackLog::AutoActive;
@@ -144,7 +147,7 @@ TEST(dgWorldRestingContacts, BoxDroppedOnAStaticBoxFreezesCarryingItsWeightWithi
     EXPECT_LE(overlap, kSkin + 0.002f);
 }
 
-TEST(dgWorldRestingContacts, KnockedTowerOfTenAndPyramidOfTwentyRowsStandTenSeconds) {
+TEST_P(dgWorldRestingContacts, KnockedTowerOfTenAndPyramidOfTwentyRowsStandTenSeconds) {
     for (const char* name : {"tower_10", "pyramid_20"}) {
         NamedScene described;
         ASSERT_TRUE(MakeNamedScene(name, described));
@@ -184,7 +187,7 @@ TEST(dgWorldRestingContacts, KnockedTowerOfTenAndPyramidOfTwentyRowsStandTenSeco
     }
 }
 
-TEST(dgWorldRestingContacts, BoxOnASlopeHeldByStaticFrictionOrSlidingWithKineticFriction) {
+TEST_P(dgWorldRestingContacts, BoxOnASlopeHeldByStaticFrictionOrSlidingWithKineticFriction) {
     for (const dgFloat32 degrees : {20.0f, 45.0f}) {
         const dgFloat32 angle = degrees * kDegree;
         RestingScene scene;
@@ -222,7 +225,7 @@ TEST(dgWorldRestingContacts, BoxOnASlopeHeldByStaticFrictionOrSlidingWithKinetic
     }
 }
 
-TEST(dgWorldRestingContacts, BallRisesFromTheFloorAtItsElasticityTimesTheImpactSpeed) {
+TEST_P(dgWorldRestingContacts, BallRisesFromTheFloorAtItsElasticityTimesTheImpactSpeed) {
     for (const dgFloat32 elasticity : {0.3f, 0.6f}) {
         RestingScene scene;
         scene.Material().m_elasticity = elasticity;
@@ -269,7 +272,7 @@ std::vector<dgMatrix> RunRain() {
 
 } // namespace
 
-TEST(dgWorldRestingContacts, TheSameSceneSteppedTwiceGivesBitIdenticalTransforms) {
+TEST_P(dgWorldRestingContacts, TheSameSceneSteppedTwiceGivesBitIdenticalTransforms) {
     const std::vector<dgMatrix> first = RunRain();
     const std::vector<dgMatrix> second = RunRain();
     ASSERT_EQ(first.size(), second.size());

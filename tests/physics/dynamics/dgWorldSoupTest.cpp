@@ -7,6 +7,7 @@
 #include "physics/dynamics/dgWorld.h"
 
 #include "support/MathAssertions.h"
+#include "support/SolverBuilds.h"
 #include "support/SoupScenes.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,9 @@ public:
 
 } // namespace
 
-TEST(dgWorldSoup, BoxDroppedOnATreeCollisionFloorComesToRestOnIt) {
+BOTH_BUILDS_SUITE(dgWorldSoupStepping);
+
+TEST_P(dgWorldSoupStepping, BoxDroppedOnATreeCollisionFloorComesToRestOnIt) {
     SoupWorld scene;
     dgBody* box = scene.Drop(scene.m_world->CreateBox(1.0f, 1.0f, 1.0f, dgGetIdentityMatrix()),
                              At(0.3f, 1.5f, -0.2f), 1.0f, 1.0f / 6.0f);
@@ -133,7 +136,7 @@ TEST(dgWorldSoup, CollideQueriesReportNormalsFromTheSoupWhicheverSideItIsGiven) 
     }
 }
 
-TEST(dgWorldSoup, BoxesAndSpheresRainingOnTerrainStayAboveIt) {
+TEST_P(dgWorldSoupStepping, BoxesAndSpheresRainingOnTerrainStayAboveIt) {
     SoupWorld scene;
     std::vector<dgBody*> bodies;
     for (int i = 0; i < 12; i++) {
@@ -176,7 +179,7 @@ struct QuadMesh {
 
 } // namespace
 
-TEST(dgWorldSoup, CompoundAndUserMeshBodiesRestOnSoups) {
+TEST_P(dgWorldSoupStepping, CompoundAndUserMeshBodiesRestOnSoups) {
     SoupWorld scene;
     dgWorld& world = *scene.m_world;
     dgCollision* children[2] = {world.CreateBox(1, 1, 1, At(-1, 0, 0)), world.CreateBox(1, 1, 1, At(1, 0, 0))};

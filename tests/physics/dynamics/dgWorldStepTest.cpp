@@ -1,6 +1,7 @@
 #include "WorldTestSupport.h"
 
 #include "physics/dynamics/dgWorld.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ void ForceAndDestroy(dgBody* body) {
     }
 }
 
-class dgWorldStep : public ::testing::Test {
+class dgWorldStep : public BothBuilds {
 protected:
     void SetUp() override {
         CallbackLog::Clear();
@@ -75,7 +76,9 @@ protected:
 };
 } // namespace
 
-TEST_F(dgWorldStep, DestructionFromAForceCallbackWaitsForTheEndOfTheSubStepJointsFirst) {
+INSTANTIATE_BOTH_BUILDS(dgWorldStep);
+
+TEST_P(dgWorldStep, DestructionFromAForceCallbackWaitsForTheEndOfTheSubStepJointsFirst) {
     dgBody* a = AddBody(1, 0.0f);
     dgBody* b = AddBody(2, 5.0f);
     m_joint.m_userData = CallbackLog::Tag(7);
@@ -101,7 +104,7 @@ TEST_F(dgWorldStep, DestructionFromAForceCallbackWaitsForTheEndOfTheSubStepJoint
     EXPECT_EQ(CallbackLog::s_events, std::vector<std::string>{"force body 1"});
 }
 
-TEST_F(dgWorldStep, ABodyMayDestroyItselfFromItsOwnForceCallback) {
+TEST_P(dgWorldStep, ABodyMayDestroyItselfFromItsOwnForceCallback) {
     dgBody* a = AddBody(1, 0.0f);
     m_world->AttachJoint(&m_joint, a, nullptr);
     s_joint = &m_joint;
@@ -113,7 +116,7 @@ TEST_F(dgWorldStep, ABodyMayDestroyItselfFromItsOwnForceCallback) {
     EXPECT_EQ(m_world->GetJointCount(), 0);
 }
 
-TEST_F(dgWorldStep, CallbacksSeeTheSubStepRunningAtSinglePrecision) {
+TEST_P(dgWorldStep, CallbacksSeeTheSubStepRunningAtSinglePrecision) {
     AddBody(1, 0.0f);
     s_joint = nullptr;
     const dgUnsigned64 stamp = m_world->m_stepStamp;

@@ -5,6 +5,7 @@
 #include "physics/core/dgGlobalAllocator.h"
 #include "physics/dynamics/dgWorld.h"
 #include "physics/dynamics/dgX87PrecisionScope.h"
+#include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,9 @@ TEST(dgWorld, SettingsClampAsDocumented) {
     EXPECT_EQ(world->m_simdBuild, 0);
 }
 
-TEST(dgWorld, TeardownCallsEveryBodysDestructorOnceAndReturnsEveryBlock) {
+BOTH_BUILDS_SUITE(dgWorldStepping);
+
+TEST_P(dgWorldStepping, TeardownCallsEveryBodysDestructorOnceAndReturnsEveryBlock) {
     // A block of an odd size parked in the object cache keeps the cache's own bookkeeping pages alive,
     // and a first world makes the process-wide pools, so only what the world itself takes is counted.
     dgObjectFree(dgObjectMalloc(4099));
@@ -179,7 +182,7 @@ TEST(dgWorld, ShapesTheHostStillHoldsOutliveTheWorldWithTheHostsReferenceOnly) {
     dgRefRelease(box);
 }
 
-TEST(dgWorld, RefusedWorkAreaLeavesAnInvalidWorldThatTearsDownCleanly) {
+TEST_P(dgWorldStepping, RefusedWorkAreaLeavesAnInvalidWorldThatTearsDownCleanly) {
     dgObjectFree(dgObjectMalloc(4099));
     dgCollision* shape = MakeTestShape();
     BuildAndDestroyWorld(shape);
@@ -208,7 +211,7 @@ void WriteFpuWord(fpu_control_t word) {
 }
 } // namespace
 
-TEST(dgWorld, UpdateLeavesTheHostsFpuControlWordUnchanged) {
+TEST_P(dgWorldStepping, UpdateLeavesTheHostsFpuControlWordUnchanged) {
     const fpu_control_t original = ReadFpuWord();
     WorldPtr world = MakeWorld();
     for (const fpu_control_t precision : {fpu_control_t(_FPU_DOUBLE), fpu_control_t(_FPU_EXTENDED)}) {
