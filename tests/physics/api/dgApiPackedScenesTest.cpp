@@ -45,7 +45,9 @@ void LogTransform(dgBody* body, const float*) {
         return;
     }
     const dgSolverWorkArea& island = dgApiBodyGetWorld(body)->m_dynamicsUpdate.m_area;
-    g_trace->m_log.push_back("step " + std::to_string(g_step) + " move " + Id(body) + " island " +
+    // Slot 1 opens an island: the log holds each step's islands, their sizes and their rows.
+    g_trace->m_log.push_back("step " + std::to_string(g_step) + " move " + Id(body) + " slot " +
+                             std::to_string(body->m_islandIndex) + " island " +
                              std::to_string(island.m_bodyCount) + " rows " +
                              std::to_string(island.m_rowCount));
 }
@@ -100,10 +102,11 @@ const Vec3 kUp = {0.0f, 1.0f, 0.0f};
 const Vec3 kUnitBox = {1.0f, 1.0f, 1.0f};
 
 const Scene kScenes[] = {
-    {"resting_box",
+    {"resting_boxes",
      [](JointWorld& s) {
          ragdollscene::AddFloor(s.m_world);
          s.AddBox(kUnitBox, 1.0f, JointWorld::Translation({0.0f, 0.5f, 0.0f}));
+         s.AddBox(kUnitBox, 2.0f, JointWorld::Translation({3.0f, 0.6f, 0.0f}));
      }},
     {"ball_pendulum",
      [](JointWorld& s) {
