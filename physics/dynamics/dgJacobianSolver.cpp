@@ -1,9 +1,9 @@
 #include "physics/dynamics/dgJacobianSolver.h"
 
+#include "physics/dynamics/dgJacobianSolverSimd.h"
+
 #include "physics/core/dgMemory.h"
 #include "physics/dynamics/dgBody.h"
-
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -39,9 +39,6 @@ constexpr dgInt32 kAccFloats = dgSolverWorkArea::kAccFloats;
 /// Rows the ratio test checks at once before it looks at them one by one.
 constexpr dgInt32 kRatioBlock = 8;
 
-// The kernels' helpers are forced inline: at -O2 the compiler keeps them as calls in the hottest loops.
-#define DG_SOLVER_INLINE inline __attribute__((always_inline))
-
 DG_SOLVER_INLINE dgFloat32 Dot3(const dgFloat32* a, const dgFloat32* b) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
@@ -58,19 +55,6 @@ DG_SOLVER_INLINE dgFloat32 RowDot(const dgFloat32* j, const dgFloat32* acc0, con
     return Dot3(j, acc0) + Dot3(j + 4, acc0 + 4) + Dot3(j + 8, acc1) + Dot3(j + 12, acc1 + 4);
 }
 
-/// Lane k: (v_k.x + v_k.y) + v_k.z, the order Dot3 sums its products in. Four-wide adds and multiplies
-/// round each lane exactly as the scalar ones do, so the lanes are bit for bit Dot3's results.
-DG_SOLVER_INLINE __m128 SumXyz(__m128 a, __m128 b, __m128 c, __m128 d) {
-    const __m128 abLow = _mm_unpacklo_ps(a, b);
-    const __m128 cdLow = _mm_unpacklo_ps(c, d);
-    const __m128 abHigh = _mm_unpackhi_ps(a, b);
-    const __m128 cdHigh = _mm_unpackhi_ps(c, d);
-    const __m128 x = _mm_movelh_ps(abLow, cdLow);
-    const __m128 y = _mm_movehl_ps(cdLow, abLow);
-    const __m128 z = _mm_movelh_ps(abHigh, cdHigh);
-    return _mm_add_ps(_mm_add_ps(x, y), z);
-}
-
 /// Part k (0, 1 body 0's linear, angular; 2, 3 body 1's) of four consecutive rows dotted with the
 /// matching accumulator part, one row per lane. Written out row by row: the compiler keeps a loop here.
 DG_SOLVER_INLINE __m128 PartDots(const dgFloat32* jm, const dgFloat32* acc, const dgInt32* pairs, dgInt32 k) {
@@ -83,12 +67,7 @@ DG_SOLVER_INLINE __m128 PartDots(const dgFloat32* jm, const dgFloat32* acc, cons
                                    _mm_load_ps(acc + kAccFloats * pairs[4 + side] + offset));
     const __m128 row3 = _mm_mul_ps(_mm_load_ps(jm + 3 * kRowFloats + 4 * k),
                                    _mm_load_ps(acc + kAccFloats * pairs[6 + side] + offset));
-    return SumXyz(row0, row1, row2, row3);
-}
-
-/// v += part * s, four lanes.
-DG_SOLVER_INLINE void AddScaled4(dgFloat32* acc, const dgFloat32* part, __m128 s) {
-    _mm_store_ps(acc, _mm_add_ps(_mm_load_ps(acc), _mm_mul_ps(_mm_load_ps(part), s)));
+    return dgSumXyz(row0, row1, row2, row3);
 }
 
 void Pack(const dgVector& v, dgFloat32* out) {
@@ -108,37 +87,6 @@ void AppliedForce(const dgSolverWorkArea& area, dgInt32 index, dgFloat32* out) {
         Pack(body->m_torque, out + 4);
     }
 }
-
-/// Rows of the first n whose force sits at a bound with the residual pushing past it leave the active
-/// set; the rest start a new search direction. Returns the active count; zr and rmax as out values.
-dgInt32 ScanActiveRows(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
-    zr = 0.0f;
-    rmax = 0.0f;
-    dgInt32 i = 0;
-    while (i < n) {
-        const dgRowBounds& bounds = area.m_bounds[i];
-        const dgFloat32 lambda = area.m_force[i];
-        const dgFloat32 r = area.m_residual[i];
-        if (std::fabs(lambda - bounds.m_min) < kAtBound && r < 0.0f) {
-            area.m_force[i] = bounds.m_min;
-        } else if (std::fabs(lambda - bounds.m_max) < kAtBound && r > 0.0f) {
-            area.m_force[i] = bounds.m_max;
-        } else {
-            const dgFloat32 z = area.m_invDiagonal[i] * r;
-            area.m_z[i] = z;
-            area.m_p[i] = z;
-            zr += z * r;
-            rmax = std::max(rmax, std::fabs(r));
-            i++;
-            continue;
-        }
-        n--;
-        dgSwapRows(area, i, n);
-    }
-    return n;
-}
-
-
 
 /// Bits of the four rows from `first` that would reach a bound on a step of alpha along p: the test the
 /// ratio test makes row by row, in four lanes (ordered compares: a NaN crosses nothing, as there).
@@ -210,8 +158,33 @@ void WriteFeedback(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, bool zero
     }
 }
 
+/// Rows of the first n whose force sits at a bound with the residual pushing past it leave the active
+/// set; the rest start a new search direction. Returns the active count; zr and rmax as out values.
+template <typename Kernels>
+dgInt32 ScanActiveRows(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+    dgInt32 i = 0;
+    while (i < n) {
+        const dgRowBounds& bounds = area.m_bounds[i];
+        const dgFloat32 lambda = area.m_force[i];
+        const dgFloat32 r = area.m_residual[i];
+        if (std::fabs(lambda - bounds.m_min) < kAtBound && r < 0.0f) {
+            area.m_force[i] = bounds.m_min;
+        } else if (std::fabs(lambda - bounds.m_max) < kAtBound && r > 0.0f) {
+            area.m_force[i] = bounds.m_max;
+        } else {
+            i++;
+            continue;
+        }
+        n--;
+        Kernels::SwapRows(area, i, n);
+    }
+    Kernels::StartDirection(area, n, zr, rmax);
+    return n;
+}
+
 /// Orders the rows unbounded first, then bounded, then friction, each block in gathering order, by
 /// exchanges (each row moves once). The permutation must be the identity. Returns the non-friction count.
+template <typename Kernels>
 dgInt32 PartitionRows(dgSolverWorkArea& area) {
     const dgInt32 n = area.m_rowCount;
     dgInt32* order = area.m_rowOrder;
@@ -241,7 +214,7 @@ dgInt32 PartitionRows(dgSolverWorkArea& area) {
     for (dgInt32 k = 0; k < n; k++) {
         const dgInt32 from = where[order[k]];
         const dgInt32 displaced = area.m_permutation[k];
-        dgSwapRows(area, k, from);
+        Kernels::SwapRows(area, k, from);
         where[displaced] = from;
         where[order[k]] = k;
     }
@@ -250,8 +223,9 @@ dgInt32 PartitionRows(dgSolverWorkArea& area) {
 
 /// True when a row the solve pinned at a bound (positions first..last-1) is pulled back inside it, with
 /// the residual of all count rows refreshed.
+template <typename Kernels>
 bool PinnedRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 last, dgInt32 count) {
-    dgCalcResidual(area, count);
+    Kernels::CalcResidual(area, count);
     for (dgInt32 i = first; i < last; i++) {
         const dgRowBounds& bounds = area.m_bounds[i];
         const dgFloat32 lambda = area.m_force[i];
@@ -266,22 +240,25 @@ bool PinnedRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 last, dgIn
 
 /// True when a row held at a bound since the normals-only solve (positions first..count-1) that no
 /// friction row depends on (named[gathered index] 0) is pulled back inside it, with the residual refreshed.
+template <typename Kernels>
 bool HeldFreeRowWantsOut(dgSolverWorkArea& area, dgInt32 first, dgInt32 count, const dgInt32* named) {
     bool any = false;
     for (dgInt32 i = first; i < count && !any; i++) {
         any = named[area.m_permutation[i]] == 0;
     }
-    return any && PinnedRowWantsOut(area, first, count, count);
+    return any && PinnedRowWantsOut<Kernels>(area, first, count, count);
 }
 
 /// Solves the first `active` rows with the residual of all `count` rows in place. A row pinned on the
 /// way keeps its bound only while the residual presses it there: otherwise the solve runs again, so a
 /// bad first guess of the active set does not stay. Returns the active count.
+template <typename Kernels>
 dgInt32 SolveActiveRows(dgSolverWorkArea& area, dgInt32 active, dgInt32 count) {
-    dgInt32 n = dgSolveRows(area, active);
-    for (dgInt32 pass = 0; pass < kMaxSolvePasses && n < active && PinnedRowWantsOut(area, n, active, count);
+    dgInt32 n = Kernels::SolveRows(area, active);
+    for (dgInt32 pass = 0; pass < kMaxSolvePasses && n < active &&
+                           PinnedRowWantsOut<Kernels>(area, n, active, count);
          pass++) {
-        n = dgSolveRows(area, active);
+        n = Kernels::SolveRows(area, active);
     }
     return n;
 }
@@ -331,7 +308,9 @@ void dgSolverWorkArea::ReserveRows(dgInt32 count) {
     if (count <= m_rowCapacity) {
         return;
     }
-    const dgInt32 capacity = std::max({count, m_rowCapacity * 2, kMinCapacity});
+    const dgInt32 wanted = std::max({count, m_rowCapacity * 2, kMinCapacity});
+    // Whole groups, so a packed loop's last group of four stays inside every array.
+    const dgInt32 capacity = (wanted + kRowGroup - 1) / kRowGroup * kRowGroup;
     const dgInt32 used = m_rowCount;
     Grow(m_bodyPairs, 2 * used, 2 * capacity);
     Grow(m_jacobians, used, capacity);
@@ -406,8 +385,8 @@ void dgBuildRowMatrix(dgSolverWorkArea& area) {
 
 namespace {
 
-/// y = A x over the first n rows; returns the sum of x y, taken row by row as y is formed.
-DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+/// acc = J^T x per island body over the first n rows.
+DG_SOLVER_INLINE void SpreadRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x) {
     dgFloat32* const acc = area.m_accumulators;
     std::fill(acc, acc + kAccFloats * area.m_bodyCount, 0.0f);
     const dgInt32* const pairs = area.m_bodyPairs;
@@ -422,10 +401,10 @@ DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const
         if (i0 == i1) {
             const dgFloat32* const j = rowJ + kRowFloats * i;
             const __m128 s = _mm_set1_ps(x[i]);
-            AddScaled4(acc0, j, s);
-            AddScaled4(acc0 + 4, j + 4, s);
-            AddScaled4(acc1, j + 8, s);
-            AddScaled4(acc1 + 4, j + 12, s);
+            dgAddScaled4(acc0, j, s);
+            dgAddScaled4(acc0 + 4, j + 4, s);
+            dgAddScaled4(acc1, j + 8, s);
+            dgAddScaled4(acc1 + 4, j + 12, s);
             i++;
             continue;
         }
@@ -447,6 +426,13 @@ DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const
         _mm_store_ps(acc1, force1);
         _mm_store_ps(acc1 + 4, torque1);
     }
+}
+
+/// y = A x over the first n rows; returns the sum of x y, taken row by row as y is formed.
+DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+    SpreadRows(area, n, x);
+    const dgFloat32* const acc = area.m_accumulators;
+    const dgInt32* const pairs = area.m_bodyPairs;
     const dgFloat32* const rowJMinv = area.m_rowJMinv;
     const dgFloat32* const regularisation = area.m_regularisation;
     dgFloat32 xy = 0.0f;
@@ -478,14 +464,236 @@ DG_SOLVER_INLINE dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const
     return xy;
 }
 
+/// The step's largest clipped alpha along p and the row that clips it (-1: none); stalled when a clip
+/// fell below kSmallStep, where the test ends at once.
+struct RatioTest {
+    dgFloat32 alpha;
+    dgInt32 hit;
+    dgFloat32 hitValue;
+    bool stalled;
+};
+
+RatioTest ClipStep(const dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha) {
+    RatioTest test{alpha, -1, 0.0f, false};
+    for (dgInt32 block = 0; block < n; block += kRatioBlock) {
+        const dgInt32 end = std::min(block + kRatioBlock, n);
+        // The same test the rows below make, at the same alpha: a block none of whose rows crosses
+        // a bound holds no hit, and alpha only changes at a hit. A short last block is scanned.
+        if (end - block == kRatioBlock) {
+            const __m128 alpha4 = _mm_set1_ps(test.alpha);
+            if ((CrossingRows(area, block, alpha4) | CrossingRows(area, block + 4, alpha4)) == 0) {
+                continue;
+            }
+        }
+        for (dgInt32 i = block; i < end; i++) {
+            const dgFloat32 p = area.m_p[i];
+            const dgFloat32 lambda = area.m_force[i];
+            const dgFloat32 next = lambda + test.alpha * p;
+            const dgRowBounds& bounds = area.m_bounds[i];
+            if (p < -kMinDirection && next <= bounds.m_min) {
+                test.alpha = (bounds.m_min - lambda) / p;
+                test.hitValue = bounds.m_min;
+            } else if (p > kMinDirection && next >= bounds.m_max) {
+                test.alpha = (bounds.m_max - lambda) / p;
+                test.hitValue = bounds.m_max;
+            } else {
+                continue;
+            }
+            test.hit = i;
+            if (test.alpha < kSmallStep) {
+                test.stalled = true;
+                return test;
+            }
+        }
+    }
+    return test;
+}
+
+template <typename Kernels>
+dgInt32 SolveRows(dgSolverWorkArea& area, dgInt32 n) {
+    dgFloat32 zr = 0.0f;
+    dgFloat32 rmax = 0.0f;
+    n = ScanActiveRows<Kernels>(area, n, zr, rmax);
+    dgInt32 budget = dgGetIterationBudget(area, n);
+    dgInt32 iteration = 0;
+    while (iteration < budget && rmax > kSolvedResidual) {
+        const dgFloat32 pq = std::max(Kernels::MultiplyRows(area, n, area.m_p, area.m_q), kMinCurvature);
+        const RatioTest test = ClipStep(area, n, zr / pq);
+        const dgFloat32 alpha = test.alpha;
+        if (test.hit < 0 && alpha != 0.0f) {
+            dgFloat32 zrNext = 0.0f;
+            Kernels::StepAlong(area, n, alpha, zrNext, rmax);
+            if (rmax > kSolvedResidual) {
+                const dgFloat32 beta = zrNext / std::max(zr, kMinZr);
+                for (dgInt32 i = 0; i < n; i++) {
+                    area.m_p[i] = area.m_z[i] + beta * area.m_p[i];
+                }
+                zr = zrNext;
+            }
+            iteration++;
+        } else if (test.hit >= 0 && alpha != 0.0f && !test.stalled) {
+            // Step to the bound the hit row reaches, which then leaves the active set.
+            n--;
+            Kernels::SwapRows(area, test.hit, n);
+            area.m_force[n] = test.hitValue;
+            Kernels::StepAlong(area, n, alpha, zr, rmax);
+            std::copy(area.m_z, area.m_z + n, area.m_p);
+            budget = dgGetIterationBudget(area, n);
+            iteration = 0;
+        } else if (test.hit >= 0) {
+            n--;
+            Kernels::SwapRows(area, test.hit, n);
+            area.m_force[n] = test.hitValue;
+            n = ScanActiveRows<Kernels>(area, n, zr, rmax);
+            budget = dgGetIterationBudget(area, n);
+            iteration = 0;
+        } else {
+            break;
+        }
+    }
+    return n;
+}
+
+template <typename Kernels>
+void SolveIsland(dgSolverWorkArea& area) {
+    // Warm start from last step's forces; bounded rows start inside their bounds.
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        dgFloat32 force = area.m_feedback[i] != nullptr ? *area.m_feedback[i] : 0.0f;
+        if (!std::isfinite(force)) {
+            force = 0.0f;
+        }
+        const dgRowBounds& bounds = area.m_bounds[i];
+        if (bounds.m_class == dgRowBounds::kNonNegative || bounds.m_class == dgRowBounds::kClamped) {
+            force = std::clamp(force, bounds.m_min, bounds.m_max);
+        }
+        area.m_force[i] = force;
+        area.m_permutation[i] = i;
+    }
+
+    // Unbounded rows first, then bounded ones, then friction, each block in gathering order.
+    const dgInt32 normalCount = PartitionRows<Kernels>(area);
+
+    dgInt32 active = normalCount;
+    if (area.m_frictionModel == 0) {
+        if (Kernels::CalcResidual(area, normalCount) > kPreSolveResidual) {
+            active = SolveActiveRows<Kernels>(area, normalCount, normalCount);
+        }
+    }
+    if (normalCount == area.m_rowCount) {
+        WriteFeedback(area, 0, area.m_rowCount, false);
+        Kernels::ApplyRowForces(area);
+        return;
+    }
+
+    // Friction rows name their normal row by gathering index: map it to where that row is now.
+    dgInt32* inverse = area.m_inversePermutation;
+    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
+        inverse[area.m_permutation[i]] = i;
+    }
+    // named[g]: some friction row takes its bounds from gathered row g.
+    dgInt32* named = area.m_rowOrder;
+    std::fill(named, named + area.m_rowCount, 0);
+    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
+        named[area.m_bounds[i].m_class] = 1;
+    }
+    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
+        area.m_bounds[i].m_class = inverse[area.m_bounds[i].m_class];
+    }
+
+    const dgInt32 gathered = area.m_rowCount;
+    Kernels::BoundFrictionRows(area, normalCount);
+
+    if (area.m_frictionModel == 0) {
+        // Normal rows the first solve left at a bound go behind the friction rows.
+        const dgInt32 fixed = normalCount - active;
+        const dgInt32 friction = area.m_rowCount - normalCount;
+        if (friction >= fixed) {
+            for (dgInt32 k = 0; k < fixed; k++) {
+                Kernels::SwapRows(area, active + k, area.m_rowCount - 1 - k);
+            }
+        } else {
+            for (dgInt32 k = 0; k < friction; k++) {
+                Kernels::SwapRows(area, active + k, normalCount + k);
+            }
+        }
+        active = area.m_rowCount - fixed;
+    } else {
+        active = area.m_rowCount;
+    }
+
+    // The residual counts the rows held at a bound too, so their forces are not forgotten.
+    Kernels::CalcResidual(area, area.m_rowCount);
+    if (Kernels::MaxResidual(area, active) > kPreSolveResidual) {
+        SolveActiveRows<Kernels>(area, active, area.m_rowCount);
+    }
+    // The normals-only solve holds a row at its bound so the friction bounds rest on the normal forces;
+    // a row no friction depends on (a joint limit) must still push once the friction has changed what
+    // it holds back, or the limit gives way.
+    if (active < area.m_rowCount && HeldFreeRowWantsOut<Kernels>(area, active, area.m_rowCount, named)) {
+        SolveActiveRows<Kernels>(area, area.m_rowCount, area.m_rowCount);
+    }
+
+    // Every solved row reports its own force, wherever partitioning moved it; dropped friction rows push
+    // nothing, so they report 0.
+    WriteFeedback(area, 0, area.m_rowCount, false);
+    WriteFeedback(area, area.m_rowCount, gathered, true);
+    Kernels::ApplyRowForces(area);
+}
+
+/// The scalar build: every sum in row order.
+struct ScalarKernels {
+    static dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+        return ::MultiplyRows(area, n, x, y);
+    }
+    static dgFloat32 CalcResidual(dgSolverWorkArea& area, dgInt32 n) { return dgCalcResidual(area, n); }
+    static dgFloat32 MaxResidual(const dgSolverWorkArea& area, dgInt32 n) { return ::MaxResidual(area, n); }
+    static void StartDirection(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+        zr = 0.0f;
+        rmax = 0.0f;
+        dgStartDirectionRows(area, 0, n, zr, rmax);
+    }
+    static void StepAlong(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat32& zr, dgFloat32& rmax) {
+        ::StepAlong(area, n, alpha, zr, rmax);
+    }
+    static dgInt32 SolveRows(dgSolverWorkArea& area, dgInt32 n) { return ::SolveRows<ScalarKernels>(area, n); }
+    static void SwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) { dgSwapRows(area, i, j); }
+    static void BoundFrictionRows(dgSolverWorkArea& area, dgInt32 first) { dgBoundFrictionRows(area, first); }
+    static void ApplyRowForces(dgSolverWorkArea& area) { dgApplyRowForces(area); }
+};
+
+#if ORVALEN_PACKED_BUILD
+/// The packed build: four rows per instruction, four partial sums per reduction.
+struct PackedKernels {
+    static dgFloat32 MultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
+        return dgMultiplyRowsSumSimd(area, n, x, y);
+    }
+    static dgFloat32 CalcResidual(dgSolverWorkArea& area, dgInt32 n) { return dgCalcResidualSimd(area, n); }
+    static dgFloat32 MaxResidual(const dgSolverWorkArea& area, dgInt32 n) { return dgMaxResidualSimd(area, n); }
+    static void StartDirection(dgSolverWorkArea& area, dgInt32 n, dgFloat32& zr, dgFloat32& rmax) {
+        dgStartDirectionSimd(area, n, zr, rmax);
+    }
+    static void StepAlong(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat32& zr, dgFloat32& rmax) {
+        dgStepAlongSimd(area, n, alpha, zr, rmax);
+    }
+    static dgInt32 SolveRows(dgSolverWorkArea& area, dgInt32 n) { return ::SolveRows<PackedKernels>(area, n); }
+    static void SwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) { dgSwapRowsSimd(area, i, j); }
+    static void BoundFrictionRows(dgSolverWorkArea& area, dgInt32 first) { dgBoundFrictionRowsSimd(area, first); }
+    static void ApplyRowForces(dgSolverWorkArea& area) { dgApplyRowForcesSimd(area); }
+};
+#endif
+
 } // namespace
+
+void dgSpreadRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x) {
+    SpreadRows(area, n, x);
+}
 
 void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y) {
     MultiplyRows(area, n, x, y);
 }
 
 dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n) {
-    dgMultiplyRows(area, n, area.m_force, area.m_q);
+    MultiplyRows(area, n, area.m_force, area.m_q);
     dgFloat32 rmax = 0.0f;
     for (dgInt32 i = 0; i < n; i++) {
         const dgFloat32 r = area.m_rhs[i] - area.m_q[i];
@@ -507,101 +715,21 @@ dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n) {
 }
 
 dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n) {
-    dgFloat32 zr = 0.0f;
-    dgFloat32 rmax = 0.0f;
-    n = ScanActiveRows(area, n, zr, rmax);
-    dgInt32 budget = dgGetIterationBudget(area, n);
-    dgInt32 iteration = 0;
-    while (iteration < budget && rmax > kSolvedResidual) {
-        const dgFloat32 pq = std::max(MultiplyRows(area, n, area.m_p, area.m_q), kMinCurvature);
-        dgFloat32 alpha = zr / pq;
-
-        dgInt32 hit = -1;
-        dgFloat32 hitValue = 0.0f;
-        bool stalled = false;
-        for (dgInt32 block = 0; block < n && !stalled; block += kRatioBlock) {
-            const dgInt32 end = std::min(block + kRatioBlock, n);
-            // The same test the rows below make, at the same alpha: a block none of whose rows crosses
-            // a bound holds no hit, and alpha only changes at a hit. A short last block is scanned.
-            if (end - block == kRatioBlock) {
-                const __m128 alpha4 = _mm_set1_ps(alpha);
-                if ((CrossingRows(area, block, alpha4) | CrossingRows(area, block + 4, alpha4)) == 0) {
-                    continue;
-                }
-            }
-            for (dgInt32 i = block; i < end; i++) {
-                const dgFloat32 p = area.m_p[i];
-                const dgFloat32 lambda = area.m_force[i];
-                const dgFloat32 next = lambda + alpha * p;
-                const dgRowBounds& bounds = area.m_bounds[i];
-                if (p < -kMinDirection && next <= bounds.m_min) {
-                    alpha = (bounds.m_min - lambda) / p;
-                    hit = i;
-                    hitValue = bounds.m_min;
-                } else if (p > kMinDirection && next >= bounds.m_max) {
-                    alpha = (bounds.m_max - lambda) / p;
-                    hit = i;
-                    hitValue = bounds.m_max;
-                } else {
-                    continue;
-                }
-                if (alpha < kSmallStep) {
-                    stalled = true;
-                    break;
-                }
-            }
-        }
-
-        if (hit < 0 && alpha != 0.0f) {
-            dgFloat32 zrNext = 0.0f;
-            StepAlong(area, n, alpha, zrNext, rmax);
-            if (rmax > kSolvedResidual) {
-                const dgFloat32 beta = zrNext / std::max(zr, kMinZr);
-                for (dgInt32 i = 0; i < n; i++) {
-                    area.m_p[i] = area.m_z[i] + beta * area.m_p[i];
-                }
-                zr = zrNext;
-            }
-            iteration++;
-        } else if (hit >= 0 && alpha != 0.0f && !stalled) {
-            // Step to the bound the hit row reaches, which then leaves the active set.
-            n--;
-            dgSwapRows(area, hit, n);
-            area.m_force[n] = hitValue;
-            StepAlong(area, n, alpha, zr, rmax);
-            std::copy(area.m_z, area.m_z + n, area.m_p);
-            budget = dgGetIterationBudget(area, n);
-            iteration = 0;
-        } else if (hit >= 0) {
-            n--;
-            dgSwapRows(area, hit, n);
-            area.m_force[n] = hitValue;
-            n = ScanActiveRows(area, n, zr, rmax);
-            budget = dgGetIterationBudget(area, n);
-            iteration = 0;
-        } else {
-            break;
-        }
-    }
-    return n;
+    return SolveRows<ScalarKernels>(area, n);
 }
 
 void dgApplyRowForces(dgSolverWorkArea& area) {
-    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
-        const dgFloat32 lambda = area.m_force[i];
-        const dgFloat32* const j = area.m_rowJ + kRowFloats * i;
-        const dgInt32 i0 = area.m_bodyPairs[2 * i];
-        const dgInt32 i1 = area.m_bodyPairs[2 * i + 1];
-        if (i0 != 0) {
-            dgBody* body = area.m_bodies[i0];
-            AddScaled(body->m_force, j, lambda);
-            AddScaled(body->m_torque, j + 4, lambda);
-        }
-        if (i1 != 0) {
-            dgBody* body = area.m_bodies[i1];
-            AddScaled(body->m_force, j + 8, lambda);
-            AddScaled(body->m_torque, j + 12, lambda);
-        }
+    dgForEachRowPush(area, [](dgVector& v, const dgFloat32* part, dgFloat32 lambda) { AddScaled(v, part, lambda); });
+}
+
+void dgStartDirectionRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& zr, dgFloat32& rmax) {
+    for (dgInt32 i = begin; i < end; i++) {
+        const dgFloat32 r = area.m_residual[i];
+        const dgFloat32 z = area.m_invDiagonal[i] * r;
+        area.m_z[i] = z;
+        area.m_p[i] = z;
+        zr += z * r;
+        rmax = std::max(rmax, std::fabs(r));
     }
 }
 
@@ -615,6 +743,10 @@ void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
     std::swap_ranges(area.m_rowJMinv + kRowFloats * i, area.m_rowJMinv + kRowFloats * (i + 1),
                      area.m_rowJMinv + kRowFloats * j);
     std::swap(area.m_bounds[i], area.m_bounds[j]);
+    dgSwapRowScalars(area, i, j);
+}
+
+void dgSwapRowScalars(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
     std::swap(area.m_feedback[i], area.m_feedback[j]);
     std::swap(area.m_invDiagonal[i], area.m_invDiagonal[j]);
     std::swap(area.m_regularisation[i], area.m_regularisation[j]);
@@ -627,53 +759,8 @@ void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j) {
     std::swap(area.m_permutation[i], area.m_permutation[j]);
 }
 
-void dgSolveIsland(dgSolverWorkArea& area) {
-    // Warm start from last step's forces; bounded rows start inside their bounds.
-    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
-        dgFloat32 force = area.m_feedback[i] != nullptr ? *area.m_feedback[i] : 0.0f;
-        if (!std::isfinite(force)) {
-            force = 0.0f;
-        }
-        const dgRowBounds& bounds = area.m_bounds[i];
-        if (bounds.m_class == dgRowBounds::kNonNegative || bounds.m_class == dgRowBounds::kClamped) {
-            force = std::clamp(force, bounds.m_min, bounds.m_max);
-        }
-        area.m_force[i] = force;
-        area.m_permutation[i] = i;
-    }
-
-    // Unbounded rows first, then bounded ones, then friction, each block in gathering order.
-    const dgInt32 normalCount = PartitionRows(area);
-
-    dgInt32 active = normalCount;
-    if (area.m_frictionModel == 0) {
-        if (dgCalcResidual(area, normalCount) > kPreSolveResidual) {
-            active = SolveActiveRows(area, normalCount, normalCount);
-        }
-    }
-    if (normalCount == area.m_rowCount) {
-        WriteFeedback(area, 0, area.m_rowCount, false);
-        dgApplyRowForces(area);
-        return;
-    }
-
-    // Friction rows name their normal row by gathering index: map it to where that row is now.
-    dgInt32* inverse = area.m_inversePermutation;
-    for (dgInt32 i = 0; i < area.m_rowCount; i++) {
-        inverse[area.m_permutation[i]] = i;
-    }
-    // named[g]: some friction row takes its bounds from gathered row g.
-    dgInt32* named = area.m_rowOrder;
-    std::fill(named, named + area.m_rowCount, 0);
-    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
-        named[area.m_bounds[i].m_class] = 1;
-    }
-    for (dgInt32 i = normalCount; i < area.m_rowCount; i++) {
-        area.m_bounds[i].m_class = inverse[area.m_bounds[i].m_class];
-    }
-
-    const dgInt32 gathered = area.m_rowCount;
-    dgInt32 i = normalCount;
+void dgBoundFrictionRows(dgSolverWorkArea& area, dgInt32 first) {
+    dgInt32 i = first;
     while (i < area.m_rowCount) {
         dgRowBounds& bounds = area.m_bounds[i];
         const dgFloat32 normal = std::max(area.m_force[bounds.m_class], 0.0f);
@@ -689,40 +776,18 @@ void dgSolveIsland(dgSolverWorkArea& area) {
         area.m_force[i] = std::clamp(area.m_force[i], lo, hi);
         i++;
     }
-
-    if (area.m_frictionModel == 0) {
-        // Normal rows the first solve left at a bound go behind the friction rows.
-        const dgInt32 fixed = normalCount - active;
-        const dgInt32 friction = area.m_rowCount - normalCount;
-        if (friction >= fixed) {
-            for (dgInt32 k = 0; k < fixed; k++) {
-                dgSwapRows(area, active + k, area.m_rowCount - 1 - k);
-            }
-        } else {
-            for (dgInt32 k = 0; k < friction; k++) {
-                dgSwapRows(area, active + k, normalCount + k);
-            }
-        }
-        active = area.m_rowCount - fixed;
-    } else {
-        active = area.m_rowCount;
-    }
-
-    // The residual counts the rows held at a bound too, so their forces are not forgotten.
-    dgCalcResidual(area, area.m_rowCount);
-    if (MaxResidual(area, active) > kPreSolveResidual) {
-        SolveActiveRows(area, active, area.m_rowCount);
-    }
-    // The normals-only solve holds a row at its bound so the friction bounds rest on the normal forces;
-    // a row no friction depends on (a joint limit) must still push once the friction has changed what
-    // it holds back, or the limit gives way.
-    if (active < area.m_rowCount && HeldFreeRowWantsOut(area, active, area.m_rowCount, named)) {
-        SolveActiveRows(area, area.m_rowCount, area.m_rowCount);
-    }
-
-    // Every solved row reports its own force, wherever partitioning moved it; dropped friction rows push
-    // nothing, so they report 0.
-    WriteFeedback(area, 0, area.m_rowCount, false);
-    WriteFeedback(area, area.m_rowCount, gathered, true);
-    dgApplyRowForces(area);
 }
+
+void dgSolveIsland(dgSolverWorkArea& area) {
+    SolveIsland<ScalarKernels>(area);
+}
+
+#if ORVALEN_PACKED_BUILD
+dgInt32 dgSolveRowsSimd(dgSolverWorkArea& area, dgInt32 n) {
+    return SolveRows<PackedKernels>(area, n);
+}
+
+void dgSolveIslandSimd(dgSolverWorkArea& area) {
+    SolveIsland<PackedKernels>(area);
+}
+#endif

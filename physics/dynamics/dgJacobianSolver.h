@@ -30,7 +30,9 @@
 class dgBody;
 
 /// Everything one island's solve needs: bodies by island index (slot 0 the static world, with zero
-/// inverse mass and inertia) and rows in parallel arrays. Capacities grow to fit the island.
+/// inverse mass and inertia) and rows in parallel arrays. Capacities grow to fit the island; the row
+/// capacity stays a multiple of kRowGroup, and every array starts 16-byte aligned, so the packed kernels
+/// load four consecutive rows of a float array as one vector.
 class dgSolverWorkArea {
 public:
     /// Below this a row's diagonal counts as zero: the row moves nothing and takes no force.
@@ -39,6 +41,8 @@ public:
     static constexpr dgInt32 kRowFloats = 16;
     /// Floats of one body's accumulator: force x y z 0, torque x y z 0.
     static constexpr dgInt32 kAccFloats = 8;
+    /// Rows the packed kernels take per instruction.
+    static constexpr dgInt32 kRowGroup = 4;
 
     // Per island body (index 0 the static world).
     dgBody** m_bodies = nullptr;
@@ -92,6 +96,14 @@ public:
 /// J M^-1, the right-hand side net of the applied forces, the diagonal and its regularisation per row.
 /// A row whose diagonal is not above kMinDiagonal becomes a row held at force 0.
 void dgBuildRowMatrix(dgSolverWorkArea& area);
+/// Conjugate-gradient iterations allowed for n active rows under the solver model.
+dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n);
+
+// Two kernel sets over the same work area. The scalar one sums every row and every reduction in row
+// order; the packed one (the Simd twins, where the processor has them) sums a row's four Jacobian parts
+// lane by lane and keeps four partial sums in its reductions, so the two agree up to the order of their
+// additions. The partitions, active sets and row order they leave are the same.
+
 /// Solves the rows, writes each solved row's force to its feedback slot and adds the forces to the bodies.
 void dgSolveIsland(dgSolverWorkArea& area);
 /// y = A x over the first n rows.
@@ -104,5 +116,17 @@ dgInt32 dgSolveRows(dgSolverWorkArea& area, dgInt32 n);
 void dgApplyRowForces(dgSolverWorkArea& area);
 /// Exchanges rows i and j in every per-row array the solve reads after an exchange.
 void dgSwapRows(dgSolverWorkArea& area, dgInt32 i, dgInt32 j);
-/// Conjugate-gradient iterations allowed for n active rows under the solver model.
-dgInt32 dgGetIterationBudget(const dgSolverWorkArea& area, dgInt32 n);
+/// Friction rows from `first` on (their class already a position) take their bounds from their normal
+/// row's force and are clamped into them; one whose smaller bound is not above its floor is dropped
+/// behind the row count.
+void dgBoundFrictionRows(dgSolverWorkArea& area, dgInt32 first);
+
+#if ORVALEN_PACKED_BUILD
+void dgSolveIslandSimd(dgSolverWorkArea& area);
+void dgMultiplyRowsSimd(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFloat32* y);
+dgFloat32 dgCalcResidualSimd(dgSolverWorkArea& area, dgInt32 n);
+dgInt32 dgSolveRowsSimd(dgSolverWorkArea& area, dgInt32 n);
+void dgApplyRowForcesSimd(dgSolverWorkArea& area);
+void dgSwapRowsSimd(dgSolverWorkArea& area, dgInt32 i, dgInt32 j);
+void dgBoundFrictionRowsSimd(dgSolverWorkArea& area, dgInt32 first);
+#endif
