@@ -30,6 +30,9 @@ struct SolverKernels {
 };
 
 constexpr SolverKernels kScalar{dgMultiplyRows, dgCalcResidual, dgSolveRows};
+#if ORVALEN_PACKED_BUILD
+constexpr SolverKernels kPacked{dgMultiplyRowsSimd, dgCalcResidualSimd, dgSolveRowsSimd};
+#endif
 
 /// The pyramid's world after the capture step; its work area holds the island's solved rows.
 class CapturedIsland {
@@ -132,6 +135,11 @@ void BM_dgSolveRows(benchmark::State& state, SolverKernels kernels) {
 BENCHMARK_CAPTURE(BM_dgMultiplyRows, scalar, kScalar);
 BENCHMARK_CAPTURE(BM_dgCalcResidual, scalar, kScalar);
 BENCHMARK_CAPTURE(BM_dgSolveRows, scalar, kScalar)->Unit(benchmark::kMillisecond);
+#if ORVALEN_PACKED_BUILD
+BENCHMARK_CAPTURE(BM_dgMultiplyRows, packed, kPacked);
+BENCHMARK_CAPTURE(BM_dgCalcResidual, packed, kPacked);
+BENCHMARK_CAPTURE(BM_dgSolveRows, packed, kPacked)->Unit(benchmark::kMillisecond);
+#endif
 
 } // namespace
 
