@@ -23,6 +23,11 @@ constexpr dgFloat32 kMinBisectorLength2 = 1.0e-6f;
 // Above this a limit point already separating is pushed a tenth harder so it does not creep back.
 constexpr dgFloat32 kSeparatingSpeed = 0.001f;
 constexpr dgFloat32 kSeparatingBoost = 1.1f;
+// The solver lets a row give by its stiffness value times a thousandth of the acceleration its own force
+// makes. A limit that stops a limb against a landing takes hundreds of newton-metres on bones of a hundredth
+// of a kilogram-metre squared, and that share opened it by a degree within the step it pushed in; a stop
+// keeps a hundredth of the joint's give (the rows stay regularised, so their system stays definite).
+constexpr dgFloat32 kLimitGiveShare = 0.01f;
 constexpr dgFloat32 kConeAxisEpsilon = 1.0e-8f;
 constexpr dgFloat32 kMinConeCos = -0.9999f;
 
@@ -218,4 +223,5 @@ void dgBallJoint::AddLimitRow(dgJointParams& params, dgInt32 n, const dgPointPar
     params.m_bounds[n].m_min = 0.0f;
     params.m_bounds[n].m_class = dgRowBounds::kNonNegative;
     params.m_accelerations[n] = (kLimitLever * err + s) * params.m_invTimeStep;
+    params.m_stiffness[n] = pp.m_stiffness * kLimitGiveShare;
 }
