@@ -27,7 +27,8 @@ bool ClipToSide(dgVector& a, dgVector& b, const dgVector& q0, const dgVector& q1
     const dgFloat32 limit = side * outward;
     const dgFloat32 aOut = a[axis] * outward;
     const dgFloat32 bOut = b[axis] * outward;
-    if (aOut >= limit && bOut >= limit) {
+    // A segment lying on the side still touches the square: bodies may reach the side.
+    if (aOut > limit && bOut > limit) {
         return false;
     }
     if (aOut > limit || bOut > limit) {
@@ -75,11 +76,12 @@ dgInt32 WalkAxis(const dgVector& p0, const dgVector& p1) {
 // Bodies of one cell list copied before any callback runs: no more than this many without engine memory.
 constexpr dgInt32 kInlineCellBodies = 64;
 
-// Calls visit with each body of the list from first while the key stays below end. The bodies are copied
-// first: a callback may move bodies, which relinks the list. (Destructions wait for the query's end.)
+// Calls visit with each body of the list from first while the key does not pass end: a body starting
+// exactly where the segment ends can still be touched by it. The bodies are copied first: a callback may
+// move bodies, which relinks the list. (Destructions wait for the query's end.)
 template <class Visit> void VisitCellBodies(AxisNode* first, dgFloat32 end, Visit visit) {
     dgInt32 count = 0;
-    for (AxisNode* node = first; node != nullptr && node->GetInfo().m_key < end; node = node->GetNext()) {
+    for (AxisNode* node = first; node != nullptr && node->GetInfo().m_key <= end; node = node->GetNext()) {
         count++;
     }
     dgInlineArray<dgBody*, kInlineCellBodies> bodies(count);

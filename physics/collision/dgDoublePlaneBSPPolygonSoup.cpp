@@ -242,10 +242,10 @@ void dgDoublePlaneBSPPolygonSoup::ForEachPolygonOnRay(const dgVector& p0, const 
     while (!stack.IsEmpty()) {
         const dgDoublePlaneBSPNode& node = m_nodes[stack.Pop()];
         const dgUnsigned32 d = node.m_direction;
-        if (node.m_rightMin < hi[d] && !visit(node.m_right, stack)) {
+        if (node.m_rightMin <= hi[d] && !visit(node.m_right, stack)) {
             return;
         }
-        if (lo[d] < node.m_leftMax && !visit(node.m_left, stack)) {
+        if (lo[d] <= node.m_leftMax && !visit(node.m_left, stack)) {
             return;
         }
     }

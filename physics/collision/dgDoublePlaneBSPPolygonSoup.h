@@ -44,7 +44,8 @@ public:
     /// callback when its box touches or overlaps the query box.
     void ForEachPolygonInBox(const dgVector& min, const dgVector& max, dgPolygonSoupCallback callback,
                              void* context) const override;
-    /// Every face of every side the segment's projection reaches strictly; right sides first.
+    /// Every face of every side the segment's projection reaches, touching included (a segment across
+    /// the direction has no extent and may lie exactly on a plane); right sides first.
     void ForEachPolygonOnRay(const dgVector& p0, const dgVector& p1, dgPolygonSoupCallback callback,
                              void* context) const override;
 

@@ -247,12 +247,13 @@ bool RayPolygonIntersect(const dgVector& p0, const dgVector& p1, const dgFloat32
         if (gram <= 0.0f) {
             continue;
         }
-        // Barycentric coordinates scaled by the Gram determinant, with a small grace on the two
-        // edges from c0 so hits on the fan's inner diagonals are not lost.
+        // Barycentric coordinates scaled by the Gram determinant, with a small grace on all three
+        // edges: a segment through a shared edge or corner is rounded off every face that owns it
+        // unless each face takes its own boundary, far edge included.
         const dgFloat32 u = d11 * d20 - d01 * d21;
         const dgFloat32 v = d00 * d21 - d01 * d20;
-        const dgFloat32 grace = -1.0e-5f * gram;
-        if (u >= grace && v >= grace && u + v <= gram) {
+        const dgFloat32 grace = 1.0e-5f * gram;
+        if (u >= -grace && v >= -grace && u + v <= gram + grace) {
             tOut = t;
             normalOut = n;
             return true;

@@ -33,6 +33,16 @@ dgInt32 NearestHitCallback(void* context, const dgFloat32* vertices, dgInt32 str
     return 1;
 }
 
+// The face normal is the cross product of two edges, so its squared length goes with the face's area
+// squared (1e-8 for a 1 cm square): an epsilon added under the root would shorten the normals of small
+// faces. A hit face has a normal (the segment met its front), so dividing by the largest component first
+// keeps the root away from zero and from underflow.
+dgVector UnitNormal(const dgVector& n) {
+    const dgFloat32 largest = std::fmax(std::fabs(n.x), std::fmax(std::fabs(n.y), std::fabs(n.z)));
+    const dgVector m(n.x / largest, n.y / largest, n.z / largest, 0.0f);
+    return m.Scale(1.0f / std::sqrt(m.DotProduct(m)));
+}
+
 struct DisplayWalk {
     dgBody* m_body;
     dgCollisionFaceCallback m_callback;
@@ -143,8 +153,7 @@ dgFloat32 dgTreeCollisionRayHitCallback(dgPolygonSoupRay* ray) {
     NearestHit hit{ray, kRayMiss, dgVector(), 0};
     soup->ForEachPolygonOnRay(ray->m_p0, ray->m_p1, NearestHitCallback, &hit);
     if (hit.m_t < 1.0f) {
-        const dgFloat32 scale = 1.0f / std::sqrt(hit.m_normal.DotProduct(hit.m_normal) + 1.0e-8f);
-        ray->m_normal = dgVector(hit.m_normal.x * scale, hit.m_normal.y * scale, hit.m_normal.z * scale, 0.0f);
+        ray->m_normal = UnitNormal(hit.m_normal);
         ray->m_attribute = hit.m_attribute;
     }
     return hit.m_t;

@@ -2,6 +2,7 @@
 
 #include "physics/collision/dgIntersections.h"
 #include "support/BroadPhaseScene.h"
+#include "support/SoupScenes.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,26 @@ TEST(dgBroadPhaseRayCast, VerticalRayWalksTheXList) {
     EXPECT_FLOAT_EQ(record.m_params[0], 490.0f / 1000.0f);
     // Bodies starting below x = 0 are cast against, in x order; the one starting past it is not.
     EXPECT_EQ(record.m_cast, (std::vector<const dgBody*>{beside, hit}));
+}
+
+TEST(dgBroadPhaseRayCast, RayAlongACellSideFindsWhatCastingTheBodyFinds) {
+    BroadPhaseScene scene;
+    // A level tile over x 0..2 sits in a deep cell whose side is the root's midline x = 0, so its edge
+    // there lies on the cell's side and its box starts where a ray down that edge is.
+    dgCollisionPolygonalSoup* tile = MakeTreeCollision(FlatGridFaces(2, 1.0f, true));
+    ASSERT_NE(tile, nullptr);
+    dgBody* body = scene.World()->CreateBody(tile);
+    dgRefRelease(tile);
+    dgMatrix matrix = dgGetIdentityMatrix();
+    matrix.posit = Point(1.0f, 0.0f, 5.0f);
+    body->SetMatrix(matrix);
+    ASSERT_EQ(body->m_cell->m_level, dgBroadPhase::kMaxDepth);
+    const dgVector p0 = Point(0.0f, 10.0f, 4.5f);
+    const dgVector p1 = Point(0.0f, -10.0f, 4.5f);
+    ASSERT_EQ(body->RayCast(p0, p1, nullptr, nullptr, nullptr, 1.0f), 0.5f);
+    const RayRecord record = CastRay(scene, p0, p1, true);
+    EXPECT_EQ(record.m_hits, (std::vector<const dgBody*>{body}));
+    EXPECT_EQ(record.m_params, (std::vector<dgFloat32>{0.5f}));
 }
 
 TEST(dgBroadPhaseRayCast, WithoutAFilterOrBodiesNothingHappens) {

@@ -98,6 +98,48 @@ TEST(dgCollisionPolygonalSoup, RaysFromOutsideACubeHitItsNearFaceAtTheAnalyticPa
     EXPECT_EQ(contact.m_attribute, 99);
 }
 
+// Straight down through every corner, edge middle and square middle of flat grids of quads and of
+// triangles (a triangle's square middle lies on its diagonal): corners and edges are shared by up to
+// four faces, and each ray must hit the plane once with the plane's unit normal, also for faces of 1 cm.
+// On rolling terrain the outer corners belong to a single face, as its second or third vertex.
+TEST(dgCollisionPolygonalSoup, RaysDownThroughSharedCornersAndEdgesHitTheSurfaceWithItsNormal) {
+    constexpr dgInt32 kCells = 6;
+    constexpr dgFloat32 kTop = 5.0f;
+    auto castDown = [](const dgCollisionPolygonalSoup& soup, dgFloat32 x, dgFloat32 z, dgContactPoint& contact) {
+        return soup.RayCast(P(x, kTop, z), P(x, -kTop, z), contact, nullptr, nullptr, nullptr);
+    };
+    for (const bool triangles : {false, true}) {
+        for (const dgFloat32 size : {0.37f, 0.01f}) {
+            SoupPtr grid = Tree(FlatGridFaces(kCells, size, triangles, 0.3f));
+            ASSERT_NE(grid, nullptr);
+            const dgFloat32 origin = -0.5f * size * kCells;
+            for (dgInt32 i = 0; i <= 2 * kCells; i++) {
+                for (dgInt32 k = 0; k <= 2 * kCells; k++) {
+                    const dgFloat32 x = origin + 0.5f * size * static_cast<dgFloat32>(i);
+                    const dgFloat32 z = origin + 0.5f * size * static_cast<dgFloat32>(k);
+                    dgContactPoint contact = Untouched();
+                    EXPECT_NEAR(castDown(*grid, x, z, contact), (kTop - 0.3f) / (2.0f * kTop), 1.0e-5f)
+                        << triangles << " " << size << " at " << i << ", " << k;
+                    EXPECT_TRUE(VectorNear(contact.m_normal, dgVector(0, 1, 0, 0), 1.0e-5f));
+                }
+            }
+            dgContactPoint contact = Untouched();
+            EXPECT_EQ(castDown(*grid, origin - 1.0e-3f, 0.0f, contact), 2.0f);
+        }
+    }
+    SoupPtr terrain(MakeRollingTerrain(kCells));
+    ASSERT_NE(terrain, nullptr);
+    for (dgInt32 i = 0; i <= kCells; i++) {
+        for (dgInt32 k = 0; k <= kCells; k++) {
+            const auto x = static_cast<dgFloat32>(i - kCells / 2);
+            const auto z = static_cast<dgFloat32>(k - kCells / 2);
+            dgContactPoint contact = Untouched();
+            EXPECT_NEAR(castDown(*terrain, x, z, contact), (kTop - RollingTerrainHeight(x, z)) / (2.0f * kTop), 1.0e-5f)
+                << "terrain corner " << i << ", " << k;
+        }
+    }
+}
+
 TEST(dgCollisionPolygonalSoup, TreeBuildSetsTheBoxAndTheStreamReadsBackIntoAnEqualShape) {
     SoupPtr cube = Tree(CubeFaces(1.0f));
     ASSERT_NE(cube, nullptr);

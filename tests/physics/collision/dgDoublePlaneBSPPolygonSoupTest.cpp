@@ -217,6 +217,21 @@ TEST(dgDoublePlaneBSPPolygonSoup, BoxWalkIsStrictAtNodesAndCountsTouchingAtFaces
     EXPECT_TRUE(InBox(*soup, P(3.2f, 1.01f, -1), P(3.5f, 2, 1)).empty());
 }
 
+TEST(dgDoublePlaneBSPPolygonSoup, RayWalkEntersSidesItsSegmentOnlyTouches) {
+    const SoupPtr soup = NewSoup();
+    ASSERT_TRUE(BuildSoup(*soup, TwoTriangles()));
+    // A segment along z has no extent in x: lying on a side's extreme x, it still reaches that side's face
+    // and hits it at the corner there.
+    const auto left = OnRay(*soup, P(1, 0, 1), P(1, 0, -1));
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0][-1], 7);
+    EXPECT_NEAR(SoupRayCastClosest(*soup, P(1, 0, 1), P(1, 0, -1)), 0.5f, kRoundingTol);
+    const auto right = OnRay(*soup, P(3, 0, 1), P(3, 0, -1));
+    ASSERT_EQ(right.size(), 1u);
+    EXPECT_EQ(right[0][-1], 9);
+    EXPECT_TRUE(OnRay(*soup, P(2, 0, 1), P(2, 0, -1)).empty());
+}
+
 TEST(dgDoublePlaneBSPPolygonSoup, CallbackReturningZeroEndsTheQueryAtOnce) {
     const SoupPtr soup = NewSoup();
     ASSERT_TRUE(BuildSoup(*soup, RandomTriangles(200, 3)));

@@ -224,15 +224,22 @@ TEST(RayPolygonIntersect, BackFaceParallelAndShortSegmentsMiss) {
         RayPolygonIntersect(P(3.0f, 0.5f, 1.0f), P(3.0f, 0.5f, -1.0f), kSquare, 12, kSquareIndices, 4, t, n));
 }
 
-TEST(RayPolygonIntersect, GrazingAnEdgeWithinTheToleranceHits) {
+TEST(RayPolygonIntersect, GrazingAnyEdgeWithinTheToleranceHits) {
     const dgInt32 triangle[3] = {0, 1, 2};
     dgFloat32 t = 0.0f;
     dgVector n;
-    // Just outside the edge c0-c1 (y = 0), by far less than 1e-5 of the triangle's scale.
-    EXPECT_TRUE(RayPolygonIntersect(P(0.5f, -1.0e-7f, 1.0f), P(0.5f, -1.0e-7f, -1.0f), kSquare, 12, triangle,
-                                    3, t, n));
-    EXPECT_FALSE(RayPolygonIntersect(P(0.5f, -1.0e-3f, 1.0f), P(0.5f, -1.0e-3f, -1.0f), kSquare, 12, triangle,
-                                     3, t, n));
+    // Just outside each edge, by far less than 1e-5 of the triangle's scale, and clearly outside: the
+    // edges c0-c1 (y = 0), c1-c2 (x = 1, the one not from c0) and c0-c2 (x = y), outward normals below.
+    const dgFloat32 outward[3][2] = {{0.0f, -1.0f}, {1.0f, 0.0f}, {-0.7071f, 0.7071f}};
+    const dgFloat32 onEdge[3][2] = {{0.5f, 0.0f}, {1.0f, 0.5f}, {0.5f, 0.5f}};
+    for (int e = 0; e < 3; e++) {
+        for (const dgFloat32 gap : {1.2e-7f, 1.0e-3f}) {
+            const dgFloat32 x = onEdge[e][0] + gap * outward[e][0];
+            const dgFloat32 y = onEdge[e][1] + gap * outward[e][1];
+            EXPECT_EQ(RayPolygonIntersect(P(x, y, 1.0f), P(x, y, -1.0f), kSquare, 12, triangle, 3, t, n), gap < 1.0e-5f)
+                << "edge " << e << ", gap " << gap;
+        }
+    }
 }
 
 TEST(RayPolygonIntersect, FewerThanThreeIndicesOrNoAreaMisses) {
