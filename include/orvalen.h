@@ -19,6 +19,7 @@ extern "C" {
 /// holds a renderer (left as it was) or no memory could be had (`*out` stays null).
 ORVALEN_EXPORT int CreateOrvalenRenderer(std::uint32_t hostContext, IOrvalenRenderer** out);
 /// Destroys the renderer in `*handle` and clears the handle: 1 success; -1 when there is none.
-/// The host destroys the renderer's 2D, 3D, font and input interfaces first.
+/// The renderer's 2D, 3D, font and input interfaces that the host has not destroyed go with it (each
+/// logged as its Destroy operation logs it), so pointers the host kept to them dangle afterwards.
 ORVALEN_EXPORT int DestroyOrvalenRenderer(IOrvalenRenderer** handle);
 }

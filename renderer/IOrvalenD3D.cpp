@@ -52,6 +52,9 @@ IOrvalenD3D::IOrvalenD3D(std::uint32_t hostContext) : HostContext(hostContext) {
 }
 
 IOrvalenD3D::~IOrvalenD3D() {
+    // The renderer owns its interfaces: any the host left open would otherwise be lost with the
+    // scene's world and objects and whatever they hold on the device.
+    DestroyOpenInterfaces();
     Deinitialize();
 }
 

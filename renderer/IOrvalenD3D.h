@@ -195,6 +195,8 @@ private:
                              char* const* names, IDirect3DTexture9* const* textures, const char* material);
     /// Releases the shader effects, the device and Direct3D, logging each release when `log` is set.
     void ReleaseDeviceObjects(bool log);
+    /// Destroys, as their Destroy operations do, the interfaces the host has left open.
+    void DestroyOpenInterfaces();
     void CloseLog();
     static D3DVIEWPORT9 ViewportOf(const ViewportRect& rect);
     bool ApplyCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, const D3DXVECTOR3& up);

@@ -84,3 +84,18 @@ std::int32_t IOrvalenD3D::CreateInputInterface() {
 void IOrvalenD3D::DestroyInputInterface() {
     DestroyInterface(*this, InputInterface, "Destroying Input Interface...\n");
 }
+
+void IOrvalenD3D::DestroyOpenInterfaces() {
+    if (InputInterface != nullptr) {
+        DestroyInputInterface();
+    }
+    if (FontInterface != nullptr) {
+        DestroyFontInterface();
+    }
+    if (Interface3D != nullptr) {
+        Destroy3DInterface();
+    }
+    if (Interface2D != nullptr) {
+        Destroy2DInterface();
+    }
+}

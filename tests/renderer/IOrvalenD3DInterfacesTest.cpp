@@ -66,6 +66,13 @@ TEST_P(InterfaceFactory, NoMemoryIsLoggedAndLeavesNoInterface) {
     EXPECT_EQ(GetParam().failureLine, NewLog());
 }
 
+TEST_P(InterfaceFactory, DestroyingTheRendererDestroysAnInterfaceLeftOpenFirst) {
+    ASSERT_EQ(1, Create());
+    ASSERT_EQ(1, DestroyOrvalenRenderer(&m_handle));
+    // Logged as its Destroy logs it, before the device goes; the sanitizer run proves nothing leaks.
+    EXPECT_EQ(0u, NewLog().find(std::string(GetParam().destroyLine) + "Deinitializing...\n")) << NewLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EachKind, InterfaceFactory,
     ::testing::Values(InterfaceKind{"TwoD", [](IOrvalenRenderer& r) { return r.Create2DInterface(); },

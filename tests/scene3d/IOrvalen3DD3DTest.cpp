@@ -1,8 +1,11 @@
 // The scene itself: its world and object tables over their life, the renderer's factory, the bracket of
 // 3D drawing, gravity and the lights given back after a device reset.
+#include "support/LevelMeshes.h"
 #include "support/SceneFixture.h"
 
+#include "IOrvalen3DLevelObject.h"
 #include "physics/api/dgApi.h"
+#include "renderer/TestImages.h"
 
 #include <cstdlib>
 #include <memory>
@@ -132,6 +135,20 @@ TEST_F(IOrvalen3DD3DTest, ResetWorldDestroysEveryObjectWithItsBodyAndIdsStartAga
         EXPECT_EQ(nullptr, m_scene->Objects[id]);
     }
     EXPECT_EQ(0, m_scene->Cube(1, 1, 1)->GetID());
+}
+
+TEST_F(IOrvalen3DD3DTest, DestroyingTheRendererFreesTheOpenSceneAndLeavesItsLevelToTheHost) {
+    ASSERT_TRUE(test_images::Write("red.png", test_images::Make(4, 4, [](UINT, UINT) { return 0xFFFF0000u; }),
+                                   test_images::Format::Png));
+    ASSERT_TRUE(m_scene->Cube(1, 1, 1)->LoadTexture("default", "red.png", 0));
+    LevelMesh floor;
+    floor.AddCheckerFloor(2, 1.0f, "a", "b");
+    IOrvalen3DLevelObject* level = floor.Build(*m_scene);
+    ASSERT_NE(nullptr, level);
+    ASSERT_EQ(1, DestroyOrvalenRenderer(&m_handle));
+    // The level is the host's: its body went with the world, and deleting it later touches neither.
+    delete level;
+    // The fixture's teardown finds no platform object alive: the cube's texture went with the scene.
 }
 
 TEST_F(IOrvalen3DD3DTest, TheObjectLimitRefusesWithItsLine) {
