@@ -4,6 +4,7 @@
 #include "physics/api/dgApiHelpers.h"
 #include "physics/core/dgGlobalAllocator.h"
 #include "physics/core/dgMemory.h"
+#include "physics/dynamics/dgMxcsrScope.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <bit>
@@ -110,6 +111,9 @@ void dgApiWorldDestroy(dgWorld* world) {
 }
 
 void dgApiWorldUpdate(dgWorld* world, float timestep) {
+    // The host's rounding, denormal handling and exception flags come back as they were, whichever
+    // build ran and whatever the arithmetic raised.
+    const dgMxcsrScope hostState;
     if (std::isnan(timestep) || timestep < 0.0f) {
         return;
     }

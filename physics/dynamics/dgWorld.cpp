@@ -13,9 +13,6 @@
 #include <bit>
 
 namespace {
-// The packed solver build does not exist yet; every world runs the scalar build until it does.
-constexpr bool kPackedBuildAvailable = false;
-
 constexpr dgFloat32 kDefaultFreezeSpeed = std::bit_cast<dgFloat32>(0x3C23D70Bu); // 0.010000001
 constexpr dgFloat32 kDefaultFreezeSpeed2 = 0.001f;
 constexpr dgFloat32 kMinFrictionThreshold = 0.01f;
@@ -163,7 +160,8 @@ void dgWorld::SetSimdMode(dgInt32 mode) {
 }
 
 dgInt32 dgWorld::ProbePackedBuild() {
-    return kPackedBuildAvailable && dgHasSimdSupport() ? 1 : 0;
+    // Where the packed kernels were left out of the build, no processor runs them.
+    return ORVALEN_PACKED_BUILD && dgHasSimdSupport() ? 1 : 0;
 }
 
 void dgWorld::SetSolverModel(dgInt32 model) {

@@ -5,12 +5,14 @@
 #include "physics/dynamics/dgContactJoint.h"
 #include "physics/dynamics/dgJointBase.h"
 #include "physics/dynamics/dgJointLink.h"
+#include "physics/dynamics/dgMxcsrScope.h"
 #include "physics/dynamics/dgVehicleSolver.h"
 #include "physics/dynamics/dgWorld.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -96,6 +98,12 @@ void dgWorldDynamicsUpdate::SolveIslands(dgWorld& world, const dgStepContext& st
     m_params.m_timeStep = step.m_timeStep;
     m_params.m_invTimeStep = step.m_invTimeStep;
 
+    m_packed = ORVALEN_PACKED_BUILD && world.m_simdBuild != 0;
+    std::optional<dgMxcsrScope> flushToZero;
+    if (m_packed) {
+        flushToZero.emplace(dgMxcsrScope::kFlushToZero);
+    }
+
     const dgUnsigned64 stamp = step.m_stamp;
     const dgUnsigned64 done = stamp + 2;
     if (world.m_vehicleUpdateSet.GetCount() > 0) {
@@ -120,7 +128,11 @@ void dgWorldDynamicsUpdate::SolveIslands(dgWorld& world, const dgStepContext& st
             if (body->m_autoActive != nullptr && (body->m_flags & dgBody::kActive) != 0) {
                 body->m_autoActive(body, 0);
             }
-            body->m_flags = (body->m_flags & ~dgBody::kActive) | dgBody::kEquilibrium;
+            // The packed build leaves the equilibrium bit as it was.
+            body->m_flags &= ~dgBody::kActive;
+            if (!m_packed) {
+                body->m_flags |= dgBody::kEquilibrium;
+            }
             continue;
         }
         if (GetSolverStamp(body) >= done) {
@@ -316,6 +328,12 @@ void dgWorldDynamicsUpdate::SolveIslandRows(dgWorld& world) {
     GatherRows(world);
     if (m_area.m_rowCount > 0) {
         dgBuildRowMatrix(m_area);
+#if ORVALEN_PACKED_BUILD
+        if (m_packed) {
+            dgSolveIslandSimd(m_area);
+            return;
+        }
+#endif
         dgSolveIsland(m_area);
     }
 }

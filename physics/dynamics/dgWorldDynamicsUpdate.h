@@ -27,6 +27,7 @@ public:
     dgInt32 m_stackCapacity = 0;
     dgUnsigned64 m_islandMark = 0; ///< the mark of the island being built
     dgInt32 m_snapshotCapacity = 0;
+    bool m_packed = false; ///< this update runs the packed solver kernels (the world's m_simdBuild)
 
     dgWorldDynamicsUpdate() = default;
     ~dgWorldDynamicsUpdate();
@@ -34,7 +35,9 @@ public:
     dgWorldDynamicsUpdate& operator=(const dgWorldDynamicsUpdate&) = delete;
 
     /// Every island of one step in turn: built, its bodies prepared, its rows solved, integrated and put
-    /// to rest when all of it may rest.
+    /// to rest when all of it may rest. The world's m_simdBuild picks the solver kernels; the packed ones
+    /// run with denormal results flushed to zero, callbacks included, and the host's MXCSR comes back
+    /// before this returns.
     void SolveIslands(dgWorld& world, const dgStepContext& step);
     /// Grows the island from body (which has mass) through its joints; contact joints whose pair no longer
     /// touches go to the stale list. Returns the island's entry count: its bodies plus the static slot.
