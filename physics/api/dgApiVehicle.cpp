@@ -8,6 +8,7 @@
 #include "physics/dynamics/dgWorld.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 
@@ -44,6 +45,18 @@ template <class Write> void WriteTire(dgJointBase* vehicle, dgVehicleTireHandle*
     if (dgVehicleTire* found = FindTire(vehicle, tire)) {
         write(*found);
     }
+}
+
+/// The same for an input with no meaningful clamp: a value that is not finite is ignored, since it would
+/// turn the whole vehicle's solve into NaNs.
+template <class Write>
+void WriteFiniteInput(dgJointBase* vehicle, dgVehicleTireHandle* tire, std::initializer_list<float> values, Write write) {
+    for (const float value : values) {
+        if (!std::isfinite(value)) {
+            return;
+        }
+    }
+    WriteTire(vehicle, tire, write);
 }
 
 } // namespace
@@ -113,7 +126,7 @@ void dgApiVehicleGetTireMatrix(const dgJointBase* vehicle, const dgVehicleTireHa
 }
 
 void dgApiVehicleSetTireSteerAngle(dgJointBase* vehicle, dgVehicleTireHandle* tire, float angle) {
-    WriteTire(vehicle, tire, [&](dgVehicleTire& t) { dgVehicleJoint::SetTireSteerAngle(t, angle); });
+    WriteFiniteInput(vehicle, tire, {angle}, [&](dgVehicleTire& t) { dgVehicleJoint::SetTireSteerAngle(t, angle); });
 }
 
 float dgApiVehicleGetTireSteerAngle(const dgJointBase* vehicle, const dgVehicleTireHandle* tire) {
@@ -146,12 +159,12 @@ float dgApiVehicleGetTireLongitudinalSpeed(const dgJointBase* vehicle, const dgV
 }
 
 void dgApiVehicleSetTireTorque(dgJointBase* vehicle, dgVehicleTireHandle* tire, float torque) {
-    WriteTire(vehicle, tire, [&](dgVehicleTire& t) { t.m_torque = torque; });
+    WriteFiniteInput(vehicle, tire, {torque}, [&](dgVehicleTire& t) { t.m_torque = torque; });
 }
 
 void dgApiVehicleSetTireBrakeAcceleration(dgJointBase* vehicle, dgVehicleTireHandle* tire, float acceleration,
                                           float maxFriction) {
-    WriteTire(vehicle, tire, [&](dgVehicleTire& t) {
+    WriteFiniteInput(vehicle, tire, {acceleration, maxFriction}, [&](dgVehicleTire& t) {
         t.m_brakeAcceleration = acceleration;
         t.m_brakeMaxFriction = std::fabs(maxFriction);
     });

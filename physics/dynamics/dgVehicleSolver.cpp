@@ -266,10 +266,26 @@ void dgVehicleSolver::PrepareRows() {
         const dgFloat32 diagonal =
             Dot(j.m_linear0, j.m_angular0, s.m_linear0, s.m_angular0) + Dot(j.m_linear1, j.m_angular1, s.m_linear1, s.m_angular1);
         const dgFloat32 softness = m_softness[k] + kSoftnessFloor;
+        const dgFloat32 precond = 1.0f / ((softness + 1.0f) * diagonal);
         m_softness[k] = diagonal * softness;
-        m_precond[k] = 1.0f / ((softness + 1.0f) * diagonal);
+        m_precond[k] = precond;
         m_mask[k] = 1.0f;
+        // A row along a vanishing direction (the rolling direction of a pin laid along up) moves nothing,
+        // and one whose terms overflowed means nothing; either would poison the whole solve, so it takes
+        // no part in it.
+        if (!(diagonal > 0.0f) || !std::isfinite(m_softness[k]) || !std::isfinite(precond) || !std::isfinite(m_rhs[k])) {
+            DisableRow(k);
+        }
     }
+}
+
+void dgVehicleSolver::DisableRow(dgInt32 k) {
+    m_jacobians[k] = {Zero(), Zero(), Zero(), Zero()};
+    m_scaled[k] = m_jacobians[k];
+    m_rhs[k] = 0.0f;
+    m_softness[k] = 0.0f;
+    m_precond[k] = 0.0f;
+    m_mask[k] = 0.0f;
 }
 
 void dgVehicleSolver::MultiplyMatrix(const dgFloat32* x, dgFloat32* out) {

@@ -66,6 +66,8 @@ private:
     /// A row between solver bodies body0 and body1 (a tire), unbounded and rigid.
     dgInt32 NewRow(dgInt32 body0, dgInt32 body1, const Jacobian& jacobian, dgFloat32 rhs);
     void PrepareRows();
+    /// Takes row k out of the solve: no force, no coupling, no residual.
+    void DisableRow(dgInt32 k);
     void ApplyRowForces();
     void IntegrateTires(dgFloat32 dt);
 

@@ -50,6 +50,17 @@ void LoggingCallback(dgJointBase* vehicle) {
     dgApiVehicleSetTireTorque(vehicle, first, 100.0f);
 }
 
+void DriveAndBrakeEveryTire(dgJointBase* vehicle) {
+    for (auto* t = dgApiVehicleGetFirstTireID(vehicle); t != nullptr; t = dgApiVehicleGetNextTireID(vehicle, t)) {
+        dgApiVehicleSetTireTorque(vehicle, t, 1.3f);
+        dgApiVehicleSetTireBrakeAcceleration(vehicle, t, 1.3f, 1.3f);
+        // Ignored: they would leave nothing finite.
+        dgApiVehicleSetTireTorque(vehicle, t, std::numeric_limits<float>::infinity());
+        dgApiVehicleSetTireBrakeAcceleration(vehicle, t, kNaN, 1.0f);
+        dgApiVehicleSetTireSteerAngle(vehicle, t, kNaN);
+    }
+}
+
 } // namespace
 
 TEST(dgApiVehicle, TireValuesAreStoredAsTheClampTableSays) {
@@ -155,4 +166,24 @@ TEST_P(dgApiVehicleStepping, TireCallbackRunsEachStepAndDefersItsRemovals) {
     EXPECT_EQ(g_log.m_added, nullptr);
     EXPECT_EQ(dgApiVehicleGetFirstTireID(car.m_vehicle), car.m_tires[1]);
     EXPECT_EQ(TireCount(car), 3);
+}
+
+TEST_P(dgApiVehicleStepping, ATirePinnedAlongUpOrNonFiniteInputsLeaveTheVehicleFinite) {
+    ReferenceCar car(1.05f);
+    // Pin along up: the tire has no rolling direction, so two of its rows have no direction either.
+    const Mat4 local = jointscene::JointWorld::Translation({0.0f, -0.5f, 0.0f});
+    const Vec3 pin = {0.0f, 1.0f, 0.0f};
+    ASSERT_NE(dgApiVehicleAddTire(car.m_vehicle, local.data(), pin.data(), 1, 0.25f, 0.35f, 1, 1, 0, nullptr, 4),
+              nullptr);
+    dgApiVehicleSetTireCallback(car.m_vehicle, DriveAndBrakeEveryTire);
+    car.m_scene.Step(30);
+    for (auto* t = dgApiVehicleGetFirstTireID(car.m_vehicle); t != nullptr; t = dgApiVehicleGetNextTireID(car.m_vehicle, t)) {
+        EXPECT_TRUE(std::isfinite(dgApiVehicleGetTireOmega(car.m_vehicle, t)));
+        EXPECT_TRUE(std::isfinite(dgApiVehicleGetTireMaxBrakeAcceleration(car.m_vehicle, t)));
+        EXPECT_EQ(dgApiVehicleGetTireSteerAngle(car.m_vehicle, t), 0.0f);
+    }
+    // Neither through the floor nor thrown up.
+    const float height = jointscene::Matrix(car.m_chassis)[13];
+    EXPECT_GT(height, vehiclescene::kTireRadius);
+    EXPECT_LT(height, 1.05f);
 }
