@@ -32,6 +32,7 @@ public:
     void* m_userData = nullptr;
     dgJointLink* m_link = nullptr; ///< the joint's link in body0's ring; null while not attached
     dgUnsigned64 m_stamp = 0;      ///< step stamp of the dynamics update; cleared when attached
+    dgUnsigned64 m_serial = 0;     ///< attachment serial in its world: orders the world's joint sets
     dgUnsigned16 m_maxRows = 6;
     dgUnsigned16 m_kind = kBaseJoint;
     dgUnsigned8 m_collisionState = 0; ///< 0: contacts between the two bodies are skipped

@@ -221,8 +221,8 @@ dgJointDestructorCallback dgVehicleJoint::SetJointDestructor(dgJointDestructorCa
 }
 
 void dgVehicleJoint::Release(dgWorld* world) {
-    world->m_vehicleUpdateSet.RemoveKey(reinterpret_cast<std::uintptr_t>(this));
-    world->m_tireContactSet.RemoveKey(reinterpret_cast<std::uintptr_t>(m_body0));
+    world->m_vehicleUpdateSet.RemoveKey(m_serial);
+    world->m_tireContactSet.RemoveKey(m_body0->GetSerialKey());
     // Cleared first so a vehicle released twice by mistake never reports twice.
     const dgJointDestructorCallback callback = m_destructorCallback;
     m_destructorCallback = nullptr;

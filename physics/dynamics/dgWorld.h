@@ -90,9 +90,9 @@ public:
     dgRecyclePool<dgCorkscrewJoint> m_corkscrewJointPool;
     dgRecyclePool<dgUniversalJoint> m_universalJointPool;
     dgRecyclePool<dgVehicleJoint> m_vehiclePool;
-    dgTree<dgVehicleJoint*, std::uintptr_t> m_vehicleUpdateSet; ///< every live vehicle, keyed by address
+    dgTree<dgVehicleJoint*, dgUnsigned64> m_vehicleUpdateSet; ///< every live vehicle, in creation order
     dgFloat32 m_vehicleSubStepRate = 179.0f;                     ///< vehicle sub-steps per second
-    dgTree<dgBody*, std::uintptr_t> m_tireContactSet; ///< chassis whose tire contacts wait to be gathered
+    dgBodyTree m_tireContactSet; ///< chassis whose tire contacts wait to be gathered, in creation order
     dgVehicleWorkspace* m_vehicleWorkspace = nullptr;  ///< owned; made with the first vehicle
     dgUnsigned64 m_stepStamp = 2;
     dgInt32 m_inStep = 0; ///< 1 while the step's dynamics run
@@ -106,6 +106,7 @@ public:
     dgInt32 m_stepContactCount = 0;
     dgInt32 m_defaultGroupId = 0;
     dgUnsigned64 m_bodySerial = 0; ///< serial of the last body made; 64 bits never wrap
+    dgUnsigned64 m_jointSerial = 0; ///< serial of the last joint attached
     dgFloat32 m_timeStep = 0.0f;   ///< seconds of the sub-step being run or last run
     dgFloat32 m_invTimeStep = 0.0f;
     dgFloat32 m_defaultFreezeThresholds[4] = {}; ///< speed, omega, then their derived values
@@ -116,7 +117,8 @@ public:
     void* m_workArea = nullptr; ///< GetWorkAreaSize() bytes, owned; null when it could not be had
     dgCollisionPoint* m_pointCollision = nullptr; ///< the world holds one reference
     dgBodyTree m_pendingBodies; ///< destructions asked during an update, done in creation order
-    dgTree<dgJointBase*, std::uintptr_t> m_pendingJoints; ///< destructions asked during an update
+    dgTree<dgJointBase*, dgUnsigned64> m_pendingJoints; ///< destructions asked during an update, done in
+                                                        ///< attachment order
     dgFloat32 m_maxSubStep = 1.0f / 60.0f;
     dgUnsigned8 m_inUpdate = 0;                 ///< 1 while a sub-step runs: destructions are deferred
     dgInt32 m_queryDepth = 0;                   ///< queries running: destructions are deferred too

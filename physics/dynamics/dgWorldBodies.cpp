@@ -12,10 +12,6 @@ constexpr dgFloat32 kInfiniteInertia = 1.0e15f;
 /// Bit of the second solver mark that flags a body met by the linked-body walk.
 constexpr dgUnsigned32 kLinkedMark = 1u << 28;
 
-std::uintptr_t KeyOf(const dgJointBase* joint) {
-    return reinterpret_cast<std::uintptr_t>(joint);
-}
-
 bool HasMass(const dgBody* body) {
     return body->m_invMass.w != 0.0f;
 }
@@ -200,6 +196,7 @@ dgJointBase* dgWorld::AttachJoint(dgJointBase* joint, dgBody* body0, dgBody* bod
     *second = dgJointLink{first, first, first, body1, joint};
 
     joint->m_stamp = 0;
+    joint->m_serial = ++m_jointSerial;
     joint->m_staleMark = 0;
     joint->m_link = first;
     joint->m_body0 = body0;
@@ -221,7 +218,7 @@ void dgWorld::DestroyJoint(dgJointBase* joint) {
     }
     if (DefersDestruction()) {
         bool existed;
-        m_pendingJoints.FindOrInsert(joint, KeyOf(joint), existed);
+        m_pendingJoints.FindOrInsert(joint, joint->m_serial, existed);
         return;
     }
     DestroyJointNow(joint);
@@ -241,7 +238,7 @@ void dgWorld::DestroyJointNow(dgJointBase* joint) {
     if (joint == nullptr || joint->m_link == nullptr) {
         return;
     }
-    m_pendingJoints.RemoveKey(KeyOf(joint));
+    m_pendingJoints.RemoveKey(joint->m_serial);
     m_jointCount--;
 
     dgJointLink* first = joint->m_link;

@@ -313,7 +313,7 @@ void dgWorld::CompoundContacts(dgBody* compoundBody, dgBody* otherBody, dgMateri
     for (dgBody* body : {compoundBody, otherBody}) {
         if ((body->m_collision->GetFlags() & dgCollision::kVehicleChassis) != 0) {
             bool noted = false;
-            m_tireContactSet.FindOrInsert(body, reinterpret_cast<std::uintptr_t>(body), noted);
+            m_tireContactSet.FindOrInsert(body, body->GetSerialKey(), noted);
         }
     }
     dgContactJoint* joint = nullptr;

@@ -54,11 +54,13 @@ dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& up, dgBody* chassis) {
     try {
         vehicle = m_vehiclePool.Alloc();
         vehicle->InitVehicle(this);
-        m_vehicleUpdateSet.Insert(vehicle, reinterpret_cast<std::uintptr_t>(vehicle));
         AttachJoint(vehicle, chassis, nullptr);
+        // Keyed by the serial the attachment gave it: vehicles are solved in creation order.
+        m_vehicleUpdateSet.Insert(vehicle, vehicle->m_serial);
     } catch (const dgMemoryExhausted&) {
-        if (vehicle != nullptr) {
-            m_vehicleUpdateSet.RemoveKey(reinterpret_cast<std::uintptr_t>(vehicle));
+        if (vehicle != nullptr && vehicle->m_link != nullptr) {
+            DestroyJointNow(vehicle);
+        } else if (vehicle != nullptr) {
             m_vehiclePool.Release(vehicle);
         }
         ReleaseCollision(compound);

@@ -2,12 +2,14 @@
 // never by address. Meant for the plain build, whose allocator hands out addresses in any order.
 
 #include "ApiTestScene.h"
+#include "support/JointScenes.h"
 #include "support/SolverBuilds.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -79,6 +81,63 @@ unsigned long long HashPoses(const std::vector<Mat4>& poses) {
     return hash;
 }
 
+/// Who called back, in call order: the user data of each vehicle's tire callback and of each joint's
+/// destructor.
+std::vector<void*> g_callbacks;
+dgWorld* g_world = nullptr;
+std::vector<dgJointBase*> g_doomed;
+
+void LogCallback(dgJointBase* joint) {
+    g_callbacks.push_back(dgApiJointGetUserData(joint));
+}
+
+void DestroyDoomedJoints(dgBody* body) {
+    jointscene::Weight(body);
+    for (dgJointBase* joint : g_doomed) {
+        dgApiDestroyJoint(g_world, joint);
+    }
+    g_doomed.clear();
+}
+
+/// Two vehicles and then two ball joints, each made on a pool record released before: in the order
+/// released (placed as made) or the reverse (the later one below the earlier). One step in which the
+/// ball joints are destroyed from a force callback; returns who called back, in order.
+std::vector<void*> CallbackOrderOfOneStep(bool reversePlaces) {
+    jointscene::JointWorld scene;
+    g_world = scene.m_world;
+    g_callbacks.clear();
+    const jointscene::Vec3 up = {0.0f, 1.0f, 0.0f};
+    const jointscene::Vec3 pivot = {0.0f, 0.0f, 0.0f};
+    std::vector<dgBody*> bodies;
+    for (int i = 0; i < 4; i++) {
+        bodies.push_back(scene.AddBox({1, 1, 1}, 1, jointscene::JointWorld::Translation({5.0f * i, 0, 0})));
+    }
+    dgJointBase* placeholders[] = {dgApiVehicleCreate(g_world, up.data(), bodies[0]),
+                                   dgApiVehicleCreate(g_world, up.data(), bodies[1]),
+                                   dgApiJointCreateBall(g_world, pivot.data(), bodies[2], nullptr),
+                                   dgApiJointCreateBall(g_world, pivot.data(), bodies[3], nullptr)};
+    for (int i : reversePlaces ? std::vector<int>{1, 0, 3, 2} : std::vector<int>{0, 1, 2, 3}) {
+        dgApiDestroyJoint(g_world, placeholders[i]);
+    }
+    dgJointBase* made[] = {dgApiVehicleCreate(g_world, up.data(), bodies[0]),
+                           dgApiVehicleCreate(g_world, up.data(), bodies[1]),
+                           dgApiJointCreateBall(g_world, pivot.data(), bodies[2], nullptr),
+                           dgApiJointCreateBall(g_world, pivot.data(), bodies[3], nullptr)};
+    EXPECT_EQ(std::less<>()(made[1], made[0]), reversePlaces);
+    EXPECT_EQ(std::less<>()(made[3], made[2]), reversePlaces);
+    for (std::size_t i = 0; i < 4; i++) {
+        dgApiJointSetUserData(made[i], reinterpret_cast<void*>(i + 1));
+    }
+    dgApiVehicleSetTireCallback(made[0], LogCallback);
+    dgApiVehicleSetTireCallback(made[1], LogCallback);
+    dgApiJointSetDestructor(made[2], LogCallback);
+    dgApiJointSetDestructor(made[3], LogCallback);
+    g_doomed = {made[3], made[2]};
+    dgApiBodySetForceAndTorqueCallback(bodies[3], DestroyDoomedJoints);
+    scene.Step();
+    return g_callbacks;
+}
+
 } // namespace
 
 // The pile's poses as the solver gave them before it was made faster: speed work must not move a bit.
@@ -117,4 +176,12 @@ TEST_P(dgApiDeterminismStepping, APileStepsBitIdenticallyAfterAnyHeapHistory) {
         dgApiBodyDestroy(other.m_world, body);
     }
     EXPECT_EQ(Differing(StepPile(other), reference), 0) << "in a world whose bodies were destroyed";
+}
+
+TEST(dgApiDeterminism, VehiclesAndDeferredDestructionsCallBackInCreationOrderWhereverTheirRecordsLie) {
+    const auto id = [](std::uintptr_t i) { return reinterpret_cast<void*>(i); };
+    // Three vehicle sub-steps of a 60 Hz step, then the joints destroyed in it.
+    const std::vector<void*> expected = {id(1), id(2), id(1), id(2), id(1), id(2), id(3), id(4)};
+    EXPECT_EQ(CallbackOrderOfOneStep(false), expected);
+    EXPECT_EQ(CallbackOrderOfOneStep(true), expected);
 }
