@@ -87,6 +87,10 @@ void dgVehicleSolver::Solve(dgVehicleJoint& vehicle, dgFloat32 dt) {
 
     PrepareRows();
     SolveRows(m_rowCount);
+    // Inputs near the end of the float range can overflow the iteration: such a step applies no row forces.
+    if (!std::all_of(m_x, m_x + m_rowCount, [](dgFloat32 x) { return std::isfinite(x); })) {
+        std::fill(m_x, m_x + m_rowCount, 0.0f);
+    }
     ApplyRowForces();
     chassis->m_force = chassis->m_force.Add(m_resultForce[1]);
     chassis->m_torque = chassis->m_torque.Add(m_resultTorque[1]);
@@ -424,11 +428,16 @@ void dgVehicleSolver::IntegrateTires(dgFloat32 dt) {
         tire.m_suspensionSpeed += relative.DotProduct(m_up) * dt;
         tire.m_suspensionPosition += tire.m_suspensionSpeed * dt;
 
-        // Half the spin's change before the clamp and the angle, half after.
-        const dgFloat32 half = m_tirePin[i].DotProduct(m_extTorque[i].Scale(tire.m_invInertia)) * dt * 0.5f;
+        // Half the spin's change before the clamp and the angle, half after; neither half may be more than
+        // the highest spin, so a torque near the end of the float range leaves the spin finite.
+        const dgFloat32 maxSpin = kMaxTreadSpeed / tire.m_radius;
+        dgFloat32 half = m_tirePin[i].DotProduct(m_extTorque[i].Scale(tire.m_invInertia)) * dt * 0.5f;
+        if (!(std::fabs(half) <= maxSpin)) {
+            half = std::copysign(maxSpin, half);
+        }
         tire.m_omega = (tire.m_omega + half) * kSpinDecay;
         if (std::fabs(tire.m_omega * tire.m_radius) > kMaxTreadSpeed) {
-            tire.m_omega = std::copysign(kMaxTreadSpeed / tire.m_radius, tire.m_omega);
+            tire.m_omega = std::copysign(maxSpin, tire.m_omega);
         }
         tire.m_spinAngle = std::fmod(dt * tire.m_omega + tire.m_spinAngle, dgVehicleJoint::kSpinWrap);
         tire.m_omega += half;
