@@ -128,25 +128,14 @@ void StepAlong(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat32& zr
     }
     alignas(16) dgFloat32 lanes[4];
     _mm_store_ps(lanes, largest);
-    dgFloat32 most = std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
-    for (; i < n; i++) {
-        area.m_force[i] += alpha * area.m_p[i];
-        const dgFloat32 r = area.m_residual[i] - alpha * area.m_q[i];
-        area.m_residual[i] = r;
-        most = std::max(most, std::fabs(r));
-        const dgFloat32 z = area.m_invDiagonal[i] * r;
-        area.m_z[i] = z;
-        sum += z * r;
-    }
     zr = sum;
-    rmax = most;
+    rmax = std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
+    dgStepAlongRows(area, i, n, alpha, zr, rmax);
 }
 
 dgFloat32 MaxResidual(const dgSolverWorkArea& area, dgInt32 n) {
     dgFloat32 rmax = 0.0f;
-    for (dgInt32 i = 0; i < n; i++) {
-        rmax = std::max(rmax, std::fabs(area.m_residual[i]));
-    }
+    dgMaxResidualRows(area, 0, n, rmax);
     return rmax;
 }
 
@@ -695,11 +684,7 @@ void dgMultiplyRows(dgSolverWorkArea& area, dgInt32 n, const dgFloat32* x, dgFlo
 dgFloat32 dgCalcResidual(dgSolverWorkArea& area, dgInt32 n) {
     MultiplyRows(area, n, area.m_force, area.m_q);
     dgFloat32 rmax = 0.0f;
-    for (dgInt32 i = 0; i < n; i++) {
-        const dgFloat32 r = area.m_rhs[i] - area.m_q[i];
-        area.m_residual[i] = r;
-        rmax = std::max(rmax, std::fabs(r));
-    }
+    dgResidualRows(area, 0, n, rmax);
     return rmax;
 }
 
@@ -791,3 +776,30 @@ void dgSolveIslandSimd(dgSolverWorkArea& area) {
     SolveIsland<PackedKernels>(area);
 }
 #endif
+
+void dgResidualRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& rmax) {
+    for (dgInt32 i = begin; i < end; i++) {
+        const dgFloat32 r = area.m_rhs[i] - area.m_q[i];
+        area.m_residual[i] = r;
+        rmax = std::max(rmax, std::fabs(r));
+    }
+}
+
+void dgMaxResidualRows(const dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& rmax) {
+    for (dgInt32 i = begin; i < end; i++) {
+        rmax = std::max(rmax, std::fabs(area.m_residual[i]));
+    }
+}
+
+void dgStepAlongRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32 alpha, dgFloat32& zr,
+                     dgFloat32& rmax) {
+    for (dgInt32 i = begin; i < end; i++) {
+        area.m_force[i] += alpha * area.m_p[i];
+        const dgFloat32 r = area.m_residual[i] - alpha * area.m_q[i];
+        area.m_residual[i] = r;
+        const dgFloat32 z = area.m_invDiagonal[i] * r;
+        area.m_z[i] = z;
+        zr += z * r;
+        rmax = std::max(rmax, std::fabs(r));
+    }
+}

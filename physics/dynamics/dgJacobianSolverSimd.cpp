@@ -109,11 +109,7 @@ dgFloat32 dgCalcResidualSimd(dgSolverWorkArea& area, dgInt32 n) {
         largest = Largest(r, largest);
     }
     dgFloat32 rmax = MaxLanes(largest);
-    for (; i < n; i++) {
-        const dgFloat32 r = area.m_rhs[i] - area.m_q[i];
-        area.m_residual[i] = r;
-        rmax = std::max(rmax, std::fabs(r));
-    }
+    dgResidualRows(area, i, n, rmax);
     return rmax;
 }
 
@@ -124,9 +120,7 @@ dgFloat32 dgMaxResidualSimd(const dgSolverWorkArea& area, dgInt32 n) {
         largest = Largest(_mm_load_ps(area.m_residual + i), largest);
     }
     dgFloat32 rmax = MaxLanes(largest);
-    for (; i < n; i++) {
-        rmax = std::max(rmax, std::fabs(area.m_residual[i]));
-    }
+    dgMaxResidualRows(area, i, n, rmax);
     return rmax;
 }
 
@@ -164,15 +158,7 @@ void dgStepAlongSimd(dgSolverWorkArea& area, dgInt32 n, dgFloat32 alpha, dgFloat
     }
     zr = SumLanes(zr4);
     rmax = MaxLanes(largest);
-    for (; i < n; i++) {
-        area.m_force[i] += alpha * area.m_p[i];
-        const dgFloat32 r = area.m_residual[i] - alpha * area.m_q[i];
-        area.m_residual[i] = r;
-        const dgFloat32 z = area.m_invDiagonal[i] * r;
-        area.m_z[i] = z;
-        zr += z * r;
-        rmax = std::max(rmax, std::fabs(r));
-    }
+    dgStepAlongRows(area, i, n, alpha, zr, rmax);
 }
 
 void dgApplyRowForcesSimd(dgSolverWorkArea& area) {

@@ -35,6 +35,15 @@ void dgSwapRowScalars(dgSolverWorkArea& area, dgInt32 i, dgInt32 j);
 /// z = inverse diagonal x r and p = z over rows begin..end-1, adding z r to zr row by row and keeping the
 /// largest |r| in rmax.
 void dgStartDirectionRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& zr, dgFloat32& rmax);
+// Row-by-row pieces both builds use (the packed one for the rows left over after its groups of four);
+// each keeps the largest |r| in rmax.
+/// r = rhs - q over rows begin..end-1.
+void dgResidualRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& rmax);
+/// The largest |r| of rows begin..end-1.
+void dgMaxResidualRows(const dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32& rmax);
+/// lambda += alpha p, r -= alpha q and z of the new r over rows begin..end-1, adding z r to zr row by row.
+void dgStepAlongRows(dgSolverWorkArea& area, dgInt32 begin, dgInt32 end, dgFloat32 alpha, dgFloat32& zr,
+                     dgFloat32& rmax);
 
 /// add(force or torque, Jacobian part, lambda) for each row's moving bodies, rows in order; slot 0, the
 /// static world, is skipped.
