@@ -118,7 +118,8 @@ void dgHalfEdgeMesh::TriangulateFaces(dgVertexView vertices, dgHalfEdgeMesh* rej
 dgHalfEdge* dgHalfEdgeMesh::TriangulateFace(dgHalfEdge* edge, dgVertexView vertices, dgEarHeap& earHeap) {
     dgVector n = CalcFaceNormal(edge, vertices);
     const dgFloat32 n2 = n.DotProduct(n);
-    if (n2 < kMinNormal2) {
+    // A NaN corner, or sides so long that the normal overflows, leave no plane to cut the face in.
+    if (n2 < kMinNormal2 || !std::isfinite(n2)) {
         return edge;
     }
     n = n.Scale(1.0f / std::sqrt(n2));
@@ -190,9 +191,9 @@ dgHalfEdge* dgHalfEdgeMesh::FindEar(dgHalfEdge* edge, dgVertexView vertices, dgE
         ptr = ptr->m_next;
     } while (ptr != edge);
 
-    // Strictly convex: the corner nearest to a right angle.
+    // Strictly convex: the corner nearest to a right angle. No corner at all when every turn is NaN.
     if (minKey > kConvexCornerSine) {
-        return earHeap.GetValue(0);
+        return earHeap.GetCount() > 0 ? earHeap.GetValue(0) : nullptr;
     }
     dgHalfEdge* candidate = nullptr;
     while (earHeap.GetCount() > 0) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -120,6 +121,28 @@ TEST(dgHalfEdgeMeshTriangulate, CollinearFaceGoesWholeToTheRejectMesh) {
         EXPECT_EQ(ptr->m_userValue, dgUnsigned64(ptr->m_origin) + 10);
         ptr = ptr->m_next;
     } while (ptr != faces[0]);
+}
+
+TEST(dgHalfEdgeMeshTriangulate, FaceWithoutAFiniteNormalGoesWholeToTheRejectMesh) {
+    // A NaN corner, and an L whose float normal overflows (sides of 1e20): neither has a plane to cut in.
+    const dgFloat32 nan = std::nanf("");
+    const std::vector<dgFloat32> withNaN = {0, 0, 0, 2, 0, 0, 2, 1, 0, nan, 1, 0, 1, 2, 0, 0, 2, 0};
+    std::vector<dgFloat32> huge = {0, 0, 0, 2, 0, 0, 2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0};
+    for (dgFloat32& c : huge) {
+        c *= 1.0e20f;
+    }
+    const std::vector<dgFloat32>* const cases[] = {&withNaN, &huge};
+    for (const std::vector<dgFloat32>* xyz : cases) {
+        dgHalfEdgeMesh mesh;
+        BuildFace(mesh, {0, 1, 2, 3, 4, 5});
+        dgHalfEdgeMesh reject;
+        reject.BeginFace();
+        mesh.Optimize(Packed(*xyz), &reject);
+        reject.EndFace();
+        EXPECT_EQ(mesh.GetCount(), 0);
+        ASSERT_EQ(FaceEdges(reject).size(), 1u);
+        EXPECT_EQ(RingLength(FaceEdges(reject)[0]), 6);
+    }
 }
 
 TEST(dgHalfEdgeMeshTriangulate, ExistingDiagonalFailsTheFaceWithoutLeavingALoneHalfEdge) {
