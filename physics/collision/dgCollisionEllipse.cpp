@@ -69,6 +69,12 @@ dgInt32 dgCollisionEllipse::CalcPlaneIntersection(const dgVector& normal, const 
     const dgVector m = normal.CompProduct(m_radius);
     const dgFloat32 k = normal.DotProduct(point) / m.DotProduct(m);
     out[0] = dgVector(m_radius.x * m.x * k, m_radius.y * m.y * k, m_radius.z * m.z * k, 1.0f);
+    if (!std::isfinite(out[0].x) || !std::isfinite(out[0].y) || !std::isfinite(out[0].z)) {
+        // A normal along a zero radius (a flat or point ellipsoid) has no single support point: the whole
+        // flat side touches, and the centre's foot on the plane is the limit of the formula above.
+        out[0] = normal.Scale(normal.DotProduct(point));
+        out[0].w = 1.0f;
+    }
     return 1;
 }
 

@@ -43,6 +43,9 @@ public:
     dgCollision* Box(dgFloat32 x, dgFloat32 y, dgFloat32 z, const dgMatrix& offset = dgGetIdentityMatrix()) {
         return Keep(m_world->CreateBox(x, y, z, offset));
     }
+    dgCollision* Ellipse(dgFloat32 rx, dgFloat32 ry, dgFloat32 rz) {
+        return Keep(m_world->CreateEllipse(rx, ry, rz, dgGetIdentityMatrix()));
+    }
     dgCompoundCollision* Compound(const std::vector<dgCollision*>& children) {
         dgCompoundCollision* compound =
             m_world->CreateCompound(static_cast<dgInt32>(children.size()), children.data());
@@ -201,6 +204,22 @@ TEST(dgWorldCollide, GivesAtMostTheWantedCountAndNothingForNoneWanted) {
     EXPECT_EQ(scene.World().Collide(box, under, box, Translation(0.0f, 2.5f, 0.0f), one.m_points,
                                     one.m_normals, one.m_penetrations, 4),
               0);
+}
+
+TEST(dgWorldCollide, FlatAndPointEllipsoidsSunkIntoAFloorTouchItAtTheirCentre) {
+    QueryScene scene;
+    dgCollision* floor = scene.Box(10.0f, 1.0f, 10.0f);
+    // Sunk 0.05 below the floor's top face at y = 0.5.
+    const dgMatrix at = Translation(0.1f, 0.45f, 0.2f);
+    for (dgCollision* flat : {scene.Ellipse(1.0f, 0.0f, 1.0f), scene.Ellipse(0.0f, 0.0f, 0.0f)}) {
+        QueryContacts out;
+        ASSERT_EQ(scene.World().Collide(flat, at, floor, dgGetIdentityMatrix(), out.m_points, out.m_normals,
+                                        out.m_penetrations, 4),
+                  1);
+        EXPECT_TRUE(VectorNear(dgVector(out.m_points[0], out.m_points[1], out.m_points[2], 0.0f),
+                               dgVector(0.1f, 0.475f, 0.2f, 0.0f), 1.0e-3f));
+        EXPECT_TRUE(VectorNear(out.Normal(0), dgVector(0.0f, 1.0f, 0.0f, 0.0f), 1.0e-3f));
+    }
 }
 
 TEST(dgWorldCollide, CompoundTouchesOnlyWhereAChildIsPlacedByTheMatrixGiven) {
