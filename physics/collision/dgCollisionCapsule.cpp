@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionCapsule.h"
 
+#include "physics/collision/dgAxialShapeParts.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
@@ -148,21 +149,16 @@ dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dg
     const dgFloat32 c = p0.y * p0.y + p0.z * p0.z - m_radius * m_radius;
     if (c > 0.0f) {
         const dgVector d = p1.Sub(p0);
-        const dgFloat32 a = d.y * d.y + d.z * d.z;
-        const dgFloat32 b = 2.0f * (p0.y * d.y + p0.z * d.z);
-        const dgFloat32 disc = b * b - 4.0f * a * c;
-        if (disc > kGrazing) {
-            const dgFloat32 side = (-b - std::sqrt(disc)) * 0.5f / a;
-            if (side >= 0.0f && side < 1.0f) {
-                const dgVector hit = p0.Add(d.Scale(side));
-                if (hit.x > m_halfLength) {
-                    t = SphereHit(top, p0, p1, contactOut);
-                } else if (hit.x < -m_halfLength) {
-                    t = SphereHit(bottom, p0, p1, contactOut);
-                } else {
-                    contactOut.m_normal = Normalised(dgVector(0.0f, hit.y, hit.z, 0.0f));
-                    t = side;
-                }
+        const dgFloat32 side = SideCrossing(p0, d, c);
+        if (side >= 0.0f) {
+            const dgVector hit = p0.Add(d.Scale(side));
+            if (hit.x > m_halfLength) {
+                t = SphereHit(top, p0, p1, contactOut);
+            } else if (hit.x < -m_halfLength) {
+                t = SphereHit(bottom, p0, p1, contactOut);
+            } else {
+                contactOut.m_normal = Normalised(dgVector(0.0f, hit.y, hit.z, 0.0f));
+                t = side;
             }
         }
     } else if (p0.x > m_halfLength) {
@@ -178,15 +174,8 @@ dgFloat32 dgCollisionCapsule::RayCast(const dgVector& p0, const dgVector& p1, dg
 
 dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
                                                   dgVector* out) const {
-    dgMatrix rotation = dgGetIdentityMatrix();
     const dgFloat32 mag2 = normal.y * normal.y + normal.z * normal.z;
-    if (mag2 > 1.0e-6f) {
-        const dgFloat32 inv = 1.0f / std::sqrt(mag2);
-        const dgFloat32 c = normal.y * inv;
-        const dgFloat32 s = normal.z * inv;
-        rotation = dgMatrix(dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, c, s, 0.0f),
-                            dgVector(0.0f, -s, c, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
-    }
+    const dgMatrix rotation = mag2 > 1.0e-6f ? TurnAboutXToFace(normal) : dgGetIdentityMatrix();
     dgVector n = rotation.InverseRotateVector(normal);
     n.w = normal.w;
     dgVector p = rotation.InverseRotateVector(point);
@@ -207,25 +196,14 @@ dgInt32 dgCollisionCapsule::CalcPlaneIntersection(const dgVector& normal, const 
             }
         }
     }
-    for (dgInt32 i = 0; i < count; i++) {
-        const dgFloat32 w = out[i].w;
-        out[i] = rotation.RotateVector(out[i]);
-        out[i].w = w;
-    }
+    TurnBack(rotation, out, count);
     return count;
 }
 
 void dgCollisionCapsule::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplayRing + 3 * kCapTriangles;
     dgVector points[kPoints];
-    const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplayRing);
-    for (dgInt32 k = 0; k < kDisplayRing; k++) {
-        const dgFloat32 angle = static_cast<dgFloat32>(k) * step;
-        const dgFloat32 y = m_radius * std::cos(angle);
-        const dgFloat32 z = m_radius * std::sin(angle);
-        points[k] = dgVector(-m_halfLength, y, z, 1.0f);
-        points[kDisplayRing + k] = dgVector(m_halfLength, y, z, 1.0f);
-    }
+    FillEndRings(points, kDisplayRing, m_radius, m_halfLength);
     dgVector* cap = &points[2 * kDisplayRing];
     for (dgInt32 octant = 0; octant < 8; octant++) {
         const dgFloat32 sx = (octant & 1) ? -1.0f : 1.0f;
@@ -248,17 +226,7 @@ void dgCollisionCapsule::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* 
     const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgFloat32 global[3 * kPoints];
     matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
-    for (dgInt32 k = 0; k < kDisplayRing; k++) {
-        const dgInt32 prev = k == 0 ? kDisplayRing - 1 : k - 1;
-        const dgInt32 order[4] = {prev, k, kDisplayRing + k, kDisplayRing + prev};
-        dgFloat32 quad[12];
-        for (dgInt32 i = 0; i < 4; i++) {
-            for (dgInt32 j = 0; j < 3; j++) {
-                quad[3 * i + j] = global[3 * order[i] + j];
-            }
-        }
-        callback(body, 4, quad, 0);
-    }
+    DisplayRingBand(global, kDisplayRing, body, callback);
     for (dgInt32 i = 0; i < kCapTriangles; i++) {
         callback(body, 3, &global[3 * (2 * kDisplayRing + 3 * i)], 0);
     }

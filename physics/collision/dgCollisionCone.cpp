@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionCone.h"
 
+#include "physics/collision/dgAxialShapeParts.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
 #include "physics/core/dgClassIds.h"
@@ -56,35 +57,13 @@ dgVector dgCollisionCone::SupportVertex(const dgVector& dir) const {
     if (dir.x > m_sinAngle) {
         return dgVector(m_halfHeight, 0.0f, 0.0f, 1.0f);
     }
-    const dgFloat32 phi = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
-    const dgFloat32 y0 = m_radius * std::sin(phi);
-    const dgFloat32 z0 = m_radius * std::cos(phi);
-    const dgFloat32 y1 = y0 * m_cosStep + z0 * m_sinStep;
-    const dgFloat32 z1 = z0 * m_cosStep - y0 * m_sinStep;
-    if (y1 * dir.y + z1 * dir.z > y0 * dir.y + z0 * dir.z) {
-        return dgVector(-m_halfHeight, y1, z1, 1.0f);
-    }
-    return dgVector(-m_halfHeight, y0, z0, 1.0f);
+    const dgVector rim = RimPointTowards(dir, m_radius, m_step, m_invStep, m_cosStep, m_sinStep);
+    return dgVector(-m_halfHeight, rim.y, rim.z, 1.0f);
 }
 
 dgInt32 dgCollisionCone::CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
                                                dgVector* out) const {
-    if (!(std::fabs(normal.x) < 0.999f)) {
-        return dgConvexCollision::CalcPlaneIntersection(normal, point, out);
-    }
-    const dgFloat32 inv = 1.0f / std::sqrt(normal.y * normal.y + normal.z * normal.z);
-    const dgFloat32 c = normal.y * inv;
-    const dgFloat32 s = normal.z * inv;
-    const dgMatrix rotation(dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, c, s, 0.0f),
-                            dgVector(0.0f, -s, c, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
-    dgVector localNormal = rotation.InverseRotateVector(normal);
-    localNormal.w = normal.w;
-    const dgInt32 count =
-        dgConvexCollision::CalcPlaneIntersection(localNormal, rotation.InverseRotateVector(point), out);
-    for (dgInt32 i = 0; i < count; i++) {
-        out[i] = rotation.RotateVector(out[i]);
-    }
-    return count;
+    return CutFacingThePlane(*this, normal, point, out);
 }
 
 void dgCollisionCone::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {

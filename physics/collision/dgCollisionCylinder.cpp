@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionCylinder.h"
 
+#include "physics/collision/dgAxialShapeParts.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr dgInt32 kPrismSides = 8;
-constexpr dgFloat32 kGrazing = 1.0e-8f;
 
 const dgConvexEdgeTable& CylinderEdges() {
     static const dgConvexEdgeTable table = [] {
@@ -47,14 +47,7 @@ dgCollisionCylinder::dgCollisionCylinder(dgUnsigned32 signature, dgFloat32 radiu
       m_invStep(1.0f / m_step) {
     m_cosStep = std::cos(m_step);
     m_sinStep = std::sin(m_step);
-    const dgFloat32 sideStep = 6.28318f / static_cast<dgFloat32>(kPrismSides);
-    for (dgInt32 k = 0; k < kPrismSides; k++) {
-        const dgFloat32 angle = static_cast<dgFloat32>(k) * sideStep;
-        const dgFloat32 y = m_radius * std::cos(angle);
-        const dgFloat32 z = m_radius * std::sin(angle);
-        m_vertices[k] = dgVector(-m_halfHeight, y, z, 1.0f);
-        m_vertices[kPrismSides + k] = dgVector(m_halfHeight, y, z, 1.0f);
-    }
+    FillEndRings(m_vertices, kPrismSides, m_radius, m_halfHeight);
     const dgConvexEdgeTable& edges = CylinderEdges();
     SetBorrowedPolyhedron(m_vertices, kVertexCount, edges.GetEdges(), edges.GetCount());
     SetVolumeAndCentre();
@@ -75,15 +68,8 @@ dgUnsigned32 dgCollisionCylinder::CalcSignature() const {
 
 dgVector dgCollisionCylinder::SupportVertex(const dgVector& dir) const {
     const dgFloat32 x = dir.x > 0.0f ? m_halfHeight : -m_halfHeight;
-    const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
-    const dgFloat32 y0 = m_radius * std::sin(a);
-    const dgFloat32 z0 = m_radius * std::cos(a);
-    const dgFloat32 y1 = y0 * m_cosStep + z0 * m_sinStep;
-    const dgFloat32 z1 = z0 * m_cosStep - y0 * m_sinStep;
-    if (y1 * dir.y + z1 * dir.z > y0 * dir.y + z0 * dir.z) {
-        return dgVector(x, y1, z1, 1.0f);
-    }
-    return dgVector(x, y0, z0, 1.0f);
+    const dgVector rim = RimPointTowards(dir, m_radius, m_step, m_invStep, m_cosStep, m_sinStep);
+    return dgVector(x, rim.y, rim.z, 1.0f);
 }
 
 dgFloat32 dgCollisionCylinder::CapHit(dgFloat32 capX, const dgVector& p0, const dgVector& p1,
@@ -106,24 +92,19 @@ dgFloat32 dgCollisionCylinder::RayCast(const dgVector& p0, const dgVector& p1, d
     const dgFloat32 c = p0.y * p0.y + p0.z * p0.z - m_radius * m_radius;
     if (c > 0.0f) {
         const dgVector d = p1.Sub(p0);
-        const dgFloat32 a = d.y * d.y + d.z * d.z;
-        const dgFloat32 b = 2.0f * (p0.y * d.y + p0.z * d.z);
-        const dgFloat32 disc = b * b - 4.0f * a * c;
-        if (disc > kGrazing) {
-            const dgFloat32 side = (-b - std::sqrt(disc)) * 0.5f / a;
-            if (side >= 0.0f && side < 1.0f) {
-                const dgVector hit = p0.Add(d.Scale(side));
-                if (hit.x >= -m_halfHeight && hit.x <= m_halfHeight) {
-                    const dgFloat32 inv = 1.0f / std::sqrt(hit.y * hit.y + hit.z * hit.z);
-                    contactOut.m_normal = dgVector(0.0f, hit.y * inv, hit.z * inv, 0.0f);
-                    t = side;
-                } else if (hit.x < -m_halfHeight) {
-                    if (p1.x > -m_halfHeight) {
-                        t = CapHit(-m_halfHeight, p0, p1, contactOut);
-                    }
-                } else if (p1.x < m_halfHeight) {
-                    t = CapHit(m_halfHeight, p0, p1, contactOut);
+        const dgFloat32 side = SideCrossing(p0, d, c);
+        if (side >= 0.0f) {
+            const dgVector hit = p0.Add(d.Scale(side));
+            if (hit.x >= -m_halfHeight && hit.x <= m_halfHeight) {
+                const dgFloat32 inv = 1.0f / std::sqrt(hit.y * hit.y + hit.z * hit.z);
+                contactOut.m_normal = dgVector(0.0f, hit.y * inv, hit.z * inv, 0.0f);
+                t = side;
+            } else if (hit.x < -m_halfHeight) {
+                if (p1.x > -m_halfHeight) {
+                    t = CapHit(-m_halfHeight, p0, p1, contactOut);
                 }
+            } else if (p1.x < m_halfHeight) {
+                t = CapHit(m_halfHeight, p0, p1, contactOut);
             }
         }
     } else if (p0.x < -m_halfHeight) {
@@ -143,51 +124,17 @@ dgFloat32 dgCollisionCylinder::RayCast(const dgVector& p0, const dgVector& p1, d
 
 dgInt32 dgCollisionCylinder::CalcPlaneIntersection(const dgVector& normal, const dgVector& point,
                                                    dgVector* out) const {
-    if (!(std::fabs(normal.x) < 0.999f)) {
-        return dgConvexCollision::CalcPlaneIntersection(normal, point, out);
-    }
-    const dgFloat32 inv = 1.0f / std::sqrt(normal.y * normal.y + normal.z * normal.z);
-    const dgFloat32 c = normal.y * inv;
-    const dgFloat32 s = normal.z * inv;
-    const dgMatrix rotation(dgVector(1.0f, 0.0f, 0.0f, 0.0f), dgVector(0.0f, c, s, 0.0f),
-                            dgVector(0.0f, -s, c, 0.0f), dgVector(0.0f, 0.0f, 0.0f, 1.0f));
-    dgVector localNormal = rotation.InverseRotateVector(normal);
-    localNormal.w = normal.w;
-    const dgInt32 count =
-        dgConvexCollision::CalcPlaneIntersection(localNormal, rotation.InverseRotateVector(point), out);
-    for (dgInt32 i = 0; i < count; i++) {
-        const dgFloat32 w = out[i].w;
-        out[i] = rotation.RotateVector(out[i]);
-        out[i].w = w;
-    }
-    return count;
+    return CutFacingThePlane(*this, normal, point, out);
 }
 
 void dgCollisionCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, dgBody* body, dgCollisionFaceCallback callback) const {
     constexpr dgInt32 kPoints = 2 * kDisplaySides;
     dgVector points[kPoints];
-    const dgFloat32 step = 6.28318f / static_cast<dgFloat32>(kDisplaySides);
-    for (dgInt32 k = 0; k < kDisplaySides; k++) {
-        const dgFloat32 angle = static_cast<dgFloat32>(k) * step;
-        const dgFloat32 y = m_radius * std::cos(angle);
-        const dgFloat32 z = m_radius * std::sin(angle);
-        points[k] = dgVector(-m_halfHeight, y, z, 1.0f);
-        points[kDisplaySides + k] = dgVector(m_halfHeight, y, z, 1.0f);
-    }
+    FillEndRings(points, kDisplaySides, m_radius, m_halfHeight);
     const dgMatrix matrix = GetOffsetMatrix().Multiply(bodyMatrix);
     dgFloat32 global[3 * kPoints];
     matrix.TransformPointArray(global, 3 * sizeof(dgFloat32), &points[0].x, sizeof(dgVector), kPoints);
-    for (dgInt32 k = 0; k < kDisplaySides; k++) {
-        const dgInt32 prev = k == 0 ? kDisplaySides - 1 : k - 1;
-        const dgInt32 order[4] = {prev, k, kDisplaySides + k, kDisplaySides + prev};
-        dgFloat32 quad[12];
-        for (dgInt32 i = 0; i < 4; i++) {
-            for (dgInt32 j = 0; j < 3; j++) {
-                quad[3 * i + j] = global[3 * order[i] + j];
-            }
-        }
-        callback(body, 4, quad, 0);
-    }
+    DisplayRingBand(global, kDisplaySides, body, callback);
     dgFloat32 cap[3 * kDisplaySides];
     for (dgInt32 k = 0; k < kDisplaySides; k++) {
         for (dgInt32 j = 0; j < 3; j++) {
