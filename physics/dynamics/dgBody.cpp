@@ -317,7 +317,9 @@ dgFloat32 dgBody::RayCast(const dgVector& p0, const dgVector& p1, dgRayCastFilte
     const dgVector localP1 = m_collisionMatrix.InverseTransformVector(p1);
     dgContactPoint contact;
     const dgFloat32 t = m_collision->RayCast(localP0, localP1, contact, preFilter, this, userData);
-    if (!(t < maxT)) {
+    // Shapes may answer a parameter of 1 or a little more (past the segment's end) without a normal; the
+    // walk's first bound of 1.1 must not let that through as a hit.
+    if (!(t < maxT) || !(t < 1.0f)) {
         return maxT;
     }
     if (filter == nullptr) {

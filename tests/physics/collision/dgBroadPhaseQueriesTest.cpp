@@ -182,6 +182,18 @@ TEST(dgBroadPhaseRayCast, RayAlongACellSideFindsWhatCastingTheBodyFinds) {
     EXPECT_EQ(record.m_params, (std::vector<dgFloat32>{0.5f}));
 }
 
+TEST(dgBroadPhaseRayCast, ABodyJustBeyondTheSegmentsEndIsNotHit) {
+    BroadPhaseScene scene;
+    dgCollision* ball = scene.World()->CreateSphere(1.0f, dgGetIdentityMatrix());
+    scene.World()->CreateBody(ball)->SetMatrix(dgGetIdentityMatrix());
+    scene.World()->ReleaseCollision(ball);
+    // The surface lies at 1.05 along the segment: past its end, yet below the walk's first bound of 1.1.
+    EXPECT_TRUE(CastRay(scene, Point(-3.1f, 0.0f, 0.0f), Point(-1.1f, 0.0f, 0.0f), true).m_hits.empty());
+    const RayRecord reaching = CastRay(scene, Point(-3.1f, 0.0f, 0.0f), Point(-0.9f, 0.0f, 0.0f), true);
+    ASSERT_EQ(reaching.m_params.size(), 1u);
+    EXPECT_NEAR(reaching.m_params[0], 2.1f / 2.2f, 1.0e-5f);
+}
+
 TEST(dgBroadPhaseRayCast, WithoutAFilterOrBodiesNothingHappens) {
     BroadPhaseScene scene;
     EXPECT_TRUE(CastRay(scene, Point(-999.0f, 0.5f, 0.5f), Point(999.0f, 0.5f, 0.5f), false).m_cast.empty());
