@@ -123,7 +123,9 @@ float dgApiCollisionRayCast(dgCollision* collision, const float* p0, const float
     const dgVector q1 = offset.InverseTransformVector(dgApiPoint(p1));
     dgContactPoint contact;
     const float t = collision->RayCast(q0, q1, contact, nullptr, nullptr, nullptr);
-    if (t >= 0.0f && t <= 1.0f) {
+    // A parameter of exactly 1 (a sphere or a soup face met at the segment's end) comes without a filled
+    // record, like a miss.
+    if (t >= 0.0f && t < 1.0f) {
         *attribute = static_cast<int>(contact.m_attribute);
         dgApiWriteVector(offset.RotateVector(contact.m_normal), normal);
     }

@@ -102,6 +102,15 @@ TEST_F(dgApiCollision, RayCastOnAnOffsetBoxReportsTheNormalInTheCallersSpace) {
     EXPECT_GT(dgApiCollisionRayCast(box, q0.data(), q1.data(), normal.data(), &attribute), 1.0f);
     EXPECT_EQ(normal[0], 7.0f);
     EXPECT_EQ(attribute, 9);
+    // So does a segment that ends exactly on a sphere: the sphere answers 1 without filling its record.
+    const Mat4 centred = Translation(0.0f, 0.0f, 0.0f);
+    dgCollision* ball = dgApiCollisionCreateSphere(m_world, 1.0f, 1.0f, 1.0f, centred.data());
+    const Vec3 far = {-3.0f, 0.0f, 0.0f};
+    const Vec3 onSurface = {-1.0f, 0.0f, 0.0f};
+    EXPECT_EQ(dgApiCollisionRayCast(ball, far.data(), onSurface.data(), normal.data(), &attribute), 1.0f);
+    EXPECT_EQ(normal[0], 7.0f);
+    EXPECT_EQ(attribute, 9);
+    dgApiCollisionRelease(m_world, ball);
 
     // The box placed by a further translation of 10 in z: offset, then the matrix.
     Vec3 lo;
