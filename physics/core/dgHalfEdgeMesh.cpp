@@ -203,23 +203,29 @@ dgHalfEdge* dgHalfEdgeMesh::FindVertexEdge(dgInt32 vertex) const {
     return nullptr;
 }
 
+void dgHalfEdgeMesh::SplicePairOut(dgHalfEdge* edge) {
+    dgHalfEdge* const twin = edge->m_twin;
+    // Join the two rings: what came before each side now runs into what followed the other.
+    if (edge->m_prev != nullptr) {
+        edge->m_prev->m_next = twin->m_next;
+    }
+    if (twin->m_next != nullptr) {
+        twin->m_next->m_prev = edge->m_prev;
+    }
+    if (edge->m_next != nullptr) {
+        edge->m_next->m_prev = twin->m_prev;
+    }
+    if (twin->m_prev != nullptr) {
+        twin->m_prev->m_next = edge->m_next;
+    }
+    twin->m_twin = nullptr;
+    edge->m_twin = nullptr;
+}
+
 void dgHalfEdgeMesh::DeleteEdge(dgHalfEdge* edge) {
     dgHalfEdge* twin = edge->m_twin;
     if (twin != nullptr) {
-        // Join the two rings: what came before each side now runs into what followed the other.
-        if (edge->m_prev != nullptr) {
-            edge->m_prev->m_next = twin->m_next;
-        }
-        if (twin->m_next != nullptr) {
-            twin->m_next->m_prev = edge->m_prev;
-        }
-        if (edge->m_next != nullptr) {
-            edge->m_next->m_prev = twin->m_prev;
-        }
-        if (twin->m_prev != nullptr) {
-            twin->m_prev->m_next = edge->m_next;
-        }
-        twin->m_twin = nullptr;
+        SplicePairOut(edge);
         RemoveNode(dgHalfEdgeNode::Of(twin));
     } else {
         if (edge->m_prev != nullptr) {

@@ -233,6 +233,9 @@ private:
     bool CanWeld(const dgHalfEdge* e1, const dgHalfEdge* e2, dgVertexView vertices, dgFloat64 weldLimit2) const;
     void Weld(dgHalfEdge* e1, dgHalfEdge* e2);
     bool RepairKeys();
+    /// Joins the rings on both sides of edge and its twin as DeleteEdge does, and unpairs the two,
+    /// leaving both nodes where they are.
+    static void SplicePairOut(dgHalfEdge* edge);
     void RemoveBareEdges();
     /// CollapseEdge; with releaseHandles the user values of removed half-edges are simplification
     /// candidate handles, which are made stale.

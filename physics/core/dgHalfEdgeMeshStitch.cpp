@@ -222,6 +222,9 @@ void dgHalfEdgeMesh::Weld(dgHalfEdge* e1, dgHalfEdge* e2) {
 
 // Gives every half-edge whose vertices were merged the key of its new vertices. A half-edge that
 // already holds that key duplicates it: it is removed with its twin. True when any was removed.
+// Every stale node leaves the tree before any goes back: a key can still be held by a stale node
+// that is waiting for its own new key (a half-edge and its twin may even have swapped keys), and
+// such a holder is no duplicate.
 bool dgHalfEdgeMesh::RepairKeys() {
     dgGrowableArray<dgHalfEdgeNode*> stale;
     for (dgHalfEdgeNode* node = GetFirst(); node != nullptr; node = GetNext(node)) {
@@ -230,21 +233,29 @@ bool dgHalfEdgeMesh::RepairKeys() {
             stale.Push(node);
         }
     }
+    for (dgInt32 i = 0; i < stale.GetCount(); i++) {
+        RemoveNode(stale[i]);
+    }
     bool changed = false;
     for (dgInt32 i = 0; i < stale.GetCount(); i++) {
         dgHalfEdgeNode* const node = stale[i];
-        if (node->IsInTree()) {
+        // A node without a twin went out with the duplicate it was paired with.
+        if (node->m_twin != nullptr) {
             const dgEdgeKey key = dgMakeEdgeKey(node->m_origin, node->m_twin->m_origin);
-            dgHalfEdgeNode* const other = Find(key);
-            if (other != nullptr && other != node->m_twin) {
-                DeleteEdge(other);
+            if (dgHalfEdgeNode* const other = Find(key)) {
+                dgHalfEdgeNode* const otherTwin = dgHalfEdgeNode::Of(other->m_twin);
+                SplicePairOut(other);
+                RemoveNode(other);
+                if (otherTwin->IsInTree()) {
+                    RemoveNode(otherTwin);
+                }
                 changed = true;
             }
-            if (node->IsInTree()) {
-                ReplaceEdgeKey(node, key);
-            }
+            InsertEdgeNode(node, key);
         }
-        dgRefRelease(node);
+    }
+    for (dgInt32 i = 0; i < stale.GetCount(); i++) {
+        dgRefRelease(stale[i]);
     }
     return changed;
 }

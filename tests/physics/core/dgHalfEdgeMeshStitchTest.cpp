@@ -142,8 +142,9 @@ TEST(dgHalfEdgeMeshStitch, GridCutAlongARowIsStitchedBackWithNoBorderOnTheSeam) 
     for (std::size_t i = 0; i < triangles.size(); i += 3) {
         const dgInt32 lowestRow = std::min({triangles[i], triangles[i + 1], triangles[i + 2]}) / rowSize;
         const dgInt32 offset = lowestRow >= seamRow ? copyBase : 0;
-        ASSERT_NE(mesh.AddTriangle(triangles[i] + offset, triangles[i + 1] + offset, triangles[i + 2] + offset),
-                  nullptr);
+        ASSERT_NE(
+            mesh.AddTriangle(triangles[i] + offset, triangles[i + 1] + offset, triangles[i + 2] + offset),
+            nullptr);
     }
     mesh.EndFace();
     ASSERT_TRUE(mesh.IsValid());
@@ -224,4 +225,23 @@ TEST(dgHalfEdgeMeshStitch, LongSeamWithMoreBorderEdgesThanTheQueuesStartWithIsCl
     EXPECT_EQ(BorderCount(mesh), 2 * nx + 4);
     EXPECT_EQ(mesh.CountOpenRings(), 1);
     EXPECT_EQ(UsedVertices(mesh).size(), static_cast<std::size_t>(3 * rowSize));
+}
+
+TEST(dgHalfEdgeMeshStitch, CornersMeetingInClustersOfCoincidentVerticesLeaveAConsistentMesh) {
+    // Vertices 0-3 share one point and 5, 8-11 another, so short border edges weld in chains and a
+    // half-edge and its twin end up wanting each other's old keys.
+    const dgFloat32 e = 0.0001f;
+    const std::vector<dgFloat32> xyz = {e, e, e, e, e, e,    e,    e,    e,    e, e, e, e,    0.5f, 0, 0,
+                                        0, 0, 0, 0, 3, 0.5f, 2.5f, 0.5f, 0,    0, 0, 0, 0,    0,    0, 0,
+                                        0, 0, 0, 0, 0, 2,    3.5f, e,    0.5f, 1, 3, 0, 0.5f, 1,    0, 3};
+    const std::vector<std::vector<dgInt32>> faces = {
+        {0, 6, 11, 10, 0, 8, 9, 13}, {4, 15, 14, 8, 13, 12}, {5, 9, 11}, {0, 11, 6, 2, 5, 3, 7}};
+    dgHalfEdgeMesh mesh;
+    mesh.BeginFace();
+    for (const std::vector<dgInt32>& face : faces) {
+        ASSERT_NE(mesh.AddFace(static_cast<dgInt32>(face.size()), face.data()), nullptr);
+    }
+    mesh.EndFace();
+    mesh.StitchBorders(Packed(xyz), 0.3f);
+    EXPECT_TRUE(mesh.IsValid());
 }
