@@ -330,7 +330,9 @@ void dgVehicleJoint::CollectTireContacts() {
     dgVehicleWorkspace* const workspace = m_world->m_vehicleWorkspace;
     const dgBody* const chassis = m_body0;
     const dgJointLink* const first = chassis->m_jointRing;
-    if (workspace == nullptr || first == nullptr) {
+    // A chassis without mass is never solved as a vehicle: its tire points stay contact rows, and no tire
+    // keeps points that no vehicle step would use up in this step.
+    if (workspace == nullptr || first == nullptr || chassis->m_invMass.w == 0.0f) {
         return;
     }
     dgTireCollision::CollectedPoints& collected = workspace->m_collected;

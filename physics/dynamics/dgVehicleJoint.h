@@ -80,7 +80,8 @@ public:
     /// no rows.
     dgInt32 SubmitConstraints(dgJointParams& params) override;
     /// Takes the tire shapes' points, refreshed in this step, out of the chassis's contact joints and
-    /// gives them to the tires. Contacts with another vehicle's chassis stay contact rows.
+    /// gives them to the tires. Contacts with another vehicle's chassis, and every contact of a chassis without
+    /// mass, stay contact rows.
     void CollectTireContacts();
     /// The vehicle whose chassis is body, or null.
     static dgVehicleJoint* FindOnBody(const dgBody* body);
