@@ -77,11 +77,17 @@ dgVehicleTireHandle* dgApiVehicleAddTire(dgJointBase* vehicle, const float* loca
     if (typed == nullptr || localMatrix == nullptr || pin == nullptr || typed->m_world->DefersDestruction()) {
         return nullptr;
     }
-    return dgCreateOrFail([&]() -> dgVehicleTireHandle* {
+    dgVehicleTireHandle* tire = dgCreateOrFail([&]() -> dgVehicleTireHandle* {
         return Handle(typed->AddTire(dgApiMatrix(localMatrix), dgVector(pin[0], pin[1], pin[2], 1.0f), mass, width,
                                      radius, suspensionShock, suspensionSpring, suspensionLength, collisionId,
                                      userData));
     });
+    if (tire != nullptr) {
+        // A moving chassis gets its box from its next step; one that does not move would keep the box it had
+        // without this wheel, and nothing would meet the wheel.
+        typed->m_body0->UpdateCollisionMatrix(typed->m_world->GetTimeStep());
+    }
+    return tire;
 }
 
 void dgApiVehicleRemoveTire(dgJointBase* vehicle, dgVehicleTireHandle* tire) {
