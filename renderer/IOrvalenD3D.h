@@ -61,7 +61,7 @@ public:
     ID3DXEffect* Effects[kEffectSlots] = {}; ///< one reference each, owned
     std::uint32_t EffectPassCount = 0;
     std::int32_t CurrentEffect = -1;               ///< effect begun last, -1 when none
-    D3DVIEWPORT9 Viewport{0, 0, 0, 0, 0.0f, 1.0f}; ///< the viewport last given to the device
+    D3DVIEWPORT9 Viewport{0, 0, 0, 0, 0.0f, 1.0f}; ///< the viewport the device last took
     D3DXMATRIX ProjectionMatrix;
     const D3DXMATRIX* RenderTargetProjection = nullptr; ///< the render target's projection while drawn into
     D3DXMATRIX ViewMatrix;
@@ -199,6 +199,8 @@ private:
     void DestroyOpenInterfaces();
     void CloseLog();
     static D3DVIEWPORT9 ViewportOf(const ViewportRect& rect);
+    /// Gives the device the viewport of `rect` and keeps it as `Viewport` once the device takes it.
+    bool GiveViewport(const ViewportRect& rect);
     bool ApplyCamera(const D3DXVECTOR3& position, const D3DXVECTOR3& target, const D3DXVECTOR3& up);
     void WriteLog(const char* format, va_list arguments);
     /// One device render state; refused when there is no device.

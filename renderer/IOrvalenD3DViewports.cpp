@@ -14,6 +14,17 @@ D3DVIEWPORT9 IOrvalenD3D::ViewportOf(const ViewportRect& rect) {
             1.0f};
 }
 
+bool IOrvalenD3D::GiveViewport(const ViewportRect& rect) {
+    // Viewport stays the one the device has: the projection's aspect, unprojected 2D positions and
+    // the reset road all take it from there.
+    const D3DVIEWPORT9 viewport = ViewportOf(rect);
+    if (Device == nullptr || FAILED(Device->SetViewport(&viewport))) {
+        return false;
+    }
+    Viewport = viewport;
+    return true;
+}
+
 bool IOrvalenD3D::CreateViewport(std::int32_t left, std::int32_t top, std::int32_t right,
                                  std::int32_t bottom) {
     Log("Creating Viewport...");
@@ -26,8 +37,7 @@ bool IOrvalenD3D::CreateViewport(std::int32_t left, std::int32_t top, std::int32
     ViewportRects[index] = {top, left, bottom, right};
     ++ViewportCount;
     CurrentViewportIndex = index;
-    Viewport = ViewportOf(ViewportRects[index]);
-    if (Device == nullptr || FAILED(Device->SetViewport(&Viewport))) {
+    if (!GiveViewport(ViewportRects[index])) {
         LogHardFailure("ERROR: Couldn't Set Viewport\n");
         return false;
     }
@@ -51,8 +61,7 @@ bool IOrvalenD3D::SelectViewport(std::int32_t index) {
         return false;
     }
     CurrentViewportIndex = index;
-    Viewport = ViewportOf(ViewportRects[index]);
-    if (Device == nullptr || FAILED(Device->SetViewport(&Viewport))) {
+    if (!GiveViewport(ViewportRects[index])) {
         Log("ERROR: Couldn't Set Viewport #%d\n", index);
         return false;
     }

@@ -274,6 +274,20 @@ TEST_F(IOrvalenD3DFrame, ResetGivesTheDeviceBackEverythingAndTheSamePicture) {
     EXPECT_EQ(before.pixels, after.pixels);
 }
 
+TEST_F(IOrvalenD3DFrame, AViewportTheDeviceRefusedIsNeitherKeptNorGivenBackByAReset) {
+    ASSERT_TRUE(m_handle->CreateViewport(100, 50, 500, 350));
+    EXPECT_FALSE(m_handle->SelectViewport(3)) << "never set: an empty rectangle";
+    EXPECT_TRUE(m_handle->SetProjection(D3DX_PI / 4, 1.0f, 100.0f)) << "the aspect of the viewport in use";
+    ASSERT_TRUE(platform::SetDeviceLoss(Device(), platform::DeviceLoss::NotReset));
+    EXPECT_TRUE(m_handle->CheckDevice());
+    EXPECT_TRUE(NewLog().ends_with("ERROR: Couldn't Set Viewport #3\n"
+                                   "D3D9 Device Not Reset; Resetting...\nD3D9 Device Successfully Reset\n"));
+    const D3DVIEWPORT9 viewport = *platform::DeviceViewport(Device());
+    EXPECT_EQ(100u, viewport.X);
+    EXPECT_EQ(400u, viewport.Width);
+    EXPECT_EQ(300u, viewport.Height);
+}
+
 TEST_F(IOrvalenD3DFrame, FailedResetIsRetriedByTheNextCheck) {
     AttachSceneWithTwoLights();
     ASSERT_TRUE(platform::SetDeviceLoss(Device(), platform::DeviceLoss::NotReset));

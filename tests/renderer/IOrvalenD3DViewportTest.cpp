@@ -153,8 +153,11 @@ TEST_F(IOrvalenD3DViewport, ProjectionOfAnEmptyViewportIsRefusedNotNaN) {
     ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
     ASSERT_TRUE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
     const D3DXMATRIX before = m_handle->GetProjectionMatrix();
-    EXPECT_FALSE(m_handle->SelectViewport(3)); // a cleared entry: 0 x 0
-    EXPECT_FALSE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
+    EXPECT_FALSE(m_handle->SelectViewport(3)); // a cleared entry: 0 x 0, which the device refuses
+    EXPECT_TRUE(m_handle->SetProjection(1.0f, 1.0f, 100.0f)) << "still on the 800 x 600 viewport";
+    EXPECT_EQ(before, m_handle->GetProjectionMatrix());
+    Renderer().Viewport.Height = 0;
+    EXPECT_FALSE(m_handle->SetProjection(2.0f, 1.0f, 100.0f));
     EXPECT_EQ(before, m_handle->GetProjectionMatrix());
 }
 
