@@ -138,11 +138,14 @@ bool IOrvalenD3D::StartRenderToTexture(std::int32_t slot) {
         Log("ERROR: StartRenderToTexture Failed - Couldn't Set Projection\n");
         return false;
     }
+    const D3DXMATRIX* previous = RenderTargetProjection;
     RenderTargetProjection = &entry->Projection;
-    // Refused inside a frame, for one: the device is then left as it was.
+    // Refused inside a frame or while a target is drawn into, for two: the device is then left as it
+    // was, a target already being drawn into included.
     if (FAILED(entry->RenderToSurface->BeginScene(entry->Surface, nullptr))) {
-        Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix);
-        RenderTargetProjection = nullptr;
+        RenderTargetProjection = previous;
+        const D3DXMATRIX inUse = GetProjectionMatrix();
+        Device->SetTransform(D3DTS_PROJECTION, &inUse);
         Log("ERROR: StartRenderToTexture Failed - Couldn't Begin Scene\n");
         return false;
     }

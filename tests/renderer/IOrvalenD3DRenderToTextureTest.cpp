@@ -93,6 +93,22 @@ TEST_F(IOrvalenD3DRenderToTexture, AStartInsideAFrameIsRefusedAndPutsTheProjecti
     EXPECT_EQ("ERROR: StartRenderToTexture Failed - Couldn't Begin Scene\n", NewLog());
 }
 
+TEST_F(IOrvalenD3DRenderToTexture, ARefusedStartLeavesTheTargetBeingDrawnIntoOpen) {
+    constexpr std::int32_t kWide = 4;
+    ASSERT_TRUE(m_2d->CreateRenderTarget(32, 16, 0, kWide));
+    ASSERT_TRUE(m_handle->StartRenderToTexture(kTarget));
+    EXPECT_FALSE(m_handle->StartRenderToTexture(kWide));
+    EXPECT_FALSE(m_handle->StartRenderToTexture(kTarget));
+    EXPECT_TRUE(SameMatrix(m_2d->Textures[kTarget].Projection, m_handle->GetProjectionMatrix()));
+    EXPECT_TRUE(SameMatrix(m_2d->Textures[kTarget].Projection, DeviceProjection()));
+    ASSERT_TRUE(m_handle->Clear(true, true, false, kRed));
+    EXPECT_TRUE(m_handle->EndRenderToTexture(kTarget));
+    EXPECT_EQ(kRed, platform::ReadTextureLevel(m_2d->Textures[kTarget].Texture, 0).At(5, 5));
+    EXPECT_TRUE(SameMatrix(Renderer().ProjectionMatrix, DeviceProjection()));
+    EXPECT_TRUE(m_handle->StartRendering()) << "the device is outside any scene";
+    EXPECT_TRUE(m_handle->EndRendering());
+}
+
 TEST_F(IOrvalenD3DRenderToTexture, ProjectionFailuresAreLogged) {
     platform::InjectFault({"IDirect3DDevice9::SetTransform", 1, 1, D3DTS_PROJECTION});
     EXPECT_FALSE(m_handle->StartRenderToTexture(kTarget));
