@@ -96,6 +96,8 @@ private:
     IDirect3DDevice9* Device() const;
     /// Whether `slot` indexes the texture table; logs `operation`'s bad-index line when it does not.
     bool CheckSlot(const char* operation, std::int32_t slot) const;
+    /// Releases what entry `slot` holds; a render target being drawn into stops being drawn into.
+    void EmptyEntry(std::int32_t slot);
     /// The three loaders: the texture is made first and only then replaces what the entry held.
     bool LoadInto(const char* operation, const char* file, DWORD filter, DWORD colourKey, std::int32_t slot);
     /// The corners q0..q3 of a width x height quad centred on the origin at depth z, in the current

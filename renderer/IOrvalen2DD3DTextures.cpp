@@ -26,6 +26,15 @@ bool IOrvalen2DD3D::CheckSlot(const char* operation, std::int32_t slot) const {
     return false;
 }
 
+void IOrvalen2DD3D::EmptyEntry(std::int32_t slot) {
+    TextureSlot& entry = Textures[slot];
+    entry.Empty();
+    // Otherwise the renderer would go on reporting, and drawing with, a projection whose target is gone.
+    if (Renderer != nullptr && Renderer->RenderTargetProjection == &entry.Projection) {
+        Renderer->ForgetRenderTarget();
+    }
+}
+
 bool IOrvalen2DD3D::LoadInto(const char* operation, const char* file, DWORD filter, DWORD colourKey,
                              std::int32_t slot) {
     if (!CheckSlot(operation, slot) || Device() == nullptr) {
@@ -44,8 +53,8 @@ bool IOrvalen2DD3D::LoadInto(const char* operation, const char* file, DWORD filt
         Renderer->Log("ERROR: %s Failed - Couldn't Describe Texture\n", operation);
         return false;
     }
+    EmptyEntry(slot);
     TextureSlot& entry = Textures[slot];
-    entry.Empty();
     entry.Texture = texture;
     entry.Width = description.Width;
     entry.Height = description.Height;
@@ -74,7 +83,7 @@ void IOrvalen2DD3D::DestroyTexture(std::int32_t slot) {
 
 void IOrvalen2DD3D::DestroyRenderTarget(std::int32_t slot) {
     if (CheckSlot("DestroyRenderTarget", slot)) {
-        Textures[slot].Empty();
+        EmptyEntry(slot);
     }
 }
 
@@ -113,8 +122,8 @@ bool IOrvalen2DD3D::CreateRenderTarget(std::uint32_t width, std::uint32_t height
         Renderer->Log("ERROR: CreateRenderTarget Failed - Couldn't Create RenderToSurface\n");
         return false;
     }
+    EmptyEntry(slot);
     TextureSlot& entry = Textures[slot];
-    entry.Empty();
     entry.Texture = texture;
     entry.RenderToSurface = renderToSurface;
     entry.Surface = surface;

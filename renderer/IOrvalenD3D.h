@@ -158,6 +158,10 @@ public:
     bool SetShaderTexture(std::int32_t index, const char* parameter, std::int32_t textureSlot) override;
     bool SetShaderVector(std::int32_t index, const char* parameter, float x, float y, float z) override;
 
+    /// Before a render target being drawn into goes (its entry emptied, or the whole 2D interface):
+    /// the drawing ends with it and the device gets back the projection set by SetProjection.
+    void ForgetRenderTarget();
+
     std::int32_t Create2DInterface() override;
     void Destroy2DInterface() override;
     std::int32_t Create3DInterface() override;
@@ -187,9 +191,6 @@ private:
     /// Entry `slot` of the 2D interface's texture table; null, after `operation`'s failure line, when
     /// there is no 2D interface or no such entry.
     TextureSlot* TextureEntry(const char* operation, std::int32_t slot);
-    /// Before the 2D interface goes: a render target still drawn into stops being the projection's
-    /// source, since its entry goes with the interface.
-    void ForgetRenderTarget();
     /// Gives the effect's `parameter` the texture of the first of `count` materials named `material`.
     bool BindMaterialTexture(ID3DXEffect* effect, const char* parameter, std::int32_t count,
                              char* const* names, IDirect3DTexture9* const* textures, const char* material);

@@ -2,6 +2,8 @@
 // projection while drawing into it; and every way the two operations refuse.
 #include "TexturedRendererFixture.h"
 
+#include <functional>
+
 namespace {
 
 constexpr std::int32_t kTarget = 3;
@@ -107,6 +109,25 @@ TEST_F(IOrvalenD3DRenderToTexture, ARefusedStartLeavesTheTargetBeingDrawnIntoOpe
     EXPECT_TRUE(SameMatrix(Renderer().ProjectionMatrix, DeviceProjection()));
     EXPECT_TRUE(m_handle->StartRendering()) << "the device is outside any scene";
     EXPECT_TRUE(m_handle->EndRendering());
+}
+
+TEST_F(IOrvalenD3DRenderToTexture, EmptyingTheTargetBeingDrawnIntoEndsTheDrawing) {
+    const std::function<void()> destroy = [this] { m_2d->DestroyRenderTarget(kTarget); };
+    const std::function<void()> remake = [this] { ASSERT_TRUE(m_2d->CreateRenderTarget(64, 64, 0, kTarget)); };
+    const std::function<void()> load = [this] { ASSERT_TRUE(m_2d->LoadTexture(m_quadrants.c_str(), kTarget)); };
+    for (const std::function<void()>& empty : {destroy, remake, load}) {
+        remake();
+        ASSERT_TRUE(m_handle->StartRenderToTexture(kTarget));
+        empty();
+        EXPECT_EQ(nullptr, Renderer().RenderTargetProjection);
+        EXPECT_TRUE(SameMatrix(Renderer().ProjectionMatrix, m_handle->GetProjectionMatrix()));
+        EXPECT_TRUE(SameMatrix(Renderer().ProjectionMatrix, DeviceProjection()));
+        EXPECT_TRUE(m_handle->StartRendering()) << "the device is outside any scene";
+        EXPECT_TRUE(m_handle->EndRendering());
+    }
+    remake();
+    EXPECT_TRUE(m_handle->StartRenderToTexture(kTarget));
+    EXPECT_TRUE(m_handle->EndRenderToTexture(kTarget));
 }
 
 TEST_F(IOrvalenD3DRenderToTexture, ProjectionFailuresAreLogged) {
