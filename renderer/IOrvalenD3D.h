@@ -186,6 +186,8 @@ private:
     bool IsEffectSlot(const char* operation, std::int32_t index);
     /// The effect in slot `index`; null, after logging the operation's line, for a bad or empty slot.
     ID3DXEffect* LoadedEffect(const char* operation, std::int32_t index);
+    /// Ends the current effect, if any; no effect is current afterwards.
+    void EndCurrentEffect();
     /// Ends the slot's effect when it is the current one, then releases it and empties the slot.
     void ReleaseEffect(std::int32_t index);
     /// Entry `slot` of the 2D interface's texture table; null, after `operation`'s failure line, when

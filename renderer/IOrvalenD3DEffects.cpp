@@ -35,15 +35,21 @@ ID3DXEffect* IOrvalenD3D::LoadedEffect(const char* operation, std::int32_t index
     return Effects[index];
 }
 
+void IOrvalenD3D::EndCurrentEffect() {
+    if (CurrentEffect >= 0 && Effects[CurrentEffect] != nullptr) {
+        Effects[CurrentEffect]->End();
+    }
+    CurrentEffect = -1;
+    EffectPassCount = 0;
+}
+
 void IOrvalenD3D::ReleaseEffect(std::int32_t index) {
     if (Effects[index] == nullptr) {
         return;
     }
     // An effect is not left begun behind the drawing code's back, nor named once it is gone.
     if (CurrentEffect == index) {
-        Effects[index]->End();
-        CurrentEffect = -1;
-        EffectPassCount = 0;
+        EndCurrentEffect();
     }
     Effects[index]->Release();
     Effects[index] = nullptr;
@@ -95,6 +101,9 @@ bool IOrvalenD3D::SetShaderEffect(std::int32_t index, const char* technique) {
         Log("ERROR: SetShaderEffect Failed To Set Technique <%s>\n", Printable(technique));
         return false;
     }
+    // Only the current effect is begun: one left begun behind it could never be begun again, and the
+    // drawing code would not know to end its passes.
+    EndCurrentEffect();
     if (FAILED(effect->Begin(&EffectPassCount, 0))) {
         Log("ERROR: SetShaderEffect Failed To Begin Shader\n");
         return false;
@@ -109,7 +118,9 @@ bool IOrvalenD3D::EndShaderEffect(std::int32_t index) {
         return false;
     }
     effect->End();
-    CurrentEffect = -1;
+    if (CurrentEffect == index) {
+        CurrentEffect = -1;
+    }
     return true;
 }
 

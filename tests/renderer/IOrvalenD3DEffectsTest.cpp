@@ -85,6 +85,22 @@ TEST_F(IOrvalenD3DEffects, RefusedTechniquesAreLoggedByName) {
               NewLog());
 }
 
+TEST_F(IOrvalenD3DEffects, OnlyTheCurrentEffectIsEverBegun) {
+    ASSERT_TRUE(m_handle->LoadShaderEffect(kGlow.c_str(), 0));
+    ASSERT_TRUE(m_handle->LoadShaderEffect(kTextured.c_str(), 1));
+    ASSERT_TRUE(m_handle->SetShaderEffect(0, "Glow"));
+    ASSERT_TRUE(m_handle->SetShaderEffect(1, "Textured"));
+    EXPECT_TRUE(m_handle->EndShaderEffect(0));
+    EXPECT_EQ(1, Renderer().CurrentEffect) << "ending another effect leaves the current one current";
+    EXPECT_EQ(9, m_handle->GetShadeMode());
+    ASSERT_TRUE(m_handle->EndShaderEffect(1));
+    EXPECT_TRUE(m_handle->SetShaderEffect(0, "Plain")) << "ended when effect 1 began";
+    EXPECT_TRUE(m_handle->SetShaderEffect(0, "Glow")) << "another technique of the effect in use";
+    EXPECT_EQ(0, Renderer().CurrentEffect);
+    EXPECT_EQ(2u, Renderer().EffectPassCount);
+    EXPECT_EQ("", NewLog());
+}
+
 TEST_F(IOrvalenD3DEffects, ParametersAreFedByName) {
     ASSERT_TRUE(m_handle->LoadShaderEffect(kGlow.c_str(), 5));
     const D3DXMATRIX matrix(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
