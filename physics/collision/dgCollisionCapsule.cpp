@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionCapsule.h"
 
+#include "physics/collision/dgAngularLattice.h"
 #include "physics/collision/dgAxialShapeParts.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
@@ -90,25 +91,9 @@ dgVector dgCollisionCapsule::SupportVertex(const dgVector& dir) const {
     if (dir.x < -kAxisCos) {
         return dgVector(side * m_halfLength - m_radius, 0.0f, 0.0f, 0.0f);
     }
-    const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
-    const dgFloat32 b = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
-    const dgFloat32 sinA[2] = {std::sin(a), std::sin(a) * m_cosStep + std::cos(a) * m_sinStep};
-    const dgFloat32 cosA[2] = {std::cos(a), std::cos(a) * m_cosStep - std::sin(a) * m_sinStep};
-    const dgFloat32 sinB[2] = {std::sin(b), std::sin(b) * m_cosStep + std::cos(b) * m_sinStep};
-    const dgFloat32 cosB[2] = {std::cos(b), std::cos(b) * m_cosStep - std::sin(b) * m_sinStep};
-    dgVector best;
-    dgFloat32 bestDot = -1.0e20f;
-    for (dgInt32 i = 0; i < 4; i++) {
-        const dgInt32 ia = i >> 1;
-        const dgInt32 ib = i & 1;
-        const dgVector p(m_radius * sinB[ib], m_radius * cosB[ib] * sinA[ia], m_radius * cosB[ib] * cosA[ia],
-                         1.0f);
-        const dgFloat32 dot = p.DotProduct(dir);
-        if (dot > bestDot) {
-            bestDot = dot;
-            best = p;
-        }
-    }
+    dgVector lattice[4];
+    LatticePointsAround(dir, m_radius, m_step, m_invStep, m_cosStep, m_sinStep, lattice);
+    const dgVector& best = lattice[FurthestAlong(lattice, 4, dir)];
     return dgVector(side * m_halfLength + best.x, best.y, best.z, 1.0f);
 }
 

@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionChamferCylinder.h"
 
+#include "physics/collision/dgAngularLattice.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
@@ -102,26 +103,13 @@ dgVector dgCollisionChamferCylinder::SupportVertex(const dgVector& dir) const {
     if (dir.x < -kAxisCos) {
         return dgVector(-m_rimRadius, 0.0f, m_coreRadius, 0.0f);
     }
-    const dgFloat32 a = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
-    const dgFloat32 b = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
-    const dgFloat32 sinA[2] = {std::sin(a), std::sin(a) * m_cosStep + std::cos(a) * m_sinStep};
-    const dgFloat32 cosA[2] = {std::cos(a), std::cos(a) * m_cosStep - std::sin(a) * m_sinStep};
-    const dgFloat32 sinB[2] = {std::sin(b), std::sin(b) * m_cosStep + std::cos(b) * m_sinStep};
-    const dgFloat32 cosB[2] = {std::cos(b), std::cos(b) * m_cosStep - std::sin(b) * m_sinStep};
-    dgVector best;
-    dgFloat32 bestDot = -1.0e20f;
-    for (dgInt32 i = 0; i < 4; i++) {
-        const dgInt32 ia = i >> 1;
-        const dgInt32 ib = i & 1;
-        const dgVector u(sinB[ib], cosB[ib] * sinA[ia], cosB[ib] * cosA[ia], 1.0f);
-        const dgVector p = RimPoint(u);
-        const dgFloat32 dot = p.DotProduct(dir);
-        if (dot > bestDot) {
-            bestDot = dot;
-            best = p;
-        }
+    // The lattice's unit directions, each carried to the rounded rim.
+    dgVector rim[4];
+    LatticePointsAround(dir, 1.0f, m_step, m_invStep, m_cosStep, m_sinStep, rim);
+    for (dgVector& point : rim) {
+        point = RimPoint(point);
     }
-    return best;
+    return rim[FurthestAlong(rim, 4, dir)];
 }
 
 dgFloat32 dgCollisionChamferCylinder::RayCast(const dgVector& p0, const dgVector& p1,

@@ -68,16 +68,7 @@ dgVector dgCollisionPolygonalSoup::dgCollisionConvexPolygon::SupportVertex(const
     if (m_count == 0) {
         return dgVector(0.0f, 0.0f, 0.0f, 0.0f);
     }
-    dgInt32 best = 0;
-    dgFloat32 bestDot = m_localPoly[0].DotProduct(dir);
-    for (dgInt32 i = 1; i < m_count; i++) {
-        const dgFloat32 d = m_localPoly[i].DotProduct(dir);
-        if (d > bestDot) {
-            bestDot = d;
-            best = i;
-        }
-    }
-    return m_localPoly[best];
+    return m_localPoly[FurthestAlong(m_localPoly, m_count, dir)];
 }
 
 dgInt32 dgCollisionPolygonalSoup::dgCollisionConvexPolygon::CalcPlaneIntersection(const dgVector& normal,

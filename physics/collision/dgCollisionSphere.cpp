@@ -1,5 +1,6 @@
 #include "physics/collision/dgCollisionSphere.h"
 
+#include "physics/collision/dgAngularLattice.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
@@ -135,33 +136,9 @@ dgVector dgCollisionSphere::SupportVertex(const dgVector& dir) const {
     if (dir.x < -0.9998f) {
         return dgVector(-m_radius, 0.0f, 0.0f, 1.0f);
     }
-    const dgFloat32 theta = std::floor(dgAsin(dir.x) * m_invStep) * m_step;
-    const dgFloat32 phi = std::floor(dgAtan2(dir.y, dir.z) * m_invStep) * m_step;
-    const dgFloat32 sinTheta0 = std::sin(theta);
-    const dgFloat32 cosTheta0 = std::cos(theta);
-    const dgFloat32 sinPhi0 = std::sin(phi);
-    const dgFloat32 cosPhi0 = std::cos(phi);
-    const dgFloat32 sinTheta1 = sinTheta0 * m_cosStep + cosTheta0 * m_sinStep;
-    const dgFloat32 cosTheta1 = cosTheta0 * m_cosStep - sinTheta0 * m_sinStep;
-    const dgFloat32 sinPhi1 = sinPhi0 * m_cosStep + cosPhi0 * m_sinStep;
-    const dgFloat32 cosPhi1 = cosPhi0 * m_cosStep - sinPhi0 * m_sinStep;
-
-    const dgFloat32 sinTheta[4] = {sinTheta0, sinTheta1, sinTheta0, sinTheta1};
-    const dgFloat32 cosTheta[4] = {cosTheta0, cosTheta1, cosTheta0, cosTheta1};
-    const dgFloat32 sinPhi[4] = {sinPhi0, sinPhi0, sinPhi1, sinPhi1};
-    const dgFloat32 cosPhi[4] = {cosPhi0, cosPhi0, cosPhi1, cosPhi1};
-    dgVector best;
-    dgFloat32 bestValue = 0.0f;
-    for (dgInt32 i = 0; i < 4; i++) {
-        const dgVector p(m_radius * sinTheta[i], m_radius * cosTheta[i] * sinPhi[i],
-                         m_radius * cosTheta[i] * cosPhi[i], 1.0f);
-        const dgFloat32 value = p.DotProduct(dir);
-        if (i == 0 || value > bestValue) {
-            best = p;
-            bestValue = value;
-        }
-    }
-    return best;
+    dgVector lattice[4];
+    LatticePointsAround(dir, m_radius, m_step, m_invStep, m_cosStep, m_sinStep, lattice);
+    return lattice[FurthestAlong(lattice, 4, dir)];
 }
 
 void dgCollisionSphere::CalcWorldBox(const dgMatrix& matrix, dgVector& minOut, dgVector& maxOut) const {

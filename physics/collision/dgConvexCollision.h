@@ -52,6 +52,20 @@ public:
 
     /// Angle 6.28318 / n with n = floor(256 radius) clamped to 128..1024: the support step of round shapes.
     static dgFloat32 GetAngularStep(dgFloat32 radius);
+    /// Index of the point reaching furthest along dir among count sampled support points: a later one only
+    /// when strictly further, so ties and values that do not compare keep the earlier one.
+    static dgInt32 FurthestAlong(const dgVector* points, dgInt32 count, const dgVector& dir) {
+        dgInt32 best = 0;
+        dgFloat32 bestValue = points[0].DotProduct(dir);
+        for (dgInt32 i = 1; i < count; i++) {
+            const dgFloat32 value = points[i].DotProduct(dir);
+            if (value > bestValue) {
+                best = i;
+                bestValue = value;
+            }
+        }
+        return best;
+    }
 
     /// Centre of the polyhedron's volume (x, y, z) and the volume (w).
     const dgVector& GetCentreAndVolume() const { return m_centreAndVolume; }
