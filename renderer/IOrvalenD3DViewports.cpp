@@ -1,6 +1,23 @@
 // Viewports, projection and camera of the renderer.
 #include "renderer/IOrvalenD3D.h"
 
+#include <cmath>
+
+namespace {
+
+bool IsFinite(const D3DXMATRIX& matrix) {
+    for (const auto& row : matrix.m) {
+        for (const float value : row) {
+            if (!std::isfinite(value)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 D3DVIEWPORT9 IOrvalenD3D::ViewportOf(const ViewportRect& rect) {
     // Widened first: the difference of two host integers may not fit 32 bits. A negative extent
     // wraps to a huge one, which the device refuses.
@@ -77,14 +94,23 @@ std::int32_t IOrvalenD3D::GetViewportCount() {
 }
 
 bool IOrvalenD3D::SetProjection(float fieldOfView, float nearPlane, float farPlane) {
+    // An empty viewport has no aspect ratio; the matrix in use stays rather than turning into NaN.
+    const bool hasAspect = Viewport.Width != 0 && Viewport.Height != 0;
+    const float aspect =
+        hasAspect ? static_cast<float>(static_cast<double>(Viewport.Width) / Viewport.Height) : 1.0f;
+    D3DXMATRIX projection;
+    D3DXMatrixPerspectiveFovLH(&projection, fieldOfView, aspect, nearPlane, farPlane);
+    // Planes that meet, a view of no angle or an argument that is no number give infinities or NaN,
+    // which would spread into every unprojected 2D position and every render target made afterwards.
+    if (!IsFinite(projection)) {
+        Log("ERROR: Couldn't Set Projection <%.2f, %.2f, %.2f>\n", fieldOfView, nearPlane, farPlane);
+        return false;
+    }
     FieldOfView = fieldOfView;
     NearPlane = nearPlane;
     FarPlane = farPlane;
-    // An empty viewport has no aspect ratio; the matrix in use stays rather than turning into NaN.
-    const bool hasAspect = Viewport.Width != 0 && Viewport.Height != 0;
     if (hasAspect) {
-        const auto aspect = static_cast<float>(static_cast<double>(Viewport.Width) / Viewport.Height);
-        D3DXMatrixPerspectiveFovLH(&ProjectionMatrix, fieldOfView, aspect, nearPlane, farPlane);
+        ProjectionMatrix = projection;
     }
     if (!hasAspect || Device == nullptr ||
         FAILED(Device->SetTransform(D3DTS_PROJECTION, &ProjectionMatrix))) {

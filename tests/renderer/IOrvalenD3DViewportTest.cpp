@@ -161,6 +161,23 @@ TEST_F(IOrvalenD3DViewport, ProjectionOfAnEmptyViewportIsRefusedNotNaN) {
     EXPECT_EQ(before, m_handle->GetProjectionMatrix());
 }
 
+TEST_F(IOrvalenD3DViewport, AProjectionOfNoDepthNoAngleOrNoNumberIsRefusedNotInfinite) {
+    ASSERT_TRUE(m_handle->CreateViewport(0, 0, 800, 600));
+    ASSERT_TRUE(m_handle->SetProjection(1.0f, 1.0f, 100.0f));
+    const D3DXMATRIX before = m_handle->GetProjectionMatrix();
+    EXPECT_FALSE(m_handle->SetProjection(1.0f, 5.0f, 5.0f));
+    EXPECT_FALSE(m_handle->SetProjection(0.0f, 1.0f, 100.0f));
+    EXPECT_FALSE(m_handle->SetProjection(std::nanf(""), 1.0f, 100.0f));
+    EXPECT_TRUE(NewLog().ends_with("ERROR: Couldn't Set Projection <1.00, 5.00, 5.00>\n"
+                                   "ERROR: Couldn't Set Projection <0.00, 1.00, 100.00>\n"
+                                   "ERROR: Couldn't Set Projection <nan, 1.00, 100.00>\n"));
+    EXPECT_EQ(before, m_handle->GetProjectionMatrix());
+    EXPECT_EQ(before, D3DXMATRIX(*platform::DeviceTransform(Renderer().Device, D3DTS_PROJECTION)));
+    // Render targets take their projection from the values kept, which stay those of the one in use.
+    EXPECT_EQ(1.0f, Renderer().FieldOfView);
+    EXPECT_EQ(100.0f, Renderer().FarPlane);
+}
+
 TEST_F(IOrvalenD3DViewport, CameraBuildsTheLookAtViewAndGetCameraSkipsNullDestinations) {
     ASSERT_TRUE(m_handle->SetCamera(D3DXVECTOR3(0, 0, -10), D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 1, 0)));
     EXPECT_EQ(D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 10, 1), m_handle->GetViewMatrix());
