@@ -116,7 +116,7 @@ template <class Get> void WriteBallVector(const dgJointBase* joint, float* out, 
 
 /// The unit pin and a unit direction across it, from the pin the caller gave.
 void ConePinAndReference(const float* given, dgVector& pin, dgVector& reference) {
-    dgVector p = dgApiDirection(given);
+    dgVector p = dgPinWithFiniteSquare(dgApiDirection(given));
     if (p.DotProduct(p) < kMinConePin2) {
         p.x = 1.0f;
     }

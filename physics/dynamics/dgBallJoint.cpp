@@ -68,8 +68,10 @@ void dgBallJoint::SetPivot(const dgVector& pivot) {
     SetConeLimits(matrix0.front, -kDefaultLimit, kDefaultLimit, kDefaultLimit, matrix0.right);
 }
 
-void dgBallJoint::SetConeLimits(const dgVector& pin, dgFloat32 minAngle, dgFloat32 maxAngle, dgFloat32 twist,
-                                const dgVector& reference) {
+void dgBallJoint::SetConeLimits(const dgVector& givenPin, dgFloat32 minAngle, dgFloat32 maxAngle, dgFloat32 twist,
+                                const dgVector& givenReference) {
+    const dgVector pin = dgPinWithFiniteSquare(givenPin);
+    const dgVector reference = dgPinWithFiniteSquare(givenReference);
     if (!IsFinite(pin) || !IsFinite(reference) || !std::isfinite(minAngle) || !std::isfinite(maxAngle) ||
         !std::isfinite(twist) || pin.DotProduct(pin) < kMinPinLength2) {
         return;

@@ -2,6 +2,7 @@
 
 #include "physics/dynamics/dgBody.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -28,6 +29,15 @@ dgMatrix dgBuildMatrixFromPin(const dgVector& pin) {
     const dgVector right = AsDirection(Normalise(front.CrossProduct(t)));
     const dgVector up = AsDirection(right.CrossProduct(front));
     return dgMatrix(front, up, right, dgVector(0.0f, 0.0f, 0.0f, 1.0f));
+}
+
+dgVector dgPinWithFiniteSquare(const dgVector& pin) {
+    if (std::isfinite(pin.DotProduct(pin))) {
+        return pin;
+    }
+    // Normalising through the overflowed square would give a zero direction, and frames of NaN from it.
+    const dgFloat32 largest = std::max({std::fabs(pin.x), std::fabs(pin.y), std::fabs(pin.z)});
+    return dgVector(pin.x / largest, pin.y / largest, pin.z / largest, pin.w);
 }
 
 dgJointDestructorCallback dgConstraint::SetJointDestructor(dgJointDestructorCallback callback) {
@@ -71,9 +81,10 @@ const dgMatrix& dgConstraint::Body1Matrix() const {
     return m_body1 != nullptr ? m_body1->m_matrix : dgGetIdentityMatrix();
 }
 
-void dgConstraint::CalcPinFrames(const dgVector& pivot, const dgVector& pin) {
+void dgConstraint::CalcPinFrames(const dgVector& pivot, const dgVector& givenPin) {
     dgAssert(m_body0 != nullptr);
     const dgMatrix& body0 = m_body0->m_matrix;
+    const dgVector pin = dgPinWithFiniteSquare(givenPin);
     const dgVector dir = pin.DotProduct(pin) > kMinPinLength2 ? Normalise(pin) : body0.front;
     m_localMatrix0 = dgBuildMatrixFromPin(body0.InverseRotateVector(dir));
     m_localMatrix0.posit = body0.InverseTransformVector(pivot);
@@ -81,8 +92,10 @@ void dgConstraint::CalcPinFrames(const dgVector& pivot, const dgVector& pin) {
     m_localMatrix1 = m_localMatrix0.Multiply(body0).Multiply(Body1Matrix().Inverse());
 }
 
-void dgConstraint::CalcTwoPinFrames(const dgVector& pivot, const dgVector& pin0, const dgVector& pin1) {
+void dgConstraint::CalcTwoPinFrames(const dgVector& pivot, const dgVector& givenPin0, const dgVector& givenPin1) {
     dgAssert(m_body0 != nullptr);
+    const dgVector pin0 = dgPinWithFiniteSquare(givenPin0);
+    const dgVector pin1 = dgPinWithFiniteSquare(givenPin1);
     const dgVector front =
         AsDirection(pin0.DotProduct(pin0) > kMinPinLength2 ? Normalise(pin0) : m_body0->m_matrix.front);
     dgVector right = front.CrossProduct(pin1);

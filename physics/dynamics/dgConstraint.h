@@ -9,6 +9,9 @@
 
 /// A frame whose front row is the unit pin: up and right complete it (w 0), posit (0, 0, 0, 1).
 dgMatrix dgBuildMatrixFromPin(const dgVector& pin);
+/// The direction of pin with a length whose square a float holds: pin itself, or, when its squared length
+/// overflows, pin over its largest component. w is kept.
+dgVector dgPinWithFiniteSquare(const dgVector& pin);
 
 /// A joint with a frame fixed in each body; the frames coincide in the pose the joint was made in.
 class dgConstraint : public dgJointBase {

@@ -25,7 +25,8 @@ void dgUpVectorJoint::InitPin(const dgVector& pin) {
     CalcPinFrames(m_body0->m_matrix.posit, pin);
 }
 
-void dgUpVectorJoint::SetPin(const dgVector& pin) {
+void dgUpVectorJoint::SetPin(const dgVector& givenPin) {
+    const dgVector pin = dgPinWithFiniteSquare(givenPin);
     const dgFloat32 length2 = pin.DotProduct(pin);
     if (!std::isfinite(length2) || length2 < kMinPinLength2) {
         return;

@@ -60,10 +60,11 @@ void dgVehicleJoint::InitVehicle(dgWorld* world) {
     m_vehicleStamp = 0;
 }
 
-dgVehicleJoint::TireNode* dgVehicleJoint::AddTire(const dgMatrix& localMatrix, const dgVector& pin, dgFloat32 mass,
+dgVehicleJoint::TireNode* dgVehicleJoint::AddTire(const dgMatrix& localMatrix, const dgVector& givenPin, dgFloat32 mass,
                                                   dgFloat32 width, dgFloat32 radius, dgFloat32 suspensionShock,
                                                   dgFloat32 suspensionSpring, dgFloat32 suspensionLength,
                                                   std::uintptr_t collisionUserId, void* userData) {
+    const dgVector pin = dgPinWithFiniteSquare(givenPin);
     const dgFloat32 pinLength2 = pin.DotProduct(pin);
     if (m_tires.GetCount() >= kMaxTires || !IsUsableSize(mass) || !IsUsableSize(width) || !IsUsableSize(radius) ||
         !IsFinite(localMatrix) || !IsFinite(pin) || !(pinLength2 >= kMinPinLength2)) {

@@ -23,7 +23,8 @@ constexpr dgInt32 kInlineChildren = 64;
 
 } // namespace
 
-dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& up, dgBody* chassis) {
+dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& givenUp, dgBody* chassis) {
+    const dgVector up = dgPinWithFiniteSquare(givenUp);
     const dgFloat32 length2 = up.x * up.x + up.y * up.y + up.z * up.z;
     if (!std::isfinite(length2) || length2 < kMinUpLength2 || !CanJoin(chassis, nullptr) ||
         chassis->m_collision == nullptr || dgVehicleJoint::FindOnBody(chassis) != nullptr) {

@@ -220,3 +220,36 @@ TEST_P(dgApiJoint, MotorJointFunctionsGivenAnotherKindOfJointDoNothing) {
     scene.Step(2);
     EXPECT_NEAR(BodyPosition(a)[1], 5.0f, 1.0e-3f);
 }
+
+TEST_P(dgApiJoint, APinTooLongToSquareStillGivesItsDirection) {
+    // The squared length of a pin of 1e20 overflows a float: the joint must still take the pin's direction
+    // and move the body as a unit pin does, not build frames of NaN that hold it still in mid-air.
+    const auto swing = [](int kind, float length) {
+        FloorWorld scene;
+        dgBody* rod = scene.AddBox(6.0f, 1.0f, {0.1f, 1.0f, 0.1f});
+        dgWorld* world = scene.m_world;
+        const Vec3 pivot = {0.3f, 6.5f, 0.0f};
+        const Vec3 pin = {0.0f, 0.6f * length, 0.8f * length};
+        const Vec3 across = {length, 0.0f, 0.0f};
+        const Vec3 tilted = {0.6f, 0.8f, 0.0f};
+        switch (kind) {
+        case 0: dgApiJointCreateHinge(world, pivot.data(), pin.data(), rod, nullptr); break;
+        case 1: dgApiJointCreateSlider(world, pivot.data(), pin.data(), rod, nullptr); break;
+        case 2: dgApiJointCreateCorkscrew(world, pivot.data(), pin.data(), rod, nullptr); break;
+        case 3: dgApiJointCreateUniversal(world, pivot.data(), pin.data(), across.data(), rod, nullptr); break;
+        case 4: dgApiUpVectorSetPin(dgApiJointCreateUpVector(world, tilted.data(), rod), pin.data()); break;
+        default: dgApiBallSetConeLimits(BallAt(scene, pivot, rod, nullptr), across.data(), 0.2f, 0.2f); break;
+        }
+        scene.Step(30);
+        Mat4 matrix;
+        dgApiBodyGetMatrix(rod, matrix.data());
+        return matrix;
+    };
+    for (int kind = 0; kind < 6; kind++) {
+        const Mat4 unit = swing(kind, 1.0f);
+        const Mat4 longPin = swing(kind, 1.0e20f);
+        for (int i = 0; i < 16; i++) {
+            EXPECT_NEAR(longPin[i], unit[i], 1.0e-4f) << "kind " << kind << " element " << i;
+        }
+    }
+}

@@ -193,3 +193,25 @@ TEST_P(dgApiVehicleStepping, ATirePinnedAlongUpOrNonFiniteInputsLeaveTheVehicleF
     EXPECT_GT(height, vehiclescene::kTireRadius);
     EXPECT_LT(height, 1.05f);
 }
+
+TEST_P(dgApiVehicleStepping, AnUpOrPinTooLongToSquareStillGivesItsDirection) {
+    // The reference car made again with its up and its tire pins 1e20 long, whose squares overflow a float,
+    // settles exactly as the reference car does.
+    ReferenceCar reference(1.05f);
+    ReferenceCar longAxes(1.05f);
+    dgApiDestroyJoint(longAxes.m_scene.m_world, longAxes.m_vehicle);
+    const jointscene::Vec3 up = {0.0f, 1.0e20f, 0.0f};
+    const jointscene::Vec3 pin = {0.0f, 0.0f, 1.0e20f};
+    dgJointBase* vehicle = dgApiVehicleCreate(longAxes.m_scene.m_world, up.data(), longAxes.m_chassis);
+    ASSERT_NE(vehicle, nullptr);
+    for (int i = 0; i < vehiclescene::kTireCount; i++) {
+        const Mat4 local = jointscene::JointWorld::Translation(vehiclescene::kTirePositions[i]);
+        EXPECT_NE(dgApiVehicleAddTire(vehicle, local.data(), pin.data(), vehiclescene::kTireMass, vehiclescene::kTireWidth,
+                                      vehiclescene::kTireRadius, vehiclescene::kShock, vehiclescene::kSpring,
+                                      vehiclescene::kSuspensionLength, nullptr, static_cast<unsigned>(i)),
+                  nullptr);
+    }
+    reference.m_scene.Step(120);
+    longAxes.m_scene.Step(120);
+    EXPECT_NEAR(jointscene::Matrix(longAxes.m_chassis)[13], jointscene::Matrix(reference.m_chassis)[13], 1.0e-4f);
+}
