@@ -97,7 +97,10 @@ void dgBallJoint::SetConeLimits(const dgVector& givenPin, dgFloat32 minAngle, dg
     m_coneAngle = dgClamp((maxAngle - minAngle) * 0.5f, kMinConeAngle, kMaxConeAngle);
     m_coneCos = std::cos(m_coneAngle);
 
-    m_localMatrix0 = dgRotationMatrixX((minAngle + maxAngle) * 0.5f).Multiply(frame0);
+    // Halved apart when the sum overflows: two finite bounds always have a finite mean.
+    const dgFloat32 sum = minAngle + maxAngle;
+    const dgFloat32 roll = std::isfinite(sum) ? sum * 0.5f : minAngle * 0.5f + maxAngle * 0.5f;
+    m_localMatrix0 = dgRotationMatrixX(roll).Multiply(frame0);
     const dgMatrix body1 = m_body1 != nullptr ? m_body1->m_matrix : dgGetIdentityMatrix();
     m_localMatrix1 = m_localMatrix0.Multiply(body0).Multiply(body1.Inverse());
 }

@@ -177,6 +177,11 @@ TEST(dgBallJoint, LimitsClampAndFramesCoincideInEveryPoseTheyAreMadeIn) {
     joint->SetConeLimits(pin, nan, 1.0f, 1.0f, reference);
     EXPECT_TRUE(MatrixNear(joint->m_localMatrix0, frame0, 0.0f));
     EXPECT_EQ(joint->m_coneAngle, cone);
+
+    // Finite bounds whose sum overflows still roll the frames by a finite angle, their mean.
+    joint->SetConeLimits(pin, 3.0e38f, 3.0e38f, 1.0f, reference);
+    EXPECT_TRUE(std::isfinite(joint->m_localMatrix0.up.y) && std::isfinite(joint->m_localMatrix1.right.z));
+    EXPECT_TRUE(FramesCoincide(joint));
 }
 
 BOTH_BUILDS_SUITE(dgBallJointStepping);
