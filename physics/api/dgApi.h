@@ -174,7 +174,8 @@ int dgApiMaterialGetDefaultGroupId(dgWorld* world);
 /// The next group id, with its pairs to every existing group and itself; the default id, with nothing
 /// made, when memory runs out or 65535 groups exist.
 int dgApiMaterialCreateGroupId(dgWorld* world);
-/// Removes every pair and group, then makes the default group 0 again.
+/// Removes every pair and group, then makes the default group 0 again. From a contact callback, the
+/// pair in hand still serves the rest of its contacts in that step.
 void dgApiMaterialDestroyAllGroupId(dgWorld* world);
 void dgApiMaterialSetDefaultCollidable(dgWorld* world, int id0, int id1, int state);
 /// Clamped to [0.01, 1].

@@ -77,7 +77,8 @@ public:
     dgBroadPhase m_broadPhase;
     dgBodyTree m_bodies;                                  ///< every body, in creation order
     dgBodyTree m_activeBodies;                            ///< the active set, in creation order
-    dgTree<dgMaterialPair, dgUnsigned32> m_materialPairs; ///< key: larger group id * 65536 + smaller
+    using dgMaterialPairTree = dgTree<dgMaterialPair, dgUnsigned32>;
+    dgMaterialPairTree m_materialPairs; ///< key: larger group id * 65536 + smaller
     dgTree<dgCollisionCacheEntry, dgUnsigned32> m_collisionCache;
     dgRecyclePool<dgBody> m_bodyPool;
     dgContactJointPool m_contactJointPool;
@@ -283,6 +284,8 @@ public:
     dgInt32 CreateGroupId();
     /// Null unless both ids name existing groups.
     dgMaterialPair* GetMaterialPair(dgInt32 group0, dgInt32 group1);
+    /// The tree node of the pair; null unless both ids name existing groups.
+    dgMaterialPairTree::Node* FindMaterialPairNode(dgInt32 group0, dgInt32 group1) const;
     /// Removes every group and pair, makes group 0 again and returns it as the new default.
     dgInt32 DestroyAllGroupId();
     /// Key of the unordered pair of group ids.

@@ -75,6 +75,18 @@ template <class Visit> bool AnyRingJoint(const dgBody* body, Visit visit) {
     return false;
 }
 
+/// One more reference of an object for the length of a scope.
+class ScopedReference {
+public:
+    explicit ScopedReference(dgRef* object) : m_object(object) { m_object->AddRef(); }
+    ~ScopedReference() { dgRefRelease(m_object); }
+    ScopedReference(const ScopedReference&) = delete;
+    ScopedReference& operator=(const ScopedReference&) = delete;
+
+private:
+    dgRef* m_object;
+};
+
 /// Velocity of the body's material point at global p.
 dgVector PointVelocity(const dgBody* body, const dgVector& p) {
     return body->m_veloc.Add(body->m_omega.CrossProduct(p.Sub(body->m_globalCentreOfMass)));
@@ -251,10 +263,13 @@ void dgWorld::CalculateContacts(dgBody* body0, dgBody* body1, const dgStepContex
         return;
     }
 
-    dgMaterialPair* const material = GetMaterialPair(body0->m_materialGroupId, body1->m_materialGroupId);
-    if (material == nullptr || (material->m_flags & dgContactMaterial::kCollidable) == 0) {
+    auto* const pairNode = FindMaterialPairNode(body0->m_materialGroupId, body1->m_materialGroupId);
+    if (pairNode == nullptr || (pairNode->GetInfo().m_flags & dgContactMaterial::kCollidable) == 0) {
         return;
     }
+    // A callback may remove every group: the pair stays readable until this pair's contacts are done.
+    const ScopedReference holdPair(pairNode);
+    dgMaterialPair* const material = &pairNode->GetInfo();
     if (material->m_beginCallback != nullptr && material->m_beginCallback(material, body0, body1) == 0) {
         return;
     }

@@ -48,12 +48,16 @@ dgInt32 dgWorld::CreateGroupId() {
     return id;
 }
 
-dgMaterialPair* dgWorld::GetMaterialPair(dgInt32 group0, dgInt32 group1) {
+dgWorld::dgMaterialPairTree::Node* dgWorld::FindMaterialPairNode(dgInt32 group0, dgInt32 group1) const {
     if (group0 < 0 || group1 < 0 || group0 >= m_groupCount || group1 >= m_groupCount) {
         return nullptr;
     }
-    auto* node = m_materialPairs.Find(
+    return m_materialPairs.Find(
         MaterialPairKey(static_cast<dgUnsigned32>(group0), static_cast<dgUnsigned32>(group1)));
+}
+
+dgMaterialPair* dgWorld::GetMaterialPair(dgInt32 group0, dgInt32 group1) {
+    auto* node = FindMaterialPairNode(group0, group1);
     return node != nullptr ? &node->GetInfo() : nullptr;
 }
 
