@@ -134,7 +134,8 @@ dgWorld* dgApiWorldCreate(dgMallocCallback allocate, dgFreeCallback release);
 /// Destroys the world with its bodies, joints, groups and cached shapes; null does nothing.
 void dgApiWorldDestroy(dgWorld* world);
 /// Steps timestep seconds (clamped to 0.001..1/60) in equal sub-steps no longer than the maximum
-/// sub-step; a NaN or negative step does nothing.
+/// sub-step; a NaN or negative step, or a call from a callback of this world's own update, does
+/// nothing.
 void dgApiWorldUpdate(dgWorld* world, float timestep);
 /// Rate clamped to [59.999996, 999.99994] frames per second; the maximum sub-step becomes 1 / rate.
 void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate);

@@ -114,7 +114,8 @@ void dgApiWorldUpdate(dgWorld* world, float timestep) {
     // The host's rounding, denormal handling and exception flags come back as they were, whichever
     // build ran and whatever the arithmetic raised.
     const dgMxcsrScope hostState;
-    if (std::isnan(timestep) || timestep < 0.0f) {
+    // A step from inside a step would walk the islands and pairs the outer one is walking.
+    if (world->m_inUpdate != 0 || std::isnan(timestep) || timestep < 0.0f) {
         return;
     }
     const float t =

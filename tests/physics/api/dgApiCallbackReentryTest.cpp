@@ -15,6 +15,15 @@ unsigned char RemoveEveryGroup(dgContactMaterial*, dgContactJoint*) {
     return 1;
 }
 
+void StepAgain(dgBody* body) {
+    dgApiWorldUpdate(g_world, kStep);
+    ApplyGravity(body);
+}
+
+void StepAgainAfterMoving(dgBody*, const float*) {
+    dgApiWorldUpdate(g_world, kStep);
+}
+
 } // namespace
 
 TEST(dgApiCallbackReentry, AProcessCallbackMayRemoveEveryMaterialGroup) {
@@ -31,4 +40,24 @@ TEST(dgApiCallbackReentry, AProcessCallbackMayRemoveEveryMaterialGroup) {
     EXPECT_EQ(g_processCalls, callsInFirstStep);
     EXPECT_NEAR(BodyPosition(box)[1], 0.5f, 0.01f);
     EXPECT_EQ(dgApiMaterialCreateGroupId(scene.m_world), 1);
+}
+
+TEST(dgApiCallbackReentry, AStepAskedFromInsideAStepIsIgnored) {
+    // The same falling box, plain and with force or transform callbacks that step the world again.
+    Vec3 positions[3];
+    for (int variant = 0; variant < 3; variant++) {
+        FloorWorld scene;
+        g_world = scene.m_world;
+        dgBody* box = scene.AddBox(3.0f);
+        if (variant == 1) {
+            dgApiBodySetForceAndTorqueCallback(box, StepAgain);
+        } else if (variant == 2) {
+            dgApiBodySetTransformCallback(box, StepAgainAfterMoving);
+        }
+        scene.Step(30);
+        positions[variant] = BodyPosition(box);
+    }
+    EXPECT_LT(positions[0][1], 3.0f);
+    EXPECT_EQ(positions[1], positions[0]);
+    EXPECT_EQ(positions[2], positions[0]);
 }
