@@ -139,6 +139,7 @@ void dgApiWorldDestroy(dgWorld* world);
 void dgApiWorldUpdate(dgWorld* world, float timestep);
 /// Rate clamped to [59.999996, 999.99994] frames per second; the maximum sub-step becomes 1 / rate.
 void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate);
+/// From a callback of an update or query, the box changes when that update's sub-step or the query ends.
 void dgApiWorldSetSize(dgWorld* world, const float* minPoint, const float* maxPoint);
 /// Calls callback for every body whose box overlaps minPoint..maxPoint. The callback may destroy bodies
 /// (they go when the query returns), move them or make new ones (not visited).

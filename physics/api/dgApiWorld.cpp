@@ -140,7 +140,7 @@ void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate) {
 }
 
 void dgApiWorldSetSize(dgWorld* world, const float* minPoint, const float* maxPoint) {
-    world->m_broadPhase.SetWorldSize(dgApiPoint(minPoint), dgApiPoint(maxPoint));
+    world->SetWorldSize(dgApiPoint(minPoint), dgApiPoint(maxPoint));
 }
 
 void dgApiWorldForEachBodyInAABBDo(dgWorld* world, const float* minPoint, const float* maxPoint,

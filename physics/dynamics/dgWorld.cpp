@@ -106,7 +106,7 @@ void dgWorld::Update(dgFloat32 dt) {
     m_inUpdate = 0;
     // A step run from a query's callback leaves them to the query, which still walks its bodies.
     if (!DefersDestruction()) {
-        DestroyPendingObjects();
+        FinishDeferredWork();
     }
 }
 
@@ -137,7 +137,26 @@ dgStepContext dgWorld::BeginStep(dgFloat32 dt) {
 void dgWorld::EndQuery() {
     m_queryDepth--;
     if (!DefersDestruction()) {
-        DestroyPendingObjects();
+        FinishDeferredWork();
+    }
+}
+
+void dgWorld::SetWorldSize(const dgVector& minPoint, const dgVector& maxPoint) {
+    // Resizing takes every body out of its cell and puts it back: not under a walk of the cells.
+    if (DefersDestruction()) {
+        m_worldSizePending = true;
+        m_pendingWorldMin = minPoint;
+        m_pendingWorldMax = maxPoint;
+        return;
+    }
+    m_broadPhase.SetWorldSize(minPoint, maxPoint);
+}
+
+void dgWorld::FinishDeferredWork() {
+    DestroyPendingObjects();
+    if (m_worldSizePending && !DefersDestruction()) {
+        m_worldSizePending = false;
+        m_broadPhase.SetWorldSize(m_pendingWorldMin, m_pendingWorldMax);
     }
 }
 

@@ -123,6 +123,9 @@ public:
     dgFloat32 m_maxSubStep = 1.0f / 60.0f;
     dgUnsigned8 m_inUpdate = 0;                 ///< 1 while a sub-step runs: destructions are deferred
     dgInt32 m_queryDepth = 0;                   ///< queries running: destructions are deferred too
+    bool m_worldSizePending = false;            ///< a world box asked while the broad phase was walked
+    dgVector m_pendingWorldMin;
+    dgVector m_pendingWorldMax;
     DestructionFrame* m_destructions = nullptr; ///< innermost body being destroyed
     dgWorldDynamicsUpdate m_dynamicsUpdate;     ///< islands, solver and integration of each sub-step
     dgRagDollList m_ragdolls{this};
@@ -155,6 +158,9 @@ public:
     dgStepContext BeginStep(dgFloat32 dt);
 
     // Settings.
+    /// Sets the broad phase's world box; asked while an update or query walks the broad phase, at its
+    /// end (the last request counts).
+    void SetWorldSize(const dgVector& minPoint, const dgVector& maxPoint);
     dgInt32 GetDefaultGroupId() const { return m_defaultGroupId; }
     /// 0 selects the scalar build; anything else the packed build where it can run.
     void SetSimdMode(dgInt32 mode);
@@ -360,6 +366,8 @@ public:
 private:
     /// Everything construction does beyond building the members.
     void ConstructParts();
+    /// What the ended sub-step or query deferred: destructions, then a new world box.
+    void FinishDeferredWork();
     void DestroyPendingObjects();
     bool IsBeingDestroyed(const dgBody* body) const;
     /// Undoes a creation that ran out of memory part way: no callbacks, no trace.

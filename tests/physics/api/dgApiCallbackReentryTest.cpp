@@ -1,4 +1,5 @@
-// Callbacks that call back into their own world during an update or query.
+// Callbacks that call back into their own world during an update or query: they remove every material
+// group, step the world again or resize it.
 
 #include "ApiTestScene.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 dgWorld* g_world = nullptr;
 int g_processCalls = 0;
+int g_leftWorld = 0;
 
 unsigned char RemoveEveryGroup(dgContactMaterial*, dgContactJoint*) {
     g_processCalls++;
@@ -23,6 +25,40 @@ void StepAgain(dgBody* body) {
 void StepAgainAfterMoving(dgBody*, const float*) {
     dgApiWorldUpdate(g_world, kStep);
 }
+
+/// A world box of -5..5 on each axis.
+void ShrinkWorld() {
+    const Vec3 minPoint = {-5.0f, -5.0f, -5.0f};
+    const Vec3 maxPoint = {5.0f, 5.0f, 5.0f};
+    dgApiWorldSetSize(g_world, minPoint.data(), maxPoint.data());
+}
+
+unsigned char ShrinkWorldOnContact(dgContactMaterial*, dgContactJoint*) {
+    ShrinkWorld();
+    return 1;
+}
+
+void ShrinkWorldFromQuery(dgBody*) {
+    ShrinkWorld();
+}
+
+void CountLeaving(dgBody*) {
+    g_leftWorld++;
+}
+
+/// A floor, a box resting on it and a box at x = 30, whose leaving the world is counted.
+struct RestingAndFarBox : FloorWorld {
+    dgBody* resting = AddBox(0.49f);
+    dgBody* far = AddBox(0.49f);
+
+    RestingAndFarBox() {
+        g_world = m_world;
+        g_leftWorld = 0;
+        const Mat4 place = Translation(30.0f, 0.49f, 0.0f);
+        dgApiBodySetMatrix(far, place.data());
+        dgApiWorldSetBodyLeaveWorldCallback(m_world, CountLeaving);
+    }
+};
 
 } // namespace
 
@@ -60,4 +96,20 @@ TEST(dgApiCallbackReentry, AStepAskedFromInsideAStepIsIgnored) {
     EXPECT_LT(positions[0][1], 3.0f);
     EXPECT_EQ(positions[1], positions[0]);
     EXPECT_EQ(positions[2], positions[0]);
+}
+
+TEST(dgApiCallbackReentry, AWorldBoxAskedDuringAnUpdateOrQueryTakesEffectWhenItEnds) {
+    {
+        RestingAndFarBox scene;
+        dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, ShrinkWorldOnContact, nullptr);
+        scene.Step(1);
+        EXPECT_EQ(g_leftWorld, 1);
+    }
+    RestingAndFarBox scene;
+    const Vec3 minPoint = {-50.0f, -50.0f, -50.0f};
+    const Vec3 maxPoint = {50.0f, 50.0f, 50.0f};
+    dgApiWorldForEachBodyInAABBDo(scene.m_world, minPoint.data(), maxPoint.data(), ShrinkWorldFromQuery);
+    EXPECT_EQ(g_leftWorld, 1);
+    scene.Step(30);
+    EXPECT_NEAR(BodyPosition(scene.resting)[1], 0.5f, 0.01f);
 }
