@@ -387,7 +387,8 @@ void dgApiBodyGetInvMass(const dgBody* body, float* invMass, float* invIxx, floa
 /// The rotation is made orthonormal (front, then right = front x up, then up); scale never reaches the
 /// body.
 void dgApiBodySetMatrix(dgBody* body, const float* matrix);
-/// Moves the body and every body jointed to it by the same motion.
+/// Moves the body and every body jointed to it by the same motion; a matrix with an entry that is not
+/// finite moves nothing.
 void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix);
 /// The body takes a reference of collision and gives back its old one.
 void dgApiBodySetCollision(dgBody* body, dgCollision* collision);

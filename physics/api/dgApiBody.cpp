@@ -5,6 +5,7 @@
 #include "physics/collision/dgCollisionPolygonalSoup.h"
 #include "physics/dynamics/dgWorld.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -238,6 +239,10 @@ void dgApiBodySetMatrix(dgBody* body, const float* matrix) {
 }
 
 void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix) {
+    // Entries that are not finite would reach every body jointed to this one: they all keep their own.
+    if (!std::all_of(matrix, matrix + 16, [](float v) { return std::isfinite(v); })) {
+        return;
+    }
     body->m_world->SetBodyMatrixRecursive(body, dgApiMatrix(matrix));
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -109,6 +110,17 @@ TEST(dgApiBody, SetMatrixStoresAnOrthonormalFrameFromAScaledSkewedMatrix) {
     const Mat4 degenerate = {0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 9, 9, 9, 1};
     dgApiBodySetMatrix(body, degenerate.data());
     EXPECT_EQ(BodyPosition(body), (Vec3{1.0f, 2.0f, 3.0f}));
+
+    // Nor do entries that are not finite, alone or moving what is jointed to the body.
+    Mat4 notFinite = Translation(std::nanf(""), 0.0f, 0.0f);
+    dgApiBodySetMatrix(body, notFinite.data());
+    dgApiBodySetMatrixRecursive(body, notFinite.data());
+    notFinite = Identity();
+    notFinite[5] = INFINITY;
+    dgApiBodySetMatrixRecursive(body, notFinite.data());
+    dgApiBodyGetMatrix(body, stored.data());
+    EXPECT_EQ(Row(stored, 3), (Vec3{1.0f, 2.0f, 3.0f}));
+    EXPECT_EQ(Row(stored, 1), up);
 }
 
 TEST(dgApiBody, ImpulseAtAnOffsetPointChangesThatPointsVelocityByTheGivenAmount) {
