@@ -12,6 +12,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -131,12 +132,19 @@ void IOrvalen3DD3D::Log(const char* format, ...) const {
     if (Renderer == nullptr || Renderer->LogFile == nullptr) {
         return;
     }
-    char line[512];
+    // Formatted to its full length: a host's name in a line may be of any length.
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(line, sizeof line, format, arguments);
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    std::string line(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) {
+        std::vsnprintf(line.data(), line.size() + 1, format, arguments);
+    }
     va_end(arguments);
-    Renderer->Log("%s", line);
+    Renderer->Log("%s", line.c_str());
 }
 
 void IOrvalen3DD3D::SetRenderer(IOrvalenRenderer** renderer) {

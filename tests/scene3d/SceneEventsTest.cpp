@@ -173,11 +173,14 @@ TEST_F(SceneEvents, BadIdsAndMissingObjectsAreRefusedWithTheirLines) {
     EXPECT_FALSE(m_scene->RegisterLevelEvent(nullptr, "ice", 1, 1));
     EXPECT_FALSE(m_scene->RegisterLevelEvent(level, nullptr, 1, 1));
     EXPECT_FALSE(m_scene->RegisterLevelEvent(level, "lava", 1, 1));
+    const std::string longName(700, 'm'); // the line names it whole, however long
+    EXPECT_FALSE(m_scene->RegisterLevelEvent(level, longName.c_str(), 1, 1));
     expected += "ERROR: RegisterEvent Failed - Null Object Passed\n"
                 "ERROR: RegisterEvent Failed - Null Object Passed\n"
                 "ERROR: RegisterLevelEvent Failed - Null Level Passed\n"
                 "ERROR: RegisterLevelEvent Failed - Null Level Passed\n"
-                "ERROR: RegisterLevelEvent Failed - Material lava Not Found\n";
+                "ERROR: RegisterLevelEvent Failed - Material lava Not Found\n"
+                "ERROR: RegisterLevelEvent Failed - Material " + longName + " Not Found\n";
     EXPECT_EQ(expected, NewLog());
     m_scene->DestroyLevel(level);
 }
