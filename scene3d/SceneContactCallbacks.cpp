@@ -47,6 +47,7 @@ bool ReadParty(const BodyUserData& record, ContactParty& party) {
 /// What ContactBegin found out about the pair, for the points and the end of the same pair.
 struct PairState {
     const PairRegistrations* registrations = nullptr; ///< of the pair's two object ids
+    bool touching = false;       ///< a contact point of the pair came: its registrations began a touch
     bool noContacts = false;     ///< one of the two objects is in collision mode 2
     bool levelFaces = false;     ///< points on faces with an attribute belong to the level branch
     bool dropLevelFaces = false; ///< a level beside a body the scene did not make
@@ -127,7 +128,8 @@ unsigned char BeginOnLevel(const BodyUserData& record0, const BodyUserData& reco
 }
 
 /// Every registration of the pair starts a new touch; its event's record names the pair in the
-/// registration's order.
+/// registration's order. Only a contact point begins a touch: the engine offers a pair as soon as their
+/// boxes overlap, and a pair that does not touch must not wipe the record of its last touch.
 void BeginTouch(const PairRegistrations& registrations) {
     SceneEventTables& tables = SharedEventTables();
     for (EventRegistration* registration : registrations) {
@@ -209,9 +211,6 @@ unsigned char ContactBegin(dgMaterialPair*, dgBody* body0, dgBody* body1) {
     }
     g_pair.noContacts = a.Mode == kNoContacts || b.Mode == kNoContacts;
     g_pair.registrations = SharedEventTables().Pair(a.Id, b.Id);
-    if (g_pair.registrations != nullptr) {
-        BeginTouch(*g_pair.registrations);
-    }
     return 1;
 }
 
@@ -223,6 +222,10 @@ unsigned char ContactProcess(dgContactMaterial* contact, dgContactJoint* joint) 
     }
     if (g_pair.registrations == nullptr || g_pair.registrations->empty()) {
         return 1;
+    }
+    if (!g_pair.touching) {
+        g_pair.touching = true;
+        BeginTouch(*g_pair.registrations);
     }
     SceneEventTables& tables = SharedEventTables();
     for (const EventRegistration* registration : *g_pair.registrations) {
@@ -240,7 +243,7 @@ unsigned char ContactProcess(dgContactMaterial* contact, dgContactJoint* joint) 
 
 void ContactEnd(dgMaterialPair*) {
     SceneEventTables& tables = SharedEventTables();
-    if (g_pair.registrations != nullptr) {
+    if (g_pair.touching) {
         for (const EventRegistration* registration : *g_pair.registrations) {
             CopyRecord(*registration, tables.EventInfos[registration->EventId]);
         }

@@ -93,6 +93,37 @@ TEST_F(SceneEvents, ALandingFiresEveryIdOfThePairWithTheImpactUntilReset) {
     EXPECT_TRUE(SameRecord(EventInfo{}, m_scene->GetEvent(5)));
 }
 
+// Two unit spheres whose boxes overlap while the spheres stay 0.26 apart: the engine offers the pair
+// every step, yet they never touch. The event stays unfired and empty, and once a real touch has been
+// recorded, such a step leaves the record alone.
+TEST_F(SceneEvents, APairWhoseBoxesOverlapWithoutTouchingLeavesTheRecordAlone) {
+    m_scene->SetGravity(0.0f, 0.0f, 0.0f);
+    m_scene->Sphere(1.0f, true); // id 0: the pair's ids are 1 and 2, so a record naming them is not empty
+    auto* a = static_cast<IOrvalen3DD3DObject*>(m_scene->Sphere(1.0f));
+    auto* b = static_cast<IOrvalen3DD3DObject*>(m_scene->Sphere(1.0f));
+    const auto place = [](IOrvalen3DD3DObject* sphere, float x, float y) {
+        D3DXMATRIX matrix;
+        D3DXMatrixTranslation(&matrix, x, y, 0.0f);
+        dgApiBodySetMatrix(sphere->Body, &matrix.m[0][0]);
+    };
+    place(b, 1.6f, 1.6f);
+    ASSERT_TRUE(m_scene->RegisterEvent(a, b, 5));
+    Step(5);
+    EXPECT_FALSE(m_scene->CheckEvent(5));
+    EXPECT_TRUE(SameRecord(EventInfo{}, m_scene->GetEvent(5))) << "never touched";
+
+    place(b, 3.0f, 0.0f);
+    b->SetFreeze(false); // the spheres came to rest in the steps before
+    b->SetVelocity(-2.0f, 0.0f, 0.0f);
+    ASSERT_LT(StepUntil([&] { return m_scene->CheckEvent(5); }), 60);
+    const EventInfo touch = m_scene->GetEvent(5);
+    ASSERT_GT(touch.NormalSpeed, 1.0f);
+    place(b, 1.6f, 1.6f);
+    b->SetVelocity(0.0f, 0.0f, 0.0f);
+    Step(1);
+    EXPECT_TRUE(SameRecord(touch, m_scene->GetEvent(5))) << "a step without contact is no touch";
+}
+
 TEST_F(SceneEvents, ARegisteredPairWithoutContactsFiresAndPassesThroughWhileOthersCollide) {
     IOrvalen3DD3DObject* floor = scene_scenes::Floor(*m_scene, 20.0f);
     floor->SetCollisionMode(2);
