@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::uint32_t kGroupsPerLevel = 1000;
-
 /// Logs and refuses a bad id or a missing object; the registration may go ahead when false.
 bool RefusedRegistration(const IOrvalen3DD3D& scene, std::int32_t id, const void* a, const void* b) {
     if (!SceneEventTables::IsEventId(id)) {
@@ -125,8 +123,10 @@ bool IOrvalen3DD3D::RegisterLevelEvent(IOrvalen3DLevelObject* level, const char*
         Log("ERROR: RegisterLevelEvent Failed - Material %s Not Found\n", material);
         return false;
     }
-    registration->FaceAttribute = target->LevelID * kGroupsPerLevel + static_cast<std::uint32_t>(group) + 1;
+    registration->FaceAttribute =
+        target->LevelID * SceneEventTables::kGroupsPerLevel + static_cast<std::uint32_t>(group) + 1;
     registration->ObjectId = static_cast<std::uint32_t>(objectId);
+    registration->Unnumbered = target->Body == nullptr;
     if (!tables.IndexLevelRegistration(*registration)) {
         Log("ERROR: RegisterLevelEvent Failed\n");
         return false;

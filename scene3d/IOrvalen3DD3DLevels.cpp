@@ -5,6 +5,7 @@
 #include "physics/api/dgApi.h"
 #include "renderer/IOrvalenD3D.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
+#include "scene3d/SceneEventTables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -140,6 +141,7 @@ bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) {
     dgApiBodySetUserData(body, &target->UserData);
     target->Body = body;
     target->LevelID = IOrvalen3DD3DLevelObject::LevelCounter++;
+    SharedEventTables().NumberLevel(target, target->LevelID);
     return true;
 }
 

@@ -79,6 +79,23 @@ bool SceneEventTables::IndexLevelRegistration(LevelEventRegistration& registrati
     }
 }
 
+void SceneEventTables::NumberLevel(const IOrvalen3DD3DLevelObject* level, std::uint32_t levelId) {
+    for (auto& list : LevelEventRegistrations) {
+        for (const auto& registration : list) {
+            if (registration->Level != level || !registration->Unnumbered) {
+                continue;
+            }
+            registration->Unnumbered = false;
+            LevelRegistrations& entry =
+                m_byObjectOnFace[Key(registration->ObjectId, registration->FaceAttribute)];
+            entry.erase(std::remove(entry.begin(), entry.end(), registration.get()), entry.end());
+            registration->FaceAttribute += levelId * kGroupsPerLevel;
+            // Out of memory the registration stays out of the index and never matches.
+            IndexLevelRegistration(*registration);
+        }
+    }
+}
+
 const PairRegistrations* SceneEventTables::Pair(std::uint32_t idA, std::uint32_t idB) const {
     return Find(m_byPair, Key(std::min(idA, idB), std::max(idA, idB)));
 }

@@ -42,6 +42,7 @@ struct LevelEventRegistration : EventRecord {
     const IOrvalen3DD3DLevelObject* Level = nullptr; ///< compared only: the host owns and may destroy it
     std::uint32_t ObjectId = 0;
     std::int32_t EventId = 0;
+    bool Unnumbered = false; ///< made before the level's build ended: its attribute takes the level's number then
     LevelEventRegistration* NextMatch = nullptr; ///< the contact callbacks' list of this pair's matches
 };
 
@@ -51,6 +52,8 @@ using LevelRegistrations = std::vector<LevelEventRegistration*>;
 class SceneEventTables {
 public:
     static constexpr std::int32_t kEventIds = 1000;
+    /// A level's face attributes: its number x 1000 + group + 1.
+    static constexpr std::uint32_t kGroupsPerLevel = 1000;
 
     // Records are all zeros until a touch makes them, as GetEvent reports an id that never fired.
     std::vector<std::unique_ptr<EventRegistration>> EventRegistrations[kEventIds];
@@ -70,6 +73,10 @@ public:
     /// Makes `registration`, with its attribute and object id set, findable by the contact callbacks;
     /// false when memory runs out (it then stays in its list and never matches).
     bool IndexLevelRegistration(LevelEventRegistration& registration);
+
+    /// Registrations made on `level` before its build ended name its groups as if its number were 0: they
+    /// take `levelId` now and are found under the attributes its faces carry.
+    void NumberLevel(const IOrvalen3DD3DLevelObject* level, std::uint32_t levelId);
 
     /// The registrations of the pair of object ids in either order, null when there are none.
     const PairRegistrations* Pair(std::uint32_t idA, std::uint32_t idB) const;

@@ -252,6 +252,19 @@ TEST_F(SceneEvents, ALevelEventFiresOnceOnItsMaterialAndNoContactMaterialsDropTh
     m_scene->DestroyLevel(level);
 }
 
+// A level's materials may be registered before its build ends, while the level's number is not known.
+TEST_F(SceneEvents, ALevelEventRegisteredBeforeTheBuildEndsFires) {
+    LevelMesh mesh;
+    mesh.AddQuad("ice", {{-4, 0, -4}, {-4, 0, 4}, {4, 0, 4}, {4, 0, -4}}, {0, 1, 0});
+    m_scene->DestroyLevel(mesh.Build(*m_scene)); // the level below is not the process's first
+    IOrvalen3DLevelObject* level = mesh.Build(*m_scene, false);
+    IOrvalen3DD3DObject* cube = Dropped(0.0f);
+    ASSERT_TRUE(m_scene->RegisterLevelEvent(level, "ice", cube->ID, 4));
+    ASSERT_TRUE(m_scene->EndLevelBuild(level));
+    EXPECT_LT(StepUntil([&] { return m_scene->CheckLevelEvent(4); }), 180);
+    m_scene->DestroyLevel(level);
+}
+
 // On a 20 degree ramp of static friction 1.0 a resting cube holds (tan 20 = 0.36); an activated one
 // has no friction on level faces and no damping, so it slides with g sin 20.
 TEST_F(SceneEvents, ActiveObjectsSlideFrictionlessOnLevelFaces) {
