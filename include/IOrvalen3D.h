@@ -148,6 +148,8 @@ public:
     /// receives the owner record of the body hit.
     virtual double RayCast(BodyUserData** hit, float x0, float y0, float z0, float x1, float y1,
                            float z1) = 0;
+    /// The closest point of the object's shape, where its body is, to (x, y, z), and the normal there;
+    /// false for an object without a body.
     virtual bool Collide(IOrvalen3DObject* object, float x, float y, float z, float* contact,
                          float* normal) = 0;
     virtual std::int32_t GetDefaultMaterialID() = 0;

@@ -86,9 +86,13 @@ bool IOrvalen3DD3D::Collide(IOrvalen3DObject* object, float x, float y, float z,
         normal == nullptr) {
         return false;
     }
+    // Placed by the body's own matrix: Matrix is refreshed only where the object is drawn, and then
+    // carries the draw's scale, which a hull rebuilt by SetScale already has.
     const float point[3] = {x, y, z};
-    return dgApiCollisionPointDistance(World, point, dgApiBodyGetCollision(target->Body), &target->Matrix.m[0][0],
-                                       contact, normal) != 0;
+    float placement[16];
+    dgApiBodyGetMatrix(target->Body, placement);
+    return dgApiCollisionPointDistance(World, point, dgApiBodyGetCollision(target->Body), placement, contact,
+                                       normal) != 0;
 }
 
 std::int32_t IOrvalen3DD3D::GetDefaultMaterialID() {

@@ -178,3 +178,25 @@ TEST_F(SceneSimulation, CollideGivesTheClosestPointOfTheObjectsShapeAndItsNormal
     EXPECT_FALSE(m_scene->Collide(m_scene->Cube(1, 1, 1, true), 0, 2, 0, untouched, untouched));
     EXPECT_EQ(7.0f, untouched[0]);
 }
+
+// The shape is measured where its body is: after the physics moved it without a draw, and, once drawn,
+// without the draw's scale on top of a hull that SetScale already built scaled.
+TEST_F(SceneSimulation, CollideMeasuresTheShapeWhereItsBodyIs) {
+    IOrvalen3DD3DObject* cube = DropOnFloor(180);
+    float contact[3];
+    float normal[3];
+    ASSERT_TRUE(m_scene->Collide(cube, 0, 5, 0, contact, normal));
+    EXPECT_NEAR(1.0f, contact[1], kContactTolerance) << "the top of the cube resting on the floor";
+
+    auto* scaled = static_cast<IOrvalen3DD3DObject*>(m_scene->Cube(1, 1, 1));
+    scaled->SetPosition(6, 3, 0);
+    scaled->SetScale(2, 2, 2);
+    ASSERT_TRUE(m_handle->StartRendering());
+    m_scene->Begin3D();
+    EXPECT_TRUE(scaled->Render());
+    m_scene->End3D();
+    m_handle->EndRendering();
+    ASSERT_TRUE(m_scene->Collide(scaled, 6, 10, 0, contact, normal));
+    EXPECT_NEAR(4.0f, contact[1], 1e-4f) << "half the scaled height above the centre";
+    EXPECT_NEAR(1.0f, normal[1], 1e-4f);
+}
