@@ -7,6 +7,8 @@
 #include "platform/Direct3D9.h"
 #include "renderer/IOrvalenD3D.h"
 
+#include <climits>
+
 struct ID3DXEffect;
 
 /// Sets the group's material and, when it has one, its texture: on stage 0, or as "Texture0" of
@@ -24,10 +26,15 @@ template <typename Fill>
 bool DrawGroupTriangles(IOrvalenD3D& renderer, IDirect3DVertexBuffer9*& buffer, UINT triangles,
                         bool withPasses, Fill fill) {
     constexpr DWORD kVertex3DFormat = 0x252;
+    constexpr UINT kTriangleBytes = 3 * sizeof(Vertex3D);
     if (triangles == 0) {
         return true;
     }
-    const UINT bytes = 3 * triangles * sizeof(Vertex3D);
+    // A buffer's size is 32 bits: wrapped, it would be smaller than the corners written into it.
+    if (triangles > UINT_MAX / kTriangleBytes) {
+        return false;
+    }
+    const UINT bytes = triangles * kTriangleBytes;
     if (FAILED(renderer.Device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, kVertex3DFormat,
                                                    D3DPOOL_DEFAULT, &buffer, nullptr))) {
         buffer = nullptr;

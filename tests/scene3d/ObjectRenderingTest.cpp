@@ -5,6 +5,7 @@
 #include "physics/api/dgApi.h"
 #include "platform/D3DXEffect.h"
 #include "renderer/TestImages.h"
+#include "scene3d/GroupDrawing.h"
 #include "scene3d/Matrix4.h"
 
 #include <cstring>
@@ -194,4 +195,15 @@ TEST_F(ObjectRenderingTest, IndicesPastTheTablesDrawDefaultCornersWithoutReading
     EXPECT_EQ(-1.0f, corners[0].nz);
     EXPECT_EQ(0.0f, corners[1].u0);
     EXPECT_EQ(0.0f, corners[1].v0);
+}
+
+// 32,537,632 triangles are 4,294,967,424 bytes of corners: 128 bytes once the size wraps at 32 bits.
+TEST_F(ObjectRenderingTest, AGroupTooLargeForOneVertexBufferIsRefusedBeforeACornerIsWritten) {
+    constexpr UINT kWrappingTriangles = 32537632;
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    int fills = 0;
+    EXPECT_FALSE(DrawGroupTriangles(Renderer(), buffer, kWrappingTriangles, false, [&](Vertex3D*) { ++fills; }));
+    EXPECT_EQ(0, fills);
+    EXPECT_EQ(nullptr, buffer);
+    EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9"));
 }
