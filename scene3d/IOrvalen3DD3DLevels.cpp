@@ -155,5 +155,6 @@ void IOrvalen3DD3D::DestroyLevel(IOrvalen3DLevelObject* level) {
         return;
     }
     Levels.erase(std::remove(Levels.begin(), Levels.end(), Implementation(level)), Levels.end());
+    SharedEventTables().ForgetLevel(Implementation(level));
     delete level;
 }

@@ -96,6 +96,16 @@ void SceneEventTables::NumberLevel(const IOrvalen3DD3DLevelObject* level, std::u
     }
 }
 
+void SceneEventTables::ForgetLevel(const IOrvalen3DD3DLevelObject* level) {
+    for (auto& list : LevelEventRegistrations) {
+        for (const auto& registration : list) {
+            if (registration->Level == level) {
+                registration->Level = nullptr;
+            }
+        }
+    }
+}
+
 const PairRegistrations* SceneEventTables::Pair(std::uint32_t idA, std::uint32_t idB) const {
     return Find(m_byPair, Key(std::min(idA, idB), std::max(idA, idB)));
 }

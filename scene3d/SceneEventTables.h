@@ -39,7 +39,7 @@ struct EventRegistration : EventRecord {
 struct LevelEventRegistration : EventRecord {
     std::uint8_t Touched = 0;       ///< 1 once a point of the pair matched it
     std::uint32_t FaceAttribute = 0; ///< LevelID x 1000 + group + 1; 0 for an unknown material (never matches)
-    const IOrvalen3DD3DLevelObject* Level = nullptr; ///< compared only: the host owns and may destroy it
+    const IOrvalen3DD3DLevelObject* Level = nullptr; ///< compared only; null once the level is destroyed
     std::uint32_t ObjectId = 0;
     std::int32_t EventId = 0;
     bool Unnumbered = false; ///< made before the level's build ended: its attribute takes the level's number then
@@ -77,6 +77,9 @@ public:
     /// Registrations made on `level` before its build ended name its groups as if its number were 0: they
     /// take `levelId` now and are found under the attributes its faces carry.
     void NumberLevel(const IOrvalen3DD3DLevelObject* level, std::uint32_t levelId);
+    /// The registrations on `level`, which is going, name no level any more: a level made later at the
+    /// same address is not the one they were made for.
+    void ForgetLevel(const IOrvalen3DD3DLevelObject* level);
 
     /// The registrations of the pair of object ids in either order, null when there are none.
     const PairRegistrations* Pair(std::uint32_t idA, std::uint32_t idB) const;

@@ -265,6 +265,25 @@ TEST_F(SceneEvents, ALevelEventRegisteredBeforeTheBuildEndsFires) {
     m_scene->DestroyLevel(level);
 }
 
+// Registrations hold the level's address, which a level made after it was destroyed may take.
+TEST_F(SceneEvents, ADestroyedLevelsRegistrationsNeverMatchALevelMadeAtItsAddress) {
+    LevelMesh mesh;
+    mesh.AddQuad("ice", {{-4, 0, -4}, {-4, 0, 4}, {4, 0, 4}, {4, 0, -4}}, {0, 1, 0});
+    IOrvalen3DLevelObject* first = mesh.Build(*m_scene, false);
+    IOrvalen3DD3DObject* cube = Dropped(0.0f);
+    ASSERT_TRUE(m_scene->RegisterLevelEvent(first, "ice", cube->ID, 6));
+    m_scene->DestroyLevel(first);
+    IOrvalen3DLevelObject* second = mesh.Build(*m_scene);
+    if (second != first) {
+        m_scene->DestroyLevel(second);
+        GTEST_SKIP() << "the allocator did not hand the address out again";
+    }
+    Step(120);
+    EXPECT_NEAR(0.5f, cube->Position[1], 0.01f) << "it landed";
+    EXPECT_FALSE(m_scene->CheckLevelEvent(6));
+    m_scene->DestroyLevel(second);
+}
+
 // On a 20 degree ramp of static friction 1.0 a resting cube holds (tan 20 = 0.36); an activated one
 // has no friction on level faces and no damping, so it slides with g sin 20.
 TEST_F(SceneEvents, ActiveObjectsSlideFrictionlessOnLevelFaces) {
