@@ -43,42 +43,72 @@ bool IsFiniteVector(const dgVector& v) {
 } // namespace
 
 dgBody* dgApiBodyCreate(dgWorld* world, dgCollision* collision) {
+    if (world == nullptr || collision == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&] { return world->CreateBody(collision); });
 }
 
 void dgApiBodyDestroy(dgWorld* world, dgBody* body) {
+    if (world == nullptr || body == nullptr) {
+        return;
+    }
     world->DestroyBody(body);
 }
 
 void dgApiBodySetUserData(dgBody* body, void* userData) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_userData = userData;
 }
 
 void* dgApiBodyGetUserData(const dgBody* body) {
+    if (body == nullptr) {
+        return nullptr;
+    }
     return body->m_userData;
 }
 
 dgWorld* dgApiBodyGetWorld(const dgBody* body) {
+    if (body == nullptr) {
+        return nullptr;
+    }
     return body->m_world;
 }
 
 void dgApiBodySetTransformCallback(dgBody* body, dgBodyTransformCallback callback) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_transform = callback;
 }
 
 void dgApiBodySetForceAndTorqueCallback(dgBody* body, dgBodyForceAndTorqueCallback callback) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_forceAndTorque = callback;
 }
 
 dgBodyForceAndTorqueCallback dgApiBodyGetForceAndTorqueCallback(const dgBody* body) {
+    if (body == nullptr) {
+        return nullptr;
+    }
     return body->m_forceAndTorque;
 }
 
 void dgApiBodySetDestructorCallback(dgBody* body, dgBodyDestructorCallback callback) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_destructor = callback;
 }
 
 void dgApiBodySetAutoactiveCallback(dgBody* body, dgBodyAutoActiveCallback callback) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_autoActive = callback;
     if (callback != nullptr) {
         callback(body, body->m_flags & dgBody::kActive);
@@ -86,105 +116,177 @@ void dgApiBodySetAutoactiveCallback(dgBody* body, dgBodyAutoActiveCallback callb
 }
 
 void dgApiBodyGetMatrix(const dgBody* body, float* matrix) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteMatrix(body->m_matrix, matrix);
 }
 
 void dgApiBodyGetForce(const dgBody* body, float* force) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_lastForce, force);
 }
 
 void dgApiBodyGetTorque(const dgBody* body, float* torque) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_lastTorque, torque);
 }
 
 void dgApiBodyGetCentreOfMass(const dgBody* body, float* com) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_localCentreOfMass, com);
 }
 
 void dgApiBodyGetVelocity(const dgBody* body, float* velocity) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_veloc, velocity);
 }
 
 void dgApiBodyGetOmega(const dgBody* body, float* omega) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_omega, omega);
 }
 
 void dgApiBodyGetAABB(const dgBody* body, float* minPoint, float* maxPoint) {
+    if (body == nullptr) {
+        return;
+    }
     dgApiWriteVector(body->m_minBox, minPoint);
     dgApiWriteVector(body->m_maxBox, maxPoint);
 }
 
 dgCollision* dgApiBodyGetCollision(const dgBody* body) {
+    if (body == nullptr) {
+        return nullptr;
+    }
     return body->m_collision;
 }
 
 void dgApiBodySetMaterialGroupId(dgBody* body, int id) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_materialGroupId = id;
 }
 
 int dgApiBodyGetMaterialGroupId(const dgBody* body) {
+    if (body == nullptr) {
+        return 0;
+    }
     return body->m_materialGroupId;
 }
 
 void dgApiBodySetForce(dgBody* body, const float* force) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_force = dgApiPoint(force);
 }
 
 void dgApiBodySetTorque(dgBody* body, const float* torque) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_torque = dgApiPoint(torque);
 }
 
 void dgApiBodyAddForce(dgBody* body, const float* force) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_force.x += force[0];
     body->m_force.y += force[1];
     body->m_force.z += force[2];
 }
 
 void dgApiBodyAddTorque(dgBody* body, const float* torque) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_torque.x += torque[0];
     body->m_torque.y += torque[1];
     body->m_torque.z += torque[2];
 }
 
 void dgApiBodySetVelocity(dgBody* body, const float* velocity) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_veloc = dgApiPoint(velocity);
     body->m_flags &= ~dgBody::kEquilibrium;
 }
 
 void dgApiBodySetOmega(dgBody* body, const float* omega) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_omega = dgApiPoint(omega);
     body->m_flags &= ~dgBody::kEquilibrium;
 }
 
 void dgApiBodySetGyroscopicForces(dgBody* body, int state) {
+    if (body == nullptr) {
+        return;
+    }
     SetFlag(body, dgBody::kGyroscopicTorque, state);
 }
 
 void dgApiBodySetContinuousCollisionMode(dgBody* body, int state) {
+    if (body == nullptr) {
+        return;
+    }
     SetFlag(body, dgBody::kContinuousCollision, state);
 }
 
 int dgApiBodyGetContinuousCollisionMode(const dgBody* body) {
+    if (body == nullptr) {
+        return 0;
+    }
     return GetFlag(body, dgBody::kContinuousCollision);
 }
 
 void dgApiBodySetLinkedCollision(dgBody* body, int state) {
+    if (body == nullptr) {
+        return;
+    }
     SetFlag(body, dgBody::kJointPairFilter, state);
 }
 
 int dgApiBodyGetLinkedCollision(const dgBody* body) {
+    if (body == nullptr) {
+        return 0;
+    }
     return GetFlag(body, dgBody::kJointPairFilter);
 }
 
 void dgApiBodySetAutoFreeze(dgBody* body, int state) {
+    if (body == nullptr) {
+        return;
+    }
     SetFlag(body, dgBody::kAutoFreeze, state);
 }
 
 int dgApiBodyGetAutoFreeze(const dgBody* body) {
+    if (body == nullptr) {
+        return 0;
+    }
     return GetFlag(body, dgBody::kAutoFreeze);
 }
 
 void dgApiBodySetMassMatrix(dgBody* body, float mass, float Ixx, float Iyy, float Izz) {
+    if (body == nullptr) {
+        return;
+    }
     mass = std::fabs(mass);
     const float inertia[3] = {std::fabs(Ixx), std::fabs(Iyy), std::fabs(Izz)};
     // Inertias far out of proportion with the mass make the solver ring: hold them within a factor 100.
@@ -201,6 +303,9 @@ void dgApiBodySetMassMatrix(dgBody* body, float mass, float Ixx, float Iyy, floa
 }
 
 void dgApiBodyGetMassMatrix(const dgBody* body, float* mass, float* Ixx, float* Iyy, float* Izz) {
+    if (body == nullptr) {
+        return;
+    }
     const dgVector& reported = body->m_reportedMass;
     const bool infinite = reported.w > kReportedInfiniteMass;
     *mass = infinite ? 0.0f : reported.w;
@@ -210,6 +315,9 @@ void dgApiBodyGetMassMatrix(const dgBody* body, float* mass, float* Ixx, float* 
 }
 
 void dgApiBodyGetInvMass(const dgBody* body, float* invMass, float* invIxx, float* invIyy, float* invIzz) {
+    if (body == nullptr) {
+        return;
+    }
     const dgVector& reported = body->m_reportedMass;
     *invMass = 1.0f / (reported.w + kInverseEpsilon);
     *invIxx = 1.0f / (reported.x + kInverseEpsilon);
@@ -218,6 +326,9 @@ void dgApiBodyGetInvMass(const dgBody* body, float* invMass, float* invIxx, floa
 }
 
 void dgApiBodySetMatrix(dgBody* body, const float* matrix) {
+    if (body == nullptr) {
+        return;
+    }
     dgMatrix m = dgApiMatrix(matrix);
     // Only a rigid frame may reach the body: front normalised, right = front x up, up = right x front.
     const float frontLength = std::sqrt(m.front.DotProduct(m.front));
@@ -239,6 +350,9 @@ void dgApiBodySetMatrix(dgBody* body, const float* matrix) {
 }
 
 void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix) {
+    if (body == nullptr) {
+        return;
+    }
     // Entries that are not finite would reach every body jointed to this one: they all keep their own.
     if (!std::all_of(matrix, matrix + 16, [](float v) { return std::isfinite(v); })) {
         return;
@@ -247,38 +361,56 @@ void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix) {
 }
 
 void dgApiBodySetCollision(dgBody* body, dgCollision* collision) {
-    if (collision == nullptr) {
+    if (body == nullptr || collision == nullptr) {
         return;
     }
     body->SetCollision(collision);
 }
 
 void dgApiBodySetCentreOfMass(dgBody* body, const float* com) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_localCentreOfMass = dgApiPoint(com);
     body->m_globalCentreOfMass = body->m_matrix.TransformVector(body->m_localCentreOfMass);
 }
 
 void dgApiBodySetLinearDamping(dgBody* body, float linearDamp) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_linearDamping = ClampUnit(linearDamp) * kDampingScale;
 }
 
 float dgApiBodyGetLinearDamping(const dgBody* body) {
+    if (body == nullptr) {
+        return 0;
+    }
     return body->m_linearDamping / kDampingScale;
 }
 
 void dgApiBodySetAngularDamping(dgBody* body, const float* angularDamp) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_angularDamping.x = ClampUnit(angularDamp[0]) * kDampingScale;
     body->m_angularDamping.y = ClampUnit(angularDamp[1]) * kDampingScale;
     body->m_angularDamping.z = ClampUnit(angularDamp[2]) * kDampingScale;
 }
 
 void dgApiBodyGetAngularDamping(const dgBody* body, float* angularDamp) {
+    if (body == nullptr) {
+        return;
+    }
     angularDamp[0] = body->m_angularDamping.x / kDampingScale;
     angularDamp[1] = body->m_angularDamping.y / kDampingScale;
     angularDamp[2] = body->m_angularDamping.z / kDampingScale;
 }
 
 void dgApiBodySetFreezeThreshold(dgBody* body, float freezeSpeed, float freezeOmega, int) {
+    if (body == nullptr) {
+        return;
+    }
     const float thresholds[4] = {freezeSpeed, freezeOmega, freezeSpeed * kDerivedThresholdScale,
                                  freezeOmega * kDerivedThresholdScale};
     for (int i = 0; i < 4; i++) {
@@ -288,23 +420,32 @@ void dgApiBodySetFreezeThreshold(dgBody* body, float freezeSpeed, float freezeOm
 }
 
 void dgApiBodyGetFreezeThreshold(const dgBody* body, float* freezeSpeed, float* freezeOmega) {
+    if (body == nullptr) {
+        return;
+    }
     *freezeSpeed = body->m_freezeThresholds[2] * 10.0f;
     *freezeOmega = body->m_freezeThresholds[3] * 10.0f;
 }
 
 void dgApiBodyAddImpulse(dgBody* body, const float* velocityChange, const float* point) {
+    if (body == nullptr) {
+        return;
+    }
     body->m_world->AddBodyImpulse(body, dgApiDirection(velocityChange), dgApiPoint(point));
 }
 
 void dgApiBodyAddBuoyancyForce(dgBody* body, float fluidDensity, float fluidLinearViscosity,
                                float fluidAngularViscosity, const float* gravity,
                                dgBuoyancyPlaneCallback planeCallback, void* context) {
+    if (body == nullptr) {
+        return;
+    }
     body->AddBuoyancyForce(fluidDensity, fluidLinearViscosity, fluidAngularViscosity, dgApiDirection(gravity),
                            planeCallback, context);
 }
 
 void dgApiBodyForEachPolygonDo(dgBody* body, dgBodyFaceCallback callback) {
-    if (callback == nullptr) {
+    if (body == nullptr || callback == nullptr) {
         return;
     }
     // A user mesh's faces are the application's own: it shows none of them here.

@@ -22,17 +22,26 @@ bool IsConvex(const dgCollision* collision) {
 } // namespace
 
 dgCollision* dgApiCollisionCreateNull(dgWorld* world) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* { return world->CreateNull(); });
 }
 
 dgCollision* dgApiCollisionCreateBox(dgWorld* world, float dx, float dy, float dz,
                                      const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail(
         [&]() -> dgCollision* { return world->CreateBox(dx, dy, dz, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateSphere(dgWorld* world, float radiusX, float radiusY, float radiusZ,
                                         const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* {
         const float rx = std::fabs(radiusX);
         const float ry = std::fabs(radiusY);
@@ -46,24 +55,36 @@ dgCollision* dgApiCollisionCreateSphere(dgWorld* world, float radiusX, float rad
 }
 
 dgCollision* dgApiCollisionCreateCone(dgWorld* world, float radius, float height, const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail(
         [&]() -> dgCollision* { return world->CreateCone(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateCapsule(dgWorld* world, float radius, float height,
                                          const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail(
         [&]() -> dgCollision* { return world->CreateCapsule(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateCylinder(dgWorld* world, float radius, float height,
                                           const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail(
         [&]() -> dgCollision* { return world->CreateCylinder(radius, height, dgApiMatrix(offsetMatrix)); });
 }
 
 dgCollision* dgApiCollisionCreateChamferCylinder(dgWorld* world, float radius, float height,
                                                  const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* {
         return world->CreateChamferCylinder(radius, height, dgApiMatrix(offsetMatrix));
     });
@@ -71,36 +92,57 @@ dgCollision* dgApiCollisionCreateChamferCylinder(dgWorld* world, float radius, f
 
 dgCollision* dgApiCollisionCreateConvexHull(dgWorld* world, int count, const float* vertices,
                                             int strideInBytes, const float* offsetMatrix) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* {
         return world->CreateConvexHull(count, vertices, strideInBytes, dgApiMatrix(offsetMatrix));
     });
 }
 
 dgCollision* dgApiCollisionCreateConvexModifier(dgWorld* world, dgCollision* convexCollision) {
+    if (world == nullptr || convexCollision == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* { return world->CreateConvexModifier(convexCollision); });
 }
 
 dgCollision* dgApiCollisionCreateCompound(dgWorld* world, int count, dgCollision* const* collisions) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* { return world->CreateCompound(count, collisions); });
 }
 
 void dgApiConvexCollisionSetUserID(dgCollision* convexCollision, unsigned id) {
+    if (convexCollision == nullptr) {
+        return;
+    }
     if (IsConvex(convexCollision)) {
         convexCollision->SetUserId(id);
     }
 }
 
 unsigned dgApiConvexCollisionGetUserID(dgCollision* convexCollision) {
+    if (convexCollision == nullptr) {
+        return 0;
+    }
     // A soup's id is its database pointer, no user id.
     return IsConvex(convexCollision) ? static_cast<unsigned>(convexCollision->GetUserId()) : 0u;
 }
 
 float dgApiConvexCollisionCalculateVolume(dgCollision* convexCollision) {
+    if (convexCollision == nullptr) {
+        return 0;
+    }
     return convexCollision->GetVolume();
 }
 
 void dgApiConvexCollisionCalculateInertialMatrix(dgCollision* convexCollision, float* inertia,
                                                  float* origin) {
+    if (convexCollision == nullptr) {
+        return;
+    }
     dgVector inertiaOut;
     dgVector centreOut;
     convexCollision->CalcInertia(inertiaOut, centreOut);
@@ -109,15 +151,24 @@ void dgApiConvexCollisionCalculateInertialMatrix(dgCollision* convexCollision, f
 }
 
 void dgApiConvexModifierGetMatrix(dgCollision* convexCollision, float* matrix) {
+    if (convexCollision == nullptr) {
+        return;
+    }
     dgApiWriteMatrix(convexCollision->GetModifierMatrix(), matrix);
 }
 
 void dgApiConvexModifierSetMatrix(dgCollision* convexCollision, const float* matrix) {
+    if (convexCollision == nullptr) {
+        return;
+    }
     convexCollision->SetModifierMatrix(dgApiMatrix(matrix));
 }
 
 float dgApiCollisionRayCast(dgCollision* collision, const float* p0, const float* p1, float* normal,
                             int* attribute) {
+    if (collision == nullptr) {
+        return 0;
+    }
     const dgMatrix& offset = collision->GetOffsetMatrix();
     const dgVector q0 = offset.InverseTransformVector(dgApiPoint(p0));
     const dgVector q1 = offset.InverseTransformVector(dgApiPoint(p1));
@@ -134,6 +185,9 @@ float dgApiCollisionRayCast(dgCollision* collision, const float* p0, const float
 
 void dgApiCollisionCalculateAABB(dgCollision* collision, const float* matrix, float* minPoint,
                                  float* maxPoint) {
+    if (collision == nullptr) {
+        return;
+    }
     const dgMatrix placed = collision->GetOffsetMatrix().Multiply(dgApiMatrix(matrix));
     dgVector minBox;
     dgVector maxBox;
@@ -144,6 +198,9 @@ void dgApiCollisionCalculateAABB(dgCollision* collision, const float* matrix, fl
 
 int dgApiCollisionPointDistance(dgWorld* world, const float* point, dgCollision* collision,
                                 const float* matrix, float* contact, float* normal) {
+    if (world == nullptr || collision == nullptr) {
+        return 0;
+    }
     dgVector contactOut;
     dgVector normalOut;
     const int result =
@@ -156,6 +213,9 @@ int dgApiCollisionPointDistance(dgWorld* world, const float* point, dgCollision*
 int dgApiCollisionClosestPoint(dgWorld* world, dgCollision* collisionA, const float* matrixA,
                                dgCollision* collisionB, const float* matrixB, float* contactA,
                                float* contactB, float* normalAB) {
+    if (world == nullptr || collisionA == nullptr || collisionB == nullptr) {
+        return 0;
+    }
     dgVector pointA;
     dgVector pointB;
     dgVector normal;
@@ -170,6 +230,9 @@ int dgApiCollisionClosestPoint(dgWorld* world, dgCollision* collisionA, const fl
 int dgApiCollisionCollide(dgWorld* world, int maxSize, dgCollision* collisionA, const float* matrixA,
                           dgCollision* collisionB, const float* matrixB, float* contacts, float* normals,
                           float* penetration) {
+    if (world == nullptr || collisionA == nullptr || collisionB == nullptr) {
+        return 0;
+    }
     return world->Collide(collisionA, dgApiMatrix(matrixA), collisionB, dgApiMatrix(matrixB), contacts,
                           normals, penetration, maxSize);
 }
@@ -179,6 +242,9 @@ int dgApiCollisionCollideContinue(dgWorld* world, int maxSize, float timestep, d
                                   dgCollision* collisionB, const float* matrixB, const float* velocB,
                                   const float* omegaB, float* timeOfImpact, float* contacts, float* normals,
                                   float* penetration) {
+    if (world == nullptr || collisionA == nullptr || collisionB == nullptr) {
+        return 0;
+    }
     *timeOfImpact = timestep;
     // The engine's query runs over one unit of time: velocities become displacements over the step, and
     // the time of impact comes back as a fraction of it.
@@ -197,18 +263,30 @@ int dgApiCollisionCollideContinue(dgWorld* world, int maxSize, float timestep, d
 }
 
 void dgApiCollisionRemoveFromCache(dgWorld* world, dgCollision* collision) {
+    if (world == nullptr || collision == nullptr) {
+        return;
+    }
     world->RemoveCollisionFromCache(collision);
 }
 
 void dgApiCollisionRelease(dgWorld* world, dgCollision* collision) {
+    if (world == nullptr || collision == nullptr) {
+        return;
+    }
     world->ReleaseCollision(collision);
 }
 
 void dgApiGetEulerAngle(const float* matrix, float* angles) {
+    if (matrix == nullptr || angles == nullptr) {
+        return;
+    }
     dgApiWriteVector(dgApiMatrix(matrix).GetEulerAngles(), angles);
 }
 
 void dgApiSetEulerAngle(const float* angles, float* matrix) {
+    if (angles == nullptr || matrix == nullptr) {
+        return;
+    }
     dgMatrix rotation = dgRotationMatrixX(angles[0])
                             .Multiply(dgRotationMatrixY(angles[1]))
                             .Multiply(dgRotationMatrixZ(angles[2]));

@@ -49,18 +49,30 @@ dgVector RelativeVelocity(const dgContactMaterial* contact, const dgContactJoint
 } // namespace
 
 int dgApiMaterialGetDefaultGroupId(dgWorld* world) {
+    if (world == nullptr) {
+        return 0;
+    }
     return world->GetDefaultGroupId();
 }
 
 int dgApiMaterialCreateGroupId(dgWorld* world) {
+    if (world == nullptr) {
+        return 0;
+    }
     return dgCreateOrFail([&] { return world->CreateGroupId(); }, world->GetDefaultGroupId());
 }
 
 void dgApiMaterialDestroyAllGroupId(dgWorld* world) {
+    if (world == nullptr) {
+        return;
+    }
     world->DestroyAllGroupId();
 }
 
 void dgApiMaterialSetDefaultCollidable(dgWorld* world, int id0, int id1, int state) {
+    if (world == nullptr) {
+        return;
+    }
     if (dgMaterialPair* pair = FindPair(world, id0, id1)) {
         pair->m_flags = state != 0 ? (pair->m_flags | dgContactMaterial::kCollidable)
                                    : (pair->m_flags & ~dgContactMaterial::kCollidable);
@@ -68,12 +80,18 @@ void dgApiMaterialSetDefaultCollidable(dgWorld* world, int id0, int id1, int sta
 }
 
 void dgApiMaterialSetDefaultSoftness(dgWorld* world, int id0, int id1, float value) {
+    if (world == nullptr) {
+        return;
+    }
     if (dgMaterialPair* pair = FindPair(world, id0, id1)) {
         pair->m_softness = Clamp(value, kMinCoefficient, kMaxPairSoftness);
     }
 }
 
 void dgApiMaterialSetDefaultElasticity(dgWorld* world, int id0, int id1, float value) {
+    if (world == nullptr) {
+        return;
+    }
     if (dgMaterialPair* pair = FindPair(world, id0, id1)) {
         pair->m_elasticity = Clamp(value, kMinCoefficient, kMaxElasticity);
     }
@@ -81,6 +99,9 @@ void dgApiMaterialSetDefaultElasticity(dgWorld* world, int id0, int id1, float v
 
 void dgApiMaterialSetDefaultFriction(dgWorld* world, int id0, int id1, float staticFriction,
                                      float kineticFriction) {
+    if (world == nullptr) {
+        return;
+    }
     dgMaterialPair* pair = FindPair(world, id0, id1);
     if (pair == nullptr) {
         return;
@@ -106,6 +127,9 @@ void dgApiMaterialSetDefaultFriction(dgWorld* world, int id0, int id1, float sta
 void dgApiMaterialSetCollisionCallback(dgWorld* world, int id0, int id1, void* userData,
                                        dgContactBeginCallback begin, dgContactProcessCallback process,
                                        dgContactEndCallback end) {
+    if (world == nullptr) {
+        return;
+    }
     if (dgMaterialPair* pair = FindPair(world, id0, id1)) {
         pair->m_userData = userData;
         pair->m_beginCallback = begin;
@@ -116,43 +140,70 @@ void dgApiMaterialSetCollisionCallback(dgWorld* world, int id0, int id1, void* u
 
 void dgApiMaterialSetCompoundCollisionCallback(dgWorld* world, int id0, int id1,
                                                dgCompoundChildCallback callback) {
+    if (world == nullptr) {
+        return;
+    }
     if (dgMaterialPair* pair = FindPair(world, id0, id1)) {
         pair->m_compoundChildCallback = callback;
     }
 }
 
 void* dgApiMaterialGetUserData(dgWorld* world, int id0, int id1) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     const dgMaterialPair* pair = FindPair(world, id0, id1);
     return pair != nullptr ? pair->m_userData : nullptr;
 }
 
 void dgApiContactDisable(dgContactMaterial* contact) {
+    if (contact == nullptr) {
+        return;
+    }
     contact->m_flags &= ~dgContactMaterial::kCollidable;
 }
 
 void* dgApiContactGetUserData(const dgContactMaterial* contact) {
+    if (contact == nullptr) {
+        return nullptr;
+    }
     return contact->m_userData;
 }
 
 unsigned dgApiContactGetFaceAttribute(const dgContactMaterial* contact) {
+    if (contact == nullptr) {
+        return 0;
+    }
     return static_cast<unsigned>(contact->m_point.m_attribute);
 }
 
 float dgApiContactGetTimeStep(const dgContactMaterial* contact) {
+    if (contact == nullptr) {
+        return 0;
+    }
     return contact->m_point.m_body0->m_world->GetTimeStep();
 }
 
 void dgApiContactGetPositionAndNormal(const dgContactMaterial* contact, float* position, float* normal) {
+    if (contact == nullptr) {
+        return;
+    }
     dgApiWriteVector(contact->m_point.m_point, position);
     dgApiWriteVector(contact->m_point.m_normal, normal);
 }
 
 void dgApiContactGetTangentDirections(const dgContactMaterial* contact, float* tangent0, float* tangent1) {
+    if (contact == nullptr) {
+        return;
+    }
     dgApiWriteVector(contact->m_dir0, tangent0);
     dgApiWriteVector(contact->m_dir1, tangent1);
 }
 
 unsigned dgApiContactGetBodyCollisionId(const dgContactMaterial* contact, const dgBody* body) {
+    if (contact == nullptr) {
+        return 0;
+    }
     const dgCollision* collision =
         body == contact->m_point.m_body1 ? contact->m_point.m_collision1 : contact->m_point.m_collision0;
     if (collision == nullptr || !collision->IsType(dgConvexCollisionClassId)) {
@@ -162,15 +213,24 @@ unsigned dgApiContactGetBodyCollisionId(const dgContactMaterial* contact, const 
 }
 
 float dgApiContactGetNormalSpeed(const dgContactMaterial* contact, const dgContactJoint* joint) {
+    if (contact == nullptr) {
+        return 0;
+    }
     return RelativeVelocity(contact, joint).DotProduct(contact->m_point.m_normal);
 }
 
 float dgApiContactGetTangentSpeed(const dgContactMaterial* contact, const dgContactJoint* joint, int index) {
+    if (contact == nullptr) {
+        return 0;
+    }
     const dgVector& tangent = index == 0 ? contact->m_dir0 : contact->m_dir1;
     return -RelativeVelocity(contact, joint).DotProduct(tangent);
 }
 
 void dgApiContactGetForce(const dgContactMaterial* contact, float* force) {
+    if (contact == nullptr) {
+        return;
+    }
     // After a solve the acceleration slots hold the normal and the two friction forces.
     const dgVector f = contact->m_point.m_normal.Scale(contact->m_normalAcceleration)
                            .Add(contact->m_dir0.Scale(contact->m_tangent0Acceleration))
@@ -179,20 +239,32 @@ void dgApiContactGetForce(const dgContactMaterial* contact, float* force) {
 }
 
 void dgApiContactSetSoftness(dgContactMaterial* contact, float value) {
+    if (contact == nullptr) {
+        return;
+    }
     contact->m_softness = Clamp(value, kMinCoefficient, kMaxContactSoftness);
 }
 
 void dgApiContactSetElasticity(dgContactMaterial* contact, float value) {
+    if (contact == nullptr) {
+        return;
+    }
     contact->m_elasticity = Clamp(value, kMinCoefficient, kMaxElasticity);
 }
 
 void dgApiContactSetStaticFriction(dgContactMaterial* contact, float value, int index) {
+    if (contact == nullptr) {
+        return;
+    }
     float& staticFriction = index == 0 ? contact->m_staticFriction0 : contact->m_staticFriction1;
     const float kinetic = index == 0 ? contact->m_kineticFriction0 : contact->m_kineticFriction1;
     staticFriction = Clamp(value, kinetic, kMaxFriction);
 }
 
 void dgApiContactSetKineticFriction(dgContactMaterial* contact, float value, int index) {
+    if (contact == nullptr) {
+        return;
+    }
     float& kineticFriction = index == 0 ? contact->m_kineticFriction0 : contact->m_kineticFriction1;
     const float staticFriction = index == 0 ? contact->m_staticFriction0 : contact->m_staticFriction1;
     const float raised = !(value > kMinCoefficient) ? kMinCoefficient : value;
@@ -200,16 +272,25 @@ void dgApiContactSetKineticFriction(dgContactMaterial* contact, float value, int
 }
 
 void dgApiContactSetFrictionState(dgContactMaterial* contact, int state, int index) {
+    if (contact == nullptr) {
+        return;
+    }
     const dgUnsigned32 bit = index == 0 ? dgContactMaterial::kFriction0 : dgContactMaterial::kFriction1;
     contact->m_flags = state != 0 ? (contact->m_flags | bit) : (contact->m_flags & ~bit);
 }
 
 void dgApiContactSetNormalAcceleration(dgContactMaterial* contact, float acceleration) {
+    if (contact == nullptr) {
+        return;
+    }
     contact->m_normalAcceleration = acceleration;
     contact->m_flags |= dgContactMaterial::kNormalAcceleration;
 }
 
 void dgApiContactSetTangentAcceleration(dgContactMaterial* contact, float acceleration, int index) {
+    if (contact == nullptr) {
+        return;
+    }
     if (index == 0) {
         contact->m_tangent0Acceleration = acceleration;
         contact->m_flags |= dgContactMaterial::kTangent0Acceleration;
@@ -220,6 +301,9 @@ void dgApiContactSetTangentAcceleration(dgContactMaterial* contact, float accele
 }
 
 void dgApiContactRotateTangentDirections(dgContactMaterial* contact, const float* direction) {
+    if (contact == nullptr) {
+        return;
+    }
     const dgVector& normal = contact->m_point.m_normal;
     const dgVector cross = normal.CrossProduct(dgApiDirection(direction));
     const float length2 = cross.DotProduct(cross);

@@ -25,6 +25,9 @@ dgCollisionPolygonalSoup* AsSoup(dgCollision* collision) {
 } // namespace
 
 dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionFaceCallback faceCallback) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail(
         [&]() -> dgCollision* { return dgCollisionPolygonalSoup::CreateTreeCollision(world, faceCallback); });
 }
@@ -32,6 +35,9 @@ dgCollision* dgApiTreeCollisionCreate(dgWorld* world, dgTreeCollisionFaceCallbac
 dgCollision* dgApiTreeCollisionCreateFromSerialization(dgWorld* world,
                                                        dgTreeCollisionFaceCallback faceCallback,
                                                        dgSoupDeserializeCallback callback, void* userData) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* {
         return dgCollisionPolygonalSoup::CreateTreeCollisionFromStream(world, faceCallback, callback,
                                                                        userData);
@@ -42,6 +48,9 @@ dgCollision* dgApiUserMeshCollisionCreate(dgWorld* world, const float* minPoint,
                                           void* userData, dgPolygonSoupCollideCallback collideCallback,
                                           dgPolygonSoupRayHitCallback rayHitCallback,
                                           dgPolygonSoupDestroyCallback destroyCallback) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return dgCreateOrFail([&]() -> dgCollision* {
         dgCollision* mesh = world->CreateUserMesh(userData, collideCallback, rayHitCallback, destroyCallback);
         if (mesh != nullptr) {
@@ -80,9 +89,11 @@ void dgApiTreeCollisionSerialize(dgCollision* treeCollision, dgSoupSerializeCall
 }
 
 int dgApiTreeCollisionGetFaceAtribute(dgCollision*, const int* faceIndexArray) {
-    return faceIndexArray[-1];
+    return faceIndexArray != nullptr ? faceIndexArray[-1] : 0;
 }
 
 void dgApiTreeCollisionSetFaceAtribute(dgCollision*, int* faceIndexArray, int attribute) {
-    faceIndexArray[-1] = attribute;
+    if (faceIndexArray != nullptr) {
+        faceIndexArray[-1] = attribute;
+    }
 }

@@ -111,6 +111,9 @@ void dgApiWorldDestroy(dgWorld* world) {
 }
 
 void dgApiWorldUpdate(dgWorld* world, float timestep) {
+    if (world == nullptr) {
+        return;
+    }
     // The host's rounding, denormal handling and exception flags come back as they were, whichever
     // build ran and whatever the arithmetic raised.
     const dgMxcsrScope hostState;
@@ -134,30 +137,39 @@ void dgApiWorldUpdate(dgWorld* world, float timestep) {
 }
 
 void dgApiWorldSetMinimumFrameRate(dgWorld* world, float rate) {
+    if (world == nullptr) {
+        return;
+    }
     const float clamped =
         !(rate > kMinFrameRate) ? kMinFrameRate : (rate > kMaxFrameRate ? kMaxFrameRate : rate);
     world->m_maxSubStep = 1.0f / clamped;
 }
 
 void dgApiWorldSetSize(dgWorld* world, const float* minPoint, const float* maxPoint) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetWorldSize(dgApiPoint(minPoint), dgApiPoint(maxPoint));
 }
 
 void dgApiWorldForEachBodyInAABBDo(dgWorld* world, const float* minPoint, const float* maxPoint,
                                    dgBodyIteratorCallback callback) {
+    if (world == nullptr) {
+        return;
+    }
     world->m_broadPhase.ForEachBodyInBox(dgApiPoint(minPoint), dgApiPoint(maxPoint), callback);
 }
 
 void dgApiWorldRayCast(dgWorld* world, const float* p0, const float* p1, dgWorldRayFilterCallback filter,
                        void* userData, dgWorldRayPrefilterCallback prefilter) {
-    if (filter == nullptr) {
+    if (world == nullptr || filter == nullptr) {
         return;
     }
     world->m_broadPhase.RayCast(dgApiPoint(p0), dgApiPoint(p1), filter, userData, prefilter);
 }
 
 void dgApiWorldForEachBodyDo(dgWorld* world, dgBodyIteratorCallback callback) {
-    if (callback == nullptr) {
+    if (world == nullptr || callback == nullptr) {
         return;
     }
     // Destructions asked by the callback wait for the end of the walk, and bodies it makes (serials past
@@ -171,6 +183,9 @@ void dgApiWorldForEachBodyDo(dgWorld* world, dgBodyIteratorCallback callback) {
 }
 
 void dgApiWorldDestroyAllBodies(dgWorld* world) {
+    if (world == nullptr) {
+        return;
+    }
     // Deferred, the bodies go at the end of the sub-step or query, and the broad phase is left as it is.
     if (!world->DefersDestruction()) {
         SetWorldBox(world, kWorldHalfSize);
@@ -179,37 +194,64 @@ void dgApiWorldDestroyAllBodies(dgWorld* world) {
 }
 
 void dgApiWorldSetSimdMode(dgWorld* world, int mode) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetSimdMode(mode);
 }
 
 void dgApiWorldSetSolverModel(dgWorld* world, int model) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetSolverModel(model);
 }
 
 void dgApiWorldSetFrictionModel(dgWorld* world, int model) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetFrictionModel(model);
 }
 
 float dgApiWorldGetTimeStep(dgWorld* world) {
+    if (world == nullptr) {
+        return 0;
+    }
     return world->GetTimeStep();
 }
 
 void dgApiWorldSetBodyLeaveWorldCallback(dgWorld* world, dgBodyLeaveWorldCallback callback) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetLeaveWorldCallback(callback);
 }
 
 void dgApiWorldFreezeBody(dgWorld* world, dgBody* body) {
+    if (world == nullptr || body == nullptr) {
+        return;
+    }
     world->FreezeBody(body);
 }
 
 void dgApiWorldUnfreezeBody(dgWorld* world, dgBody* body) {
+    if (world == nullptr || body == nullptr) {
+        return;
+    }
     world->UnfreezeBody(body);
 }
 
 void dgApiWorldSetUserData(dgWorld* world, void* userData) {
+    if (world == nullptr) {
+        return;
+    }
     world->SetUserData(userData);
 }
 
 void* dgApiWorldGetUserData(dgWorld* world) {
+    if (world == nullptr) {
+        return nullptr;
+    }
     return world->GetUserData();
 }
