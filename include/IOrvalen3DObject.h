@@ -19,7 +19,7 @@ public:
     std::int32_t ShadowFlag = 0;            ///< set by the host to have the scene draw the shadow volume
 
     virtual ~IOrvalen3DObject() = default;
-    /// The object's index in the scene's object table.
+    /// The object's index in the scene's object table; -1 while its build has not ended.
     virtual std::int32_t GetID() = 0;
     /// Keeps `*renderer`; drawing and logging go through it.
     virtual void SetRenderer(IOrvalenRenderer** renderer) = 0;

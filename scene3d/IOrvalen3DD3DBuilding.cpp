@@ -48,6 +48,8 @@ IOrvalen3DObject* IOrvalen3DD3D::BeginObjectBuild(std::uint32_t vertexCount, con
         return nullptr;
     }
     object->ObjectFlag = flag ? 1 : 0;
+    // Not in the table until its build ends: no id, so that it is never taken for object 0.
+    object->ID = -1;
     IOrvalenRenderer* renderer = Renderer;
     object->SetRenderer(&renderer);
     // VertexCount is signed: a count it cannot hold, or vertices that are not there, build nothing.

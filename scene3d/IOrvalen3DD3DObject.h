@@ -59,7 +59,7 @@ public:
     std::int32_t MaterialCount = 0;             ///< groups in use
     std::int32_t KeyFrameCount = 0;
     std::int32_t AnimationCount = 0;
-    std::int32_t ID = 0;                        ///< index in the scene's object table
+    std::int32_t ID = 0;                        ///< index in the scene's object table; -1 until a build ends
     dgBody* Body = nullptr;                     ///< owned; null for an object without a body
     std::int32_t CollisionMode = 1;             ///< 0 static, 1 dynamic, 2 no contacts
     float Mass = 1.0f;

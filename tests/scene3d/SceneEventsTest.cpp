@@ -1,5 +1,6 @@
 // Contact and level events on real physics: cubes fall from a known height onto a static floor cube or a
 // level under gravity (0, -9.8, 0), stepped at 1/60 s.
+#include "support/BuildMeshes.h"
 #include "support/LevelMeshes.h"
 #include "support/SceneFixture.h"
 #include "support/SceneScenes.h"
@@ -122,6 +123,20 @@ TEST_F(SceneEvents, APairWhoseBoxesOverlapWithoutTouchingLeavesTheRecordAlone) {
     b->SetVelocity(0.0f, 0.0f, 0.0f);
     Step(1);
     EXPECT_TRUE(SameRecord(touch, m_scene->GetEvent(5))) << "a step without contact is no touch";
+}
+
+// An object whose build has not ended is not in the scene and has no id: it is not object 0.
+TEST_F(SceneEvents, AnObjectNotYetBuiltIsNotTakenForObjectZero) {
+    IOrvalen3DObject* unfinished = Octahedron(1.0f).Begin(*m_scene);
+    IOrvalen3DD3DObject* floor = scene_scenes::Floor(*m_scene, 20.0f);
+    IOrvalen3DD3DObject* cube = Dropped(0.0f);
+    ASSERT_EQ(0, floor->ID);
+    EXPECT_EQ(-1, unfinished->GetID());
+    ASSERT_TRUE(m_scene->RegisterEvent(unfinished, cube, 7));
+    Step(90);
+    EXPECT_NEAR(0.5f, cube->Position[1], 0.01f) << "it landed on the floor";
+    EXPECT_FALSE(m_scene->CheckEvent(7));
+    m_scene->DestroyObject(unfinished);
 }
 
 TEST_F(SceneEvents, ARegisteredPairWithoutContactsFiresAndPassesThroughWhileOthersCollide) {
