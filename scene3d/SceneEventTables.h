@@ -42,7 +42,7 @@ struct LevelEventRegistration : EventRecord {
     const IOrvalen3DD3DLevelObject* Level = nullptr; ///< compared only; null once the level is destroyed
     std::uint32_t ObjectId = 0;
     std::int32_t EventId = 0;
-    bool Unnumbered = false; ///< made before the level's build ended: its attribute takes the level's number then
+    bool Unnumbered = false; ///< made before the level's build ended; the attribute takes its number then
     LevelEventRegistration* NextMatch = nullptr; ///< the contact callbacks' list of this pair's matches
 };
 

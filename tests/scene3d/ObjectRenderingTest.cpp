@@ -202,7 +202,8 @@ TEST_F(ObjectRenderingTest, AGroupTooLargeForOneVertexBufferIsRefusedBeforeACorn
     constexpr UINT kWrappingTriangles = 32537632;
     IDirect3DVertexBuffer9* buffer = nullptr;
     int fills = 0;
-    EXPECT_FALSE(DrawGroupTriangles(Renderer(), buffer, kWrappingTriangles, false, [&](Vertex3D*) { ++fills; }));
+    const auto count = [&](Vertex3D*) { ++fills; };
+    EXPECT_FALSE(DrawGroupTriangles(Renderer(), buffer, kWrappingTriangles, false, count));
     EXPECT_EQ(0, fills);
     EXPECT_EQ(nullptr, buffer);
     EXPECT_EQ(0, platform::LiveObjects("IDirect3DVertexBuffer9"));
