@@ -225,8 +225,10 @@ void dgApiContactSetStaticFriction(dgContactMaterial* contact, float value, int 
 /// Held within [0.01, the tangent's static friction].
 void dgApiContactSetKineticFriction(dgContactMaterial* contact, float value, int index);
 void dgApiContactSetFrictionState(dgContactMaterial* contact, int state, int index);
+/// An acceleration that is not finite is ignored.
 void dgApiContactSetNormalAcceleration(dgContactMaterial* contact, float acceleration);
-/// A tangent acceleration drives the bodies along the tangent, as a conveyor does.
+/// A tangent acceleration drives the bodies along the tangent, as a conveyor does; one that is not
+/// finite is ignored.
 void dgApiContactSetTangentAcceleration(dgContactMaterial* contact, float acceleration, int index);
 /// Turns tangent 0 onto the part of direction perpendicular to the normal (a direction along the
 /// normal changes nothing).

@@ -280,7 +280,9 @@ void dgApiContactSetFrictionState(dgContactMaterial* contact, int state, int ind
 }
 
 void dgApiContactSetNormalAcceleration(dgContactMaterial* contact, float acceleration) {
-    if (contact == nullptr) {
+    // A row asking for an acceleration that is no number would hold nothing: the bodies would pass
+    // through each other.
+    if (contact == nullptr || !std::isfinite(acceleration)) {
         return;
     }
     contact->m_normalAcceleration = acceleration;
@@ -288,7 +290,7 @@ void dgApiContactSetNormalAcceleration(dgContactMaterial* contact, float acceler
 }
 
 void dgApiContactSetTangentAcceleration(dgContactMaterial* contact, float acceleration, int index) {
-    if (contact == nullptr) {
+    if (contact == nullptr || !std::isfinite(acceleration)) {
         return;
     }
     if (index == 0) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -175,6 +176,13 @@ unsigned char DropContact(dgContactMaterial* contact, dgContactJoint*) {
     return 1;
 }
 
+unsigned char AskForNoNumber(dgContactMaterial* contact, dgContactJoint*) {
+    dgApiContactSetNormalAcceleration(contact, std::nanf(""));
+    dgApiContactSetTangentAcceleration(contact, INFINITY, 0);
+    dgApiContactSetTangentAcceleration(contact, -INFINITY, 1);
+    return 1;
+}
+
 } // namespace
 
 TEST_P(dgApiMaterialStepping, TangentAccelerationCarriesABoxLikeAConveyor) {
@@ -196,4 +204,13 @@ TEST_P(dgApiMaterialStepping, DisabledContactsLetTheBoxFallThrough) {
     dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, DropContact, nullptr);
     scene.Step(60);
     EXPECT_LT(BodyPosition(box)[1], -2.0f);
+}
+
+TEST_P(dgApiMaterialStepping, AccelerationsThatAreNoNumberLeaveTheContactHolding) {
+    FloorWorld scene;
+    dgBody* box = scene.AddBox(0.5f);
+    dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, AskForNoNumber, nullptr);
+    scene.Step(60);
+    EXPECT_NEAR(BodyPosition(box)[1], 0.5f, 0.02f);
+    EXPECT_NEAR(BodyPosition(box)[0], 0.0f, 0.001f);
 }
