@@ -101,7 +101,8 @@ TEST(dgApiCallbackReentry, AStepAskedFromInsideAStepIsIgnored) {
 TEST(dgApiCallbackReentry, AWorldBoxAskedDuringAnUpdateOrQueryTakesEffectWhenItEnds) {
     {
         RestingAndFarBox scene;
-        dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, ShrinkWorldOnContact, nullptr);
+        dgApiMaterialSetCollisionCallback(scene.m_world, 0, 0, nullptr, nullptr, ShrinkWorldOnContact,
+                                          nullptr);
         scene.Step(1);
         EXPECT_EQ(g_leftWorld, 1);
     }

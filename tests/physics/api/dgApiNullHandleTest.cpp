@@ -22,8 +22,9 @@ TEST(dgApiNullHandle, FunctionsDoNothingAndReadZeroOrNull) {
     dgApiWorldSetMinimumFrameRate(nullptr, 120.0f);
     dgApiWorldSetSize(nullptr, v.data(), v.data());
     dgApiWorldForEachBodyInAABBDo(nullptr, v.data(), v.data(), [](dgBody*) { FAIL(); });
-    dgApiWorldRayCast(nullptr, v.data(), v.data(), [](dgBody*, const float*, int, void*, float) { return 0.0f; },
-                      nullptr, nullptr);
+    dgApiWorldRayCast(
+        nullptr, v.data(), v.data(), [](dgBody*, const float*, int, void*, float) { return 0.0f; }, nullptr,
+        nullptr);
     dgApiWorldForEachBodyDo(nullptr, [](dgBody*) { FAIL(); });
     dgApiWorldDestroyAllBodies(nullptr);
     dgApiWorldSetUserData(nullptr, out);
@@ -52,8 +53,10 @@ TEST(dgApiNullHandle, FunctionsDoNothingAndReadZeroOrNull) {
     dgApiConvexModifierGetMatrix(nullptr, out);
     dgApiCollisionCalculateAABB(nullptr, identity.data(), out, more);
     EXPECT_EQ(dgApiCollisionPointDistance(world, v.data(), nullptr, identity.data(), out, more), 0);
-    EXPECT_EQ(dgApiCollisionClosestPoint(nullptr, box, identity.data(), box, identity.data(), out, more, out), 0);
-    EXPECT_EQ(dgApiCollisionCollide(world, 4, box, identity.data(), nullptr, identity.data(), out, more, out), 0);
+    EXPECT_EQ(dgApiCollisionClosestPoint(nullptr, box, identity.data(), box, identity.data(), out, more, out),
+              0);
+    EXPECT_EQ(dgApiCollisionCollide(world, 4, box, identity.data(), nullptr, identity.data(), out, more, out),
+              0);
     dgApiCollisionRelease(world, nullptr);
     dgApiCollisionRemoveFromCache(nullptr, box);
     EXPECT_EQ(dgApiTreeCollisionGetFaceAtribute(nullptr, nullptr), 0);
