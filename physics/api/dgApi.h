@@ -395,6 +395,7 @@ void dgApiBodySetMatrix(dgBody* body, const float* matrix);
 void dgApiBodySetMatrixRecursive(dgBody* body, const float* matrix);
 /// The body takes a reference of collision and gives back its old one.
 void dgApiBodySetCollision(dgBody* body, dgCollision* collision);
+/// A centre with an entry that is not finite is ignored.
 void dgApiBodySetCentreOfMass(dgBody* body, const float* com);
 /// Clamped to [0, 1].
 void dgApiBodySetLinearDamping(dgBody* body, float linearDamp);

@@ -368,7 +368,8 @@ void dgApiBodySetCollision(dgBody* body, dgCollision* collision) {
 }
 
 void dgApiBodySetCentreOfMass(dgBody* body, const float* com) {
-    if (body == nullptr) {
+    // The body's position is taken back from its centre each step: one that is no number would make it NaN.
+    if (body == nullptr || !IsFiniteVector(dgApiPoint(com))) {
         return;
     }
     body->m_localCentreOfMass = dgApiPoint(com);

@@ -123,6 +123,20 @@ TEST(dgApiBody, SetMatrixStoresAnOrthonormalFrameFromAScaledSkewedMatrix) {
     EXPECT_EQ(Row(stored, 1), up);
 }
 
+TEST(dgApiBody, ACentreOfMassThatIsNotFiniteIsIgnored) {
+    Vec3 fallen[2];
+    for (int run = 0; run < 2; run++) {
+        FloorWorld scene;
+        dgBody* body = scene.AddBox(3.0f);
+        const Vec3 centre = {run == 0 ? 0.0f : std::nanf(""), 0.0f, 0.0f};
+        dgApiBodySetCentreOfMass(body, centre.data());
+        scene.Step(10);
+        fallen[run] = BodyPosition(body);
+    }
+    EXPECT_LT(fallen[0][1], 3.0f);
+    EXPECT_EQ(fallen[1], fallen[0]);
+}
+
 TEST(dgApiBody, ImpulseAtAnOffsetPointChangesThatPointsVelocityByTheGivenAmount) {
     FloorWorld scene;
     dgBody* body = scene.AddBox(5.0f, 2.0f, {1.0f, 2.0f, 3.0f});
