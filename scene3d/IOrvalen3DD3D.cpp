@@ -32,6 +32,7 @@ IOrvalen3DD3D::~IOrvalen3DD3D() {
     DestroyAllObjects();
     for (IOrvalen3DD3DLevelObject* level : Levels) {
         level->DestroyBody();
+        level->Scene = nullptr;
     }
     dgApiWorldDestroy(World);
 }

@@ -7,8 +7,10 @@
 #include "renderer/IOrvalenD3D.h"
 #include "scene3d/GroupMaterials.h"
 #include "scene3d/GroupDrawing.h"
+#include "scene3d/IOrvalen3DD3D.h"
 #include "scene3d/Matrix4.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -28,6 +30,10 @@ IOrvalen3DD3DLevelObject::~IOrvalen3DD3DLevelObject() {
         VertexBuffer->Release();
     }
     DestroyBody();
+    if (Scene != nullptr) {
+        auto& levels = Scene->Levels;
+        levels.erase(std::remove(levels.begin(), levels.end(), this), levels.end());
+    }
 }
 
 void IOrvalen3DD3DLevelObject::DestroyBody() {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class IOrvalen3DD3D;
 class IOrvalenD3D;
 struct ID3DXEffect;
 class dgBody;
@@ -39,6 +40,9 @@ public:
     std::unique_ptr<std::int32_t[]> MaterialCollisionModes; ///< kMaxMaterials: 0 static, 2 no contacts
     IOrvalenD3D* Renderer = nullptr;                        ///< null until SetRenderer
     BodyUserData UserData{2, this};                         ///< the body's user data: kind 2, this level
+    /// The scene whose level list holds this level; null once that scene is gone. A level leaves the
+    /// list when it is deleted, whichever scene's DestroyLevel (or the host) deletes it.
+    IOrvalen3DD3D* Scene = nullptr;
 
     IOrvalen3DD3DLevelObject() = default;
     ~IOrvalen3DD3DLevelObject() override;

@@ -55,6 +55,7 @@ IOrvalen3DLevelObject* IOrvalen3DD3D::CreateLevel(std::int32_t vertexCount, cons
         return nullptr;
     }
     Levels.push_back(level.get());
+    level->Scene = this;
     return level.release();
 }
 
@@ -154,7 +155,6 @@ void IOrvalen3DD3D::DestroyLevel(IOrvalen3DLevelObject* level) {
         Log("ERROR: DestroyLevel Failed - Null Level Passed\n");
         return;
     }
-    Levels.erase(std::remove(Levels.begin(), Levels.end(), Implementation(level)), Levels.end());
     SharedEventTables().ForgetLevel(Implementation(level));
     delete level;
 }

@@ -151,6 +151,21 @@ TEST_F(IOrvalen3DD3DTest, DestroyingTheRendererFreesTheOpenSceneAndLeavesItsLeve
     // The fixture's teardown finds no platform object alive: the cube's texture went with the scene.
 }
 
+TEST_F(IOrvalen3DD3DTest, ALevelDeletedThroughAnotherSceneOrByTheHostLeavesItsScenesList) {
+    LevelMesh floor;
+    floor.AddCheckerFloor(2, 1.0f, "a", "b");
+    IOrvalen3DLevelObject* viaOther = floor.Build(*m_scene);
+    IOrvalen3DLevelObject* viaHost = floor.Build(*m_scene);
+    ASSERT_TRUE(viaOther != nullptr && viaHost != nullptr);
+    {
+        IOrvalen3DD3D other;
+        other.DestroyLevel(viaOther);
+    }
+    delete viaHost;
+    // The scene's teardown (the fixture's) walks this list: a freed level left in it would be read there.
+    EXPECT_TRUE(m_scene->Levels.empty());
+}
+
 TEST_F(IOrvalen3DD3DTest, TheObjectLimitRefusesWithItsLine) {
     m_scene->ObjectCount = IOrvalen3DD3D::kMaxObjects - 1;
     IOrvalen3DObject* last = m_scene->Cube(1, 1, 1);
