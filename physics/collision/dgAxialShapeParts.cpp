@@ -78,16 +78,19 @@ void FillEndRings(dgVector* points, dgInt32 count, dgFloat32 radius, dgFloat32 h
     }
 }
 
+void DisplayQuad(const dgFloat32* global, const dgInt32 (&order)[4], dgBody* body, dgCollisionFaceCallback callback) {
+    dgFloat32 quad[12];
+    for (dgInt32 i = 0; i < 4; i++) {
+        for (dgInt32 j = 0; j < 3; j++) {
+            quad[3 * i + j] = global[3 * order[i] + j];
+        }
+    }
+    callback(body, 4, quad, 0);
+}
+
 void DisplayRingBand(const dgFloat32* global, dgInt32 count, dgBody* body, dgCollisionFaceCallback callback) {
     for (dgInt32 k = 0; k < count; k++) {
         const dgInt32 prev = k == 0 ? count - 1 : k - 1;
-        const dgInt32 order[4] = {prev, k, count + k, count + prev};
-        dgFloat32 quad[12];
-        for (dgInt32 i = 0; i < 4; i++) {
-            for (dgInt32 j = 0; j < 3; j++) {
-                quad[3 * i + j] = global[3 * order[i] + j];
-            }
-        }
-        callback(body, 4, quad, 0);
+        DisplayQuad(global, {prev, k, count + k, count + prev}, body, callback);
     }
 }

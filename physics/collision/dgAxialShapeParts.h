@@ -35,6 +35,9 @@ dgFloat32 SideCrossing(const dgVector& p0, const dgVector& d, dgFloat32 c);
 /// points[0, count), at x = +halfLength into points[count, 2 count).
 void FillEndRings(dgVector* points, dgInt32 count, dgFloat32 radius, dgFloat32 halfLength);
 
+/// Hands callback the quadrilateral of the four (x, y, z) triples of global named by order, in that order.
+void DisplayQuad(const dgFloat32* global, const dgInt32 (&order)[4], dgBody* body, dgCollisionFaceCallback callback);
+
 /// The count quadrilaterals between the two rings of FillEndRings, placed as (x, y, z) triples in
 /// global: (-x ring at k - 1, at k, +x ring at k, at k - 1), each handed to callback.
 void DisplayRingBand(const dgFloat32* global, dgInt32 count, dgBody* body, dgCollisionFaceCallback callback);

@@ -1,6 +1,7 @@
 #include "physics/collision/dgCollisionChamferCylinder.h"
 
 #include "physics/collision/dgAngularLattice.h"
+#include "physics/collision/dgAxialShapeParts.h"
 #include "physics/collision/dgContactPoint.h"
 #include "physics/collision/dgConvexEdgeTable.h"
 #include "physics/collision/dgShapeSignature.h"
@@ -240,14 +241,7 @@ void dgCollisionChamferCylinder::ForEachDisplayFace(const dgMatrix& bodyMatrix, 
         for (dgInt32 j = 0; j < kDisplaySides; j++) {
             const dgInt32 k = band * kDisplaySides + j;
             const dgInt32 p = band * kDisplaySides + (j == 0 ? kDisplaySides - 1 : j - 1);
-            const dgInt32 order[4] = {k, p, p + kDisplaySides, k + kDisplaySides};
-            dgFloat32 quad[12];
-            for (dgInt32 i = 0; i < 4; i++) {
-                for (dgInt32 c = 0; c < 3; c++) {
-                    quad[3 * i + c] = global[3 * order[i] + c];
-                }
-            }
-            callback(body, 4, quad, 0);
+            DisplayQuad(global, {k, p, p + kDisplaySides, k + kDisplaySides}, body, callback);
         }
     }
     callback(body, kDisplaySides, global, 0);
