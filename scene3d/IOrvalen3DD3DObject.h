@@ -6,6 +6,7 @@
 
 #include "IOrvalen3DObject.h"
 #include "scene3d/BodyControls.h"
+#include "scene3d/ShadowEdgeTable.h"
 #include "platform/Direct3D9.h"
 
 #include <cstdint>
@@ -21,12 +22,6 @@ struct AnimationRange {
     std::int32_t Start = 0;
     std::int32_t End = 0;
     char Name[256] = {};
-};
-
-/// One edge of the shadow-volume silhouette: two vertex indices.
-struct ShadowEdge {
-    std::uint32_t First = 0;
-    std::uint32_t Second = 0;
 };
 
 class IOrvalen3DD3DObject : public BodyControls<IOrvalen3DD3DObject, IOrvalen3DObject> {
@@ -79,6 +74,7 @@ public:
     bool Looping = false;
     std::unique_ptr<ShadowEdge[]> ShadowEdges;
     std::int32_t ShadowEdgeCount = 0;
+    ShadowEdgeTable ShadowEdgeLookup;           ///< finds ShadowEdges' entries; empty between builds
     std::unique_ptr<Vertex3D[]> ShadowVertices; ///< three per triangle
     std::int32_t ShadowTriangleCount = 0;
     bool VerticesChanged = true;
@@ -148,7 +144,8 @@ public:
     /// something cannot be allocated.
     bool AddTriangles(std::int32_t group, const char* name, std::int32_t count, const std::uint32_t* indices,
                       const std::uint32_t* texIndices, std::uint32_t offset);
-    /// The shadow arrays for the triangles of all groups: three edges and eighteen vertices each.
+    /// The shadow arrays for the triangles of all groups: three edges and eighteen vertices each, and the
+    /// lookup of the edges.
     bool MakeShadowArrays();
     void ReleaseShadowArrays();
     /// Triangles of all groups: the shadow arrays hold three edges and eighteen vertices for each.

@@ -95,17 +95,20 @@ bool IOrvalen3DD3DObject::AddTriangles(std::int32_t group, const char* name, std
 bool IOrvalen3DD3DObject::MakeShadowArrays() {
     const std::size_t triangles = TotalTriangles();
     auto edges = MakeTable<ShadowEdge>(3 * triangles);
+    ShadowEdgeTable lookup;
     // Default vertices: normal (0, 0, -1), diffuse 0x00FFFFFF, second pair 0.
     std::unique_ptr<Vertex3D[]> vertices(new (std::nothrow) Vertex3D[18 * triangles]);
-    if (edges == nullptr || vertices == nullptr) {
+    if (edges == nullptr || !lookup.Make(3 * triangles) || vertices == nullptr) {
         return false;
     }
     ShadowEdges = std::move(edges);
+    ShadowEdgeLookup = std::move(lookup);
     ShadowVertices = std::move(vertices);
     return true;
 }
 
 void IOrvalen3DD3DObject::ReleaseShadowArrays() {
     ShadowEdges.reset();
+    ShadowEdgeLookup = ShadowEdgeTable();
     ShadowVertices.reset();
 }

@@ -4,6 +4,7 @@
 
 #include "renderer/IOrvalenD3D.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -26,16 +27,9 @@ std::size_t IOrvalen3DD3DObject::TotalTriangles() const {
 }
 
 void IOrvalen3DD3DObject::AddSilhouetteEdge(std::uint32_t a, std::uint32_t b) {
-    // Linear search: a lit mesh's edge list stays short next to its triangle count.
-    for (std::int32_t i = 0; i < ShadowEdgeCount; ++i) {
-        const ShadowEdge& edge = ShadowEdges[i];
-        if ((edge.First == a && edge.Second == b) || (edge.First == b && edge.Second == a)) {
-            ShadowEdges[i] = ShadowEdges[ShadowEdgeCount - 1];
-            --ShadowEdgeCount;
-            return;
-        }
-    }
-    ShadowEdges[ShadowEdgeCount++] = ShadowEdge{a, b};
+    // A search of the list would cost the square of the lit triangles; the table finds the edge in a
+    // slot or two and leaves the list as that search would.
+    ShadowEdgeLookup.Toggle(ShadowEdges.get(), ShadowEdgeCount, a, b);
 }
 
 void IOrvalen3DD3DObject::BuildShadowVolume(float x, float y, float z) {
@@ -57,7 +51,8 @@ void IOrvalen3DD3DObject::BuildShadowVolume(float x, float y, float z) {
         return;
     }
     const D3DXVECTOR3 light(x / length, y / length, z / length);
-    const std::size_t edgeRoom = 3 * TotalTriangles();
+    // The lookup's room bounds the list as well: an object whose lookup was never made keeps no edge.
+    const std::size_t edgeRoom = std::min(3 * TotalTriangles(), ShadowEdgeLookup.Room());
     const std::uint32_t vertexCount = static_cast<std::uint32_t>(VertexCount);
     for (std::int32_t group = 0; group < MaterialCount; ++group) {
         const std::uint32_t* indices = IndexLists[group].get();
@@ -78,6 +73,7 @@ void IOrvalen3DD3DObject::BuildShadowVolume(float x, float y, float z) {
             }
         }
     }
+    ShadowEdgeLookup.Forget(ShadowEdges.get(), ShadowEdgeCount);
     // The extrusion takes the direction as given: its length scales the volume's.
     const float reach = Renderer->FarPlane / 10.0f;
     const D3DXVECTOR3 extrusion(x * reach, y * reach, z * reach);

@@ -64,12 +64,13 @@ template <typename T> bool Allocate(std::unique_ptr<T[]>& table, std::size_t cou
     return table != nullptr;
 }
 
-/// The arrays of a primitive: vertices, the one group's index list, the shadow room.
+/// The arrays of a primitive: vertices, the one group's index list, the shadow room and its edge lookup.
 bool AllocateMesh(IOrvalen3DD3DObject& object, const PrimitiveCounts& counts) {
     return Allocate(object.BaseVertices, counts.vertices) && Allocate(object.Vertices, counts.vertices) &&
            Allocate(object.IndexLists, IOrvalen3DD3DObject::kMaxMaterials) &&
            Allocate(object.IndexLists[0], counts.indices) && Allocate(object.UseTexCoords, 1) &&
-           Allocate(object.ShadowEdges, counts.edges) && Allocate(object.ShadowVertices, counts.shadowVertices);
+           Allocate(object.ShadowEdges, counts.edges) && object.ShadowEdgeLookup.Make(counts.edges) &&
+           Allocate(object.ShadowVertices, counts.shadowVertices);
 }
 
 /// The one group "default" with a zeroed material, and the name and texture tables.

@@ -1,7 +1,12 @@
-// Shadow volumes of the 3D object: the silhouette ring of a closed mesh and its extrusion.
+// Shadow volumes of the 3D object: the silhouette ring of a closed mesh, its extrusion, and the same
+// volume as a search of the edge list makes on random meshes.
+#include "support/BuildMeshes.h"
 #include "support/SceneFixture.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
 #include <set>
 #include <utility>
 
@@ -34,6 +39,7 @@ protected:
         m_mesh.TriangleCounts.reset(new std::int32_t[1]{8});
         m_mesh.MaterialCount = 1;
         m_mesh.ShadowEdges.reset(new ShadowEdge[24]);
+        ASSERT_TRUE(m_mesh.ShadowEdgeLookup.Make(24));
         m_mesh.ShadowVertices.reset(new Vertex3D[144]);
         IOrvalenRenderer* renderer = m_handle;
         m_mesh.SetRenderer(&renderer);
@@ -116,4 +122,105 @@ TEST_F(OctahedronTest, WithoutShadowArraysOrADirectionNothingIsBuilt) {
     EXPECT_EQ(0, m_mesh.ShadowEdgeCount);
     EXPECT_EQ(0, m_mesh.ShadowTriangleCount);
     EXPECT_TRUE(m_mesh.RenderShadowVolume()) << "an empty volume draws nothing";
+}
+
+namespace {
+
+using Positions = std::vector<std::array<float, 3>>;
+
+/// The volume of an object placed by the identity as a search of the edge list builds it, each edge
+/// found again leaving the list with the last one in its place: the order the lookup must keep.
+Positions SearchedVolume(const IOrvalen3DD3DObject& object, float x, float y, float z, float farPlane) {
+    std::vector<ShadowEdge> edges;
+    const auto toggle = [&](std::uint32_t a, std::uint32_t b) {
+        for (ShadowEdge& e : edges) {
+            if ((e.First == a && e.Second == b) || (e.First == b && e.Second == a)) {
+                e = edges.back();
+                edges.pop_back();
+                return;
+            }
+        }
+        edges.push_back({a, b});
+    };
+    const auto at = [&](std::uint32_t i) {
+        return D3DXVECTOR3(object.Vertices[i].x, object.Vertices[i].y, object.Vertices[i].z);
+    };
+    const float length = std::sqrt(x * x + y * y + z * z);
+    const D3DXVECTOR3 light(x / length, y / length, z / length);
+    for (std::int32_t group = 0; group < object.MaterialCount; ++group) {
+        for (std::int32_t t = 0; t < object.TriangleCounts[group]; ++t) {
+            const std::uint32_t* i = &object.IndexLists[group][3 * t];
+            D3DXVECTOR3 normal;
+            const D3DXVECTOR3 e2 = at(i[2]) - at(i[0]), e1 = at(i[1]) - at(i[0]);
+            if (D3DXVec3Dot(D3DXVec3Cross(&normal, &e2, &e1), &light) >= 0.0f) {
+                toggle(i[0], i[1]), toggle(i[1], i[2]), toggle(i[2], i[0]);
+            }
+        }
+    }
+    const float reach = farPlane / 10.0f;
+    const D3DXVECTOR3 extrusion(x * reach, y * reach, z * reach);
+    Positions volume;
+    for (const ShadowEdge& edge : edges) {
+        const D3DXVECTOR3 a = at(edge.First), b = at(edge.Second), farA = a + extrusion, farB = b + extrusion;
+        for (const D3DXVECTOR3& p : {a, b, farB, a, farB, farA}) {
+            volume.push_back({p.x, p.y, p.z});
+        }
+    }
+    return volume;
+}
+
+/// A torus of n x n cells, two triangles each, every edge shared by two of them in opposite directions,
+/// at random positions; `keep` is the chance a triangle stays, so below 1 the mesh is open. Unless
+/// `shared`, each triangle has corners of its own, and no two share an edge.
+BuildMesh RandomTorus(std::mt19937& random, std::uint32_t n, double keep, bool shared) {
+    BuildMesh mesh;
+    std::uniform_real_distribution<float> coordinate(-1.0f, 1.0f);
+    for (std::uint32_t v = 0; v < n * n; ++v) {
+        mesh.AddVertex(coordinate(random), coordinate(random), coordinate(random), 0, 0, 1);
+    }
+    mesh.parts = {{"a", {}}, {"b", {}}};
+    std::bernoulli_distribution kept(keep), firstGroup(0.5);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const std::uint32_t v00 = i * n + j, v10 = (i + 1) % n * n + j, v01 = i * n + (j + 1) % n,
+                                v11 = (i + 1) % n * n + (j + 1) % n;
+            for (const std::array<std::uint32_t, 3>& t : {std::array{v00, v10, v01}, {v10, v11, v01}}) {
+                auto& list = mesh.parts[firstGroup(random) ? 0 : 1].second;
+                if (!kept(random)) {
+                    continue;
+                }
+                for (const std::uint32_t corner : t) {
+                    const Vertex3D p = mesh.vertices[corner];
+                    list.push_back(shared ? corner : mesh.AddVertex(p.x, p.y, p.z, 0, 0, 1));
+                }
+            }
+        }
+    }
+    return mesh;
+}
+
+using ShadowVolume = SceneFixture;
+
+} // namespace
+
+TEST_F(ShadowVolume, MatchesTheEdgeListSearchOnClosedOpenAndDisjointMeshes) {
+    std::mt19937 random(47);
+    std::normal_distribution<float> axis;
+    for (const BuildMesh& mesh : {RandomTorus(random, 40, 1.0, true), RandomTorus(random, 40, 0.6, true),
+                                  RandomTorus(random, 4, 1.0, true), RandomTorus(random, 32, 1.0, false)}) {
+        IOrvalen3DObject* object = mesh.Begin(*m_scene);
+        ASSERT_TRUE(m_scene->EndObjectBuild(object, true));
+        const IOrvalen3DD3DObject& built = Implementation(object);
+        // Several builds of one object: each starts from the table the last one left.
+        for (int light = 0; light < 4; ++light) {
+            const float x = axis(random), y = axis(random), z = axis(random);
+            object->BuildShadowVolume(x, y, z);
+            Positions volume;
+            for (std::int32_t v = 0; v < 3 * built.ShadowTriangleCount; ++v) {
+                const Vertex3D& p = built.ShadowVertices[v];
+                volume.push_back({p.x, p.y, p.z});
+            }
+            ASSERT_EQ(SearchedVolume(built, x, y, z, Renderer().FarPlane), volume) << "light " << light;
+        }
+    }
 }
