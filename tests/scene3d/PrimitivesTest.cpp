@@ -150,6 +150,6 @@ TEST_F(Primitives, EveryAllocationThatFailsFailsTheMakeAndReleasesWhatWasMade) {
         ++failures;
         EXPECT_EQ(successes == 0 ? "ERROR: Couldn't Create New Sphere\n" : "ERROR: Sphere Failed\n", NewLog());
     }
-    EXPECT_EQ(13, failures) << "object, six arrays, the counts, material, two tables, the name";
+    EXPECT_EQ(14, failures) << "object, six arrays, the edge lookup, the counts, material, two tables, name";
     EXPECT_EQ(1u, m_scene->ObjectCount);
 }
