@@ -99,6 +99,13 @@ bool IOrvalen3DD3D::EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) {
         return false;
     }
     IOrvalen3DD3DLevelObject* target = Implementation(level);
+    // Another scene's body would go into this world while the level stays on its maker's list, and the
+    // scene that died first would leave the other a freed body. A dead scene's levels name no scene, so
+    // a new scene at its address does not pass.
+    if (target->Scene != this) {
+        Log("ERROR: EndLevelBuild Failed - Level Not Made By This Scene\n");
+        return false;
+    }
     if (target->Body != nullptr) {
         Log("ERROR: EndLevelBuild Failed - Level Already Built\n");
         return false;

@@ -168,15 +168,33 @@ TEST_F(LevelBuilding, ACubeRestsOnTheLevelAndRaysHitIt) {
     }
 }
 
-TEST_F(LevelBuilding, ALevelOutlivingItsSceneIsFreedCleanly) {
-    IOrvalen3DD3DLevelObject& level = Floor();
+TEST_F(LevelBuilding, OnlyTheSceneThatMadeALevelFinishesItAndALevelOutlivingItsSceneIsFreedCleanly) {
+    // Finished elsewhere, the body would go into that scene's world while the level stayed on its maker's
+    // list: whichever scene died first would leave a freed body for the level to read.
+    IOrvalen3DD3DLevelObject& level = Floor(false);
+    IOrvalen3DD3DLevelObject& orphan = Floor(false);
+    {
+        IOrvalen3DD3D other;
+        IOrvalenRenderer* renderer = m_handle;
+        other.SetRenderer(&renderer);
+        EXPECT_FALSE(other.EndLevelBuild(&level));
+    }
+    EXPECT_TRUE(m_scene->EndLevelBuild(&level));
     m_handle->Destroy3DInterface();
     EXPECT_EQ(nullptr, level.Body);
+    // The new scene may take the old one's address: it still did not make the orphan.
+    ASSERT_EQ(1, m_handle->Create3DInterface());
+    EXPECT_FALSE(static_cast<IOrvalen3DD3D*>(m_handle->Interface3D)->EndLevelBuild(&orphan));
     ASSERT_EQ(1, m_handle->Create3DInterface());
     m_scene = static_cast<IOrvalen3DD3D*>(m_handle->Interface3D);
     m_scene->DestroyLevel(&level);
+    m_scene->DestroyLevel(&orphan);
     m_scene->DestroyLevel(nullptr);
-    EXPECT_NE(std::string::npos, NewLog().find("ERROR: DestroyLevel Failed - Null Level Passed\n"));
+    EXPECT_EQ("ERROR: EndLevelBuild Failed - Level Not Made By This Scene\n"
+              "Destroying 3D Interface...\n"
+              "ERROR: EndLevelBuild Failed - Level Not Made By This Scene\n"
+              "ERROR: DestroyLevel Failed - Null Level Passed\n",
+              NewLog());
 }
 
 TEST_F(LevelBuilding, ABuildWhoseAttributesWouldPassThirtyTwoBitsIsRefused) {
