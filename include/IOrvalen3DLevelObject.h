@@ -13,6 +13,7 @@ public:
     /// Keeps `*renderer`; drawing goes through it.
     virtual void SetRenderer(IOrvalenRenderer** renderer) = 0;
     /// Draws the triangles inside the view frustum.
+    /// Once the scene that made the level is gone it draws nothing and returns false, renderer or not.
     virtual bool Render() = 0;
     /// As Render, each group's texture going to effect slot `effect`.
     virtual bool RenderWithEffect(std::int32_t effect) = 0;

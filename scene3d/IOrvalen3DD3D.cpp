@@ -31,8 +31,7 @@ IOrvalen3DD3D::IOrvalen3DD3D() {
 IOrvalen3DD3D::~IOrvalen3DD3D() {
     DestroyAllObjects();
     for (IOrvalen3DD3DLevelObject* level : Levels) {
-        level->DestroyBody();
-        level->Scene = nullptr;
+        level->Detach();
     }
     dgApiWorldDestroy(World);
 }

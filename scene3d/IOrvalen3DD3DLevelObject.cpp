@@ -43,8 +43,15 @@ void IOrvalen3DD3DLevelObject::DestroyBody() {
     }
 }
 
+void IOrvalen3DD3DLevelObject::Detach() {
+    DestroyBody();
+    Scene = nullptr;
+    Renderer = nullptr;
+    Detached = true;
+}
+
 void IOrvalen3DD3DLevelObject::SetRenderer(IOrvalenRenderer** renderer) {
-    Renderer = renderer != nullptr ? static_cast<IOrvalenD3D*>(*renderer) : nullptr;
+    Renderer = renderer != nullptr && !Detached ? static_cast<IOrvalenD3D*>(*renderer) : nullptr;
 }
 
 bool IOrvalen3DD3DLevelObject::Build(std::int32_t vertexCount, const Vertex3D* vertices,

@@ -43,15 +43,19 @@ public:
     /// The scene whose level list holds this level; null once that scene is gone. A level leaves the
     /// list when it is deleted, whichever scene's DestroyLevel (or the host) deletes it.
     IOrvalen3DD3D* Scene = nullptr;
+    /// Set when the scene's teardown let the level go: no body, no scene, no renderer, and SetRenderer
+    /// gives it none again, so it draws nothing.
+    bool Detached = false;
 
     IOrvalen3DD3DLevelObject() = default;
     ~IOrvalen3DD3DLevelObject() override;
     IOrvalen3DD3DLevelObject(const IOrvalen3DD3DLevelObject&) = delete;
     IOrvalen3DD3DLevelObject& operator=(const IOrvalen3DD3DLevelObject&) = delete;
 
+    /// Keeps no renderer once the level is detached.
     void SetRenderer(IOrvalenRenderer** renderer) override;
     /// Sends each group's triangles that may lie inside the view frustum; a level without a body draws at
-    /// the identity.
+    /// the identity, a detached level (or one without a renderer) draws nothing and returns false.
     bool Render() override;
     /// As Render with the view-projection product as "worldViewProj" of `effect`.
     bool RenderWithEffect(std::int32_t effect) override;
@@ -73,10 +77,12 @@ public:
     bool AddTriangles(const char* name, std::int32_t count, const std::int32_t* indices);
     /// The group named `name` (exact bytes), -1 when there is none.
     std::int32_t FindMaterial(const char* name) const;
-    /// Destroys the body in its world; the scene calls it for levels that outlive it.
-    void DestroyBody();
+    /// Lets the level outlive its scene: destroys its body in the scene's world and forgets the scene and
+    /// the renderer. The scene's teardown calls it for every level still on its list.
+    void Detach();
 
 private:
+    void DestroyBody();
     bool Draw(ID3DXEffect* textureEffect);
     bool DrawGroup(std::int32_t group, const float (&planes)[6][4], ID3DXEffect* textureEffect);
     std::vector<Vertex3D> m_visible; ///< corners sent by the group being drawn; reused across frames

@@ -180,3 +180,26 @@ TEST_F(LevelRendering, ShadowsOfSceneObjectsFallOnTheLevelDrawnFirst) {
     EXPECT_TRUE(Reads(at(-3, 0), 180, 180, 180, kColourTolerance));
     EXPECT_TRUE(Reads(at(4, 3), 180, 180, 180, kColourTolerance));
 }
+
+TEST_F(LevelRendering, ALevelWhoseSceneIsGoneDrawsNothingWhileItsRendererLivesAndAfterIt) {
+    LevelMesh mesh;
+    mesh.AddWall(-5, 5, 0, 5, "wall");
+    IOrvalen3DLevelObject* level = mesh.Build(*m_scene);
+    level->SetMaterialEmissive("wall", 1, 1, 1);
+    ASSERT_TRUE(m_handle->LoadShaderEffect(ORVALEN_TEST_DATA_DIR "/textured.fx", 1));
+    ASSERT_EQ(1, m_handle->Create3DInterface());
+    m_scene = static_cast<IOrvalen3DD3D*>(m_handle->Interface3D);
+    IOrvalenRenderer* renderer = m_handle;
+    level->SetRenderer(&renderer);
+    Frame([&] {
+        EXPECT_FALSE(level->Render());
+        EXPECT_FALSE(level->RenderWithEffect(1));
+    });
+    const D3DXVECTOR3 wall = ScreenOf(0, 1, 0);
+    EXPECT_TRUE(Reads(Pixels().At(static_cast<UINT>(wall.x), static_cast<UINT>(wall.y)), 0, 0, 0, 0));
+    ASSERT_EQ(1, DestroyOrvalenRenderer(&m_handle));
+    m_scene = nullptr;
+    EXPECT_FALSE(level->Render());
+    EXPECT_FALSE(level->RenderWithEffect(1));
+    delete level;
+}
