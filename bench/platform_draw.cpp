@@ -1,6 +1,5 @@
 // The stand-in device's stream draws as the 3D scene makes them: a level group of lit, fogged triangles
-// made into a default-pool buffer, bound and drawn, with every light on. Triangles are counters; the
-// draw record the control API keeps is cleared between draws, outside the timing.
+// made into a default-pool buffer, bound and drawn, with every light on. Triangles are counters.
 
 #include "platform/Direct3D9.h"
 #include "platform/control.h"
@@ -87,9 +86,6 @@ void BM_Direct3DDevice_DrawPrimitiveLit(benchmark::State& state) {
         device->SetStreamSource(0, buffer, 0, sizeof(SceneVertex));
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, triangles);
         buffer->Release();
-        state.PauseTiming();
-        platform::ClearCallTrace();
-        state.ResumeTiming();
     }
     device->EndScene();
     state.counters["triangles"] = triangles;

@@ -1,6 +1,7 @@
 // Whole 3D frames on the stand-in device at 640 x 480: one scene update at 1/60 s, every object's
 // shadow volume built, and the scene's Render of every object with shadows inside the host's frame.
-// The call trace the control API keeps is cleared between frames, outside the timing.
+// The control API records the draws, counted as draw_calls and triangles_sent; the frames include that
+// recording, and its record is cleared between frames, outside the timing.
 
 #include "orvalen.h"
 #include "platform/control.h"
@@ -61,6 +62,7 @@ void Frame(IOrvalenRenderer& renderer, IOrvalen3DD3D& scene, const std::vector<I
 /// the stand-in refuses it.
 IOrvalenRenderer* StartRenderer(benchmark::State& state, HWND& window) {
     platform::ResetPlatform();
+    platform::RecordCalls(true);
     window = platform::CreateHostWindow(kWindowName, 640, 480);
     IOrvalenRenderer* renderer = nullptr;
     if (CreateOrvalenRenderer(0, &renderer) != 1 ||

@@ -763,11 +763,14 @@ void Direct3DDevice::Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uin
     if (primitiveCount == 0) {
         return;
     }
-    // The last vertex is read only as far as the format reaches.
-    const std::size_t length =
-        static_cast<std::size_t>((vertexCount - 1) * stride + VertexFormat::Of(m_fvf)->size);
-    FaultInjector::Instance().RecordDraw(
-        {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(vertices, vertices + length)});
+    FaultInjector& injector = FaultInjector::Instance();
+    if (injector.Recording()) {
+        // The last vertex is read only as far as the format reaches.
+        const std::size_t length =
+            static_cast<std::size_t>((vertexCount - 1) * stride + VertexFormat::Of(m_fvf)->size);
+        injector.RecordDraw(
+            {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(vertices, vertices + length)});
+    }
     // A lost device takes draws and shows nothing of them.
     if (m_loss == platform::DeviceLoss::Operational) {
         DrawArrays(type, static_cast<int>(vertexCount), vertices, stride);

@@ -6,11 +6,14 @@ FaultInjector& FaultInjector::Instance() {
 }
 
 std::size_t FaultInjector::Record(const char* operation, std::initializer_list<std::int64_t> arguments) {
+    if (!m_recording) {
+        return kNotRecorded;
+    }
     m_trace.push_back({operation, arguments, S_OK, false});
     return m_trace.size() - 1;
 }
 
-bool FaultInjector::Claims(const std::string& operation, std::optional<std::int64_t> selector,
+bool FaultInjector::Claims(std::string_view operation, std::optional<std::int64_t> selector,
                            HRESULT& result) {
     bool claimed = false;
     for (Rule& rule : m_rules) {

@@ -1,20 +1,30 @@
 #pragma once
-// Records every traced call of the platform layer and decides which of them fail by injection.
+// Decides which traced calls of the platform layer fail by injection and, while recording is on, keeps
+// the calls and the draws for the tests that read them. Off, it keeps nothing: the record grows with every
+// frame drawn, so a host that never reads it must not pay for it.
 
 #include "platform/control.h"
 
 #include <initializer_list>
+#include <limits>
+#include <string_view>
 #include <utility>
 
 class FaultInjector {
 public:
+    static constexpr std::size_t kNotRecorded = std::numeric_limits<std::size_t>::max();
+
     static FaultInjector& Instance();
 
-    /// Appends the call to the trace; returns the entry's index.
+    void SetRecording(bool on) { m_recording = on; }
+    bool Recording() const { return m_recording; }
+    /// Appends the call to the trace while recording; returns the entry's index, or kNotRecorded.
     std::size_t Record(const char* operation, std::initializer_list<std::int64_t> arguments);
-    /// Whether an injected fault claims this call; `result` then holds the rule's result (or 0).
-    bool Claims(const std::string& operation, std::optional<std::int64_t> selector, HRESULT& result);
+    /// Whether an injected fault claims this call, recorded or not; `result` then holds the rule's
+    /// result (or 0).
+    bool Claims(std::string_view operation, std::optional<std::int64_t> selector, HRESULT& result);
     void Complete(std::size_t entry, HRESULT result, bool injected);
+    /// Callers copy the vertices only while recording.
     void RecordDraw(platform::DrawnPrimitives draw) { m_draws.push_back(std::move(draw)); }
 
     void Add(const platform::Fault& fault);
@@ -29,6 +39,7 @@ private:
         int seen = 0; ///< matching calls counted so far
     };
 
+    bool m_recording = false;
     std::vector<Rule> m_rules;
     std::vector<platform::TracedCall> m_trace;
     std::vector<platform::DrawnPrimitives> m_draws; ///< accepted draw calls, cleared with the trace

@@ -169,6 +169,10 @@ void ClearFaults() {
     FaultInjector::Instance().ClearFaults();
 }
 
+void RecordCalls(bool on) {
+    FaultInjector::Instance().SetRecording(on);
+}
+
 std::string TracedCall::Text() const {
     std::string text = operation + "(";
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -248,6 +252,7 @@ void ResetPlatform() {
     ConfigureAdapter(DefaultAdapter());
     ClearFaults();
     ClearCallTrace();
+    RecordCalls(false);
     RecordSleepsOnly(false);
 }
 

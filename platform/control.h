@@ -1,7 +1,8 @@
 #pragma once
 // Control of the platform layer by the demo host and the tests: the windows a host owns, the adapter
 // the Direct3D object describes, read-back of what devices drew, and tools to make every failure road
-// reachable (faults injected into named operations, a trace of the calls made, live-object counts).
+// reachable (faults injected into named operations, a trace of the calls made while recording is on,
+// live-object counts).
 //
 // Operation names are "Direct3DCreate9", "FindWindowA", "Sleep", "D3DXCreateFontA",
 // "D3DXCreateEffectFromFileA", "D3DXCreateTexture", "D3DXCreateTextureFromFileExA",
@@ -98,8 +99,8 @@ std::optional<DeviceLoss> DeviceLossOf(IDirect3DDevice9* device);
 
 // ---- Kernel ----
 
-/// While on, Sleep only records its call (operation "Sleep", argument the milliseconds) and returns
-/// at once. Off in a fresh process and after ResetPlatform.
+/// While on, Sleep returns at once; its call (operation "Sleep", argument the milliseconds) is in the
+/// trace while recording is on. Off in a fresh process and after ResetPlatform.
 void RecordSleepsOnly(bool on);
 
 // ---- Adapter ----
@@ -153,6 +154,12 @@ void ClearFaults();
 
 // ---- Call trace ----
 
+/// While on, every traced call is kept in the trace and every draw a device accepts in the drawn
+/// primitives, with the vertices it read. Both grow with every frame drawn, so they are for tests: off
+/// in a fresh process and after ResetPlatform, nothing is kept (faults are claimed all the same).
+/// Switching it off keeps what was recorded until ClearCallTrace.
+void RecordCalls(bool on);
+
 /// One call of a traced operation.
 struct TracedCall {
     std::string operation;
@@ -178,8 +185,8 @@ struct DrawnPrimitives {
     UINT stride = 0;
     std::vector<std::uint8_t> vertices;
 };
-/// The draw calls devices accepted since the trace was last cleared, in order: user-pointer draws and
-/// stream draws alike, each with the vertices it read.
+/// The draw calls devices accepted while recording since the trace was last cleared, in order:
+/// user-pointer draws and stream draws alike, each with the vertices it read.
 std::vector<DrawnPrimitives> DrawnPrimitiveCalls();
 
 // ---- Input ----
@@ -214,7 +221,7 @@ int LiveObjects(const char* interfaceName);
 /// All reference-counted objects alive.
 int LiveObjectTotal();
 
-/// Default adapter, no faults, empty trace, real sleeps, no key or button down, input focus held.
+/// Default adapter, no faults, empty trace, recording off, real sleeps, no key or button down, input focus held.
 /// Windows and objects are left alone.
 void ResetPlatform();
 

@@ -259,8 +259,12 @@ TEST_F(Direct3D9Test, InjectedFaultsHitTheNthMatchingCallOnly) {
     EXPECT_EQ(m_window, FindWindowA("Test Window", "Test Window"));
 }
 
-TEST_F(Direct3D9Test, TraceReadsAsCallsWithResults) {
-    platform::ClearCallTrace();
+TEST_F(Direct3D9Test, TraceReadsAsCallsWithResultsKeptOnlyWhileRecording) {
+    platform::FailCall("IDirect3D9::CheckDepthStencilMatch");
+    EXPECT_EQ(D3DERR_NOTAVAILABLE, m_direct3D->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8,
+                                                                      D3DFMT_X8R8G8B8, D3DFMT_D24S8));
+    EXPECT_EQ("", platform::CallTraceText()) << "a fault claims its call, recorded or not";
+    platform::RecordCalls(true);
     platform::FailCall("IDirect3D9::CheckDepthStencilMatch");
     m_direct3D->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D24S8);
     m_direct3D->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D24S8);

@@ -175,9 +175,11 @@ TEST_F(DeviceDrawTest, DrawingIsClippedToTheViewport) {
     EXPECT_EQ(0, LitPixels::In(Frame()).count);
 }
 
-TEST_F(DeviceDrawTest, DrawsAreRecordedWithTheVerticesRead) {
-    platform::ClearCallTrace();
+TEST_F(DeviceDrawTest, DrawsAreRecordedWithTheVerticesReadOnlyWhileRecording) {
     const std::vector<ColourVertex> line = {{1, 2, 0.5f}, {3, 4, 0.5f, 0, 0, -1, kBlue}};
+    ASSERT_EQ(D3D_OK, Draw(D3DPT_LINELIST, 1, line));
+    EXPECT_TRUE(platform::DrawnPrimitiveCalls().empty());
+    platform::RecordCalls(true);
     ASSERT_EQ(D3D_OK, Draw(D3DPT_LINELIST, 1, line));
     const std::vector<platform::DrawnPrimitives> draws = platform::DrawnPrimitiveCalls();
     ASSERT_EQ(1u, draws.size());

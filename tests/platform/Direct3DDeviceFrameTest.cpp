@@ -253,6 +253,7 @@ TEST_F(DeviceFrameTest, ResetIsRefusedInsideAScene) {
 TEST(Win32Kernel, SleepWaitsUnlessOnlyRecorded) {
     platform::ResetPlatform();
     platform::RecordSleepsOnly(true);
+    platform::RecordCalls(true);
     const auto start = std::chrono::steady_clock::now();
     Sleep(60000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));

@@ -97,6 +97,7 @@ TEST(DirectInput8Create, RefusesAnythingButTheVersion8AnsiInterfaceForAModule) {
 }
 
 TEST_F(DirectInput8Test, MakesOnlyTheSystemKeyboardAndMouse) {
+    platform::RecordCalls(true);
     const GUID other = {0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}};
     IDirectInputDevice8A* device = m_keyboard;
     EXPECT_EQ(DIERR_DEVICENOTREG, m_directInput->CreateDevice(other, &device, nullptr));
@@ -132,6 +133,7 @@ TEST_F(DirectInput8Test, EachDeviceTakesOnlyTheStandardFormatOfItsKind) {
 }
 
 TEST_F(DirectInput8Test, CooperativeLevelNeedsALiveWindowAndOneModeOfEachPair) {
+    platform::RecordCalls(true);
     ASSERT_EQ(DI_OK, m_directInput->CreateDevice(GUID_SysKeyboard, &m_keyboard, nullptr));
     EXPECT_EQ(DIERR_INVALIDPARAM, m_keyboard->SetCooperativeLevel(nullptr, kForeground));
     EXPECT_EQ(DIERR_INVALIDPARAM, m_keyboard->SetCooperativeLevel(m_window, DISCL_FOREGROUND));

@@ -32,7 +32,7 @@ TEST_F(VertexBuffers, AStreamDrawShowsAndRecordsWhatTheSameVerticesFromMemoryDo)
         triangles.push_back({x + 12, 20, 0.5f, 0.6f, 0, -0.8f});
         triangles.push_back({x, 60, 0.5f, 0, 0.6f, -0.8f});
     }
-    platform::ClearCallTrace();
+    platform::RecordCalls(true);
     ASSERT_EQ(D3D_OK,
               m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, triangles.data(), sizeof(SceneVertex)));
     const platform::Image fromMemory = Frame();
@@ -47,6 +47,7 @@ TEST_F(VertexBuffers, AStreamDrawShowsAndRecordsWhatTheSameVerticesFromMemoryDo)
 }
 
 TEST_F(VertexBuffers, RefusedCallsReturnInvalidCallAndDrawNothing) {
+    platform::RecordCalls(true);
     IDirect3DVertexBuffer9* buffer = nullptr;
     void* data = nullptr;
     EXPECT_EQ(D3DERR_INVALIDCALL,
@@ -133,6 +134,7 @@ TEST_F(VertexBuffers, ADefaultPoolBufferBlocksAStrictResetUntilReleasedAndOtherw
 }
 
 TEST_F(VertexBuffers, InjectedFaultsFailTheNamedCallsAndTheTraceShowsThem) {
+    platform::RecordCalls(true);
     platform::InjectFault({"IDirect3DDevice9::CreateVertexBuffer", 1, 1, 264});
     for (const char* operation : {"IDirect3DVertexBuffer9::Lock", "IDirect3DVertexBuffer9::Unlock",
                                   "IDirect3DDevice9::SetStreamSource", "IDirect3DDevice9::DrawPrimitive"}) {

@@ -1,6 +1,7 @@
 #pragma once
 // A renderer test's world: its own working folder (the log is written to the current one, and tests
-// run in parallel), a fresh platform with a host window, and a renderer made through the export.
+// run in parallel), a fresh platform recording its calls, a host window, and a renderer made through
+// the export.
 // Every test must end with all platform objects released.
 
 #include "orvalen.h"
@@ -29,6 +30,8 @@ protected:
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_folder);
         platform::ResetPlatform();
+        // Renderer tests read the calls and draws the renderer made; a host never switches this on.
+        platform::RecordCalls(true);
         m_window = platform::CreateHostWindow(kWindowName, 800, 600);
         ASSERT_EQ(1, CreateOrvalenRenderer(7, &m_handle));
     }
