@@ -122,6 +122,22 @@ TEST_F(LevelRendering, ACornerExactlyOnAFrustumPlaneCountsAsOutside) {
     EXPECT_EQ(-4.5f, sent.x);
 }
 
+TEST_F(LevelRendering, AWallJustPastTheFarPlaneIsNotSentAndOneJustInsideIs) {
+    // From z = -10 towards the origin with the far plane 20 away: walls 20.5 and 19.5 along the view.
+    ASSERT_TRUE(m_handle->SetProjection(D3DX_PI / 4, 1.0f, 20.0f));
+    LevelMesh mesh;
+    mesh.AddWall(-1, 1, 10.5f, 1, "beyond");
+    mesh.AddWall(-1, 1, 9.5f, 1, "inside");
+    IOrvalen3DLevelObject* level = mesh.Build(*m_scene);
+    platform::ClearCallTrace();
+    Frame([&] { EXPECT_TRUE(level->Render()); });
+    const std::vector<platform::DrawnPrimitives> draws = platform::DrawnPrimitiveCalls();
+    ASSERT_EQ(1u, draws.size());
+    Vertex3D sent;
+    std::memcpy(&sent, draws[0].vertices.data(), sizeof sent);
+    EXPECT_EQ(9.5f, sent.z);
+}
+
 TEST_F(LevelRendering, EachVisibleGroupIsDrawnOncePerPassAndRefusedEffectsDrawNothing) {
     IOrvalen3DD3DLevelObject& level = BehindAndInFront();
     std::ofstream("three.fx") << "technique Three { pass A { } pass B { } pass C { } }\n";

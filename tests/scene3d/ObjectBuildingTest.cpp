@@ -139,6 +139,16 @@ TEST_F(ObjectBuilding, AStaticBuiltBlockCarriesItsIdAndGroupsAndACubeRestsOnIt) 
     for (unsigned attribute : g_attributes) {
         ASSERT_EQ(1u * 1000 + 0 + 1, attribute);
     }
+    // In the block's own frame, rays onto its top and onto a side meet groups 0 and 1.
+    dgCollision* shape = dgApiBodyGetCollision(Implementation(block).Body);
+    const float above[3] = {0.5f, 5, 0.2f}, top[3] = {0.5f, 0, 0.2f};
+    const float aside[3] = {5, 0.1f, 0.2f}, side[3] = {0, 0.1f, 0.2f};
+    float normal[3];
+    int attribute = 0;
+    EXPECT_LT(dgApiCollisionRayCast(shape, above, top, normal, &attribute), 1.0f);
+    EXPECT_EQ(1 * 1000 + 0 + 1, attribute);
+    EXPECT_LT(dgApiCollisionRayCast(shape, aside, side, normal, &attribute), 1.0f);
+    EXPECT_EQ(1 * 1000 + 1 + 1, attribute);
 }
 
 TEST_F(ObjectBuilding, ACubeOnAStaticBuiltBlockFiresTheirEventButNoLevelEventOfTheSameAttributes) {
