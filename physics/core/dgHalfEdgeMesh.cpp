@@ -348,7 +348,6 @@ void dgHalfEdgeMesh::ReplaceWithoutCheck(dgHalfEdgeNode* node, dgEdgeKey key) {
     RemoveNode(node);
     dgHalfEdgeNode* inserted = InsertEdgeNode(node, key);
     dgAssert(inserted == node);
-    static_cast<void>(inserted);
     dgRefRelease(node);
 }
 

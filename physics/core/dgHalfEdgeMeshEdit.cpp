@@ -289,7 +289,6 @@ dgInt32 dgHalfEdgeMesh::CompactVertices(dgFloat32* outVertices, dgVertexView ver
         node->m_mark = mark;
         dgHalfEdgeNode* const inserted = InsertEdgeNode(node, dgMakeEdgeKey(node->m_origin, destination));
         dgAssert(inserted == node);
-        static_cast<void>(inserted);
         dgRefRelease(node);
     }
     return vertexCount;

@@ -26,7 +26,6 @@ dgNodePool::~dgNodePool() {
 
 void* dgNodePool::Malloc(std::size_t size) {
     dgAssert(size <= m_pages->GetBlockSize());
-    (void)size;
     return m_pages->Allocate();
 }
 

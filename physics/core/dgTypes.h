@@ -17,16 +17,20 @@ using dgFloat64 = double;
 
 [[noreturn]] void dgAssertFailed(const char* expression, const char* file, int line);
 
+// Names the expression without evaluating it, so that a build without the check sees the same uses of
+// every name (and warns about no variable that only a check reads).
+#define dgUnevaluated(expr) static_cast<void>(sizeof((expr) ? 1 : 0))
+
 // Programmer errors: checked when the build enables asserts, free otherwise.
 #if defined(DG_ENABLE_ASSERTS)
 #define dgAssert(expr) ((expr) ? static_cast<void>(0) : dgAssertFailed(#expr, __FILE__, __LINE__))
 #else
-#define dgAssert(expr) static_cast<void>(0)
+#define dgAssert(expr) dgUnevaluated(expr)
 #endif
 
 // Whole-structure consistency checks, too slow for ordinary builds.
 #if defined(DG_ENABLE_VALIDATE)
 #define dgValidate(expr) dgAssert(expr)
 #else
-#define dgValidate(expr) static_cast<void>(0)
+#define dgValidate(expr) dgUnevaluated(expr)
 #endif
