@@ -31,16 +31,22 @@ public:
     dgRecyclePool& operator=(const dgRecyclePool&) = delete;
 
     T* Alloc() {
+        Reserve();
         if (dgListNode<T*>* first = m_released.GetFirst()) {
             T* item = first->GetInfo();
             m_released.Remove(first);
             return item;
         }
-        if (GetLastPage().m_used == Page::kItemCount) {
-            AddPage();
-        }
         Page& page = GetLastPage();
         return &page.m_items[page.m_used++];
+    }
+
+    /// Makes sure the next Alloc takes no memory, adding a page when nothing is released and the last
+    /// page is full: a creator reserves first so that nothing it must undo comes after a failure.
+    void Reserve() {
+        if (m_released.GetCount() == 0 && GetLastPage().m_used == Page::kItemCount) {
+            AddPage();
+        }
     }
 
     /// Puts an item of this pool at the end of the released list.

@@ -204,7 +204,8 @@ public:
     /// Every body, at once or (while destructions are deferred) at the end of the sub-step or query. A
     /// body whose destruction is already under way is left to it.
     void DestroyAllBodies();
-    /// Links the joint into the rings of body0 and body1 (null: the fixed world).
+    /// Links the joint into the rings of body0 and body1 (null: the fixed world). Its one request of
+    /// memory, a link from m_jointLinkPool, comes before it changes anything (none after a Reserve).
     dgJointBase* AttachJoint(dgJointBase* joint, dgBody* body0, dgBody* body1);
     /// Destroys at once, or at the end of the running update.
     void DestroyJoint(dgJointBase* joint);

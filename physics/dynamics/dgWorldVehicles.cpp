@@ -51,22 +51,24 @@ dgVehicleJoint* dgWorld::CreateVehicle(const dgVector& givenUp, dgBody* chassis)
     if (compound == nullptr) {
         return nullptr;
     }
-    dgVehicleJoint* vehicle = nullptr;
+    // Whatever may run out of memory comes first, so that undoing needs none (handing a joint back to
+    // its pool would): the joint and its link are reserved, and the update set's entry is made under the
+    // serial the attachment will give, which solves vehicles in creation order.
+    const dgUnsigned64 serial = m_jointSerial + 1;
+    decltype(m_vehicleUpdateSet)::Node* entry = nullptr;
     try {
-        vehicle = m_vehiclePool.Alloc();
-        vehicle->InitVehicle(this);
-        AttachJoint(vehicle, chassis, nullptr);
-        // Keyed by the serial the attachment gave it: vehicles are solved in creation order.
-        m_vehicleUpdateSet.Insert(vehicle, vehicle->m_serial);
+        m_vehiclePool.Reserve();
+        m_jointLinkPool.Reserve();
+        entry = m_vehicleUpdateSet.Insert(nullptr, serial);
     } catch (const dgMemoryExhausted&) {
-        if (vehicle != nullptr && vehicle->m_link != nullptr) {
-            DestroyJointNow(vehicle);
-        } else if (vehicle != nullptr) {
-            m_vehiclePool.Release(vehicle);
-        }
         ReleaseCollision(compound);
         throw;
     }
+    dgVehicleJoint* const vehicle = m_vehiclePool.Alloc();
+    vehicle->InitVehicle(this);
+    AttachJoint(vehicle, chassis, nullptr);
+    dgAssert(vehicle->m_serial == serial);
+    entry->GetInfo() = vehicle;
     const dgFloat32 inv = 1.0f / std::sqrt(length2);
     vehicle->m_upDirection = chassis->m_matrix.InverseRotateVector(dgVector(up.x * inv, up.y * inv, up.z * inv, 0.0f));
     vehicle->m_upDirection.w = 1.0f;

@@ -112,22 +112,24 @@ public:
 
 /// Memory hooks of the interface's int-size form over malloc, counting what they hand out. Blocks made
 /// before they were installed come back through them too, and go to free. They can refuse sizes above a
-/// limit, or the n-th request after FailAt(n).
+/// limit, or the n-th request after FailAt(n) (and every later one too when asked).
 class CountingHooks {
 public:
     static inline std::map<void*, int> s_live;
     static inline int s_refuseAbove = 0x7fffffff;
     static inline int s_untilFailure = 0; ///< requests left before the one refused; 0: none refused
     static inline bool s_refused = false;
+    static inline bool s_refuseOnward = false; ///< every request after the refused one is refused too
 
-    /// Refuses the n-th request from now (n >= 1), once.
-    static void FailAt(int n) {
+    /// Refuses the n-th request from now (n >= 1), once or, onward, with every one after it.
+    static void FailAt(int n, bool onward = false) {
         s_untilFailure = n;
         s_refused = false;
+        s_refuseOnward = onward;
     }
 
     static void* Allocate(int size) {
-        if (s_untilFailure > 0 && --s_untilFailure == 0) {
+        if ((s_refused && s_refuseOnward) || (s_untilFailure > 0 && --s_untilFailure == 0)) {
             s_refused = true;
             return nullptr;
         }

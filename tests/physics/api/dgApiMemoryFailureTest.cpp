@@ -3,6 +3,7 @@
 
 #include "ApiTestScene.h"
 #include "support/SolverBuilds.h"
+#include "support/VehicleScenes.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,27 @@ void BuildStepAndDestroyEverything(dgMallocCallback allocate, dgFreeCallback rel
     dgApiWorldDestroy(world);
 }
 
+int g_wakes = 0;
+
+/// A vehicle made by make on the reference chassis, asleep over a floor, then woken, given its four
+/// tires and a second to settle on them; the chassis's matrix at the end.
+template <class Make> Mat4 SettleCar(Make make) {
+    FloorWorld scene(CountingHooks::Allocate, CountingHooks::Release);
+    dgBody* chassis = scene.AddBox(1.0f, vehiclescene::kChassisMass, vehiclescene::kChassisSize);
+    dgApiWorldFreezeBody(scene.m_world, chassis);
+    g_wakes = 0;
+    dgApiBodySetAutoactiveCallback(chassis, [](dgBody*, unsigned state) { g_wakes += state != 0 ? 1 : 0; });
+    dgJointBase* vehicle = make(scene.m_world, chassis);
+    dgApiWorldUnfreezeBody(scene.m_world, chassis);
+    for (int i = 0; i < vehiclescene::kTireCount; i++) {
+        vehiclescene::AddReferenceTire(vehicle, vehiclescene::kTirePositions[i], i);
+    }
+    scene.Step(60);
+    Mat4 matrix;
+    dgApiBodyGetMatrix(chassis, matrix.data());
+    return matrix;
+}
+
 } // namespace
 
 BOTH_BUILDS_SUITE(dgApiMemoryFailure);
@@ -93,5 +115,41 @@ TEST_P(dgApiMemoryFailure, EveryRefusedRequestOfACreatorGivesNullAndTheRestRunsA
     g_refuse = false;
     EXPECT_GT(g_refusedRuns, 50);
     EXPECT_TRUE(CountingHooks::s_live.empty());
+    CountingHooks::RestoreDefaults();
+}
+
+TEST_P(dgApiMemoryFailure, VehicleRefusedAtAnyRequestLeavesItsChassisToTheNextAndFreesAll) {
+    const Vec3 up = {0.0f, 1.0f, 0.0f};
+    const auto create = [&](dgWorld* world, dgBody* chassis) {
+        return dgApiVehicleCreate(world, up.data(), chassis);
+    };
+    const Mat4 expected = SettleCar(create);
+    // In a world of its own each time, the creation's n-th request is refused (and, onward, every later
+    // one) until a creation meets no refusal; a refused one is followed by one with memory back.
+    for (const bool onward : {false, true}) {
+        bool refused = true;
+        int refusals = 0;
+        for (int n = 1; refused; n++) {
+            CountingHooks::s_live.clear();
+            const Mat4 settled = SettleCar([&](dgWorld* world, dgBody* chassis) {
+                dgCollision* const shape = dgApiBodyGetCollision(chassis);
+                CountingHooks::FailAt(n, onward);
+                dgJointBase* vehicle = create(world, chassis);
+                refused = CountingHooks::s_refused;
+                CountingHooks::FailAt(0);
+                if (refused) {
+                    EXPECT_EQ(vehicle, nullptr) << n;
+                    EXPECT_EQ(dgApiBodyGetCollision(chassis), shape) << n;
+                    EXPECT_EQ(g_wakes, 0) << n;
+                    refusals++;
+                    vehicle = create(world, chassis);
+                }
+                return vehicle;
+            });
+            EXPECT_EQ(settled, expected) << n;
+            EXPECT_TRUE(CountingHooks::s_live.empty()) << n;
+        }
+        EXPECT_GT(refusals, 5);
+    }
     CountingHooks::RestoreDefaults();
 }
