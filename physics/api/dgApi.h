@@ -6,9 +6,10 @@
 // - A vector is 3 consecutive floats (x, y, z); a matrix is 16 floats, four rows of four: front, up,
 //   right, position. Results go through caller-supplied pointers of the same layouts.
 // - Numbers outside their range are clamped, never refused.
-// - A null world, body, collision or contact handle makes a function do nothing and return 0 or null.
-//   Array arguments are not checked: a vector, matrix or output pointer must point at as many floats as
-//   the function names (a null one ends the process).
+// - A null world, body, collision, contact, joint, ragdoll, bone or vehicle handle makes a function do
+//   nothing and return 0 or null, leaving its output arrays untouched. Array arguments are not checked:
+//   a vector, matrix or output pointer must point at as many floats as the function names (a null one
+//   ends the process).
 // - Creation functions return null when memory runs out (a memory hook returns null at any of their
 //   requests), having undone their work; nothing else is reported. Running out of memory anywhere else
 //   (a step, a query, a build) ends the process with "dgMalloc: out of memory (<n> bytes)" on stderr.

@@ -49,8 +49,11 @@ float Stop(const dgJointBase* joint, float (Joint::*stop)(float, const dgJointMo
     return typed != nullptr ? (typed->*stop)(target, desc) : 0.0f;
 }
 
-/// The joint's force of the last step, or zeros for a joint of another kind.
+/// The joint's force of the last step, or zeros for a joint of another kind; nothing for a null joint.
 template <class Joint, dgUnsigned16 kKind> void WriteForce(const dgJointBase* joint, float* out) {
+    if (joint == nullptr) {
+        return;
+    }
     dgVector force;
     if (const Joint* typed = As<Joint, kKind>(joint)) {
         typed->GetJointForce(force);
@@ -105,8 +108,12 @@ const dgUserConstraint* AsUser(const dgJointBase* joint) {
     return AsUser(const_cast<dgJointBase*>(joint));
 }
 
-/// Writes the vector a ball getter produced, or zeros for a joint that is no ball.
+/// Writes the vector a ball getter produced, or zeros for a joint that is no ball; nothing for a null
+/// joint.
 template <class Get> void WriteBallVector(const dgJointBase* joint, float* out, Get get) {
+    if (joint == nullptr) {
+        return;
+    }
     dgVector v;
     if (const dgBallJoint* ball = AsBall(joint)) {
         (ball->*get)(v);
@@ -136,31 +143,39 @@ void ConePinAndReference(const float* given, dgVector& pin, dgVector& reference)
 } // namespace
 
 void dgApiJointSetUserData(dgJointBase* joint, void* userData) {
-    joint->SetUserData(userData);
+    if (joint != nullptr) {
+        joint->SetUserData(userData);
+    }
 }
 
 void* dgApiJointGetUserData(const dgJointBase* joint) {
-    return joint->GetUserData();
+    return joint != nullptr ? joint->GetUserData() : nullptr;
 }
 
 void dgApiJointSetCollisionState(dgJointBase* joint, int state) {
-    joint->m_collisionState = state != 0 ? 1 : 0;
+    if (joint != nullptr) {
+        joint->m_collisionState = state != 0 ? 1 : 0;
+    }
 }
 
 int dgApiJointGetCollisionState(const dgJointBase* joint) {
-    return joint->m_collisionState != 0 ? 1 : 0;
+    return joint != nullptr && joint->m_collisionState != 0 ? 1 : 0;
 }
 
 void dgApiJointSetStiffness(dgJointBase* joint, float stiffness) {
-    joint->SetStiffness(std::isnan(stiffness) ? 0.0f : stiffness);
+    if (joint != nullptr) {
+        joint->SetStiffness(std::isnan(stiffness) ? 0.0f : stiffness);
+    }
 }
 
 float dgApiJointGetStiffness(const dgJointBase* joint) {
-    return joint->GetStiffness();
+    return joint != nullptr ? joint->GetStiffness() : 0.0f;
 }
 
 void dgApiJointSetDestructor(dgJointBase* joint, dgJointDestructorCallback callback) {
-    joint->SetJointDestructor(callback);
+    if (joint != nullptr) {
+        joint->SetJointDestructor(callback);
+    }
 }
 
 void dgApiDestroyJoint(dgWorld* world, dgJointBase* joint) {
@@ -374,6 +389,9 @@ void dgApiUniversalGetJointForce(const dgJointBase* universal, float* force) {
 }
 
 void dgApiUpVectorGetPin(const dgJointBase* upVector, float* pin) {
+    if (upVector == nullptr) {
+        return;
+    }
     dgVector v;
     if (const dgUpVectorJoint* joint = AsUpVector(const_cast<dgJointBase*>(upVector))) {
         joint->GetPin(v);

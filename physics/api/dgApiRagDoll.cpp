@@ -17,24 +17,32 @@ void dgApiRagDollDestroy(dgWorld* world, dgRagDoll* ragdoll) {
 }
 
 void dgApiRagDollBegin(dgRagDoll* ragdoll) {
-    ragdoll->Begin();
+    if (ragdoll != nullptr) {
+        ragdoll->Begin();
+    }
 }
 
 void dgApiRagDollEnd(dgRagDoll* ragdoll) {
-    ragdoll->End();
+    if (ragdoll != nullptr) {
+        ragdoll->End();
+    }
 }
 
 void dgApiRagDollSetTransformCallback(dgRagDoll* ragdoll, dgRagDollTransformCallback callback) {
-    ragdoll->SetTransformCallback(callback);
+    if (ragdoll != nullptr) {
+        ragdoll->SetTransformCallback(callback);
+    }
 }
 
 void dgApiRagDollSetForceAndTorqueCallback(dgRagDoll* ragdoll, dgBodyForceAndTorqueCallback callback) {
-    ragdoll->SetForceAndTorqueCallback(callback);
+    if (ragdoll != nullptr) {
+        ragdoll->SetForceAndTorqueCallback(callback);
+    }
 }
 
 dgRagDollBone* dgApiRagDollAddBone(dgRagDoll* ragdoll, dgRagDollBone* parent, void* userData, float mass,
                                    const float* matrix, dgCollision* collision, const float* size) {
-    if (matrix == nullptr || size == nullptr) {
+    if (ragdoll == nullptr || matrix == nullptr || size == nullptr) {
         return nullptr;
     }
     return dgCreateOrFail([&] {
@@ -43,30 +51,39 @@ dgRagDollBone* dgApiRagDollAddBone(dgRagDoll* ragdoll, dgRagDollBone* parent, vo
 }
 
 dgRagDollBone* dgApiRagDollFindBone(dgRagDoll* ragdoll, int id) {
-    return ragdoll->FindBone(static_cast<dgUnsigned32>(id));
+    return ragdoll != nullptr ? ragdoll->FindBone(static_cast<dgUnsigned32>(id)) : nullptr;
 }
 
 void dgApiRagDollBoneSetID(dgRagDollBone* bone, int id) {
-    bone->SetNameId(static_cast<dgUnsigned32>(id));
+    if (bone != nullptr) {
+        bone->SetNameId(static_cast<dgUnsigned32>(id));
+    }
 }
 
 void* dgApiRagDollBoneGetUserData(const dgRagDollBone* bone) {
-    return bone->GetUserData();
+    return bone != nullptr ? bone->GetUserData() : nullptr;
 }
 
 dgBody* dgApiRagDollBoneGetBody(const dgRagDollBone* bone) {
-    return bone->m_body;
+    return bone != nullptr ? bone->m_body : nullptr;
 }
 
 void dgApiRagDollBoneGetLocalMatrix(const dgRagDollBone* bone, float* matrix) {
-    dgApiWriteMatrix(bone->GetLocalMatrix(), matrix);
+    if (bone != nullptr) {
+        dgApiWriteMatrix(bone->GetLocalMatrix(), matrix);
+    }
 }
 
 void dgApiRagDollBoneGetGlobalMatrix(const dgRagDollBone* bone, float* matrix) {
-    dgApiWriteMatrix(bone->GetGlobalMatrix(), matrix);
+    if (bone != nullptr) {
+        dgApiWriteMatrix(bone->GetGlobalMatrix(), matrix);
+    }
 }
 
 void dgApiRagDollBoneSetLimits(dgRagDollBone* bone, const float* pin, float minAngle, float maxAngle,
                                float twistAngle, const float*, float, float) {
-    bone->SetLimits(dgApiDirection(pin), minAngle, maxAngle, twistAngle, dgVector(1.0f, 0.0f, 0.0f, 0.0f));
+    if (bone != nullptr) {
+        bone->SetLimits(dgApiDirection(pin), minAngle, maxAngle, twistAngle,
+                        dgVector(1.0f, 0.0f, 0.0f, 0.0f));
+    }
 }

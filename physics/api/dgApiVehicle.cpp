@@ -124,7 +124,7 @@ void* dgApiVehicleGetTireUserData(const dgJointBase* vehicle, const dgVehicleTir
 }
 
 void dgApiVehicleGetTireMatrix(const dgJointBase* vehicle, const dgVehicleTireHandle* tire, float* matrix) {
-    if (matrix == nullptr) {
+    if (vehicle == nullptr || matrix == nullptr) {
         return;
     }
     const dgVehicleTire* found = FindTire(vehicle, tire);

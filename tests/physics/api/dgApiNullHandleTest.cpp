@@ -92,3 +92,114 @@ TEST(dgApiNullHandle, FunctionsDoNothingAndReadZeroOrNull) {
     EXPECT_EQ(dgApiMaterialCreateGroupId(world), 1);
     dgApiCollisionRelease(world, box);
 }
+
+TEST(dgApiNullHandle, JointRagDollAndVehicleFunctionsDoNothingAndReadZeroOrNull) {
+    FloorWorld scene;
+    dgWorld* const world = scene.m_world;
+    dgBody* const body = scene.AddBox(2.0f);
+    dgCollision* const box = dgApiCollisionCreateBox(world, 1.0f, 1.0f, 1.0f, nullptr);
+    const Mat4 identity = Identity();
+    const Vec3 v = {0.0f, 1.0f, 0.0f};
+    const Vec3 size = {1.0f, 0.2f, 0.2f};
+    constexpr float kUntouched = 7.0f;
+    float out[16];
+    std::fill(std::begin(out), std::end(out), kUntouched);
+    const dgJointMotorDesc desc = {0.0f, -1.0f, 1.0f, kStep};
+
+    dgApiJointSetUserData(nullptr, out);
+    dgApiJointSetCollisionState(nullptr, 1);
+    dgApiJointSetStiffness(nullptr, 0.5f);
+    dgApiJointSetDestructor(nullptr, [](dgJointBase*) { FAIL(); });
+    dgApiDestroyJoint(world, nullptr);
+    EXPECT_EQ(dgApiJointGetUserData(nullptr), nullptr);
+    EXPECT_EQ(dgApiJointGetCollisionState(nullptr), 0);
+    EXPECT_EQ(dgApiJointGetStiffness(nullptr), 0.0f);
+    EXPECT_EQ(dgApiJointCreateBall(nullptr, v.data(), body, nullptr), nullptr);
+    EXPECT_EQ(dgApiJointCreateHinge(world, v.data(), v.data(), nullptr, body), nullptr);
+    EXPECT_EQ(dgApiJointCreateUser(nullptr, 3, nullptr, body, nullptr), nullptr);
+
+    dgApiBallSetUserCallback(nullptr, [](dgJointBase*) { FAIL(); });
+    dgApiBallSetConeLimits(nullptr, v.data(), 1.0f, 1.0f);
+    dgApiHingeSetUserCallback(nullptr, nullptr);
+    dgApiSliderSetUserCallback(nullptr, nullptr);
+    dgApiCorkscrewSetUserCallback(nullptr, nullptr);
+    dgApiUniversalSetUserCallback(nullptr, nullptr);
+    dgApiUpVectorSetPin(nullptr, v.data());
+    for (const auto get : {dgApiBallGetJointAngle, dgApiBallGetJointOmega, dgApiBallGetJointForce,
+                           dgApiHingeGetJointForce, dgApiSliderGetJointForce, dgApiCorkscrewGetJointForce,
+                           dgApiUniversalGetJointForce, dgApiUpVectorGetPin}) {
+        get(nullptr, out);
+    }
+    for (const auto read :
+         {dgApiHingeGetJointAngle, dgApiHingeGetJointOmega, dgApiSliderGetJointPosit,
+          dgApiSliderGetJointVeloc, dgApiCorkscrewGetJointPosit, dgApiCorkscrewGetJointVeloc,
+          dgApiCorkscrewGetJointAngle, dgApiCorkscrewGetJointOmega, dgApiUniversalGetJointAngle0,
+          dgApiUniversalGetJointAngle1, dgApiUniversalGetJointOmega0, dgApiUniversalGetJointOmega1}) {
+        EXPECT_EQ(read(nullptr), 0.0f);
+    }
+    for (const auto stop : {dgApiHingeCalculateStopAlpha, dgApiSliderCalculateStopAccel,
+                            dgApiCorkscrewCalculateStopAlpha, dgApiCorkscrewCalculateStopAccel,
+                            dgApiUniversalCalculateStopAlpha0, dgApiUniversalCalculateStopAlpha1}) {
+        EXPECT_EQ(stop(nullptr, &desc, 1.0f), 0.0f);
+    }
+    dgApiUserJointAddLinearRow(nullptr, v.data(), v.data(), v.data());
+    dgApiUserJointAddAngularRow(nullptr, 1.0f, v.data());
+    dgApiUserJointAddGeneralRow(nullptr, out, out);
+    dgApiUserJointSetRowMaximumFriction(nullptr, 1.0f);
+    dgApiUserJointSetRowStiffness(nullptr, 1.0f);
+    EXPECT_EQ(dgApiUserJointGetRowForce(nullptr, 0), 0.0f);
+
+    EXPECT_EQ(dgApiRagDollCreate(nullptr), nullptr);
+    dgApiRagDollDestroy(world, nullptr);
+    dgApiRagDollBegin(nullptr);
+    dgApiRagDollSetTransformCallback(nullptr, [](dgRagDollBone*) { FAIL(); });
+    dgApiRagDollSetForceAndTorqueCallback(nullptr, [](dgBody*) { FAIL(); });
+    EXPECT_EQ(dgApiRagDollAddBone(nullptr, nullptr, nullptr, 1.0f, identity.data(), box, size.data()),
+              nullptr);
+    dgApiRagDollEnd(nullptr);
+    EXPECT_EQ(dgApiRagDollFindBone(nullptr, 0), nullptr);
+    dgApiRagDollBoneSetID(nullptr, 3);
+    EXPECT_EQ(dgApiRagDollBoneGetUserData(nullptr), nullptr);
+    EXPECT_EQ(dgApiRagDollBoneGetBody(nullptr), nullptr);
+    dgApiRagDollBoneGetLocalMatrix(nullptr, out);
+    dgApiRagDollBoneGetGlobalMatrix(nullptr, out);
+    dgApiRagDollBoneSetLimits(nullptr, v.data(), -1.0f, 1.0f, 1.0f, nullptr, 0.0f, 0.0f);
+
+    EXPECT_EQ(dgApiVehicleCreate(nullptr, v.data(), body), nullptr);
+    EXPECT_EQ(dgApiVehicleAddTire(nullptr, identity.data(), v.data(), 1, 1, 1, 0, 0, 0, nullptr, 0), nullptr);
+    dgApiVehicleRemoveTire(nullptr, nullptr);
+    dgApiVehicleSetTireCallback(nullptr, [](dgJointBase*) { FAIL(); });
+    dgApiVehicleReset(nullptr);
+    EXPECT_EQ(dgApiVehicleGetFirstTireID(nullptr), nullptr);
+    EXPECT_EQ(dgApiVehicleGetNextTireID(nullptr, nullptr), nullptr);
+    EXPECT_EQ(dgApiVehicleGetTireUserData(nullptr, nullptr), nullptr);
+    dgApiVehicleGetTireMatrix(nullptr, nullptr, out);
+    dgApiVehicleSetTireSteerAngle(nullptr, nullptr, 1.0f);
+    dgApiVehicleSetTireTorque(nullptr, nullptr, 1.0f);
+    dgApiVehicleSetTireBrakeAcceleration(nullptr, nullptr, 1.0f, 1.0f);
+    for (const auto set : {dgApiVehicleSetTireMaxLongitudinalSlideSpeed, dgApiVehicleSetTireMaxSideSlideSpeed,
+                           dgApiVehicleSetTireLongitudinalSlideCoef, dgApiVehicleSetTireSideSlideCoef}) {
+        set(nullptr, nullptr, 1.0f);
+    }
+    for (const auto read : {dgApiVehicleGetTireSteerAngle, dgApiVehicleGetTireOmega,
+                            dgApiVehicleGetTireNormalLoad, dgApiVehicleGetTireMaxBrakeAcceleration,
+                            dgApiVehicleGetTireSideSpeed, dgApiVehicleGetTireLongitudinalSpeed}) {
+        EXPECT_EQ(read(nullptr, nullptr), 0.0f);
+    }
+    for (const auto flag :
+         {dgApiVehicleTireIsAirborne, dgApiVehicleTireLostTraction, dgApiVehicleTireLostSideGrip}) {
+        EXPECT_EQ(flag(nullptr, nullptr), 0);
+    }
+
+    for (const float value : out) {
+        EXPECT_EQ(value, kUntouched);
+    }
+    // A null parent still names the root.
+    dgRagDoll* ragdoll = dgApiRagDollCreate(world);
+    dgApiRagDollBegin(ragdoll);
+    EXPECT_NE(dgApiRagDollAddBone(ragdoll, nullptr, nullptr, 1.0f, identity.data(), box, size.data()),
+              nullptr);
+    dgApiRagDollEnd(ragdoll);
+    scene.Step(2);
+    dgApiCollisionRelease(world, box);
+}
