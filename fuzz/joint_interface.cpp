@@ -6,7 +6,9 @@
 // or from the bones' force and report callbacks, bone bodies destroyed by the host), and steps. Nothing may
 // crash; the world's joint count (contact joints aside) must match the harness's own; every body must stay
 // finite unless a value above 1e6 was fed; and a second run of the same input must leave exactly as many
-// blocks alive as the first (the first may make the engine's process-wide pools, which stay).
+// blocks alive as the first (the first may make the engine's process-wide pools, which stay). Picks of a
+// joint, vehicle, ragdoll or bone give a null handle now and then, which every function must ignore,
+// leaving its outputs untouched.
 //
 // Layout: byte 0 gives the length of the row script, the input's last bytes; the bytes between are
 // operations, one byte of code then its arguments. The stop helpers must never give NaN.
@@ -119,8 +121,9 @@ struct Harness {
     dgBody* Body(std::uint8_t pick) const {
         return m_bodies.empty() ? nullptr : m_bodies[pick % m_bodies.size()];
     }
+    /// A joint of the harness, or null (none, or one pick in eight).
     dgJointBase* Joint(std::uint8_t pick) const {
-        return m_joints.empty() ? nullptr : m_joints[pick % m_joints.size()];
+        return m_joints.empty() || pick % 8 == 7 ? nullptr : m_joints[pick % m_joints.size()];
     }
 };
 
@@ -376,8 +379,9 @@ void RunVehicleOperation(Harness& h, Cursor& ops, int op, bool raw) {
         break;
     default: {
         dgApiVehicleReset(vehicle);
-        float matrix[16];
+        float matrix[16] = {};
         dgApiVehicleGetTireMatrix(vehicle, tire, matrix);
+        Check(vehicle != nullptr || std::all_of(matrix, matrix + 16, [](float x) { return x == 0.0f; }));
         const float readings[] = {
             dgApiVehicleGetTireSteerAngle(vehicle, tire), dgApiVehicleGetTireOmega(vehicle, tire),
             dgApiVehicleGetTireNormalLoad(vehicle, tire), dgApiVehicleGetTireSideSpeed(vehicle, tire),
@@ -421,9 +425,6 @@ void RunMotorOperation(Harness& h, Cursor& ops, int op, bool raw) {
     }
     dgJointBase* joint = h.Joint(ops.Byte());
     const std::uint8_t choice = ops.Byte();
-    if (joint == nullptr) {
-        return;
-    }
     if (op == 4) {
         const bool set = choice % 2 == 0;
         dgApiHingeSetUserCallback(joint, set ? OneMotor : nullptr);
@@ -441,11 +442,11 @@ void RunMotorOperation(Harness& h, Cursor& ops, int op, bool raw) {
     for (const float reading : readings) {
         Check(h.m_wild || std::isfinite(reading));
     }
-    float force[3];
     void (*const forces[])(const dgJointBase*, float*) = {dgApiHingeGetJointForce, dgApiSliderGetJointForce,
                                                           dgApiCorkscrewGetJointForce,
                                                           dgApiUniversalGetJointForce};
     for (const auto get : forces) {
+        float force[3] = {};
         get(joint, force);
         Check(h.m_wild || std::isfinite(force[0] + force[1] + force[2]));
     }
@@ -463,8 +464,13 @@ RagDollRecord* RecordOf(Harness& h, const dgRagDoll* ragdoll) {
     return nullptr;
 }
 
+/// A ragdoll of the harness, or null (none, or one pick in five).
 RagDollRecord* PickRagDoll(Harness& h, std::uint8_t pick) {
-    return h.m_ragdolls.empty() ? nullptr : &h.m_ragdolls[pick % h.m_ragdolls.size()];
+    return h.m_ragdolls.empty() || pick % 5 == 4 ? nullptr : &h.m_ragdolls[pick % h.m_ragdolls.size()];
+}
+
+dgRagDoll* RagDollOf(const RagDollRecord* record) {
+    return record != nullptr ? record->m_ragdoll : nullptr;
 }
 
 /// A bone of any ragdoll of the harness, or null.
@@ -487,7 +493,11 @@ void AddRagDollBone(Harness& h, Cursor& ops, bool raw) {
     float size[3];
     h.Vector(ops, raw, size);
     const float mass = h.Value(ops, raw);
-    if (record == nullptr || record->m_bones.size() >= kMaxBones) {
+    if (record == nullptr) {
+        Check(dgApiRagDollAddBone(nullptr, parent, nullptr, mass, matrix, nullptr, size) == nullptr);
+        return;
+    }
+    if (record->m_bones.size() >= kMaxBones) {
         return;
     }
     dgCollision* shape = kind % 2 == 0 ? dgApiCollisionCreateBox(h.m_world, 0.4f, 0.1f, 0.1f, nullptr)
@@ -548,24 +558,23 @@ void RagDollReport(dgRagDollBone* bone) {
 /// the next force or report callback, 6 destroys a bone's body as a host may, 7 reads a bone back.
 void RunRagDollOperation(Harness& h, Cursor& ops, int op, bool raw) {
     switch (op) {
-    case 0:
-        if (h.m_ragdolls.size() < kMaxRagdolls) {
-            if (dgRagDoll* ragdoll = dgApiRagDollCreate(h.m_world)) {
-                h.m_ragdolls.push_back({ragdoll, {}});
-                dgApiRagDollBegin(ragdoll);
-                const std::uint8_t hooks = ops.Byte();
-                dgApiRagDollSetForceAndTorqueCallback(ragdoll, hooks % 2 == 0 ? RagDollWeight : nullptr);
-                dgApiRagDollSetTransformCallback(ragdoll, hooks % 3 == 0 ? nullptr : RagDollReport);
-            }
+    case 0: {
+        // Past the limit the calls go to a null ragdoll.
+        dgRagDoll* ragdoll = h.m_ragdolls.size() < kMaxRagdolls ? dgApiRagDollCreate(h.m_world) : nullptr;
+        if (ragdoll != nullptr) {
+            h.m_ragdolls.push_back({ragdoll, {}});
         }
+        dgApiRagDollBegin(ragdoll);
+        const std::uint8_t hooks = ops.Byte();
+        dgApiRagDollSetForceAndTorqueCallback(ragdoll, hooks % 2 == 0 ? RagDollWeight : nullptr);
+        dgApiRagDollSetTransformCallback(ragdoll, hooks % 3 == 0 ? nullptr : RagDollReport);
         break;
+    }
     case 1:
         AddRagDollBone(h, ops, raw);
         break;
     case 2:
-        if (RagDollRecord* record = PickRagDoll(h, ops.Byte())) {
-            dgApiRagDollEnd(record->m_ragdoll);
-        }
+        dgApiRagDollEnd(RagDollOf(PickRagDoll(h, ops.Byte())));
         break;
     case 3: {
         dgRagDollBone* bone = PickBone(h, ops.Byte());
@@ -574,9 +583,7 @@ void RunRagDollOperation(Harness& h, Cursor& ops, int op, bool raw) {
         const float minAngle = h.Value(ops, raw);
         const float maxAngle = h.Value(ops, raw);
         const float twist = h.Value(ops, raw);
-        if (bone != nullptr) {
-            dgApiRagDollBoneSetLimits(bone, pin, minAngle, maxAngle, twist, nullptr, 0.0f, 0.0f);
-        }
+        dgApiRagDollBoneSetLimits(bone, pin, minAngle, maxAngle, twist, nullptr, 0.0f, 0.0f);
         break;
     }
     case 4: {
@@ -584,6 +591,9 @@ void RunRagDollOperation(Harness& h, Cursor& ops, int op, bool raw) {
         const auto action = static_cast<RagDollAction>(1 + ops.Byte() % 3);
         if (record != nullptr) {
             ActOnRagDoll(h, record->m_ragdoll, action);
+        } else {
+            dgApiRagDollBegin(nullptr);
+            dgApiRagDollEnd(nullptr);
         }
         break;
     }
@@ -593,24 +603,26 @@ void RunRagDollOperation(Harness& h, Cursor& ops, int op, bool raw) {
         break;
     }
     case 6:
-        if (dgRagDollBone* bone = PickBone(h, ops.Byte())) {
-            if (dgBody* body = dgApiRagDollBoneGetBody(bone)) {
-                dgApiBodyDestroy(h.m_world, body);
-            }
+        if (dgBody* body = dgApiRagDollBoneGetBody(PickBone(h, ops.Byte()))) {
+            dgApiBodyDestroy(h.m_world, body);
         }
         break;
-    default:
-        if (dgRagDollBone* bone = PickBone(h, ops.Byte())) {
-            float matrix[16];
-            dgApiRagDollBoneGetLocalMatrix(bone, matrix);
-            Check(h.m_wild || std::all_of(matrix, matrix + 16, [](float x) { return std::isfinite(x); }));
-            RagDollRecord* record = RecordOf(h, bone->m_ragdoll);
-            Check(record != nullptr);
-            const dgRagDollBone* found = dgApiRagDollFindBone(record->m_ragdoll, ops.Byte());
-            Check(found == nullptr ||
-                  std::find(record->m_bones.begin(), record->m_bones.end(), found) != record->m_bones.end());
-        }
+    default: {
+        // A null bone reads nothing and leaves the matrix as it was; a null ragdoll finds no bone.
+        dgRagDollBone* bone = PickBone(h, ops.Byte());
+        float matrix[16] = {};
+        dgApiRagDollBoneGetLocalMatrix(bone, matrix);
+        Check(h.m_wild || std::all_of(matrix, matrix + 16, [](float x) { return std::isfinite(x); }));
+        Check(bone != nullptr || std::all_of(matrix, matrix + 16, [](float x) { return x == 0.0f; }));
+        Check(bone != nullptr || dgApiRagDollBoneGetUserData(bone) == nullptr);
+        RagDollRecord* record = bone != nullptr ? RecordOf(h, bone->m_ragdoll) : nullptr;
+        Check(bone == nullptr || record != nullptr);
+        const dgRagDollBone* found = dgApiRagDollFindBone(RagDollOf(record), ops.Byte());
+        Check(found == nullptr ||
+              (record != nullptr &&
+               std::find(record->m_bones.begin(), record->m_bones.end(), found) != record->m_bones.end()));
         break;
+    }
     }
 }
 
@@ -658,28 +670,26 @@ void RunOperation(Harness& h, Cursor& ops, int& steps) {
         h.Vector(ops, raw, a);
         const float cone = h.Value(ops, raw);
         const float twist = h.Value(ops, raw);
-        if (joint != nullptr) {
-            dgApiBallSetConeLimits(joint, a, cone, twist);
-        }
+        dgApiBallSetConeLimits(joint, a, cone, twist);
         break;
     }
     case 5: {
         dgJointBase* joint = h.Joint(ops.Byte());
         h.Vector(ops, raw, a);
-        if (joint != nullptr) {
-            dgApiUpVectorSetPin(joint, a);
-            dgApiUpVectorGetPin(joint, a);
-        }
+        dgApiUpVectorSetPin(joint, a);
+        dgApiUpVectorGetPin(joint, a);
         break;
     }
     case 6: {
         dgJointBase* joint = h.Joint(ops.Byte());
         const float stiffness = h.Value(ops, raw);
-        if (joint != nullptr) {
-            dgApiJointSetStiffness(joint, stiffness);
-            Check(dgApiJointGetStiffness(joint) >= 0.0f && dgApiJointGetStiffness(joint) <= 1.0f);
-            dgApiJointSetCollisionState(joint, ops.Byte() % 2);
-        }
+        dgApiJointSetStiffness(joint, stiffness);
+        Check(dgApiJointGetStiffness(joint) >= 0.0f && dgApiJointGetStiffness(joint) <= 1.0f);
+        const int state = ops.Byte() % 2;
+        dgApiJointSetCollisionState(joint, state);
+        dgApiJointSetUserData(joint, &h);
+        Check(dgApiJointGetCollisionState(joint) == (joint != nullptr ? state : 0));
+        Check(dgApiJointGetUserData(joint) == (joint != nullptr ? &h : nullptr));
         break;
     }
     case 7:
@@ -696,15 +706,16 @@ void RunOperation(Harness& h, Cursor& ops, int& steps) {
     case 10:
         h.m_doomedBody = h.Body(ops.Byte());
         break;
-    case 11:
-        if (dgJointBase* joint = h.Joint(ops.Byte())) {
-            dgApiBallSetUserCallback(joint, ToggleTwist);
-            float out[3];
-            dgApiBallGetJointAngle(joint, out);
-            dgApiBallGetJointOmega(joint, out);
-            dgApiBallGetJointForce(joint, out);
-        }
+    case 11: {
+        dgJointBase* joint = h.Joint(ops.Byte());
+        dgApiBallSetUserCallback(joint, ToggleTwist);
+        float out[3] = {};
+        dgApiBallGetJointAngle(joint, out);
+        dgApiBallGetJointOmega(joint, out);
+        dgApiBallGetJointForce(joint, out);
+        Check(joint != nullptr || (out[0] == 0.0f && out[1] == 0.0f && out[2] == 0.0f));
         break;
+    }
     default: {
         const float dt = raw ? ops.Raw() : static_cast<float>(ops.Byte()) / 4096.0f;
         if (steps < kMaxSteps) {
