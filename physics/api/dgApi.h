@@ -549,9 +549,9 @@ void dgApiRagDollSetTransformCallback(dgRagDoll* ragdoll, dgRagDollTransformCall
 /// Called with each bone's body in the force pass.
 void dgApiRagDollSetForceAndTorqueCallback(dgRagDoll* ragdoll, dgBodyForceAndTorqueCallback callback);
 /// A bone whose frame is matrix relative to parent's (world space for the root, parent null), with a
-/// body of the collision centred size[0] / 2 along the bone's front axis. Null for a second root, a
-/// parent that is not a bone of this ragdoll, a null collision, or a mass, size or matrix that is not
-/// finite.
+/// body of the collision centred size[0] / 2 along the bone's front axis. A bone of mass 0 or below is
+/// static: it stays where it was added and holds the figure there. Null for a second root, a parent that
+/// is not a bone of this ragdoll, a null collision, or a mass, size or matrix that is not finite.
 dgRagDollBone* dgApiRagDollAddBone(dgRagDoll* ragdoll, dgRagDollBone* parent, void* userData, float mass,
                                    const float* matrix, dgCollision* collision, const float* size);
 /// The first bone with the id in post-order (children before their parent); null when there is none.
