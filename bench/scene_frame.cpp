@@ -7,7 +7,7 @@
 #include "platform/control.h"
 #include "scene3d/IOrvalen3DD3D.h"
 #include "scene3d/IOrvalen3DD3DLevelObject.h"
-#include "support/LevelMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneScenes.h"
 
 #include <benchmark/benchmark.h>

@@ -5,10 +5,9 @@
 // down again and prints what it did and the log.
 // Usage: orvalen-demo OUTPUT_FOLDER (the log and later the frames are written there).
 
-#include "IOrvalen3DObject.h"
+#include "Images.h"
 #include "SceneFrames.h"
 #include "orvalen.h"
-#include "platform/Win32Window.h"
 #include "platform/control.h"
 
 #include <cmath>
@@ -22,6 +21,11 @@
 bool Report(const char* what, bool succeeded) {
     std::printf("%-58s %s\n", what, succeeded ? "ok" : "FAILED");
     return succeeded;
+}
+
+bool SaveFrame(HWND window, const char* file) {
+    const std::string what = std::string("Save out/") + file;
+    return Report(what.c_str(), platform::SavePng(platform::ReadWindowPixels(window), file));
 }
 
 namespace {
@@ -59,7 +63,7 @@ bool WriteText(IOrvalenFont* fonts) {
 
 /// Frame 0: the whole window in one colour, a smaller viewport in another, text over both, presented
 /// and saved.
-bool DrawFrame(IOrvalenRenderer* renderer) {
+bool DrawFrame(IOrvalenRenderer* renderer, HWND window) {
     bool ok = Report("Clear to dark blue", renderer->Clear(true, true, true, 0xFF1A2B4Cu));
     ok = Report("StartRendering", renderer->StartRendering()) && ok;
     ok = Report("CreateViewport <200, 150>, <600, 450>", renderer->CreateViewport(200, 150, 600, 450)) && ok;
@@ -71,10 +75,7 @@ bool DrawFrame(IOrvalenRenderer* renderer) {
     }
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
-    const HWND window = FindWindowA(kWindowName, kWindowName);
-    ok = Report("Save out/frame_0000.png",
-                platform::SavePng(platform::ReadWindowPixels(window), "frame_0000.png")) &&
-         ok;
+    ok = SaveFrame(window, "frame_0000.png") && ok;
     // The fonts hold the device: the host gives them back before the renderer goes.
     renderer->DestroyFontInterface();
     return ok;
@@ -126,7 +127,7 @@ bool DrawShapes(IOrvalen2D* twoD, bool screen) {
 }
 
 /// Frame 1: the 2D primitives in both spaces with a caption, presented and saved.
-bool DrawShapesFrame(IOrvalenRenderer* renderer) {
+bool DrawShapesFrame(IOrvalenRenderer* renderer, HWND window) {
     bool ok = Report("SelectViewport 0 (the whole window)", renderer->SelectViewport(0));
     ok = Report("SetCamera from (0, 0, -20) at the origin",
                 renderer->SetCamera(0, 0, -20, 0, 0, 0, 0, 1, 0)) &&
@@ -158,10 +159,7 @@ bool DrawShapesFrame(IOrvalenRenderer* renderer) {
     }
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
-    const HWND window = FindWindowA(kWindowName, kWindowName);
-    ok = Report("Save out/frame_0001.png",
-                platform::SavePng(platform::ReadWindowPixels(window), "frame_0001.png")) &&
-         ok;
+    ok = SaveFrame(window, "frame_0001.png") && ok;
     renderer->DestroyFontInterface();
     renderer->Destroy2DInterface();
     return ok;
@@ -170,25 +168,16 @@ bool DrawShapesFrame(IOrvalenRenderer* renderer) {
 /// The demo's own sprite: a yellow disc ringed in dark red with a red corner mark at its top left, on
 /// magenta that the colour key takes away.
 platform::Image Sprite() {
-    platform::Image image;
-    image.width = 64;
-    image.height = 64;
-    image.pixels.resize(64 * 64);
-    for (UINT y = 0; y < 64; ++y) {
-        for (UINT x = 0; x < 64; ++x) {
-            const float distance = std::hypot(static_cast<float>(x) - 31.5f, static_cast<float>(y) - 31.5f);
-            std::uint32_t colour = 0xFFFF00FFu;
-            if (x < 14 && y < 14 && x + y < 16) {
-                colour = 0xFFE02020u;
-            } else if (distance < 22.0f) {
-                colour = 0xFFFFD23Fu;
-            } else if (distance < 27.0f) {
-                colour = 0xFF8C1C13u;
-            }
-            image.pixels[std::size_t(y) * 64 + x] = colour;
+    return images::Make(64, 64, [](UINT x, UINT y) {
+        const float distance = std::hypot(static_cast<float>(x) - 31.5f, static_cast<float>(y) - 31.5f);
+        if (x < 14 && y < 14 && x + y < 16) {
+            return 0xFFE02020u;
         }
-    }
-    return image;
+        if (distance < 22.0f) {
+            return 0xFFFFD23Fu;
+        }
+        return distance < 27.0f ? 0xFF8C1C13u : 0xFFFF00FFu;
+    });
 }
 
 /// Into render target 2, between frames: a teal picture with the sprite turning in world space.
@@ -237,7 +226,7 @@ bool DrawQuads(IOrvalen2D* twoD) {
 
 /// Frame 2: a PNG written here and loaded with and without its colour key, a render target drawn into
 /// between frames, and both shown as textured quads with captions, presented and saved.
-bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
+bool DrawTexturesFrame(IOrvalenRenderer* renderer, HWND window) {
     bool ok = Report("Write out/sprite.png", platform::SavePng(Sprite(), "sprite.png"));
     if (!Report("Create2DInterface", renderer->Create2DInterface() == 1)) {
         return false;
@@ -283,10 +272,7 @@ bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     renderer->SetAlphaTest(false);
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
-    const HWND window = FindWindowA(kWindowName, kWindowName);
-    ok = Report("Save out/frame_0002.png",
-                platform::SavePng(platform::ReadWindowPixels(window), "frame_0002.png")) &&
-         ok;
+    ok = SaveFrame(window, "frame_0002.png") && ok;
     renderer->DestroyFontInterface();
     renderer->Destroy2DInterface();
     return ok;
@@ -295,7 +281,7 @@ bool DrawTexturesFrame(IOrvalenRenderer* renderer) {
 /// A floor, a stack of cubes, a sphere and a tube dropped under the scene's gravity and a collision sphere
 /// rolled along the floor by a constant force, stepped for 3 s, then drawn under one directional light
 /// with every falling object's shadow on the floor.
-bool DrawSceneFrame(IOrvalenRenderer* renderer) {
+bool DrawSceneFrame(IOrvalenRenderer* renderer, HWND window) {
     if (!Report("Create3DInterface", renderer->Create3DInterface() == 1)) {
         return false;
     }
@@ -385,15 +371,12 @@ bool DrawSceneFrame(IOrvalenRenderer* renderer) {
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
     std::printf("Stepped %d objects for %d steps; drew %d objects, %d of them with shadows\n", 8, steps, drawn,
                 drawn - 2);
-    const HWND window = FindWindowA(kWindowName, kWindowName);
-    ok = Report("Save out/frame_0003.png",
-                platform::SavePng(platform::ReadWindowPixels(window), "frame_0003.png")) &&
-         ok;
+    ok = SaveFrame(window, "frame_0003.png") && ok;
     renderer->Destroy3DInterface();
     return ok;
 }
 
-bool RunRenderer(IOrvalenRenderer* renderer) {
+bool RunRenderer(IOrvalenRenderer* renderer, HWND window) {
     char line[128];
     const int started = renderer->Initialize(kWindowName, kWidth, kHeight, 0, true, true, true, 4);
     std::snprintf(line, sizeof line, "Initialize 800x600 windowed, stencil, 4x multisample (%d)", started);
@@ -410,12 +393,12 @@ bool RunRenderer(IOrvalenRenderer* renderer) {
     const D3DXMATRIX projection = renderer->GetProjectionMatrix();
     std::printf("Projection row 1: %.4f %.4f %.4f %.4f\n", projection(0, 0), projection(0, 1),
                 projection(0, 2), projection(0, 3));
-    ok = DrawFrame(renderer) && ok;
-    ok = DrawShapesFrame(renderer) && ok;
-    ok = DrawTexturesFrame(renderer) && ok;
-    ok = DrawSceneFrame(renderer) && ok;
-    ok = DrawLevelFrame(renderer) && ok;
-    return DrawWholeSceneFrame(renderer) && ok;
+    ok = DrawFrame(renderer, window) && ok;
+    ok = DrawShapesFrame(renderer, window) && ok;
+    ok = DrawTexturesFrame(renderer, window) && ok;
+    ok = DrawSceneFrame(renderer, window) && ok;
+    ok = DrawLevelFrame(renderer, window) && ok;
+    return DrawWholeSceneFrame(renderer, window) && ok;
 }
 
 } // namespace
@@ -437,7 +420,7 @@ int main(int argc, char** argv) {
     IOrvalenRenderer* renderer = nullptr;
     bool ok = Report("CreateOrvalenRenderer", CreateOrvalenRenderer(0, &renderer) == 1);
     if (ok) {
-        ok = RunRenderer(renderer);
+        ok = RunRenderer(renderer, window);
         ok = Report("DestroyOrvalenRenderer", DestroyOrvalenRenderer(&renderer) == 1) && ok;
     }
     platform::DestroyHostWindow(window);

@@ -4,14 +4,10 @@
 
 #include "SceneFrames.h"
 
-#include "IOrvalen3DCollisionObject.h"
-#include "IOrvalen3DLevelObject.h"
-#include "IOrvalen3DObject.h"
-#include "platform/Win32Window.h"
+#include "BuildMeshes.h"
+#include "Images.h"
+#include "LevelMeshes.h"
 #include "platform/control.h"
-#include "support/BuildMeshes.h"
-#include "renderer/TestImages.h"
-#include "support/LevelMeshes.h"
 
 #include <cmath>
 #include <cstdio>
@@ -20,13 +16,12 @@
 
 namespace {
 
-constexpr const char* kWindowName = "Orvalen Demo";
 constexpr float kLight[3] = {0.5f, -1.0f, 0.3f};
 constexpr float kStep = 1.0f / 60.0f;
 
 /// A square texture whose pixel (x, y) is `colour(x, y)`, written as a PNG file.
 template <typename Colour> bool WriteTexture(const char* file, UINT size, Colour colour) {
-    return platform::SavePng(test_images::Make(size, size, colour), file);
+    return platform::SavePng(images::Make(size, size, colour), file);
 }
 
 /// Grass and stone in a checker floor of 24 x 24 units, a plank ramp and a brick wall behind, each
@@ -113,7 +108,7 @@ bool Step(IOrvalen3D* scene, int steps) {
 /// it, presented and saved.
 bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelObject* level,
                  const std::vector<IOrvalen3DObject*>& objects, const std::vector<IOrvalen3DObject*>& casters,
-                 const char* file, IOrvalen3DCollisionObject* roller = nullptr) {
+                 HWND window, const char* file, IOrvalen3DCollisionObject* roller = nullptr) {
     bool ok = Report("Clear to sky blue", renderer->Clear(true, true, true, 0xFF87A8C8u));
     ok = Report("StartRendering", renderer->StartRendering()) && ok;
     scene->Begin3D();
@@ -132,9 +127,7 @@ bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelO
     scene->End3D();
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
-    const std::string what = std::string("Save out/") + file;
-    const HWND window = FindWindowA(kWindowName, kWindowName);
-    return Report(what.c_str(), platform::SavePng(platform::ReadWindowPixels(window), file)) && ok;
+    return SaveFrame(window, file) && ok;
 }
 
 /// Two key frames of `mesh`: as built and grown by `growth`.
@@ -166,7 +159,7 @@ IOrvalen3DCollisionObject* RollingSphere(IOrvalen3D* scene, float x, float z, fl
     return roller;
 }
 
-bool DrawLevelFrame(IOrvalenRenderer* renderer) {
+bool DrawLevelFrame(IOrvalenRenderer* renderer, HWND window) {
     IOrvalen3D* scene = StartScene(renderer);
     if (scene == nullptr) {
         return false;
@@ -177,14 +170,14 @@ bool DrawLevelFrame(IOrvalenRenderer* renderer) {
         const std::vector<IOrvalen3DObject*> dropped = DropPrimitives(scene);
         ok = Report("Three cubes, a sphere and a cylinder over the level", dropped.size() == 5) && ok;
         ok = Step(scene, 180) && ok;
-        ok = DrawAndSave(renderer, scene, level, dropped, dropped, "frame_0004.png") && ok;
+        ok = DrawAndSave(renderer, scene, level, dropped, dropped, window, "frame_0004.png") && ok;
         scene->DestroyLevel(level);
     }
     renderer->Destroy3DInterface();
     return ok;
 }
 
-bool DrawWholeSceneFrame(IOrvalenRenderer* renderer) {
+bool DrawWholeSceneFrame(IOrvalenRenderer* renderer, HWND window) {
     IOrvalen3D* scene = StartScene(renderer);
     if (scene == nullptr) {
         return false;
@@ -249,7 +242,7 @@ bool DrawWholeSceneFrame(IOrvalenRenderer* renderer) {
     }
     std::vector<IOrvalen3DObject*> objects = casters;
     objects.push_back(block);
-    ok = DrawAndSave(renderer, scene, level, objects, casters, "frame_0005.png", roller) && ok;
+    ok = DrawAndSave(renderer, scene, level, objects, casters, window, "frame_0005.png", roller) && ok;
     scene->DestroyLevel(level);
     renderer->Destroy3DInterface();
     return ok;

@@ -1,10 +1,12 @@
 #pragma once
 // What a host compiles against: the two functions the library exports, the renderer interface and
-// the 2D, font, input and 3D scene interfaces the renderer makes.
+// the 2D, font, input and 3D scene interfaces the renderer makes, with the scene's objects and levels.
 
 #include "IOrvalen2D.h"
 #include "IOrvalen3D.h"
 #include "IOrvalen3DCollisionObject.h"
+#include "IOrvalen3DLevelObject.h"
+#include "IOrvalen3DObject.h"
 #include "IOrvalenFont.h"
 #include "IOrvalenInput.h"
 #include "IOrvalenRenderer.h"

@@ -1,6 +1,7 @@
 #pragma once
 // Small images written by the tests themselves, in each file format the library reads.
 
+#include "host/Images.h"
 #include "platform/control.h"
 
 #define STB_IMAGE_WRITE_STATIC
@@ -15,19 +16,7 @@ namespace test_images {
 
 enum class Format { Png, Bmp, Tga, Jpeg };
 
-/// An image of `width` x `height` whose pixel (x, y) is `colour(x, y)` (ARGB).
-template <typename Colour> platform::Image Make(UINT width, UINT height, Colour colour) {
-    platform::Image image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(std::size_t(width) * height);
-    for (UINT y = 0; y < height; ++y) {
-        for (UINT x = 0; x < width; ++x) {
-            image.pixels[std::size_t(y) * width + x] = colour(x, y);
-        }
-    }
-    return image;
-}
+using images::Make;
 
 /// Quadrants of 8 x 8: red top left, green top right, blue bottom left, white bottom right.
 inline platform::Image Quadrants() {

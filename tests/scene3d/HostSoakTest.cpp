@@ -1,5 +1,5 @@
 // A host's main loop run for long: what the library and the platform keep must not grow with the frames.
-#include "support/LevelMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFrameFixture.h"
 #include "support/SceneScenes.h"
 

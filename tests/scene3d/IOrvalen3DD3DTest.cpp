@@ -1,6 +1,6 @@
 // The scene itself: its world and object tables over their life, the renderer's factory, the bracket of
 // 3D drawing, gravity and the lights given back after a device reset.
-#include "support/LevelMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFixture.h"
 
 #include "IOrvalen3DLevelObject.h"

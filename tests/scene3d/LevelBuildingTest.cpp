@@ -1,6 +1,6 @@
 // Level building: placement of the host's vertices, material groups and their refusals, the static body
 // that objects land on and rays hit, face attributes by level and group, and the level's lifetime.
-#include "support/LevelMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFixture.h"
 #include "support/SceneScenes.h"
 

@@ -1,6 +1,6 @@
 // Drawing of levels: textured groups read back in pixels, triangles culled against the view frustum as
 // the draw record shows, effect passes, and failure roads that leave no vertex buffer behind.
-#include "support/LevelMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFrameFixture.h"
 #include "support/SceneScenes.h"
 

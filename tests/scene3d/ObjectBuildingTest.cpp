@@ -1,8 +1,8 @@
 // Building objects from the host's mesh: material groups and their refusals, the bodies a build ends
 // with (none, a convex hull, an ellipsoid, the static triangles themselves, whose faces fire object
 // events and never level events), the object limit, and destroying objects whatever the host hands back.
-#include "support/BuildMeshes.h"
-#include "support/LevelMeshes.h"
+#include "host/BuildMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFixture.h"
 #include "support/SceneScenes.h"
 

@@ -1,7 +1,7 @@
 // Contact and level events on real physics: cubes fall from a known height onto a static floor cube or a
 // level under gravity (0, -9.8, 0), stepped at 1/60 s.
-#include "support/BuildMeshes.h"
-#include "support/LevelMeshes.h"
+#include "host/BuildMeshes.h"
+#include "host/LevelMeshes.h"
 #include "support/SceneFixture.h"
 #include "support/SceneScenes.h"
 

@@ -1,6 +1,6 @@
 // Shadow volumes of the 3D object: the silhouette ring of a closed mesh, its extrusion, and the same
 // volume as a search of the edge list makes on random meshes.
-#include "support/BuildMeshes.h"
+#include "host/BuildMeshes.h"
 #include "support/SceneFixture.h"
 
 #include <algorithm>

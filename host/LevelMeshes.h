@@ -1,5 +1,5 @@
 #pragma once
-// Level meshes for the level tests, the demo and the benchmarks: a checker floor in two materials, a
+// Level meshes for the demo, the level tests and the benchmarks: a checker floor in two materials, a
 // 20 degree ramp and a wall, as one vertex array and triangles by material name.
 
 #include "IOrvalen3D.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Meshes the host builds objects from, for the object-building tests and the demo: an octahedron, a
+// Meshes the demo builds objects from, and the object-building tests too: an octahedron, a
 // tetrahedron and a box in two materials, as one vertex array and triangles by material name in order.
 
 #include "IOrvalen3D.h"
