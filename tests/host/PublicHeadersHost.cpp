@@ -1,6 +1,6 @@
-// A host built as a user of the library builds one: it is given only the include folders the library's
-// CMake target exports (the public interfaces and the platform stand-in's headers), never the source
-// tree. It draws nothing; it makes a renderer with a 3D scene and lets everything go again.
+// A host built as a user of the library builds one: it is given only the headers the package installs,
+// as the in-tree target Orvalen::orvalen shows them, never the source tree. It draws nothing; it makes a
+// renderer with a 3D scene and lets everything go again.
 
 #include "orvalen.h"
 #include "platform/control.h"
