@@ -104,8 +104,8 @@ bool Step(IOrvalen3D* scene, int steps) {
     return Report(line, done == steps);
 }
 
-/// The level first, then `roller` when given and the objects with the shadows of `casters` falling on
-/// it, presented and saved.
+/// The level first, then the objects with the shadows of `casters` falling on it, then `roller` when
+/// given, presented and saved.
 bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelObject* level,
                  const std::vector<IOrvalen3DObject*>& objects, const std::vector<IOrvalen3DObject*>& casters,
                  HWND window, const char* file, IOrvalen3DCollisionObject* roller = nullptr) {
@@ -113,9 +113,6 @@ bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelO
     ok = Report("StartRendering", renderer->StartRendering()) && ok;
     scene->Begin3D();
     ok = Report("Level Render (culled to the view frustum)", level->Render()) && ok;
-    if (roller != nullptr) {
-        ok = Report("Draw the rolling collision sphere", roller->Render()) && ok;
-    }
     for (IOrvalen3DObject* object : objects) {
         object->DrawFlag = 1;
     }
@@ -124,6 +121,11 @@ bool DrawAndSave(IOrvalenRenderer* renderer, IOrvalen3D* scene, IOrvalen3DLevelO
         caster->ShadowFlag = 1;
     }
     scene->Render();
+    // The sphere has no texture of its own: drawn right after the level it would take the level's last
+    // texture, while the shadow pass leaves stage 0 empty.
+    if (roller != nullptr) {
+        ok = Report("Draw the rolling collision sphere", roller->Render()) && ok;
+    }
     scene->End3D();
     ok = Report("EndRendering", renderer->EndRendering()) && ok;
     ok = Report("ShowScene", renderer->ShowScene()) && ok;
