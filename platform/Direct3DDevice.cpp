@@ -13,9 +13,10 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
-#include <cmath>
 #include <cstring>
+#include <cmath>
 #include <cstdint>
 #include <set>
 #include <string_view>
@@ -118,6 +119,23 @@ GLint MinificationFilter(DWORD minification, DWORD mip) {
     }
 }
 
+GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
+    switch (type) {
+    case D3DPT_LINELIST:
+        return GL_LINES;
+    case D3DPT_LINESTRIP:
+        return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST:
+        return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP:
+        return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN:
+        return GL_TRIANGLE_FAN;
+    default:
+        return GL_POINTS;
+    }
+}
+
 bool HasAnisotropicFiltering() {
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
@@ -161,7 +179,7 @@ Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags,
     : m_direct3D(direct3D), m_behaviorFlags(behaviorFlags), m_parameters(parameters),
       m_context(std::move(context)),
       m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f},
-      m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity) {
+      m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity), m_state(m_glState) {
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_direct3D->AddRef();
     LiveDevices().insert(this);
@@ -170,6 +188,7 @@ Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags,
 
 Direct3DDevice::~Direct3DDevice() {
     DeleteBuffers();
+    m_vertexStream.Delete(m_glState);
     m_context.reset();
     LiveObjectCounter::Instance().Died(kInterfaceName);
     LiveDevices().erase(this);
@@ -231,8 +250,10 @@ void Direct3DDevice::ResetStates() {
     m_projection = kIdentity;
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_fvf = 0;
+    m_format.reset();
     std::fill(std::begin(m_textures), std::end(m_textures), nullptr);
     std::fill(std::begin(m_streams), std::end(m_streams), StreamSource{});
+    m_glState.Forget();
     m_state.Reset(m_parameters.EnableAutoDepthStencil != FALSE);
     ApplyViewport();
     ApplyModelView();
@@ -324,6 +345,10 @@ HRESULT Direct3DDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRI
     D3DMATRIX* slot = TransformSlot(state);
     if (slot == nullptr || matrix == nullptr) {
         return call.Return(D3DERR_INVALIDCALL);
+    }
+    // OpenGL holds what the slot holds: the same matrix again changes nothing there.
+    if (std::memcmp(slot, matrix, sizeof *matrix) == 0) {
+        return call.Return(D3D_OK);
     }
     *slot = *matrix;
     if (state == D3DTS_PROJECTION) {
@@ -707,10 +732,12 @@ HRESULT Direct3DDevice::SetFVF(DWORD fvf) {
     if (call.Faulted()) {
         return call.Return(call.InjectedResult(D3DERR_INVALIDCALL));
     }
-    if (!VertexFormat::Of(fvf)) {
+    const std::optional<VertexFormat> format = VertexFormat::Of(fvf);
+    if (!format) {
         return call.Return(D3DERR_INVALIDCALL);
     }
     m_fvf = fvf;
+    m_format = format;
     return call.Return(D3D_OK);
 }
 
@@ -749,11 +776,10 @@ std::optional<std::uint64_t> VerticesRead(D3DPRIMITIVETYPE type, UINT primitiveC
 bool Direct3DDevice::Accepts(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT stride,
                              std::uint64_t& vertexCount) const {
     const std::optional<std::uint64_t> read = VerticesRead(type, primitiveCount);
-    const std::optional<VertexFormat> format = VertexFormat::Of(m_fvf);
     vertexCount = read.value_or(0);
     // A stride shorter than the format's vertex means the format set is not the one the caller's
     // vertices have.
-    return read && m_inScene && format && stride >= format->size &&
+    return read && m_inScene && m_format && stride >= m_format->size &&
            primitiveCount <= AdapterState::Instance().Configuration().caps.MaxPrimitiveCount &&
            vertexCount <= static_cast<std::uint64_t>(INT32_MAX);
 }
@@ -767,9 +793,8 @@ void Direct3DDevice::Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uin
     if (injector.Recording()) {
         // The last vertex is read only as far as the format reaches.
         const std::size_t length =
-            static_cast<std::size_t>((vertexCount - 1) * stride + VertexFormat::Of(m_fvf)->size);
-        injector.RecordDraw(
-            {type, primitiveCount, m_fvf, stride, std::vector<std::uint8_t>(vertices, vertices + length)});
+            static_cast<std::size_t>((vertexCount - 1) * stride + m_format->size);
+        injector.RecordDraw(type, primitiveCount, m_fvf, stride, vertices, length);
     }
     // A lost device takes draws and shows nothing of them.
     if (m_loss == platform::DeviceLoss::Operational) {
@@ -807,7 +832,7 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
     // Bytes from the buffer's start to the end of the last vertex read, in 64 bits: no count wraps.
     const std::uint64_t first = stream.offset + std::uint64_t(startVertex) * stream.stride;
     const std::uint64_t end =
-        vertexCount > 0 ? first + (vertexCount - 1) * stream.stride + VertexFormat::Of(m_fvf)->size : 0;
+        vertexCount > 0 ? first + (vertexCount - 1) * stream.stride + m_format->size : 0;
     if (end > stream.buffer->Length()) {
         return call.Return(D3DERR_INVALIDCALL);
     }
@@ -881,67 +906,34 @@ void Direct3DDevice::VertexBufferDied(const VertexBufferObject& buffer) {
 void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices,
                                 UINT stride) {
     m_context->MakeCurrent();
-    const VertexFormat format = *VertexFormat::Of(m_fvf);
-    const auto step = static_cast<GLsizei>(stride);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, step, vertices);
     // Colours and fog come lit and fogged as the device defines them; OpenGL's own lighting stays out of
     // the draw, and its fog only turns a per-vertex coordinate into the blend.
-    m_vertexProcessor.Process(m_state, m_world, m_view, format, vertices, stride, vertexCount);
-    glPushAttrib(GL_ENABLE_BIT | GL_FOG_BIT);
-    glDisable(GL_LIGHTING);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(4, GL_FLOAT, 0, m_vertexProcessor.Colours());
-    const bool specular = m_state.RenderState(D3DRS_SPECULARENABLE) != FALSE;
-    (specular ? glEnable : glDisable)(GL_COLOR_SUM);
-    if (specular) {
-        glEnableClientState(GL_SECONDARY_COLOR_ARRAY);
-        glSecondaryColorPointer(3, GL_FLOAT, 0, m_vertexProcessor.Speculars());
+    const GLStateShadow::VertexArrays arrays =
+        m_vertexProcessor.Process(m_state, m_world, m_view, *m_format, vertices, stride, vertexCount);
+    const auto count = static_cast<std::size_t>(vertexCount);
+    const std::size_t first = m_vertexStream.Write(m_glState, m_vertexProcessor.Records(), count, arrays.stride);
+    m_glState.PointArrays(arrays);
+    m_glState.Enable(GL_LIGHTING, false);
+    m_glState.Enable(GL_COLOR_SUM, arrays.specular != 0);
+    ApplyDrawFog(VertexProcessor::FogOf(m_state));
+    BindStageTextures();
+    glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first), vertexCount);
+}
+
+void Direct3DDevice::ApplyDrawFog(VertexProcessor::Fog fog) {
+    m_glState.Enable(GL_FOG, fog != VertexProcessor::Fog::None);
+    if (fog == VertexProcessor::Fog::None) {
+        return;
     }
-    const VertexProcessor::Fog fog = VertexProcessor::FogOf(m_state);
-    (fog != VertexProcessor::Fog::None ? glEnable : glDisable)(GL_FOG);
-    if (fog != VertexProcessor::Fog::None) {
-        glFogi(GL_FOG_COORD_SRC, GL_FOG_COORD);
-        glEnableClientState(GL_FOG_COORD_ARRAY);
-        glFogCoordPointer(GL_FLOAT, 0, m_vertexProcessor.FogCoordinates());
-    }
+    GLStateShadow::Fog parameters = m_state.FogParameters();
+    parameters.coordinateSource = GL_FOG_COORD;
     if (fog == VertexProcessor::Fog::PerVertex) {
         // Linear fog from 1 to 0 hands the coordinate through as the factor.
-        glFogi(GL_FOG_MODE, GL_LINEAR);
-        glFogf(GL_FOG_START, 1.0f);
-        glFogf(GL_FOG_END, 0.0f);
+        parameters.mode = GL_LINEAR;
+        parameters.start = 1.0f;
+        parameters.end = 0.0f;
     }
-    for (DWORD set = 0; set < format.textureSets; ++set) {
-        glClientActiveTexture(GL_TEXTURE0 + set);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, step, vertices + format.textureOffset + set * 2 * sizeof(float));
-    }
-    glClientActiveTexture(GL_TEXTURE0);
-    BindStageTextures();
-    GLenum mode = GL_POINTS;
-    switch (type) {
-    case D3DPT_LINELIST:
-        mode = GL_LINES;
-        break;
-    case D3DPT_LINESTRIP:
-        mode = GL_LINE_STRIP;
-        break;
-    case D3DPT_TRIANGLELIST:
-        mode = GL_TRIANGLES;
-        break;
-    case D3DPT_TRIANGLESTRIP:
-        mode = GL_TRIANGLE_STRIP;
-        break;
-    case D3DPT_TRIANGLEFAN:
-        mode = GL_TRIANGLE_FAN;
-        break;
-    default:
-        break;
-    }
-    glDrawArrays(mode, 0, vertexCount);
-    glPopAttrib();
-    glPopClientAttrib();
+    m_glState.SetFog(parameters);
 }
 
 DrawTarget Direct3DDevice::BackBufferTarget() const {
@@ -969,6 +961,7 @@ void Direct3DDevice::TextureDied(const TextureObject& texture) {
     }
     std::replace(std::begin(m_textures), std::end(m_textures), const_cast<TextureObject*>(&texture),
                  static_cast<TextureObject*>(nullptr));
+    m_glState.ForgetTexture(texture.GLName());
 }
 
 HRESULT Direct3DDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
@@ -997,46 +990,70 @@ HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 }
 
 void Direct3DDevice::BindStageTextures() {
-    // Asked once per process: every context comes from the same driver.
-    static const bool anisotropic = HasAnisotropicFiltering();
     for (DWORD stage = 0; stage < kTextureStages; ++stage) {
-        glActiveTexture(GL_TEXTURE0 + stage);
-        const TextureObject* texture = m_textures[stage];
-        if (texture == nullptr) {
-            glDisable(GL_TEXTURE_2D);
-            continue;
-        }
-        const auto sampler = [&](D3DSAMPLERSTATETYPE type) { return m_state.SamplerState(stage, type); };
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, texture->GLName());
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
-                        Smooth(sampler(D3DSAMP_MAGFILTER)) ? GL_LINEAR : GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                        MinificationFilter(sampler(D3DSAMP_MINFILTER), sampler(D3DSAMP_MIPFILTER)));
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
-                        AddressMode(sampler(D3DSAMP_ADDRESSU), m_vertexProcessor.WithinUnit(stage, 0)));
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
-                        AddressMode(sampler(D3DSAMP_ADDRESSV), m_vertexProcessor.WithinUnit(stage, 1)));
-        const DWORD border = sampler(D3DSAMP_BORDERCOLOR);
-        const float borderColour[4] = {((border >> 16) & 0xFF) / 255.0f, ((border >> 8) & 0xFF) / 255.0f,
-                                       (border & 0xFF) / 255.0f, ((border >> 24) & 0xFF) / 255.0f};
-        glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, borderColour);
-        // The largest level drawn from: 0 is level 0, and a level beyond the chain means its last.
-        const DWORD largest = std::min<DWORD>(sampler(D3DSAMP_MAXMIPLEVEL), texture->Levels() - 1);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, static_cast<GLint>(largest));
-        float bias = 0.0f;
-        const DWORD biasBits = sampler(D3DSAMP_MIPMAPLODBIAS);
-        std::memcpy(&bias, &biasBits, sizeof bias);
-        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, std::isfinite(bias) ? bias : 0.0f);
-        if (anisotropic) {
-            const bool wanted = sampler(D3DSAMP_MINFILTER) == D3DTEXF_ANISOTROPIC ||
-                                sampler(D3DSAMP_MAGFILTER) == D3DTEXF_ANISOTROPIC;
-            const DWORD most = AdapterState::Instance().Configuration().caps.MaxAnisotropy;
-            const DWORD degree =
-                wanted ? std::clamp<DWORD>(sampler(D3DSAMP_MAXANISOTROPY), 1, std::max<DWORD>(most, 1)) : 1;
-            glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, static_cast<float>(degree));
+        TextureObject* texture = m_textures[stage];
+        m_glState.BindTexture(stage, texture != nullptr ? texture->GLName() : 0);
+        if (texture != nullptr) {
+            ApplySampling(stage, *texture);
         }
     }
-    glActiveTexture(GL_TEXTURE0);
+}
+
+void Direct3DDevice::ApplySampling(DWORD stage, TextureObject& texture) {
+    // Asked once per process: every context comes from the same driver.
+    static const bool anisotropic = HasAnisotropicFiltering();
+    const auto sampler = [&](D3DSAMPLERSTATETYPE type) { return m_state.SamplerState(stage, type); };
+    TextureObject::Sampling wanted;
+    wanted.magnification = Smooth(sampler(D3DSAMP_MAGFILTER)) ? GL_LINEAR : GL_NEAREST;
+    wanted.minification = MinificationFilter(sampler(D3DSAMP_MINFILTER), sampler(D3DSAMP_MIPFILTER));
+    wanted.wrapS = AddressMode(sampler(D3DSAMP_ADDRESSU), m_vertexProcessor.WithinUnit(stage, 0));
+    wanted.wrapT = AddressMode(sampler(D3DSAMP_ADDRESSV), m_vertexProcessor.WithinUnit(stage, 1));
+    wanted.border = sampler(D3DSAMP_BORDERCOLOR);
+    // The largest level drawn from: 0 is level 0, and a level beyond the chain means its last.
+    wanted.baseLevel = static_cast<int>(std::min<DWORD>(sampler(D3DSAMP_MAXMIPLEVEL), texture.Levels() - 1));
+    const float bias = std::bit_cast<float>(sampler(D3DSAMP_MIPMAPLODBIAS));
+    wanted.lodBias = std::isfinite(bias) ? bias : 0.0f;
+    if (anisotropic) {
+        const bool asked = sampler(D3DSAMP_MINFILTER) == D3DTEXF_ANISOTROPIC ||
+                           sampler(D3DSAMP_MAGFILTER) == D3DTEXF_ANISOTROPIC;
+        const DWORD most = AdapterState::Instance().Configuration().caps.MaxAnisotropy;
+        const DWORD degree =
+            asked ? std::clamp<DWORD>(sampler(D3DSAMP_MAXANISOTROPY), 1, std::max<DWORD>(most, 1)) : 1;
+        wanted.anisotropy = static_cast<float>(degree);
+    }
+    std::optional<TextureObject::Sampling>& applied = texture.AppliedSampling();
+    if (applied == wanted) {
+        return;
+    }
+    // The texture is bound to the stage's unit: parameters go to the unit's texture.
+    m_glState.SelectUnit(stage);
+    const auto changed = [&](auto member) { return !applied || (*applied).*member != wanted.*member; };
+    if (changed(&TextureObject::Sampling::magnification)) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, wanted.magnification);
+    }
+    if (changed(&TextureObject::Sampling::minification)) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, wanted.minification);
+    }
+    if (changed(&TextureObject::Sampling::wrapS)) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wanted.wrapS);
+    }
+    if (changed(&TextureObject::Sampling::wrapT)) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wanted.wrapT);
+    }
+    if (changed(&TextureObject::Sampling::border)) {
+        const DWORD border = wanted.border;
+        const float colour[4] = {((border >> 16) & 0xFF) / 255.0f, ((border >> 8) & 0xFF) / 255.0f,
+                                 (border & 0xFF) / 255.0f, ((border >> 24) & 0xFF) / 255.0f};
+        glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, colour);
+    }
+    if (changed(&TextureObject::Sampling::baseLevel)) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, wanted.baseLevel);
+    }
+    if (changed(&TextureObject::Sampling::lodBias)) {
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, wanted.lodBias);
+    }
+    if (anisotropic && changed(&TextureObject::Sampling::anisotropy)) {
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, wanted.anisotropy);
+    }
+    applied = wanted;
 }

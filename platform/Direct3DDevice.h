@@ -8,12 +8,15 @@
 #include "platform/Direct3D9.h"
 #include "platform/FixedFunctionState.h"
 #include "platform/GLContext.h"
+#include "platform/GLStateShadow.h"
+#include "platform/StreamingVertexBuffer.h"
 #include "platform/VertexFormat.h"
 #include "platform/VertexProcessor.h"
 #include "platform/control.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class TextureObject;
 class VertexBufferObject;
@@ -127,12 +130,17 @@ private:
     /// The one road of every accepted draw: recorded, then drawn unless the device is lost.
     void Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uint64_t vertexCount,
                 const std::uint8_t* vertices, UINT stride);
-    /// Hands the vertices to OpenGL as client arrays of the current vertex format, with the colours and
-    /// fog the vertex processor gives them, and draws them.
+    /// Draws the vertices with the colours and fog the vertex processor gives them, sending OpenGL only
+    /// the states that changed since the draw before.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
+    /// OpenGL's fog for a draw: a per-vertex factor blends linearly, a per-vertex distance goes through
+    /// the table mode.
+    void ApplyDrawFog(VertexProcessor::Fog fog);
     /// Gives OpenGL's texture units the stages' textures and their samplers' states, for the draw whose
     /// vertices the vertex processor has just seen.
     void BindStageTextures();
+    /// Gives `texture`, bound to `stage`, the sampling of the stage's sampler states.
+    void ApplySampling(DWORD stage, TextureObject& texture);
 
     ULONG m_references = 1;
     IDirect3D9* m_direct3D; ///< holds one reference
@@ -149,12 +157,15 @@ private:
     D3DMATRIX m_view;
     D3DMATRIX m_projection;
     D3DMATRIX m_textureTransforms[8];
+    GLStateShadow m_glState; ///< of m_context; declared before m_state, which sends through it
     FixedFunctionState m_state;
+    StreamingVertexBuffer m_vertexStream;
     bool m_inScene = false;
     DrawTarget m_target;                            ///< where draws go now
     TextureObject* m_textures[kTextureStages] = {}; ///< bound per stage; no reference held
     int m_defaultPoolObjects = 0;
     DWORD m_fvf = 0; ///< vertex format of the draws; 0 until set
+    std::optional<VertexFormat> m_format; ///< the layout of m_fvf
     struct StreamSource {
         VertexBufferObject* buffer = nullptr; ///< no reference held
         UINT offset = 0;

@@ -9,8 +9,37 @@ std::size_t FaultInjector::Record(const char* operation, std::initializer_list<s
     if (!m_recording) {
         return kNotRecorded;
     }
-    m_trace.push_back({operation, arguments, S_OK, false});
-    return m_trace.size() - 1;
+    m_calls.push_back({operation, m_arguments.size(), arguments.size(), S_OK, false});
+    m_arguments.insert(m_arguments.end(), arguments.begin(), arguments.end());
+    return m_calls.size() - 1;
+}
+
+void FaultInjector::RecordDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, DWORD fvf, UINT stride,
+                               const std::uint8_t* vertices, std::size_t length) {
+    m_draws.push_back({type, primitiveCount, fvf, stride, m_vertices.size(), length});
+    m_vertices.insert(m_vertices.end(), vertices, vertices + length);
+}
+
+std::vector<platform::TracedCall> FaultInjector::Trace() const {
+    std::vector<platform::TracedCall> trace;
+    trace.reserve(m_calls.size());
+    for (const Call& call : m_calls) {
+        const auto first = m_arguments.begin() + static_cast<std::ptrdiff_t>(call.firstArgument);
+        trace.push_back({call.operation, {first, first + static_cast<std::ptrdiff_t>(call.argumentCount)},
+                         call.result, call.injected});
+    }
+    return trace;
+}
+
+std::vector<platform::DrawnPrimitives> FaultInjector::Draws() const {
+    std::vector<platform::DrawnPrimitives> draws;
+    draws.reserve(m_draws.size());
+    for (const Draw& draw : m_draws) {
+        const auto first = m_vertices.begin() + static_cast<std::ptrdiff_t>(draw.firstByte);
+        draws.push_back({draw.type, draw.primitiveCount, draw.fvf, draw.stride,
+                         {first, first + static_cast<std::ptrdiff_t>(draw.length)}});
+    }
+    return draws;
 }
 
 bool FaultInjector::Claims(std::string_view operation, std::optional<std::int64_t> selector,
@@ -33,9 +62,9 @@ bool FaultInjector::Claims(std::string_view operation, std::optional<std::int64_
 }
 
 void FaultInjector::Complete(std::size_t entry, HRESULT result, bool injected) {
-    if (entry < m_trace.size()) {
-        m_trace[entry].result = result;
-        m_trace[entry].injected = injected;
+    if (entry < m_calls.size()) {
+        m_calls[entry].result = result;
+        m_calls[entry].injected = injected;
     }
 }
 
@@ -48,8 +77,10 @@ void FaultInjector::ClearFaults() {
 }
 
 void FaultInjector::ClearTrace() {
-    m_trace.clear();
+    m_calls.clear();
+    m_arguments.clear();
     m_draws.clear();
+    m_vertices.clear();
 }
 
 TracedOperation::TracedOperation(const char* operation, std::initializer_list<std::int64_t> arguments,

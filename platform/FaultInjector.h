@@ -1,14 +1,15 @@
 #pragma once
 // Decides which traced calls of the platform layer fail by injection and, while recording is on, keeps
 // the calls and the draws for the tests that read them. Off, it keeps nothing: the record grows with every
-// frame drawn, so a host that never reads it must not pay for it.
+// frame drawn, so a host that never reads it must not pay for it. On, a call costs no allocation once
+// the record has grown: calls, their arguments and the draws' vertices go back to back into storage
+// that clearing keeps, and become the control API's values only when read.
 
 #include "platform/control.h"
 
 #include <initializer_list>
 #include <limits>
 #include <string_view>
-#include <utility>
 
 class FaultInjector {
 public:
@@ -24,14 +25,15 @@ public:
     /// result (or 0).
     bool Claims(std::string_view operation, std::optional<std::int64_t> selector, HRESULT& result);
     void Complete(std::size_t entry, HRESULT result, bool injected);
-    /// Callers copy the vertices only while recording.
-    void RecordDraw(platform::DrawnPrimitives draw) { m_draws.push_back(std::move(draw)); }
+    /// Keeps a draw and the `length` bytes of vertices it read; callers check Recording first.
+    void RecordDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, DWORD fvf, UINT stride,
+                    const std::uint8_t* vertices, std::size_t length);
 
     void Add(const platform::Fault& fault);
     void ClearFaults();
     void ClearTrace();
-    const std::vector<platform::TracedCall>& Trace() const { return m_trace; }
-    const std::vector<platform::DrawnPrimitives>& Draws() const { return m_draws; }
+    std::vector<platform::TracedCall> Trace() const;
+    std::vector<platform::DrawnPrimitives> Draws() const;
 
 private:
     struct Rule {
@@ -39,10 +41,28 @@ private:
         int seen = 0; ///< matching calls counted so far
     };
 
+    struct Call {
+        const char* operation; ///< a literal: lives as long as the process
+        std::size_t firstArgument;
+        std::size_t argumentCount;
+        HRESULT result;
+        bool injected;
+    };
+    struct Draw {
+        D3DPRIMITIVETYPE type;
+        UINT primitiveCount;
+        DWORD fvf;
+        UINT stride;
+        std::size_t firstByte;
+        std::size_t length;
+    };
+
     bool m_recording = false;
     std::vector<Rule> m_rules;
-    std::vector<platform::TracedCall> m_trace;
-    std::vector<platform::DrawnPrimitives> m_draws; ///< accepted draw calls, cleared with the trace
+    std::vector<Call> m_calls;
+    std::vector<std::int64_t> m_arguments; ///< of every call, in order
+    std::vector<Draw> m_draws;              ///< accepted draw calls, cleared with the trace
+    std::vector<std::uint8_t> m_vertices;   ///< of every draw, in order
 };
 
 /// One traced call of an operation, from its arguments to its result:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -234,7 +235,6 @@ void FixedFunctionState::Reset(bool hasDepthBuffer) {
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glFogi(GL_FOG_COORDINATE_SOURCE, GL_FRAGMENT_DEPTH);
     for (const StateDefault& known : kRenderStateDefaults) {
         Apply(known.state);
     }
@@ -311,7 +311,7 @@ void FixedFunctionState::Apply(D3DRENDERSTATETYPE state) {
         ApplyStencil();
         break;
     case D3DRS_LIGHTING:
-        Toggle(GL_LIGHTING, value != FALSE);
+        m_shadow.Enable(GL_LIGHTING, value != FALSE);
         break;
     case D3DRS_AMBIENT: {
         const std::array<GLfloat, 4> ambient = Rgba(value);
@@ -366,17 +366,28 @@ void FixedFunctionState::ApplyBlend() {
     glBlendEquation(BlendEquation(m_renderStates[D3DRS_BLENDOP]));
 }
 
-void FixedFunctionState::ApplyFog() {
-    // Pixel (table) fog wins over vertex fog; with neither mode chosen, enabling fog fogs nothing.
+DWORD FixedFunctionState::FogMode() const {
+    // Pixel (table) fog wins over vertex fog.
     const DWORD table = m_renderStates[D3DRS_FOGTABLEMODE];
-    const DWORD mode = table != D3DFOG_NONE ? table : m_renderStates[D3DRS_FOGVERTEXMODE];
-    Toggle(GL_FOG, m_renderStates[D3DRS_FOGENABLE] != FALSE && mode != D3DFOG_NONE);
-    glFogi(GL_FOG_MODE, mode == D3DFOG_LINEAR ? GL_LINEAR : mode == D3DFOG_EXP2 ? GL_EXP2 : GL_EXP);
-    const std::array<GLfloat, 4> colour = Rgba(m_renderStates[D3DRS_FOGCOLOR]);
-    glFogfv(GL_FOG_COLOR, colour.data());
-    glFogf(GL_FOG_START, std::bit_cast<float>(m_renderStates[D3DRS_FOGSTART]));
-    glFogf(GL_FOG_END, std::bit_cast<float>(m_renderStates[D3DRS_FOGEND]));
-    glFogf(GL_FOG_DENSITY, std::bit_cast<float>(m_renderStates[D3DRS_FOGDENSITY]));
+    return table != D3DFOG_NONE ? table : m_renderStates[D3DRS_FOGVERTEXMODE];
+}
+
+GLStateShadow::Fog FixedFunctionState::FogParameters() const {
+    const DWORD mode = FogMode();
+    return {GL_FRAGMENT_DEPTH,
+            mode == D3DFOG_LINEAR  ? GL_LINEAR
+            : mode == D3DFOG_EXP2 ? GL_EXP2
+                                  : GL_EXP,
+            std::bit_cast<float>(m_renderStates[D3DRS_FOGSTART]),
+            std::bit_cast<float>(m_renderStates[D3DRS_FOGEND]),
+            std::bit_cast<float>(m_renderStates[D3DRS_FOGDENSITY]),
+            Rgba(m_renderStates[D3DRS_FOGCOLOR])};
+}
+
+void FixedFunctionState::ApplyFog() {
+    // With neither mode chosen, enabling fog fogs nothing.
+    m_shadow.Enable(GL_FOG, m_renderStates[D3DRS_FOGENABLE] != FALSE && FogMode() != D3DFOG_NONE);
+    m_shadow.SetFog(FogParameters());
 }
 
 void FixedFunctionState::ApplyStencil() {
@@ -445,6 +456,10 @@ void FixedFunctionState::ApplyMaterial() {
 }
 
 void FixedFunctionState::SetMaterial(const D3DMATERIAL9& material) {
+    // OpenGL holds the material kept here: the same one again changes nothing there.
+    if (std::memcmp(&m_material, &material, sizeof material) == 0) {
+        return;
+    }
     m_material = material;
     ApplyMaterial();
 }

@@ -5,6 +5,7 @@
 // vertex processor, which reads the lights, material and fog states kept here.
 
 #include "platform/Direct3D9.h"
+#include "platform/GLStateShadow.h"
 
 #include <array>
 #include <map>
@@ -17,6 +18,9 @@ public:
 
     static bool IsRenderState(DWORD state);
     static bool IsSamplerState(DWORD sampler, DWORD type);
+
+    /// Lighting and fog, which draws change too, go to OpenGL through `shadow`.
+    explicit FixedFunctionState(GLStateShadow& shadow) : m_shadow(shadow) {}
 
     /// Every state back to the device's default, given to OpenGL; no lights. Depth testing starts on
     /// only when the device has a depth buffer.
@@ -39,6 +43,9 @@ public:
     void SetMaterial(const D3DMATERIAL9& material);
     /// Lights are given in world space: OpenGL places them with the view matrix current at the time.
     void SetViewMatrix(const D3DMATRIX& view);
+    /// The fog parameters of the fog states: the table fog's mode if there is one, the vertex fog's
+    /// otherwise, and the fragment's depth as the fog coordinate.
+    GLStateShadow::Fog FogParameters() const;
 
 private:
     struct LightSlot {
@@ -51,12 +58,14 @@ private:
     void ApplyCull();
     void ApplyAlphaTest();
     void ApplyBlend();
+    DWORD FogMode() const;
     void ApplyFog();
     void ApplyStencil();
     void ApplyColorMaterial();
     void ApplyMaterial();
     void ApplyLights();
 
+    GLStateShadow& m_shadow;
     std::array<DWORD, 256> m_renderStates{};
     std::array<std::array<DWORD, 11>, kSamplers> m_samplers{};
     std::map<DWORD, LightSlot> m_lights;

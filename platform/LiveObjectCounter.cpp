@@ -5,9 +5,17 @@ LiveObjectCounter& LiveObjectCounter::Instance() {
     return instance;
 }
 
-int LiveObjectCounter::Count(const std::string& interfaceName) const {
+int LiveObjectCounter::Count(std::string_view interfaceName) const {
     const auto found = m_counts.find(interfaceName);
     return found == m_counts.end() ? 0 : found->second;
+}
+
+int& LiveObjectCounter::CountOf(std::string_view interfaceName) {
+    auto found = m_counts.find(interfaceName);
+    if (found == m_counts.end()) {
+        found = m_counts.emplace(interfaceName, 0).first;
+    }
+    return found->second;
 }
 
 int LiveObjectCounter::Total() const {

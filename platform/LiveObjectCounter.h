@@ -4,16 +4,20 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 class LiveObjectCounter {
 public:
     static LiveObjectCounter& Instance();
 
-    void Born(const char* interfaceName) { ++m_counts[interfaceName]; }
-    void Died(const char* interfaceName) { --m_counts[interfaceName]; }
-    int Count(const std::string& interfaceName) const;
+    void Born(std::string_view interfaceName) { ++CountOf(interfaceName); }
+    void Died(std::string_view interfaceName) { --CountOf(interfaceName); }
+    int Count(std::string_view interfaceName) const;
     int Total() const;
 
 private:
-    std::map<std::string, int> m_counts;
+    /// Found without making a string: objects are born and die at every draw of a scene.
+    int& CountOf(std::string_view interfaceName);
+
+    std::map<std::string, int, std::less<>> m_counts;
 };

@@ -5,12 +5,26 @@
 #include "platform/Direct3D9.h"
 #include "platform/control.h"
 
+#include <optional>
 #include <vector>
 
 class Direct3DDevice;
 
 class TextureObject final : public IDirect3DTexture9 {
 public:
+    /// How the texture is sampled, as OpenGL keeps it with the texture.
+    struct Sampling {
+        int magnification = 0;
+        int minification = 0;
+        int wrapS = 0;
+        int wrapT = 0;
+        DWORD border = 0; ///< ARGB
+        int baseLevel = 0;
+        float lodBias = 0.0f;
+        float anisotropy = 0.0f; ///< 0 where the driver has no anisotropic filtering
+        bool operator==(const Sampling&) const = default;
+    };
+
     /// A texture of `levels` levels below `width` x `height` (each half the one above, at least
     /// 1 x 1), filled with `pixels` (one ARGB image per level, all levels) or transparent black when
     /// `pixels` is empty. Takes a reference to `device` until it is freed.
@@ -33,6 +47,9 @@ public:
     D3DSURFACE_DESC LevelDescription(UINT level) const;
     /// The level's pixels as ARGB, rows from the top; empty for a level the texture does not have.
     platform::Image ReadLevel(UINT level) const;
+    /// The sampling last given to OpenGL for this texture; none before its first draw. Kept here,
+    /// with the texture, because OpenGL keeps it there too.
+    std::optional<Sampling>& AppliedSampling() { return m_appliedSampling; }
 
 private:
     ~TextureObject() override;
@@ -46,4 +63,5 @@ private:
     DWORD m_usage;
     D3DFORMAT m_format;
     D3DPOOL m_pool;
+    std::optional<Sampling> m_appliedSampling;
 };

@@ -64,9 +64,18 @@ D3DMATRIX NormalMatrix(const D3DMATRIX& m) {
     return cofactors;
 }
 
+/// Each 8-bit channel value over 255, as the division gives it.
+constexpr std::array<float, 256> kChannels = [] {
+    std::array<float, 256> channels{};
+    for (int value = 0; value < 256; ++value) {
+        channels[value] = static_cast<float>(value) / 255.0f;
+    }
+    return channels;
+}();
+
 D3DCOLORVALUE ColourOf(DWORD argb) {
-    return {((argb >> 16) & 0xFF) / 255.0f, ((argb >> 8) & 0xFF) / 255.0f, (argb & 0xFF) / 255.0f,
-            ((argb >> 24) & 0xFF) / 255.0f};
+    return {kChannels[(argb >> 16) & 0xFF], kChannels[(argb >> 8) & 0xFF], kChannels[argb & 0xFF],
+            kChannels[(argb >> 24) & 0xFF]};
 }
 
 DWORD Word(const std::uint8_t* bytes) {
@@ -156,6 +165,19 @@ struct LitColour {
     Vector3 specular;
 };
 
+/// Whether the u and the v of `count` coordinate pairs lying `stride` bytes apart each stay within 0..1.
+std::array<bool, 2> PairsWithinUnit(const std::uint8_t* pairs, UINT stride, std::size_t count) {
+    bool u = true;
+    bool v = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        float uv[2];
+        std::memcpy(uv, pairs + i * stride, sizeof uv);
+        u = u && uv[0] >= 0.0f && uv[0] <= 1.0f;
+        v = v && uv[1] >= 0.0f && uv[1] <= 1.0f;
+    }
+    return {u, v};
+}
+
 float Saturated(float value) {
     return std::clamp(value, 0.0f, 1.0f);
 }
@@ -172,22 +194,35 @@ VertexProcessor::Fog VertexProcessor::FogOf(const FixedFunctionState& state) {
     return state.RenderState(D3DRS_FOGVERTEXMODE) != D3DFOG_NONE ? Fog::PerVertex : Fog::None;
 }
 
-void VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& world, const D3DMATRIX& view,
-                              const VertexFormat& format, const std::uint8_t* vertices, UINT stride,
-                              int count) {
+GLStateShadow::VertexArrays VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& world,
+                                                     const D3DMATRIX& view, const VertexFormat& format,
+                                                     const std::uint8_t* vertices, UINT stride, int count) {
     const auto size = static_cast<std::size_t>(count);
-    if (m_colours.size() < 4 * size) {
-        m_colours.resize(4 * size);
-        m_speculars.resize(3 * size);
-        m_fog.resize(size);
-    }
-    const D3DMATRIX worldView = D3DXMATRIX(world) * D3DXMATRIX(view);
-    const D3DMATRIX normalMatrix = NormalMatrix(worldView);
-    const bool lighting = state.RenderState(D3DRS_LIGHTING) != FALSE;
-    const bool normalise = state.RenderState(D3DRS_NORMALIZENORMALS) != FALSE;
-    const bool specularOn = state.RenderState(D3DRS_SPECULARENABLE) != FALSE;
-    const bool colourVertex = state.RenderState(D3DRS_COLORVERTEX) != FALSE;
     const Fog fog = FogOf(state);
+    const bool specularOn = state.RenderState(D3DRS_SPECULARENABLE) != FALSE;
+    const unsigned textureBytes = format.textureSets * 2 * sizeof(float);
+    GLStateShadow::VertexArrays arrays;
+    arrays.textureSets = format.textureSets;
+    arrays.colour = 3 * sizeof(float) + textureBytes;
+    arrays.stride = arrays.colour + 4 * sizeof(float);
+    if (specularOn) {
+        arrays.specular = arrays.stride;
+        arrays.stride += 3 * sizeof(float);
+    }
+    if (fog != Fog::None) {
+        arrays.fog = arrays.stride;
+        arrays.stride += sizeof(float);
+    }
+    if (m_records.size() < size * arrays.stride) {
+        m_records.resize(size * arrays.stride);
+    }
+    const bool lighting = state.RenderState(D3DRS_LIGHTING) != FALSE;
+    // Unlit and unfogged vertices need nothing of eye space.
+    const bool eyeSpace = lighting || fog != Fog::None;
+    const D3DMATRIX worldView = eyeSpace ? D3DMATRIX(D3DXMATRIX(world) * D3DXMATRIX(view)) : D3DMATRIX{};
+    const D3DMATRIX normalMatrix = lighting ? NormalMatrix(worldView) : D3DMATRIX{};
+    const bool normalise = state.RenderState(D3DRS_NORMALIZENORMALS) != FALSE;
+    const bool colourVertex = state.RenderState(D3DRS_COLORVERTEX) != FALSE;
     const bool rangeFog = state.RenderState(D3DRS_RANGEFOGENABLE) != FALSE;
     const DWORD fogMode = state.RenderState(D3DRS_FOGVERTEXMODE);
     const float fogStart = std::bit_cast<float>(state.RenderState(D3DRS_FOGSTART));
@@ -195,6 +230,17 @@ void VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& 
     const float fogDensity = std::bit_cast<float>(state.RenderState(D3DRS_FOGDENSITY));
     const D3DCOLORVALUE ambientLight = ColourOf(state.RenderState(D3DRS_AMBIENT));
     const D3DMATERIAL9& material = state.Material();
+    // Each material colour comes from the material, or from a vertex colour the format has.
+    const auto sourceOf = [&](D3DRENDERSTATETYPE which) {
+        const DWORD from = colourVertex ? state.RenderState(which) : D3DMCS_MATERIAL;
+        return (from == D3DMCS_COLOR1 && format.diffuse) || (from == D3DMCS_COLOR2 && format.specular)
+                   ? from
+                   : DWORD(D3DMCS_MATERIAL);
+    };
+    const DWORD diffuseFrom = sourceOf(D3DRS_DIFFUSEMATERIALSOURCE);
+    const DWORD ambientFrom = sourceOf(D3DRS_AMBIENTMATERIALSOURCE);
+    const DWORD specularFrom = sourceOf(D3DRS_SPECULARMATERIALSOURCE);
+    const DWORD emissiveFrom = sourceOf(D3DRS_EMISSIVEMATERIALSOURCE);
 
     std::array<const D3DLIGHT9*, FixedFunctionState::kLitLights> enabled{};
     const std::size_t lightCount = lighting ? state.EnabledLights(enabled) : 0;
@@ -211,31 +257,22 @@ void VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& 
                      std::cos(light.Phi * 0.5f)};
     }
 
-    // Sets the format lacks read the constant (0, 0).
-    for (auto& set : m_withinUnit) {
-        set = {true, true};
-    }
     for (std::size_t v = 0; v < size; ++v) {
         const std::uint8_t* vertex = vertices + v * stride;
-        const Vector3 eyePosition = Transformed(Floats3(vertex), worldView, 1.0f);
+        const Vector3 eyePosition = eyeSpace ? Transformed(Floats3(vertex), worldView, 1.0f) : Vector3{};
         const D3DCOLORVALUE vertexDiffuse =
             format.diffuse ? ColourOf(Word(vertex + *format.diffuse)) : D3DCOLORVALUE{1, 1, 1, 1};
         const D3DCOLORVALUE vertexSpecular =
             format.specular ? ColourOf(Word(vertex + *format.specular)) : D3DCOLORVALUE{0, 0, 0, 0};
         LitColour lit{vertexDiffuse, {vertexSpecular.r, vertexSpecular.g, vertexSpecular.b}};
         if (lighting) {
-            // Each material colour comes from the material, or from a vertex colour the format has.
-            const auto source = [&](D3DRENDERSTATETYPE which, const D3DCOLORVALUE& own) {
-                const DWORD from = colourVertex ? state.RenderState(which) : D3DMCS_MATERIAL;
-                if (from == D3DMCS_COLOR1 && format.diffuse) {
-                    return vertexDiffuse;
-                }
-                return from == D3DMCS_COLOR2 && format.specular ? vertexSpecular : own;
+            const auto source = [&](DWORD from, const D3DCOLORVALUE& own) {
+                return from == D3DMCS_COLOR1 ? vertexDiffuse : from == D3DMCS_COLOR2 ? vertexSpecular : own;
             };
-            const D3DCOLORVALUE diffuse = source(D3DRS_DIFFUSEMATERIALSOURCE, material.Diffuse);
-            const D3DCOLORVALUE ambient = source(D3DRS_AMBIENTMATERIALSOURCE, material.Ambient);
-            const D3DCOLORVALUE specular = source(D3DRS_SPECULARMATERIALSOURCE, material.Specular);
-            const D3DCOLORVALUE emissive = source(D3DRS_EMISSIVEMATERIALSOURCE, material.Emissive);
+            const D3DCOLORVALUE diffuse = source(diffuseFrom, material.Diffuse);
+            const D3DCOLORVALUE ambient = source(ambientFrom, material.Ambient);
+            const D3DCOLORVALUE specular = source(specularFrom, material.Specular);
+            const D3DCOLORVALUE emissive = source(emissiveFrom, material.Emissive);
             Vector3 normal =
                 format.normal ? Transformed(Floats3(vertex + *format.normal), normalMatrix, 0.0f) : Vector3{};
             if (normalise) {
@@ -266,20 +303,25 @@ void VertexProcessor::Process(const FixedFunctionState& state, const D3DMATRIX& 
             lit = {{Saturated(sum.x), Saturated(sum.y), Saturated(sum.z), diffuse.a},
                    {Saturated(shine.x), Saturated(shine.y), Saturated(shine.z)}};
         }
-        std::memcpy(&m_colours[4 * v], &lit.diffuse, 4 * sizeof(float));
-        std::memcpy(&m_speculars[3 * v], &lit.specular, 3 * sizeof(float));
-
+        std::uint8_t* record = m_records.data() + v * arrays.stride;
+        std::memcpy(record, vertex, 3 * sizeof(float));
+        std::memcpy(record + 3 * sizeof(float), vertex + format.textureOffset, textureBytes);
+        std::memcpy(record + arrays.colour, &lit.diffuse, 4 * sizeof(float));
+        if (specularOn) {
+            std::memcpy(record + arrays.specular, &lit.specular, 3 * sizeof(float));
+        }
         if (fog != Fog::None) {
             const float distance = rangeFog ? Length(eyePosition) : std::abs(eyePosition.z);
-            m_fog[v] =
+            const float coordinate =
                 fog == Fog::PerPixel ? distance : FogFactor(fogMode, distance, fogStart, fogEnd, fogDensity);
-        }
-        for (DWORD set = 0; set < format.textureSets; ++set) {
-            float uv[2];
-            std::memcpy(uv, vertex + format.textureOffset + set * sizeof uv, sizeof uv);
-            for (int axis = 0; axis < 2; ++axis) {
-                m_withinUnit[set][axis] = m_withinUnit[set][axis] && uv[axis] >= 0.0f && uv[axis] <= 1.0f;
-            }
+            std::memcpy(record + arrays.fog, &coordinate, sizeof coordinate);
         }
     }
+    // Sets the format lacks read the constant (0, 0).
+    for (DWORD set = 0; set < VertexFormat::kMaxTextureSets; ++set) {
+        m_withinUnit[set] = set < format.textureSets
+                                ? PairsWithinUnit(vertices + format.textureOffset + set * 2 * sizeof(float), stride, size)
+                                : std::array<bool, 2>{true, true};
+    }
+    return arrays;
 }

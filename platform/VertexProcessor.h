@@ -18,22 +18,19 @@ public:
     enum class Fog { None, PerVertex, PerPixel };
     static Fog FogOf(const FixedFunctionState& state);
 
-    /// Colours and fog coordinates of `count` vertices of `format` lying `stride` bytes apart, seen
-    /// through `world` and `view`. The outputs hold until the next call; their storage only grows.
-    void Process(const FixedFunctionState& state, const D3DMATRIX& world, const D3DMATRIX& view,
-                 const VertexFormat& format, const std::uint8_t* vertices, UINT stride, int count);
-    /// RGBA per vertex: the lit (or unlit) diffuse colour.
-    const float* Colours() const { return m_colours.data(); }
-    /// RGB per vertex: the specular colour, added after texturing while SPECULARENABLE is on.
-    const float* Speculars() const { return m_speculars.data(); }
-    /// Per vertex: the fog factor (PerVertex) or the fog distance (PerPixel).
-    const float* FogCoordinates() const { return m_fog.data(); }
+    /// The record OpenGL draws of each of `count` vertices of `format` lying `stride` bytes apart, seen
+    /// through `world` and `view`: the position and texture coordinates as they came, the lit (or
+    /// unlit) diffuse colour, the specular colour (added after texturing) while SPECULARENABLE is on,
+    /// and the fog factor (PerVertex) or fog distance (PerPixel) while fogged. Returns where they lie
+    /// in the records, which hold until the next call; their storage only grows.
+    GLStateShadow::VertexArrays Process(const FixedFunctionState& state, const D3DMATRIX& world,
+                                        const D3DMATRIX& view, const VertexFormat& format,
+                                        const std::uint8_t* vertices, UINT stride, int count);
+    const std::uint8_t* Records() const { return m_records.data(); }
     /// Whether every coordinate of texture set `set` along `axis` (0: u, 1: v) lies within 0..1.
     bool WithinUnit(DWORD set, int axis) const { return m_withinUnit[set][axis]; }
 
 private:
-    std::vector<float> m_colours; ///< scratch, grown to the largest draw
-    std::vector<float> m_speculars;
-    std::vector<float> m_fog;
+    std::vector<std::uint8_t> m_records; ///< scratch, grown to the largest draw
     std::array<std::array<bool, 2>, VertexFormat::kMaxTextureSets> m_withinUnit{};
 };
