@@ -179,7 +179,8 @@ Direct3DDevice::Direct3DDevice(IDirect3D9* direct3D, DWORD behaviorFlags,
     : m_direct3D(direct3D), m_behaviorFlags(behaviorFlags), m_parameters(parameters),
       m_context(std::move(context)),
       m_viewport{0, 0, parameters.BackBufferWidth, parameters.BackBufferHeight, 0.0f, 1.0f},
-      m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity), m_state(m_glState) {
+      m_world(kIdentity), m_view(kIdentity), m_projection(kIdentity), m_glProjection(kIdentity),
+      m_state(m_glState) {
     std::fill(std::begin(m_textureTransforms), std::end(m_textureTransforms), kIdentity);
     m_direct3D->AddRef();
     LiveDevices().insert(this);
@@ -386,9 +387,9 @@ void Direct3DDevice::ApplyProjection() {
     const float halfPixelX = m_viewport.Width > 0 ? 1.0f / static_cast<float>(m_viewport.Width) : 0.0f;
     const float halfPixelY = m_viewport.Height > 0 ? 1.0f / static_cast<float>(m_viewport.Height) : 0.0f;
     const D3DMATRIX toOpenGL{{{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 2, 0}, {halfPixelX, halfPixelY, -1, 1}}};
-    const D3DMATRIX projection = Multiply(m_projection, toOpenGL);
+    m_glProjection = Multiply(m_projection, toOpenGL);
     glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(&projection.m[0][0]);
+    glLoadMatrixf(&m_glProjection.m[0][0]);
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -892,6 +893,22 @@ void Direct3DDevice::VertexBufferBorn(const VertexBufferObject& buffer) {
     }
 }
 
+std::vector<std::uint8_t> Direct3DDevice::TakeVertexStorage(UINT length) {
+    std::vector<std::uint8_t> storage;
+    if (!m_spareVertexStorage.empty()) {
+        storage = std::move(m_spareVertexStorage.back());
+        m_spareVertexStorage.pop_back();
+    }
+    storage.assign(length, 0);
+    return storage;
+}
+
+void Direct3DDevice::GiveBackVertexStorage(std::vector<std::uint8_t> storage) {
+    if (m_spareVertexStorage.size() < kSpareStorageCount && storage.capacity() <= kSpareStorageBytes) {
+        m_spareVertexStorage.push_back(std::move(storage));
+    }
+}
+
 void Direct3DDevice::VertexBufferDied(const VertexBufferObject& buffer) {
     if (buffer.Pool() == D3DPOOL_DEFAULT) {
         DefaultPoolObjectDied();
@@ -906,6 +923,29 @@ void Direct3DDevice::VertexBufferDied(const VertexBufferObject& buffer) {
 void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices,
                                 UINT stride) {
     m_context->MakeCurrent();
+    // Every vertex of the draw, culled or not, tells how far its texture coordinates reach.
+    const std::uint8_t* drawn = vertices;
+    const auto drawnCount = static_cast<std::size_t>(vertexCount);
+    const DWORD cull = m_state.RenderState(D3DRS_CULLMODE);
+    const bool culls = cull == D3DCULL_CW || cull == D3DCULL_CCW;
+    // Screen-clockwise triangles are OpenGL's front faces.
+    const GLenum culledFace = cull == D3DCULL_CW ? GL_FRONT : GL_BACK;
+    // Culling here pays where the cull mode changes from draw to draw, as in a shadow pass: OpenGL's
+    // state can then stay as it is. Where it stays, OpenGL culls as fast.
+    const bool alternates = cull != m_lastCullMode;
+    const bool cullsHere = culls && alternates && type == D3DPT_TRIANGLELIST &&
+                           m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
+    m_lastCullMode = cull;
+    if (cullsHere) {
+        m_faceCuller.Cull(m_world, m_view, m_glProjection, static_cast<float>(m_viewport.Width),
+                          static_cast<float>(m_viewport.Height), culledFace, vertices, stride,
+                          static_cast<std::size_t>(vertexCount) / 3);
+        vertices = m_faceCuller.Kept();
+        vertexCount = static_cast<int>(3 * m_faceCuller.KeptTriangles());
+        if (vertexCount == 0) {
+            return;
+        }
+    }
     // Colours and fog come lit and fogged as the device defines them; OpenGL's own lighting stays out of
     // the draw, and its fog only turns a per-vertex coordinate into the blend.
     const GLStateShadow::VertexArrays arrays =
@@ -916,8 +956,25 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     m_glState.Enable(GL_LIGHTING, false);
     m_glState.Enable(GL_COLOR_SUM, arrays.specular != 0);
     ApplyDrawFog(VertexProcessor::FogOf(m_state));
-    BindStageTextures();
+    BindStageTextures(drawn, stride, drawnCount);
+    ApplyDrawStencil(type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP, culls,
+                     culledFace);
+    // Triangles culled here are gone, and OpenGL keeps the others if it culls: it needs to only for
+    // those left to it.
+    m_glState.Enable(GL_CULL_FACE, cullsHere ? m_faceCuller.LeftToOpenGL() : culls);
+    m_glState.CullFace(culledFace);
     glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first), vertexCount);
+}
+
+void Direct3DDevice::ApplyDrawStencil(bool pointsOrLines, bool culls, GLenum culledFace) {
+    // A face the draw never rasterises keeps the test it had: draws that differ only in the face they
+    // cull and in that face's test then leave the driver's state as it was. Points and lines face front.
+    for (const GLenum face : {GL_FRONT, GL_BACK}) {
+        const bool drawn = pointsOrLines ? face == GL_FRONT : !culls || face != culledFace;
+        if (drawn) {
+            m_glState.SetStencilFace(face, m_state.StencilTest(face == GL_BACK));
+        }
+    }
 }
 
 void Direct3DDevice::ApplyDrawFog(VertexProcessor::Fog fog) {
@@ -989,25 +1046,26 @@ HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
     return D3D_OK;
 }
 
-void Direct3DDevice::BindStageTextures() {
+void Direct3DDevice::BindStageTextures(const std::uint8_t* vertices, UINT stride, std::size_t vertexCount) {
     for (DWORD stage = 0; stage < kTextureStages; ++stage) {
         TextureObject* texture = m_textures[stage];
         m_glState.BindTexture(stage, texture != nullptr ? texture->GLName() : 0);
         if (texture != nullptr) {
-            ApplySampling(stage, *texture);
+            ApplySampling(stage, *texture,
+                          VertexProcessor::WithinUnit(*m_format, stage, vertices, stride, vertexCount));
         }
     }
 }
 
-void Direct3DDevice::ApplySampling(DWORD stage, TextureObject& texture) {
+void Direct3DDevice::ApplySampling(DWORD stage, TextureObject& texture, std::array<bool, 2> withinUnit) {
     // Asked once per process: every context comes from the same driver.
     static const bool anisotropic = HasAnisotropicFiltering();
     const auto sampler = [&](D3DSAMPLERSTATETYPE type) { return m_state.SamplerState(stage, type); };
     TextureObject::Sampling wanted;
     wanted.magnification = Smooth(sampler(D3DSAMP_MAGFILTER)) ? GL_LINEAR : GL_NEAREST;
     wanted.minification = MinificationFilter(sampler(D3DSAMP_MINFILTER), sampler(D3DSAMP_MIPFILTER));
-    wanted.wrapS = AddressMode(sampler(D3DSAMP_ADDRESSU), m_vertexProcessor.WithinUnit(stage, 0));
-    wanted.wrapT = AddressMode(sampler(D3DSAMP_ADDRESSV), m_vertexProcessor.WithinUnit(stage, 1));
+    wanted.wrapS = AddressMode(sampler(D3DSAMP_ADDRESSU), withinUnit[0]);
+    wanted.wrapT = AddressMode(sampler(D3DSAMP_ADDRESSV), withinUnit[1]);
     wanted.border = sampler(D3DSAMP_BORDERCOLOR);
     // The largest level drawn from: 0 is level 0, and a level beyond the chain means its last.
     wanted.baseLevel = static_cast<int>(std::min<DWORD>(sampler(D3DSAMP_MAXMIPLEVEL), texture.Levels() - 1));

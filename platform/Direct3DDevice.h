@@ -6,6 +6,7 @@
 // ones OpenGL calls counter-clockwise (its default front face).
 
 #include "platform/Direct3D9.h"
+#include "platform/FaceCuller.h"
 #include "platform/FixedFunctionState.h"
 #include "platform/GLContext.h"
 #include "platform/GLStateShadow.h"
@@ -14,9 +15,11 @@
 #include "platform/VertexProcessor.h"
 #include "platform/control.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class TextureObject;
 class VertexBufferObject;
@@ -108,6 +111,10 @@ public:
     /// goes is unbound from every stream.
     void VertexBufferBorn(const VertexBufferObject& buffer);
     void VertexBufferDied(const VertexBufferObject& buffer);
+    /// Zeroed bytes for a vertex buffer, in storage a buffer that went gave back where there is some: the
+    /// 3D scene makes and frees a small buffer at every draw.
+    std::vector<std::uint8_t> TakeVertexStorage(UINT length);
+    void GiveBackVertexStorage(std::vector<std::uint8_t> storage);
     void DefaultPoolObjectBorn() { ++m_defaultPoolObjects; }
     void DefaultPoolObjectDied() { --m_defaultPoolObjects; }
 
@@ -133,14 +140,18 @@ private:
     /// Draws the vertices with the colours and fog the vertex processor gives them, sending OpenGL only
     /// the states that changed since the draw before.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
+    /// Each face's stencil test for a draw: of points or lines, or of triangles that cull `culledFace`
+    /// when `culls`.
+    void ApplyDrawStencil(bool pointsOrLines, bool culls, unsigned culledFace);
     /// OpenGL's fog for a draw: a per-vertex factor blends linearly, a per-vertex distance goes through
     /// the table mode.
     void ApplyDrawFog(VertexProcessor::Fog fog);
-    /// Gives OpenGL's texture units the stages' textures and their samplers' states, for the draw whose
-    /// vertices the vertex processor has just seen.
-    void BindStageTextures();
-    /// Gives `texture`, bound to `stage`, the sampling of the stage's sampler states.
-    void ApplySampling(DWORD stage, TextureObject& texture);
+    /// Gives OpenGL's texture units the stages' textures and their samplers' states, for a draw of
+    /// `vertexCount` vertices `stride` bytes apart.
+    void BindStageTextures(const std::uint8_t* vertices, UINT stride, std::size_t vertexCount);
+    /// Gives `texture`, bound to `stage`, the sampling of the stage's sampler states; wrapping repeats
+    /// only along an axis whose coordinates leave 0..1.
+    void ApplySampling(DWORD stage, TextureObject& texture, std::array<bool, 2> withinUnit);
 
     ULONG m_references = 1;
     IDirect3D9* m_direct3D; ///< holds one reference
@@ -156,10 +167,13 @@ private:
     D3DMATRIX m_world;
     D3DMATRIX m_view;
     D3DMATRIX m_projection;
+    D3DMATRIX m_glProjection; ///< m_projection carried into OpenGL's clip space and pixel centres
     D3DMATRIX m_textureTransforms[8];
     GLStateShadow m_glState; ///< of m_context; declared before m_state, which sends through it
     FixedFunctionState m_state;
     StreamingVertexBuffer m_vertexStream;
+    FaceCuller m_faceCuller;
+    DWORD m_lastCullMode = 0; ///< of the draw before
     bool m_inScene = false;
     DrawTarget m_target;                            ///< where draws go now
     TextureObject* m_textures[kTextureStages] = {}; ///< bound per stage; no reference held
@@ -172,6 +186,9 @@ private:
         UINT stride = 0;
     };
     StreamSource m_streams[kStreams];
+    static constexpr std::size_t kSpareStorageCount = 4;
+    static constexpr std::size_t kSpareStorageBytes = 64 * 1024; ///< larger storage is freed
+    std::vector<std::vector<std::uint8_t>> m_spareVertexStorage;
     VertexProcessor m_vertexProcessor;
     platform::DeviceLoss m_loss = platform::DeviceLoss::Operational;
 };

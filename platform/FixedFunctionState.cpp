@@ -350,8 +350,8 @@ void FixedFunctionState::ApplyCull() {
     // Screen-clockwise triangles reach OpenGL counter-clockwise (its front faces): culling clockwise
     // ones culls OpenGL's front faces, culling counter-clockwise ones its back faces.
     const DWORD mode = m_renderStates[D3DRS_CULLMODE];
-    Toggle(GL_CULL_FACE, mode == D3DCULL_CW || mode == D3DCULL_CCW);
-    glCullFace(mode == D3DCULL_CW ? GL_FRONT : GL_BACK);
+    m_shadow.Enable(GL_CULL_FACE, mode == D3DCULL_CW || mode == D3DCULL_CCW);
+    m_shadow.CullFace(mode == D3DCULL_CW ? GL_FRONT : GL_BACK);
 }
 
 void FixedFunctionState::ApplyAlphaTest() {
@@ -392,24 +392,22 @@ void FixedFunctionState::ApplyFog() {
 
 void FixedFunctionState::ApplyStencil() {
     Toggle(GL_STENCIL_TEST, m_renderStates[D3DRS_STENCILENABLE] != FALSE);
-    const auto reference = static_cast<GLint>(m_renderStates[D3DRS_STENCILREF] & 0xFF);
-    const GLuint mask = m_renderStates[D3DRS_STENCILMASK];
     glStencilMask(m_renderStates[D3DRS_STENCILWRITEMASK]);
+}
+
+GLStateShadow::StencilFace FixedFunctionState::StencilTest(bool back) const {
     // Screen-clockwise faces are OpenGL's front faces; with two-sided stencil the counter-clockwise
     // states serve the others.
-    const bool twoSided = m_renderStates[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
-    const D3DRENDERSTATETYPE backFunction = twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC;
-    const D3DRENDERSTATETYPE backFail = twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL;
-    const D3DRENDERSTATETYPE backDepthFail = twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL;
-    const D3DRENDERSTATETYPE backPass = twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS;
-    glStencilFuncSeparate(GL_FRONT, CompareFunction(m_renderStates[D3DRS_STENCILFUNC]), reference, mask);
-    glStencilOpSeparate(GL_FRONT, StencilOperation(m_renderStates[D3DRS_STENCILFAIL]),
-                        StencilOperation(m_renderStates[D3DRS_STENCILZFAIL]),
-                        StencilOperation(m_renderStates[D3DRS_STENCILPASS]));
-    glStencilFuncSeparate(GL_BACK, CompareFunction(m_renderStates[backFunction]), reference, mask);
-    glStencilOpSeparate(GL_BACK, StencilOperation(m_renderStates[backFail]),
-                        StencilOperation(m_renderStates[backDepthFail]),
-                        StencilOperation(m_renderStates[backPass]));
+    const bool ccw = back && m_renderStates[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
+    const auto state = [&](D3DRENDERSTATETYPE clockwise, D3DRENDERSTATETYPE counterClockwise) {
+        return m_renderStates[ccw ? counterClockwise : clockwise];
+    };
+    return {static_cast<int>(CompareFunction(state(D3DRS_STENCILFUNC, D3DRS_CCW_STENCILFUNC))),
+            static_cast<int>(m_renderStates[D3DRS_STENCILREF] & 0xFF),
+            m_renderStates[D3DRS_STENCILMASK],
+            static_cast<int>(StencilOperation(state(D3DRS_STENCILFAIL, D3DRS_CCW_STENCILFAIL))),
+            static_cast<int>(StencilOperation(state(D3DRS_STENCILZFAIL, D3DRS_CCW_STENCILZFAIL))),
+            static_cast<int>(StencilOperation(state(D3DRS_STENCILPASS, D3DRS_CCW_STENCILPASS)))};
 }
 
 void FixedFunctionState::ApplyColorMaterial() {

@@ -43,6 +43,10 @@ public:
     void SetMaterial(const D3DMATERIAL9& material);
     /// Lights are given in world space: OpenGL places them with the view matrix current at the time.
     void SetViewMatrix(const D3DMATRIX& view);
+    /// The stencil test of OpenGL's front faces (the screen-clockwise ones) or of its back faces: with
+    /// two-sided stencil off, both take the clockwise states. Drawing sends them, since only the faces a
+    /// draw does not cull need theirs.
+    GLStateShadow::StencilFace StencilTest(bool back) const;
     /// The fog parameters of the fog states: the table fog's mode if there is one, the vertex fog's
     /// otherwise, and the fragment's depth as the fog coordinate.
     GLStateShadow::Fog FogParameters() const;

@@ -14,6 +14,8 @@ GLStateShadow::Switch GLStateShadow::SwitchOf(unsigned capability) {
         return kFog;
     case GL_COLOR_SUM:
         return kColourSum;
+    case GL_CULL_FACE:
+        return kCullFace;
     case GL_VERTEX_ARRAY:
         return kVertexArray;
     case GL_COLOR_ARRAY:
@@ -84,6 +86,23 @@ void GLStateShadow::SetFog(const Fog& fog) {
         glFogfv(GL_FOG_COLOR, fog.colour.data());
     }
     m_fog = fog;
+}
+
+void GLStateShadow::CullFace(unsigned face) {
+    if (m_culledFace != face) {
+        glCullFace(face);
+        m_culledFace = face;
+    }
+}
+
+void GLStateShadow::SetStencilFace(unsigned face, const StencilFace& test) {
+    std::optional<StencilFace>& known = m_stencilFaces[face == GL_BACK ? 1 : 0];
+    if (known == test) {
+        return;
+    }
+    glStencilFuncSeparate(face, test.function, test.reference, test.mask);
+    glStencilOpSeparate(face, test.fail, test.depthFail, test.pass);
+    known = test;
 }
 
 void GLStateShadow::BindTexture(unsigned unit, unsigned name) {

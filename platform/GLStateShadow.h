@@ -1,6 +1,7 @@
 #pragma once
 // What one device last handed its OpenGL context of the states its draws change: the switches the draw
-// sets (lighting, fog, colour sum), the fog parameters, the texture units and the vertex arrays. A
+// sets (lighting, fog, colour sum, culling), the fog parameters, the culled face, each face's stencil
+// test, the texture units and the vertex arrays. A
 // setter sends its value only when it differs from the one kept, so back-to-back draws pay for what
 // changed between them. Anything else that changes these states in the context and does not put them
 // back must call Forget; everything is then sent again. Textures are known here by their OpenGL name only, never by object:
@@ -25,6 +26,17 @@ public:
         std::array<float, 4> colour{};
     };
 
+    /// One face's stencil test, as OpenGL takes it.
+    struct StencilFace {
+        int function = 0;
+        int reference = 0;
+        unsigned mask = 0;
+        int fail = 0;
+        int depthFail = 0;
+        int pass = 0;
+        bool operator==(const StencilFace&) const = default;
+    };
+
     /// The vertex arrays of a draw, in the bound array buffer: one record of `stride` bytes per vertex,
     /// the position's 3 floats at its start, then `textureSets` pairs of texture coordinates, then the
     /// colours (byte offsets within the record).
@@ -42,8 +54,12 @@ public:
     /// Units that had texture `name` bound hold nothing known any more.
     void ForgetTexture(unsigned name);
 
-    /// glEnable or glDisable of GL_LIGHTING, GL_FOG or GL_COLOR_SUM.
+    /// glEnable or glDisable of GL_LIGHTING, GL_FOG, GL_COLOR_SUM or GL_CULL_FACE.
     void Enable(unsigned capability, bool on);
+    /// The face culling drops while it is enabled: GL_FRONT or GL_BACK.
+    void CullFace(unsigned face);
+    /// The stencil test of `face`, GL_FRONT or GL_BACK.
+    void SetStencilFace(unsigned face, const StencilFace& test);
     /// Enables the arrays of `arrays`, disables the others and points them into the bound array buffer.
     /// Pointers that stay put from draw to draw keep the driver's vertex setup: draws differ by their
     /// first vertex only.
@@ -58,7 +74,17 @@ public:
     void BindArrayBuffer(unsigned name);
 
 private:
-    enum Switch { kLighting, kFog, kColourSum, kVertexArray, kColourArray, kSecondaryArray, kFogArray, kSwitches };
+    enum Switch {
+        kLighting,
+        kFog,
+        kColourSum,
+        kCullFace,
+        kVertexArray,
+        kColourArray,
+        kSecondaryArray,
+        kFogArray,
+        kSwitches
+    };
     /// The switch of a capability or client array this shadow keeps.
     static Switch SwitchOf(unsigned capability);
     void EnableArray(unsigned array, bool on);
@@ -74,4 +100,6 @@ private:
     std::optional<unsigned> m_arrayBuffer;
     std::optional<VertexArrays> m_arrays; ///< as pointed into m_arrayBuffer
     std::optional<Fog> m_fog;
+    std::optional<unsigned> m_culledFace;
+    std::array<std::optional<StencilFace>, 2> m_stencilFaces; ///< front, back
 };

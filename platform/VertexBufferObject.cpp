@@ -5,6 +5,7 @@
 #include "platform/LiveObjectCounter.h"
 
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -19,7 +20,7 @@ std::set<IDirect3DVertexBuffer9*>& LiveBuffers() {
 
 VertexBufferObject::VertexBufferObject(Direct3DDevice* device, UINT length, DWORD usage, DWORD fvf,
                                        D3DPOOL pool)
-    : m_device(device), m_bytes(length), m_usage(usage), m_fvf(fvf), m_pool(pool) {
+    : m_device(device), m_bytes(device->TakeVertexStorage(length)), m_usage(usage), m_fvf(fvf), m_pool(pool) {
     m_device->AddRef();
     LiveBuffers().insert(this);
     m_device->VertexBufferBorn(*this);
@@ -30,6 +31,7 @@ VertexBufferObject::~VertexBufferObject() {
     LiveObjectCounter::Instance().Died(kInterfaceName);
     LiveBuffers().erase(this);
     m_device->VertexBufferDied(*this);
+    m_device->GiveBackVertexStorage(std::move(m_bytes));
     m_device->Release();
 }
 

@@ -165,19 +165,6 @@ struct LitColour {
     Vector3 specular;
 };
 
-/// Whether the u and the v of `count` coordinate pairs lying `stride` bytes apart each stay within 0..1.
-std::array<bool, 2> PairsWithinUnit(const std::uint8_t* pairs, UINT stride, std::size_t count) {
-    bool u = true;
-    bool v = true;
-    for (std::size_t i = 0; i < count; ++i) {
-        float uv[2];
-        std::memcpy(uv, pairs + i * stride, sizeof uv);
-        u = u && uv[0] >= 0.0f && uv[0] <= 1.0f;
-        v = v && uv[1] >= 0.0f && uv[1] <= 1.0f;
-    }
-    return {u, v};
-}
-
 float Saturated(float value) {
     return std::clamp(value, 0.0f, 1.0f);
 }
@@ -317,11 +304,24 @@ GLStateShadow::VertexArrays VertexProcessor::Process(const FixedFunctionState& s
             std::memcpy(record + arrays.fog, &coordinate, sizeof coordinate);
         }
     }
-    // Sets the format lacks read the constant (0, 0).
-    for (DWORD set = 0; set < VertexFormat::kMaxTextureSets; ++set) {
-        m_withinUnit[set] = set < format.textureSets
-                                ? PairsWithinUnit(vertices + format.textureOffset + set * 2 * sizeof(float), stride, size)
-                                : std::array<bool, 2>{true, true};
-    }
     return arrays;
+}
+
+std::array<bool, 2> VertexProcessor::WithinUnit(const VertexFormat& format, DWORD set,
+                                                const std::uint8_t* vertices, UINT stride, std::size_t count) {
+    // A set the format lacks reads the constant (0, 0).
+    if (set >= format.textureSets) {
+        return {true, true};
+    }
+    const std::uint8_t* pairs = vertices + format.textureOffset + set * 2 * sizeof(float);
+    bool outsideU = false;
+    bool outsideV = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        float uv[2];
+        std::memcpy(uv, pairs + i * stride, sizeof uv);
+        // Not within when not comparable either (NaN).
+        outsideU |= !(uv[0] >= 0.0f) | !(uv[0] <= 1.0f);
+        outsideV |= !(uv[1] >= 0.0f) | !(uv[1] <= 1.0f);
+    }
+    return {!outsideU, !outsideV};
 }

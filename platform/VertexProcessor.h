@@ -27,10 +27,11 @@ public:
                                         const D3DMATRIX& view, const VertexFormat& format,
                                         const std::uint8_t* vertices, UINT stride, int count);
     const std::uint8_t* Records() const { return m_records.data(); }
-    /// Whether every coordinate of texture set `set` along `axis` (0: u, 1: v) lies within 0..1.
-    bool WithinUnit(DWORD set, int axis) const { return m_withinUnit[set][axis]; }
+    /// Whether the u and the v of texture set `set` of `count` vertices of `format`, `stride` bytes
+    /// apart, stay within 0..1.
+    static std::array<bool, 2> WithinUnit(const VertexFormat& format, DWORD set, const std::uint8_t* vertices,
+                                          UINT stride, std::size_t count);
 
 private:
     std::vector<std::uint8_t> m_records; ///< scratch, grown to the largest draw
-    std::array<std::array<bool, 2>, VertexFormat::kMaxTextureSets> m_withinUnit{};
 };
