@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <set>
 #include <string_view>
@@ -793,8 +793,7 @@ void Direct3DDevice::Submit(D3DPRIMITIVETYPE type, UINT primitiveCount, std::uin
     FaultInjector& injector = FaultInjector::Instance();
     if (injector.Recording()) {
         // The last vertex is read only as far as the format reaches.
-        const std::size_t length =
-            static_cast<std::size_t>((vertexCount - 1) * stride + m_format->size);
+        const std::size_t length = static_cast<std::size_t>((vertexCount - 1) * stride + m_format->size);
         injector.RecordDraw(type, primitiveCount, m_fvf, stride, vertices, length);
     }
     // A lost device takes draws and shows nothing of them.
@@ -924,19 +923,13 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
                                 UINT stride) {
     m_context->MakeCurrent();
     // Every vertex of the draw, culled or not, tells how far its texture coordinates reach.
-    const std::uint8_t* drawn = vertices;
-    const auto drawnCount = static_cast<std::size_t>(vertexCount);
+    BindStageTextures(vertices, stride, static_cast<std::size_t>(vertexCount));
     const DWORD cull = m_state.RenderState(D3DRS_CULLMODE);
     const bool culls = cull == D3DCULL_CW || cull == D3DCULL_CCW;
     // Screen-clockwise triangles are OpenGL's front faces.
     const GLenum culledFace = cull == D3DCULL_CW ? GL_FRONT : GL_BACK;
-    // Culling here pays where the cull mode changes from draw to draw, as in a shadow pass: OpenGL's
-    // state can then stay as it is. Where it stays, OpenGL culls as fast.
-    const bool alternates = cull != m_lastCullMode;
-    const bool cullsHere = culls && alternates && type == D3DPT_TRIANGLELIST &&
-                           m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
-    m_lastCullMode = cull;
-    if (cullsHere) {
+    const bool culledHere = CullsOnCpu(type, cull);
+    if (culledHere) {
         m_faceCuller.Cull(m_world, m_view, m_glProjection, static_cast<float>(m_viewport.Width),
                           static_cast<float>(m_viewport.Height), culledFace, vertices, stride,
                           static_cast<std::size_t>(vertexCount) / 3);
@@ -950,20 +943,28 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     // the draw, and its fog only turns a per-vertex coordinate into the blend.
     const GLStateShadow::VertexArrays arrays =
         m_vertexProcessor.Process(m_state, m_world, m_view, *m_format, vertices, stride, vertexCount);
-    const auto count = static_cast<std::size_t>(vertexCount);
-    const std::size_t first = m_vertexStream.Write(m_glState, m_vertexProcessor.Records(), count, arrays.stride);
+    const std::size_t first = m_vertexStream.Write(m_glState, m_vertexProcessor.Records(),
+                                                   static_cast<std::size_t>(vertexCount), arrays.stride);
     m_glState.PointArrays(arrays);
     m_glState.Enable(GL_LIGHTING, false);
     m_glState.Enable(GL_COLOR_SUM, arrays.specular != 0);
     ApplyDrawFog(VertexProcessor::FogOf(m_state));
-    BindStageTextures(drawn, stride, drawnCount);
     ApplyDrawStencil(type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP, culls,
                      culledFace);
     // Triangles culled here are gone, and OpenGL keeps the others if it culls: it needs to only for
     // those left to it.
-    m_glState.Enable(GL_CULL_FACE, cullsHere ? m_faceCuller.LeftToOpenGL() : culls);
+    m_glState.Enable(GL_CULL_FACE, culledHere ? m_faceCuller.LeftToOpenGL() : culls);
     m_glState.CullFace(culledFace);
     glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first), vertexCount);
+}
+
+bool Direct3DDevice::CullsOnCpu(D3DPRIMITIVETYPE type, DWORD cull) {
+    // Culling here pays where the cull mode changes from draw to draw, as in a shadow pass: OpenGL's
+    // state can then stay as it is. Where the mode stays, OpenGL culls as fast.
+    const bool changed = cull != m_lastCullMode;
+    m_lastCullMode = cull;
+    return changed && (cull == D3DCULL_CW || cull == D3DCULL_CCW) && type == D3DPT_TRIANGLELIST &&
+           m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
 }
 
 void Direct3DDevice::ApplyDrawStencil(bool pointsOrLines, bool culls, GLenum culledFace) {

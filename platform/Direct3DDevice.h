@@ -140,6 +140,8 @@ private:
     /// Draws the vertices with the colours and fog the vertex processor gives them, sending OpenGL only
     /// the states that changed since the draw before.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
+    /// Whether a draw of `type` with cull mode `cull` is culled by the face culler before OpenGL sees it.
+    bool CullsOnCpu(D3DPRIMITIVETYPE type, DWORD cull);
     /// Each face's stencil test for a draw: of points or lines, or of triangles that cull `culledFace`
     /// when `culls`.
     void ApplyDrawStencil(bool pointsOrLines, bool culls, unsigned culledFace);
@@ -173,12 +175,12 @@ private:
     FixedFunctionState m_state;
     StreamingVertexBuffer m_vertexStream;
     FaceCuller m_faceCuller;
-    DWORD m_lastCullMode = 0; ///< of the draw before
+    DWORD m_lastCullMode = 0; ///< of the draw before; 0 before the first
     bool m_inScene = false;
     DrawTarget m_target;                            ///< where draws go now
     TextureObject* m_textures[kTextureStages] = {}; ///< bound per stage; no reference held
     int m_defaultPoolObjects = 0;
-    DWORD m_fvf = 0; ///< vertex format of the draws; 0 until set
+    DWORD m_fvf = 0;                      ///< vertex format of the draws; 0 until set
     std::optional<VertexFormat> m_format; ///< the layout of m_fvf
     struct StreamSource {
         VertexBufferObject* buffer = nullptr; ///< no reference held

@@ -52,8 +52,8 @@ Corner CornerOf(const std::uint8_t* vertex, const D3DMATRIX& toClip, const D3DMA
     const float w = clip(3);
     const float x = clip(0), y = clip(1), z = clip(2);
     Corner corner;
-    corner.inside = w > 0.0f && std::abs(x) <= kInside * w && std::abs(y) <= kInside * w &&
-                    std::abs(z) <= kInside * w;
+    corner.inside =
+        w > 0.0f && std::abs(x) <= kInside * w && std::abs(y) <= kInside * w && std::abs(z) <= kInside * w;
     if (!corner.inside) {
         return corner;
     }
@@ -66,9 +66,10 @@ Corner CornerOf(const std::uint8_t* vertex, const D3DMATRIX& toClip, const D3DMA
     corner.x = (x / w + 1.0f) * halfWidth;
     corner.y = (y / w + 1.0f) * halfHeight;
     // x / w strays by at most (dx + |x / w| dw) / w, and |x / w| <= 1 inside.
-    const float stray = kRounding * (std::max((magnitude(0) + magnitudeW) * halfWidth,
-                                              (magnitude(1) + magnitudeW) * halfHeight) / w +
-                                     halfWidth + halfHeight);
+    const float stray =
+        kRounding *
+        (std::max((magnitude(0) + magnitudeW) * halfWidth, (magnitude(1) + magnitudeW) * halfHeight) / w +
+         halfWidth + halfHeight);
     corner.error = stray + kSnap;
     return corner;
 }
@@ -88,7 +89,8 @@ Facing FacingOf(const Corner& a, const Corner& b, const Corner& c) {
     const float r = std::max({a.error, b.error, c.error});
     const float extents = std::abs(abx) + std::abs(aby) + std::abs(acx) + std::abs(acy) +
                           std::abs(c.x - b.x) + std::abs(c.y - b.y);
-    const float margin = 2.0f * (2.0f * r * extents + 8.0f * r * r) + kRounding * (std::abs(first) + std::abs(second));
+    const float margin =
+        2.0f * (2.0f * r * extents + 8.0f * r * r) + kRounding * (std::abs(first) + std::abs(second));
     if (!(std::abs(twiceArea) > margin)) {
         return Facing::Uncertain;
     }

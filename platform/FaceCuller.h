@@ -20,7 +20,8 @@ public:
     /// position first, seen through `toClip` (world, view and OpenGL projection) onto a viewport of
     /// `width` x `height` pixels, and drops those facing `culled` (GL_FRONT or GL_BACK) where certain.
     void Cull(const D3DMATRIX& world, const D3DMATRIX& view, const D3DMATRIX& projection, float width,
-              float height, unsigned culled, const std::uint8_t* vertices, UINT stride, std::size_t triangles);
+              float height, unsigned culled, const std::uint8_t* vertices, UINT stride,
+              std::size_t triangles);
     /// The corners of the kept triangles, back to back, `stride` bytes each.
     const std::uint8_t* Kept() const { return m_kept.data(); }
     std::size_t KeptTriangles() const { return m_keptTriangles; }

@@ -25,8 +25,10 @@ std::vector<platform::TracedCall> FaultInjector::Trace() const {
     trace.reserve(m_calls.size());
     for (const Call& call : m_calls) {
         const auto first = m_arguments.begin() + static_cast<std::ptrdiff_t>(call.firstArgument);
-        trace.push_back({call.operation, {first, first + static_cast<std::ptrdiff_t>(call.argumentCount)},
-                         call.result, call.injected});
+        trace.push_back({call.operation,
+                         {first, first + static_cast<std::ptrdiff_t>(call.argumentCount)},
+                         call.result,
+                         call.injected});
     }
     return trace;
 }
@@ -36,7 +38,10 @@ std::vector<platform::DrawnPrimitives> FaultInjector::Draws() const {
     draws.reserve(m_draws.size());
     for (const Draw& draw : m_draws) {
         const auto first = m_vertices.begin() + static_cast<std::ptrdiff_t>(draw.firstByte);
-        draws.push_back({draw.type, draw.primitiveCount, draw.fvf, draw.stride,
+        draws.push_back({draw.type,
+                         draw.primitiveCount,
+                         draw.fvf,
+                         draw.stride,
                          {first, first + static_cast<std::ptrdiff_t>(draw.length)}});
     }
     return draws;

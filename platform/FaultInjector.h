@@ -61,8 +61,8 @@ private:
     std::vector<Rule> m_rules;
     std::vector<Call> m_calls;
     std::vector<std::int64_t> m_arguments; ///< of every call, in order
-    std::vector<Draw> m_draws;              ///< accepted draw calls, cleared with the trace
-    std::vector<std::uint8_t> m_vertices;   ///< of every draw, in order
+    std::vector<Draw> m_draws;             ///< accepted draw calls, cleared with the trace
+    std::vector<std::uint8_t> m_vertices;  ///< of every draw, in order
 };
 
 /// One traced call of an operation, from its arguments to its result:

@@ -375,7 +375,7 @@ DWORD FixedFunctionState::FogMode() const {
 GLStateShadow::Fog FixedFunctionState::FogParameters() const {
     const DWORD mode = FogMode();
     return {GL_FRAGMENT_DEPTH,
-            mode == D3DFOG_LINEAR  ? GL_LINEAR
+            mode == D3DFOG_LINEAR ? GL_LINEAR
             : mode == D3DFOG_EXP2 ? GL_EXP2
                                   : GL_EXP,
             std::bit_cast<float>(m_renderStates[D3DRS_FOGSTART]),

@@ -19,7 +19,7 @@ public:
     static bool IsRenderState(DWORD state);
     static bool IsSamplerState(DWORD sampler, DWORD type);
 
-    /// Lighting and fog, which draws change too, go to OpenGL through `shadow`.
+    /// Lighting, fog and culling, which draws change too, go to OpenGL through `shadow`.
     explicit FixedFunctionState(GLStateShadow& shadow) : m_shadow(shadow) {}
 
     /// Every state back to the device's default, given to OpenGL; no lights. Depth testing starts on

@@ -1,12 +1,12 @@
 #pragma once
 // What one device last handed its OpenGL context of the states its draws change: the switches the draw
 // sets (lighting, fog, colour sum, culling), the fog parameters, the culled face, each face's stencil
-// test, the texture units and the vertex arrays. A
-// setter sends its value only when it differs from the one kept, so back-to-back draws pay for what
-// changed between them. Anything else that changes these states in the context and does not put them
-// back must call Forget; everything is then sent again. Textures are known here by their OpenGL name only, never by object:
-// a texture that goes takes its units' entries with it (ForgetTexture), since OpenGL unbinds it and
-// may give its name to the next texture made.
+// test, the texture units and the vertex arrays. A setter sends its value only when it differs from the
+// one kept, so back-to-back draws pay for what changed between them. Anything else that changes these
+// states in the context and does not put them back must call Forget; everything is then sent again.
+// Textures are known here by their OpenGL name only, never by object: a texture that goes takes its
+// units' entries with it (ForgetTexture), since OpenGL unbinds it and may give its name to the next
+// texture made.
 
 #include <array>
 #include <cstdint>

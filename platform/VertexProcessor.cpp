@@ -308,7 +308,8 @@ GLStateShadow::VertexArrays VertexProcessor::Process(const FixedFunctionState& s
 }
 
 std::array<bool, 2> VertexProcessor::WithinUnit(const VertexFormat& format, DWORD set,
-                                                const std::uint8_t* vertices, UINT stride, std::size_t count) {
+                                                const std::uint8_t* vertices, UINT stride,
+                                                std::size_t count) {
     // A set the format lacks reads the constant (0, 0).
     if (set >= format.textureSets) {
         return {true, true};

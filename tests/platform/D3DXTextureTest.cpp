@@ -16,10 +16,6 @@ namespace {
 
 using test_images::Format;
 
-constexpr std::uint32_t kRed = 0xFFFF0000u;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
-constexpr std::uint32_t kBlue = 0xFF0000FFu;
-constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kMagenta = 0xFFFF00FFu;
 /// Red, green, blue and white averaged channel by channel, rounded: (255 + 255 + 2) / 4 = 128.
 constexpr std::uint32_t kQuadrantAverage = 0xFF808080u;

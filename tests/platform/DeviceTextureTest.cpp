@@ -7,11 +7,6 @@ namespace {
 
 using test_images::Format;
 
-constexpr std::uint32_t kBlack = 0xFF000000u;
-constexpr std::uint32_t kRed = 0xFFFF0000u;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
-constexpr std::uint32_t kBlue = 0xFF0000FFu;
-constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 
 /// Red channel of a pixel.
 int RedOf(std::uint32_t pixel) {

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr std::uint32_t kMagenta = 0xFFFF00FFu;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
 
 class KeyedSprite : public TextureFixture, public ::testing::WithParamInterface<D3DMULTISAMPLE_TYPE> {
 protected:

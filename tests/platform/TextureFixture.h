@@ -14,6 +14,13 @@
 #include <filesystem>
 #include <string>
 
+/// Opaque colours as ARGB pixels.
+inline constexpr std::uint32_t kBlack = 0xFF000000u;
+inline constexpr std::uint32_t kRed = 0xFFFF0000u;
+inline constexpr std::uint32_t kGreen = 0xFF00FF00u;
+inline constexpr std::uint32_t kBlue = 0xFF0000FFu;
+inline constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+
 /// A vertex with one texture pair, as the textured quads use.
 struct TexturedVertex {
     float x, y, z;
