@@ -32,6 +32,42 @@ D3DMATRIX Magnitudes(const D3DMATRIX& m) {
     return magnitudes;
 }
 
+/// How a draw's corners reach the window, and how far the driver's snapped corners may lie from ours: at
+/// most `stray` / w + `steady` pixels along either axis, for a corner of clip-space depth w.
+struct View {
+    D3DMATRIX toClip;
+    float halfWidth;
+    float halfHeight;
+    float stray;
+    float steady;
+};
+
+/// x / w strays by at most (dx + |x / w| dw) / w, and |x / w| <= 1 inside the view volume; dx and dw are
+/// bounded through the largest magnitude of each coordinate among the draw's positions.
+View ViewOf(const D3DMATRIX& world, const D3DMATRIX& view, const D3DMATRIX& projection, float width,
+            float height, const std::uint8_t* vertices, UINT stride, std::size_t count) {
+    float largest[3] = {};
+    for (std::size_t v = 0; v < count; ++v) {
+        float p[3];
+        std::memcpy(p, vertices + v * stride, sizeof p);
+        for (int axis = 0; axis < 3; ++axis) {
+            largest[axis] = std::max(largest[axis], std::abs(p[axis]));
+        }
+    }
+    const D3DXMATRIX bound =
+        D3DXMATRIX(Magnitudes(world)) * D3DXMATRIX(Magnitudes(view)) * D3DXMATRIX(Magnitudes(projection));
+    const auto magnitude = [&](int column) {
+        return largest[0] * bound.m[0][column] + largest[1] * bound.m[1][column] +
+               largest[2] * bound.m[2][column] + bound.m[3][column];
+    };
+    View seen{D3DXMATRIX(world) * D3DXMATRIX(view) * D3DXMATRIX(projection), 0.5f * width, 0.5f * height, 0,
+              0};
+    seen.stray = kRounding * std::max((magnitude(0) + magnitude(3)) * seen.halfWidth,
+                                      (magnitude(1) + magnitude(3)) * seen.halfHeight);
+    seen.steady = kRounding * (seen.halfWidth + seen.halfHeight) + kSnap;
+    return seen;
+}
+
 /// A corner in window coordinates (pixels, y up), with a bound on how far the driver's snapped corner
 /// may lie from it along either axis.
 struct Corner {
@@ -41,36 +77,23 @@ struct Corner {
     bool inside = false;
 };
 
-Corner CornerOf(const std::uint8_t* vertex, const D3DMATRIX& toClip, const D3DMATRIX& bound, float halfWidth,
-                float halfHeight) {
+Corner CornerOf(const std::uint8_t* vertex, const View& seen) {
     float p[3];
     std::memcpy(p, vertex, sizeof p);
+    const D3DMATRIX& m = seen.toClip;
     const auto clip = [&](int column) {
-        return p[0] * toClip.m[0][column] + p[1] * toClip.m[1][column] + p[2] * toClip.m[2][column] +
-               toClip.m[3][column];
+        return p[0] * m.m[0][column] + p[1] * m.m[1][column] + p[2] * m.m[2][column] + m.m[3][column];
     };
     const float w = clip(3);
     const float x = clip(0), y = clip(1), z = clip(2);
     Corner corner;
     corner.inside =
         w > 0.0f && std::abs(x) <= kInside * w && std::abs(y) <= kInside * w && std::abs(z) <= kInside * w;
-    if (!corner.inside) {
-        return corner;
+    if (corner.inside) {
+        corner.x = (x / w + 1.0f) * seen.halfWidth;
+        corner.y = (y / w + 1.0f) * seen.halfHeight;
+        corner.error = seen.stray / w + seen.steady;
     }
-    const float a[3] = {std::abs(p[0]), std::abs(p[1]), std::abs(p[2])};
-    const auto magnitude = [&](int column) {
-        return a[0] * bound.m[0][column] + a[1] * bound.m[1][column] + a[2] * bound.m[2][column] +
-               bound.m[3][column];
-    };
-    const float magnitudeW = magnitude(3);
-    corner.x = (x / w + 1.0f) * halfWidth;
-    corner.y = (y / w + 1.0f) * halfHeight;
-    // x / w strays by at most (dx + |x / w| dw) / w, and |x / w| <= 1 inside.
-    const float stray =
-        kRounding *
-        (std::max((magnitude(0) + magnitudeW) * halfWidth, (magnitude(1) + magnitudeW) * halfHeight) / w +
-         halfWidth + halfHeight);
-    corner.error = stray + kSnap;
     return corner;
 }
 
@@ -102,10 +125,7 @@ Facing FacingOf(const Corner& a, const Corner& b, const Corner& c) {
 void FaceCuller::Cull(const D3DMATRIX& world, const D3DMATRIX& view, const D3DMATRIX& projection, float width,
                       float height, unsigned culled, const std::uint8_t* vertices, UINT stride,
                       std::size_t triangles) {
-    const D3DMATRIX toClip = D3DXMATRIX(world) * D3DXMATRIX(view) * D3DXMATRIX(projection);
-    const D3DMATRIX bound =
-        D3DXMATRIX(Magnitudes(world)) * D3DXMATRIX(Magnitudes(view)) * D3DXMATRIX(Magnitudes(projection));
-    const float halfWidth = 0.5f * width, halfHeight = 0.5f * height;
+    const View seen = ViewOf(world, view, projection, width, height, vertices, stride, 3 * triangles);
     const std::size_t triangleBytes = 3 * std::size_t(stride);
     if (m_kept.size() < triangles * triangleBytes) {
         m_kept.resize(triangles * triangleBytes);
@@ -115,9 +135,8 @@ void FaceCuller::Cull(const D3DMATRIX& world, const D3DMATRIX& view, const D3DMA
     m_leftToOpenGL = false;
     for (std::size_t t = 0; t < triangles; ++t) {
         const std::uint8_t* corners = vertices + t * triangleBytes;
-        const Facing facing = FacingOf(CornerOf(corners, toClip, bound, halfWidth, halfHeight),
-                                       CornerOf(corners + stride, toClip, bound, halfWidth, halfHeight),
-                                       CornerOf(corners + 2 * stride, toClip, bound, halfWidth, halfHeight));
+        const Facing facing = FacingOf(CornerOf(corners, seen), CornerOf(corners + stride, seen),
+                                       CornerOf(corners + 2 * stride, seen));
         if (facing == dropped) {
             continue;
         }
