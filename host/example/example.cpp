@@ -1,5 +1,6 @@
 // A host of its own: a window, a renderer with a stencil buffer, a 3D scene where a cube falls onto a
-// static floor for two seconds, one frame drawn and saved as example.png, the cube's place printed.
+// static floor for two seconds under one directional light, one frame drawn and saved as example.png,
+// the cube's place printed.
 #include <orvalen.h>
 #include <platform/control.h>
 
@@ -15,6 +16,14 @@ int main() {
     }
     IOrvalen3D* scene = renderer->Interface3D;
     scene->SetGravity(0, -10, 0);
+    if (!scene->CreateLight(0, 0)) { // slot 0, directional
+        return 1;
+    }
+    scene->SetLightDiffuse(0.6f, 0.6f, 0.6f, 0); // added to the cube's own orange glow
+    scene->SetDirection(0.5f, -1, 0.3f, 0);      // down, from the left and the camera's side
+    if (!scene->SetLight(0)) {
+        return 1;
+    }
     IOrvalen3DObject* floor = scene->Cube(10, 1, 10);
     floor->SetCollisionMode(0); // static
     floor->SetPosition(0, -0.5f, 0);
