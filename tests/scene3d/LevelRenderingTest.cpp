@@ -202,19 +202,30 @@ TEST_F(LevelRendering, ALevelWhoseSceneIsGoneDrawsNothingWhileItsRendererLivesAn
     IOrvalen3DLevelObject* level = mesh.Build(*m_scene);
     level->SetMaterialEmissive("wall", 1, 1, 1);
     ASSERT_TRUE(m_handle->LoadShaderEffect(ORVALEN_TEST_DATA_DIR "/textured.fx", 1));
-    ASSERT_EQ(1, m_handle->Create3DInterface());
+    level->SetRenderer(&m_handle);
+    const D3DXVECTOR3 wall = ScreenOf(0, 1, 0);
+    const auto wallPixel = [&] { return Pixels().At(static_cast<UINT>(wall.x), static_cast<UINT>(wall.y)); };
+    Frame([&] { EXPECT_TRUE(level->Render()); });
+    EXPECT_TRUE(Reads(wallPixel(), 255, 255, 255, kColourTolerance));
+    ASSERT_EQ(1, m_handle->Create3DInterface()); // the level's scene goes with the old interface
     m_scene = static_cast<IOrvalen3DD3D*>(m_handle->Interface3D);
-    IOrvalenRenderer* renderer = m_handle;
-    level->SetRenderer(&renderer);
+    // The renderer the level held before its scene went is neither drawn with nor read afterwards.
     Frame([&] {
         EXPECT_FALSE(level->Render());
         EXPECT_FALSE(level->RenderWithEffect(1));
     });
-    const D3DXVECTOR3 wall = ScreenOf(0, 1, 0);
-    EXPECT_TRUE(Reads(Pixels().At(static_cast<UINT>(wall.x), static_cast<UINT>(wall.y)), 0, 0, 0, 0));
+    EXPECT_TRUE(Reads(wallPixel(), 0, 0, 0, 0));
     ASSERT_EQ(1, DestroyOrvalenRenderer(&m_handle));
     m_scene = nullptr;
     EXPECT_FALSE(level->Render());
     EXPECT_FALSE(level->RenderWithEffect(1));
+    // Nor does a renderer given after the scene went.
+    ASSERT_EQ(1, CreateOrvalenRenderer(7, &m_handle));
+    StartWithCamera();
+    ASSERT_EQ(1, m_handle->Create3DInterface());
+    m_scene = static_cast<IOrvalen3DD3D*>(m_handle->Interface3D);
+    level->SetRenderer(&m_handle);
+    Frame([&] { EXPECT_FALSE(level->Render()); });
+    EXPECT_TRUE(Reads(wallPixel(), 0, 0, 0, 0));
     delete level;
 }
