@@ -34,7 +34,9 @@ long long HeapInUse() {
 #if defined(ORVALEN_SANITIZED_HEAP)
     return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
 #else
-    return static_cast<long long>(mallinfo2().uordblks);
+    // Blocks past the mmap threshold are mapped on their own and counted apart from the arena's.
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
 #endif
 }
 
