@@ -115,6 +115,7 @@ public:
                                const std::int32_t* indices) = 0;
     virtual bool EndLevelBuild(IOrvalen3DLevelObject* level, bool optimise) = 0;
     virtual bool EndLevelBuild(IOrvalen3DLevelObject* level) = 0;
+    /// Deletes the level: the host's pointer to it is dead afterwards.
     virtual void DestroyLevel(IOrvalen3DLevelObject* level) = 0;
 
     // Lights 0 to 7; the index comes last.
