@@ -25,6 +25,11 @@ namespace {
 
 constexpr const char* kInterfaceName = "IDirect3DDevice9";
 
+bool& CheaperDrawPath() {
+    static bool on = true;
+    return on;
+}
+
 std::set<Direct3DDevice*>& LiveDevices() {
     static std::set<Direct3DDevice*> devices;
     return devices;
@@ -919,9 +924,16 @@ void Direct3DDevice::VertexBufferDied(const VertexBufferObject& buffer) {
     }
 }
 
+void Direct3DDevice::UseCheaperDrawPath(bool on) {
+    CheaperDrawPath() = on;
+}
+
 void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices,
                                 UINT stride) {
     m_context->MakeCurrent();
+    if (!CheaperDrawPath()) {
+        ForgetWhatOpenGLHolds();
+    }
     // Every vertex of the draw, culled or not, tells how far its texture coordinates reach.
     BindStageTextures(vertices, stride, static_cast<std::size_t>(vertexCount));
     const DWORD cull = m_state.RenderState(D3DRS_CULLMODE);
@@ -949,8 +961,7 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     m_glState.Enable(GL_LIGHTING, false);
     m_glState.Enable(GL_COLOR_SUM, arrays.specular != 0);
     ApplyDrawFog(VertexProcessor::FogOf(m_state));
-    ApplyDrawStencil(type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP, culls,
-                     culledFace);
+    ApplyDrawStencil(type, culls, culledFace);
     // Triangles culled here are gone, and OpenGL keeps the others if it culls: it needs to only for
     // those left to it.
     m_glState.Enable(GL_CULL_FACE, culledHere ? m_faceCuller.LeftToOpenGL() : culls);
@@ -958,21 +969,36 @@ void Direct3DDevice::DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const st
     glDrawArrays(PrimitiveMode(type), static_cast<GLint>(first), vertexCount);
 }
 
+void Direct3DDevice::ForgetWhatOpenGLHolds() {
+    m_glState.Forget();
+    for (TextureObject* texture : m_textures) {
+        if (texture != nullptr) {
+            texture->AppliedSampling().reset();
+        }
+    }
+    ApplyViewport();
+    ApplyModelView();
+}
+
 bool Direct3DDevice::CullsOnCpu(D3DPRIMITIVETYPE type, DWORD cull) {
     // Culling here pays where the cull mode changes from draw to draw, as in a shadow pass: OpenGL's
     // state can then stay as it is. Where the mode stays, OpenGL culls as fast.
     const bool changed = cull != m_lastCullMode;
     m_lastCullMode = cull;
-    return changed && (cull == D3DCULL_CW || cull == D3DCULL_CCW) && type == D3DPT_TRIANGLELIST &&
-           m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
+    return CheaperDrawPath() && changed && (cull == D3DCULL_CW || cull == D3DCULL_CCW) &&
+           type == D3DPT_TRIANGLELIST && m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
 }
 
-void Direct3DDevice::ApplyDrawStencil(bool pointsOrLines, bool culls, GLenum culledFace) {
+void Direct3DDevice::ApplyDrawStencil(D3DPRIMITIVETYPE type, bool culls, GLenum culledFace) {
     // A face the draw never rasterises keeps the test it had: draws that differ only in the face they
     // cull and in that face's test then leave the driver's state as it was. Points and lines face front.
+    // A triangle filled as lines or points is culled by its facing, then rasterised as lines or points,
+    // which the driver tests as front faces: whichever face survives, it needs the front test too.
+    const bool pointsOrLines = type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP;
+    const bool filled = m_state.RenderState(D3DRS_FILLMODE) == D3DFILL_SOLID;
     for (const GLenum face : {GL_FRONT, GL_BACK}) {
-        const bool drawn = pointsOrLines ? face == GL_FRONT : !culls || face != culledFace;
-        if (drawn) {
+        const bool drawn = pointsOrLines ? face == GL_FRONT : !filled || !culls || face != culledFace;
+        if (drawn || !CheaperDrawPath()) {
             m_glState.SetStencilFace(face, m_state.StencilTest(face == GL_BACK));
         }
     }

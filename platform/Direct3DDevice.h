@@ -48,6 +48,9 @@ public:
     /// The OpenGL storage of a depth-stencil format, and whether it holds stencil bits.
     static unsigned DepthStorage(D3DFORMAT format);
     static bool HasStencilBits(D3DFORMAT format);
+    /// Whether draws send OpenGL only what changed and cull on the processor where it pays (on), or
+    /// hand it everything and cull nothing themselves (off, the reference for tests).
+    static void UseCheaperDrawPath(bool on);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -140,11 +143,12 @@ private:
     /// Draws the vertices with the colours and fog the vertex processor gives them, sending OpenGL only
     /// the states that changed since the draw before.
     void DrawArrays(D3DPRIMITIVETYPE type, int vertexCount, const std::uint8_t* vertices, UINT stride);
+    /// Takes nothing OpenGL holds as handed over already: every state of the next draw is sent again.
+    void ForgetWhatOpenGLHolds();
     /// Whether a draw of `type` with cull mode `cull` is culled by the face culler before OpenGL sees it.
     bool CullsOnCpu(D3DPRIMITIVETYPE type, DWORD cull);
-    /// Each face's stencil test for a draw: of points or lines, or of triangles that cull `culledFace`
-    /// when `culls`.
-    void ApplyDrawStencil(bool pointsOrLines, bool culls, unsigned culledFace);
+    /// Each face's stencil test for a draw of `type`, which culls `culledFace` when `culls`.
+    void ApplyDrawStencil(D3DPRIMITIVETYPE type, bool culls, unsigned culledFace);
     /// OpenGL's fog for a draw: a per-vertex factor blends linearly, a per-vertex distance goes through
     /// the table mode.
     void ApplyDrawFog(VertexProcessor::Fog fog);

@@ -28,6 +28,8 @@ void BlendIntoRenderTarget(int x, int y, int width, int height, const std::vecto
     glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &unpackBuffer);
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glGetIntegerv(GL_MAX_TEXTURE_UNITS, &textureUnits);
+    // The driver's attribute stack leaves colour sum as it was last set: it is put back by hand.
+    const GLboolean colourSum = glIsEnabled(GL_COLOR_SUM);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
@@ -62,6 +64,7 @@ void BlendIntoRenderTarget(int x, int y, int width, int height, const std::vecto
 
     glPopClientAttrib();
     glPopAttrib();
+    (colourSum == GL_TRUE ? glEnable : glDisable)(GL_COLOR_SUM);
     glUseProgram(static_cast<GLuint>(program));
     glBindBuffer(GL_PIXEL_UNPACK_BUFFER, static_cast<GLuint>(unpackBuffer));
 }

@@ -173,6 +173,10 @@ void RecordCalls(bool on) {
     FaultInjector::Instance().SetRecording(on);
 }
 
+void UseCheaperDrawPath(bool on) {
+    Direct3DDevice::UseCheaperDrawPath(on);
+}
+
 std::string TracedCall::Text() const {
     std::string text = operation + "(";
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -253,6 +257,7 @@ void ResetPlatform() {
     ClearFaults();
     ClearCallTrace();
     RecordCalls(false);
+    UseCheaperDrawPath(true);
     RecordSleepsOnly(false);
 }
 

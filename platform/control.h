@@ -160,6 +160,12 @@ void ClearFaults();
 /// Switching it off keeps what was recorded until ClearCallTrace.
 void RecordCalls(bool on);
 
+/// While on, as in a fresh process and after ResetPlatform, a device hands OpenGL only the states that
+/// changed since its draw before and culls some triangles itself first. Off, every draw hands OpenGL
+/// the device's whole state and leaves all culling to it: a reference for tests, which must read back
+/// the same pixels either way.
+void UseCheaperDrawPath(bool on);
+
 /// One call of a traced operation.
 struct TracedCall {
     std::string operation;
@@ -221,7 +227,7 @@ int LiveObjects(const char* interfaceName);
 /// All reference-counted objects alive.
 int LiveObjectTotal();
 
-/// Default adapter, no faults, empty trace, recording off, real sleeps, no key or button down, input focus held.
+/// Default adapter, no faults, empty trace, recording off, the cheaper draw path, real sleeps, no key or button down, input focus held.
 /// Windows and objects are left alone.
 void ResetPlatform();
 

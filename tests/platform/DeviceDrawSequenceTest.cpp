@@ -2,6 +2,7 @@
 // textures changed between draws, a texture released while bound, read-backs, clears, a render target,
 // a reset and a second device in between, and triangles culled before OpenGL sees them.
 #include "TextureFixture.h"
+#include "platform/D3DXFont.h"
 #include "platform/D3DXRenderToSurface.h"
 #include "platform/FaceCuller.h"
 
@@ -258,6 +259,65 @@ TEST_F(DeviceDrawSequence, AShadowPassAlternatingCullingCountsTheStencilOpenGLsO
         EXPECT_EQ(ownCulling[i], culledBefore[i]) << "pixel " << i % kWidth << ", " << i / kWidth;
     }
     EXPECT_GT(counted, static_cast<int>(ownCulling.size() / 4)) << "the triangles cover the target";
+}
+
+TEST_F(DeviceDrawSequence, ATriangleFilledAsLinesOrPointsUnderCullingCountsTheStencilOfEveryPixelItDraws) {
+    struct Corner {
+        float x, y, z;
+    };
+    // Counter-clockwise on the screen, so culling clockwise faces keeps it.
+    const Corner triangle[3] = {{8, 8, 0.5f}, {8, 40, 0.5f}, {56, 8, 0.5f}};
+    m_device->SetFVF(D3DFVF_XYZ);
+    Set(D3DRS_STENCILENABLE, TRUE);
+    Set(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    Set(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    Set(D3DRS_CULLMODE, D3DCULL_CW);
+    for (const DWORD fill : {D3DFILL_WIREFRAME, D3DFILL_POINT}) {
+        ASSERT_EQ(D3D_OK, m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, kBlack, 1.0f, 0));
+        Set(D3DRS_FILLMODE, fill);
+        ASSERT_EQ(D3D_OK, m_device->BeginScene());
+        ASSERT_EQ(D3D_OK, m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Corner)));
+        ASSERT_EQ(D3D_OK, m_device->EndScene());
+        const platform::Image frame = Frame();
+        const std::vector<std::uint8_t> stencil = platform::ReadDepthStencil(m_device).stencil;
+        int drawn = 0;
+        int uncounted = 0;
+        for (std::size_t i = 0; i < stencil.size(); ++i) {
+            drawn += frame.pixels[i] == kWhite;
+            uncounted += (frame.pixels[i] == kWhite ? 1 : 0) != stencil[i];
+        }
+        EXPECT_EQ(fill == D3DFILL_POINT ? 3 : 128, drawn) << "fill " << fill;
+        EXPECT_EQ(0, uncounted) << "fill " << fill << ": pixels drawn but not counted, or counted but not drawn";
+    }
+}
+
+TEST_F(DeviceDrawSequence, TextDrawnBetweenTwoSpecularDrawsLeavesTheSecondItsSpecular) {
+    struct Vertex {
+        float x, y, z;
+        std::uint32_t diffuse, specular;
+    };
+    const auto quad = [&](float left, float top) {
+        const Vertex corners[4] = {{left, top, 0.5f, 0xFF404040u, 0x00808080u},
+                                   {left + 8, top, 0.5f, 0xFF404040u, 0x00808080u},
+                                   {left, top + 8, 0.5f, 0xFF404040u, 0x00808080u},
+                                   {left + 8, top + 8, 0.5f, 0xFF404040u, 0x00808080u}};
+        EXPECT_EQ(D3D_OK, m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners, sizeof(Vertex)));
+    };
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateFontA(m_device, 12, 0, FW_NORMAL, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      ANTIALIASED_QUALITY, 0, "DejaVu Sans", &font));
+    m_device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+    Set(D3DRS_SPECULARENABLE, TRUE);
+    ASSERT_EQ(D3D_OK, m_device->BeginScene());
+    quad(0, 0);
+    RECT rect{20, 20, 60, 40};
+    EXPECT_GT(font->DrawTextA(nullptr, "Hi", -1, &rect, 0, kWhite), 0);
+    quad(0, 30);
+    ASSERT_EQ(D3D_OK, m_device->EndScene());
+    const platform::Image frame = Frame();
+    EXPECT_EQ(0xFFC0C0C0u, frame.At(4, 4));
+    EXPECT_EQ(0xFFC0C0C0u, frame.At(4, 34)) << "drawn after the text";
+    font->Release();
 }
 
 TEST(FaceCuller, DecidesOnlyTrianglesClearOfTheViewVolumesFacesAndOfAZeroArea) {
