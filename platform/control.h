@@ -227,8 +227,8 @@ int LiveObjects(const char* interfaceName);
 /// All reference-counted objects alive.
 int LiveObjectTotal();
 
-/// Default adapter, no faults, empty trace, recording off, the cheaper draw path, real sleeps, no key or button down, input focus held.
-/// Windows and objects are left alone.
+/// Default adapter, no faults, empty trace, recording off, the cheaper draw path, real sleeps, no key or
+/// button down, input focus held. Windows and objects are left alone.
 void ResetPlatform();
 
 /// Readable name of a result code ("D3D_OK", "D3DERR_INVALIDCALL", ...), or its hexadecimal value.

@@ -287,7 +287,8 @@ TEST_F(DeviceDrawSequence, ATriangleFilledAsLinesOrPointsUnderCullingCountsTheSt
             uncounted += (frame.pixels[i] == kWhite ? 1 : 0) != stencil[i];
         }
         EXPECT_EQ(fill == D3DFILL_POINT ? 3 : 128, drawn) << "fill " << fill;
-        EXPECT_EQ(0, uncounted) << "fill " << fill << ": pixels drawn but not counted, or counted but not drawn";
+        EXPECT_EQ(0, uncounted) << "fill " << fill
+                                << ": pixels drawn but not counted, or counted but not drawn";
     }
 }
 
@@ -304,8 +305,8 @@ TEST_F(DeviceDrawSequence, TextDrawnBetweenTwoSpecularDrawsLeavesTheSecondItsSpe
         EXPECT_EQ(D3D_OK, m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, corners, sizeof(Vertex)));
     };
     ID3DXFont* font = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXCreateFontA(m_device, 12, 0, FW_NORMAL, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                      ANTIALIASED_QUALITY, 0, "DejaVu Sans", &font));
+    ASSERT_EQ(D3D_OK, D3DXCreateFontA(m_device, 12, 0, FW_NORMAL, 1, FALSE, DEFAULT_CHARSET,
+                                      OUT_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, "DejaVu Sans", &font));
     m_device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
     Set(D3DRS_SPECULARENABLE, TRUE);
     ASSERT_EQ(D3D_OK, m_device->BeginScene());
