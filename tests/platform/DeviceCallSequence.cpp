@@ -271,7 +271,7 @@ private:
     }
 
     void Step(Device& device) {
-        if (device.device == nullptr) {
+        if (device.device == nullptr || device.font == nullptr) {
             return;
         }
         // A lost device comes back within a few calls.
