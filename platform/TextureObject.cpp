@@ -143,6 +143,9 @@ platform::Image TextureObject::ReadLevel(UINT level) const {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     glBindTexture(GL_TEXTURE_2D, m_name);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    // The driver maps a level for reading without waiting for drawing already handed to its rasterizer
+    // threads: a level just made by mip generation could read as it was before.
+    glFinish();
     glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                   image.pixels.data());
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));

@@ -700,7 +700,8 @@ private:
         }
         if (device.drawingToTarget) {
             const DWORD filter = Chance(2) ? D3DX_FILTER_NONE : D3DX_FILTER_BOX;
-            Log(device, "ID3DXRenderToSurface::EndScene", target.renderer->EndScene(filter));
+            Log(device, "ID3DXRenderToSurface::EndScene(" + std::to_string(filter) + ")",
+                target.renderer->EndScene(filter));
             device.drawingToTarget = false;
             device.inScene = false;
             for (UINT level = 0; level < 2; ++level) {
@@ -709,8 +710,9 @@ private:
             }
             return;
         }
+        // The device's own scene ends first: a target is drawn into between scenes.
         if (device.inScene) {
-            return;
+            ToggleScene(device);
         }
         const D3DVIEWPORT9 part{2, 3, 10, 9, 0.0f, 1.0f};
         if (SUCCEEDED(Log(device, "ID3DXRenderToSurface::BeginScene",
