@@ -4,12 +4,14 @@
 #include "platform/D3DXRenderToSurface.h"
 #include "platform/D3DXTexture.h"
 #include "platform/Direct3D9.h"
+#include "platform/VertexFormat.h"
 #include "platform/control.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace device_sequence {
@@ -126,13 +128,6 @@ struct Device {
     UINT TargetWidth() const { return drawingToTarget ? target.side : parameters.BackBufferWidth; }
     UINT TargetHeight() const { return drawingToTarget ? target.side : parameters.BackBufferHeight; }
 };
-
-/// Bytes of one vertex of `fvf`: position, normal, diffuse, specular, then the texture pairs.
-UINT VertexSize(DWORD fvf) {
-    const UINT sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-    return 12 + ((fvf & D3DFVF_NORMAL) != 0 ? 12 : 0) + ((fvf & D3DFVF_DIFFUSE) != 0 ? 4 : 0) +
-           ((fvf & D3DFVF_SPECULAR) != 0 ? 4 : 0) + sets * 8;
-}
 
 UINT VerticesOf(D3DPRIMITIVETYPE type, UINT count) {
     switch (type) {
@@ -538,13 +533,9 @@ private:
         float centre[3];
         Position(device, centre);
         const float reach = device.space == Space::Pixels ? 24.0f : 1.0f;
-        const UINT sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+        const VertexFormat format = *VertexFormat::Of(fvf);
         for (UINT v = 0; v < count; ++v) {
-            std::uint8_t* at = bytes.data() + std::size_t(v) * stride;
-            const auto put = [&at](const void* value, std::size_t size) {
-                std::memcpy(at, value, size);
-                at += size;
-            };
+            std::uint8_t* vertex = bytes.data() + std::size_t(v) * stride;
             float position[3];
             Position(device, position);
             if (!Chance(4)) {
@@ -552,22 +543,22 @@ private:
                     position[axis] = centre[axis] + Uniform(-reach, reach);
                 }
             }
-            put(position, sizeof position);
-            if ((fvf & D3DFVF_NORMAL) != 0) {
+            std::memcpy(vertex, position, sizeof position);
+            if (format.normal) {
                 const float normal[3] = {Uniform(-1, 1), Uniform(-1, 1), Uniform(-1, 0.2f)};
-                put(normal, sizeof normal);
+                std::memcpy(vertex + *format.normal, normal, sizeof normal);
             }
-            for (const DWORD colour : {DWORD(D3DFVF_DIFFUSE), DWORD(D3DFVF_SPECULAR)}) {
-                if ((fvf & colour) != 0) {
+            for (const std::optional<DWORD>& colour : {format.diffuse, format.specular}) {
+                if (colour) {
                     const DWORD value = Colour();
-                    put(&value, sizeof value);
+                    std::memcpy(vertex + *colour, &value, sizeof value);
                 }
             }
-            for (UINT set = 0; set < sets; ++set) {
+            for (UINT set = 0; set < format.textureSets; ++set) {
                 // Within 0..1 mostly, so that wrapping matters only now and then.
                 const float reachOut = Chance(3) ? 2.0f : 1.0f;
                 const float uv[2] = {Uniform(0, reachOut), Uniform(0, reachOut)};
-                put(uv, sizeof uv);
+                std::memcpy(vertex + format.textureOffset + set * sizeof uv, uv, sizeof uv);
             }
         }
         return bytes;
@@ -589,7 +580,7 @@ private:
         PrepareDraw(device);
         const D3DPRIMITIVETYPE type = PrimitiveType();
         const UINT count = 1 + Below(type == D3DPT_POINTLIST ? 12 : 6);
-        const UINT stride = VertexSize(device.fvf) + 4 * Below(3);
+        const UINT stride = VertexFormat::Of(device.fvf)->size + 4 * Below(3);
         const std::vector<std::uint8_t> vertices =
             Vertices(device, device.fvf, stride, VerticesOf(type, count));
         Log(device, "DrawPrimitiveUP(" + std::to_string(type) + ", " + std::to_string(count) + ")",
@@ -602,7 +593,8 @@ private:
         auto found = std::find_if(device.buffers.begin(), device.buffers.end(),
                                   [&](const VertexBuffer& buffer) { return buffer.fvf == device.fvf; });
         if (found == device.buffers.end() || Chance(4)) {
-            VertexBuffer made{nullptr, device.fvf, VertexSize(device.fvf) + 4 * Below(2), 12 + Below(12)};
+            VertexBuffer made{nullptr, device.fvf, VertexFormat::Of(device.fvf)->size + 4 * Below(2),
+                              12 + Below(12)};
             const auto pool = static_cast<D3DPOOL>(D3DPOOL_DEFAULT + Below(3));
             if (FAILED(Log(device, "CreateVertexBuffer(pool " + std::to_string(pool) + ")",
                            device.device->CreateVertexBuffer(made.stride * made.vertices, D3DUSAGE_WRITEONLY,
@@ -624,7 +616,7 @@ private:
         const UINT first = Below(4);
         const UINT room = buffer.vertices - first;
         UINT count = 1;
-        while (VerticesOf(type, count + 1) <= room && Chance(4) == false) {
+        while (VerticesOf(type, count + 1) <= room && !Chance(4)) {
             ++count;
         }
         Log(device,
